@@ -1,0 +1,246 @@
+#pragma once
+// TSerialPort: a reusable serial port component. Owns one device, applies line settings,
+// queue sizes and timeouts, offers blocking Read/Write, queue inspection and purging, the
+// modem lines, and the list of ports present. While open, a TSerialThread waits for line
+// events and delivers them to the owner through the On... handlers.
+//
+// Lives on the main thread (Open, Close, setters). Read, Write, InBufCount, OutBufCount and
+// ClearBuffer may be called from any thread. The OS calls sit behind SerialBackend.h.
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+
+enum TBaudRate : uint8_t {
+    brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400,
+    br56000, br57600, br115200, br128000, br230400, br256000, br460800, br500000, br576000,
+    br921600, br1000000, br1152000, br1500000, br2000000, br2500000, br3000000, br3500000,
+    br4000000
+};
+enum TByteSize : uint8_t { bs5, bs6, bs7, bs8 };
+enum TParity : uint8_t { paNone, paOdd, paEven, paMark, paSpace };
+enum TStopBits : uint8_t { sb1, sb1_5, sb2 };
+enum TSyncMethod : uint8_t { smThreadSync, smWindowSync, smNone };
+enum TThreadPriority : uint8_t {
+    tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical
+};
+
+enum TSerialEvent : uint8_t {
+    evRxChar, evTxEmpty, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
+};
+using TSerialEvents = uint16_t;  // bit n = TSerialEvent of ordinal n
+enum TSerialError : uint8_t {
+    ceBreak, ceFrame, ceIO, ceMode, ceOverrun, ceRxOver, ceRxParity, ceTxFull
+};
+using TSerialErrors = uint8_t;  // bit n = TSerialError of ordinal n
+enum TSerialSignal : uint8_t { csCTS, csDSR, csRing, csRLSD };
+using TSerialSignals = uint8_t;  // bit n = TSerialSignal of ordinal n
+
+constexpr uint16_t BitOf(unsigned ordinal) { return uint16_t(1u << ordinal); }
+
+// Speeds in bits per second by TBaudRate ordinal; entry 0 (brCustom) is unused.
+extern const int32_t BaudRateTable[29];
+
+// Messages of ESerialPort, by index. 0..13 are the component's classic texts; 14 is the
+// Linux-only "no permission" case, which must never be reported as busy or missing.
+constexpr int SerialPortMessageCount = 15;
+extern const char* const SerialPortMessages[SerialPortMessageCount];
+
+class ESerialPort : public std::exception {
+public:
+    explicit ESerialPort(int messageIndex);
+    explicit ESerialPort(const QString& message);
+    const QString& Message() const { return FMessage; }
+    const char* what() const noexcept override { return FUtf8.constData(); }
+
+private:
+    QString FMessage;
+    QByteArray FUtf8;
+};
+
+class TSerialPort;
+
+// Five timeout values in milliseconds; negative means "maximum" (0xFFFFFFFF) on the device.
+class TSerialTimeouts {
+public:
+    explicit TSerialTimeouts(TSerialPort* port = nullptr) : FSerialPort(port) {}
+    void Assign(const TSerialTimeouts& source);  // copies the five values, does not apply them
+
+    int32_t ReadInterval() const { return FReadInterval; }
+    int32_t ReadTotalMultiplier() const { return FReadTotalM; }
+    int32_t ReadTotalConstant() const { return FReadTotalC; }
+    int32_t WriteTotalMultiplier() const { return FWriteTotalM; }
+    int32_t WriteTotalConstant() const { return FWriteTotalC; }
+    void SetReadInterval(int32_t v);
+    void SetReadTotalMultiplier(int32_t v);
+    void SetReadTotalConstant(int32_t v);
+    void SetWriteTotalMultiplier(int32_t v);
+    void SetWriteTotalConstant(int32_t v);
+
+private:
+    friend class TSerialPort;
+    void Changed();
+    TSerialPort* FSerialPort;
+    int32_t FReadInterval = -1;
+    int32_t FReadTotalM = 0;
+    int32_t FReadTotalC = 0;
+    int32_t FWriteTotalM = 100;
+    int32_t FWriteTotalC = 1000;
+};
+
+// Collects received text and cuts it into packets by size and/or start and stop strings.
+// Text holds one character per received byte (Latin-1), as ReadStr returns it.
+class TSerialPacket {
+public:
+    explicit TSerialPacket(TSerialPort* port = nullptr);
+    void Assign(const TSerialPacket& source);  // copies the six settings, keeps the buffer
+    void AddData(const QString& value);
+
+    bool Enabled() const { return FEnabled; }
+    bool IncludeStrings() const { return FIncludeStrings; }
+    int32_t MaxBufferSize() const { return FMaxBufferSize; }
+    int32_t PacketSize() const { return FSize; }
+    const QString& StartString() const { return FStartString; }
+    const QString& StopString() const { return FStopString; }
+    bool PacketDefined() const { return FSize > 0 || !FStopString.isEmpty(); }
+    const QString& Buffer() const { return FBuffer; }
+    void SetEnabled(bool v) { FEnabled = v; }
+    void SetIncludeStrings(bool v) { FIncludeStrings = v; }
+    void SetMaxBufferSize(int32_t v);
+    void SetPacketSize(int32_t v);
+    void SetStartString(const QString& v);
+    void SetStopString(const QString& v);
+
+private:
+    friend class TSerialPort;
+    void ResetBuffer();
+    void ScanBuffer();
+    QString FBuffer;
+    TSerialPort* FSerialPort;
+    bool FEnabled = false;
+    bool FIncludeStrings = true;
+    bool FInPacket = false;
+    int32_t FMaxBufferSize = 1024;
+    int32_t FSize = 0;
+    QString FStartString;
+    QString FStopString;
+};
+
+class TSerialThread;
+namespace serial_backend { class Device; }
+
+class TSerialPort : public QObject {
+    Q_OBJECT
+public:
+    using TNotifyEvent = std::function<void(TSerialPort* sender)>;
+    using TRxCharEvent = std::function<void(TSerialPort* sender, int32_t count)>;
+    using TSerialSignalEvent = std::function<void(TSerialPort* sender, bool state)>;
+    using TSerialErrorEvent = std::function<void(TSerialPort* sender, TSerialErrors errors)>;
+    using TSerialPackEvent = std::function<void(TSerialPort* sender, const QString& str)>;
+
+    explicit TSerialPort(QObject* owner = nullptr);
+    ~TSerialPort() override;
+
+    void Open();
+    void Close();
+    bool Connected() const { return FConnected.load(); }
+
+    static void EnumSerialPorts(QStringList& ports);
+    void ClearBuffer(bool input, bool output);
+    int32_t InBufCount();
+    int32_t OutBufCount();
+    int32_t Read(void* buffer, int32_t count);
+    int32_t ReadStr(QString& str, int32_t count);
+    int32_t Write(const void* buffer, int32_t count);
+    int32_t WriteStr(const QString& str);
+    void SetBreak(bool state);
+    void SetDTR(bool state);
+    void SetRTS(bool state);
+    TSerialSignals Signals();
+
+    // Properties (read, then write).
+    TBaudRate BaudRate() const { return FBaudRate; }
+    void SetBaudRate(TBaudRate v);
+    TByteSize ByteSize() const { return FByteSize; }
+    void SetByteSize(TByteSize v);
+    int32_t CustomBaudRate() const { return FCustomBaudRate; }
+    void SetCustomBaudRate(int32_t v);
+    TSerialPacket& DataPacket() { return *FDataPacket; }
+    void SetDataPacket(const TSerialPacket& v);
+    int32_t InBufSize() const { return FInBufSize; }
+    void SetInBufSize(int32_t v);
+    int32_t OutBufSize() const { return FOutBufSize; }
+    void SetOutBufSize(int32_t v);
+    TParity Parity() const { return FParity; }
+    void SetParity(TParity v);
+    const QString& Port() const { return FPort; }
+    void SetPort(const QString& v);
+    TStopBits StopBits() const { return FStopBits; }
+    void SetStopBits(TStopBits v);
+    TSyncMethod SyncMethod() const { return FSyncMethod; }
+    void SetSyncMethod(TSyncMethod v);
+    TThreadPriority ThreadPriority() const { return FCTPriority; }
+    void SetThreadPriority(TThreadPriority v);
+    TSerialTimeouts& Timeouts() { return *FTimeouts; }
+    void SetTimeouts(const TSerialTimeouts& v);
+
+    // Device path that Port names on this system ("/dev/" + Port, "COMn" -> /dev/ttyS(n-1),
+    // a name beginning with "/" as it is).
+    static QString DevicePath(const QString& port);
+
+    // Event handlers; an unassigned handler is skipped.
+    TNotifyEvent OnBreak;
+    TSerialSignalEvent OnCTSChange;
+    TSerialSignalEvent OnDSRChange;
+    TSerialErrorEvent OnError;
+    TSerialPackEvent OnPacket;
+    TNotifyEvent OnRing;
+    TSerialSignalEvent OnRLSDChange;
+    TNotifyEvent OnRx80Full;
+    TRxCharEvent OnRxChar;
+    TNotifyEvent OnTxEmpty;
+
+    // Used by the event thread (internal).
+    bool CheckOpen();
+    void PurgeAll();
+    void ApplyTimeouts();
+    void DoRxChar();
+    void DoTxEmpty();
+    void DoRing();
+    void DoBreak();
+    void DoCTSChange();
+    void DoDSRChange();
+    void DoError();
+    void DoRLSDChange();
+    void DoRx80Full();
+    void DoPacket(const QString& str);
+    TSerialEvents Events() const { return FEvents; }
+
+private:
+    friend class TSerialThread;
+    void ApplyLineSettings();
+    void ApplyBufferSizes();
+    void ReleaseHandle();
+
+    TBaudRate FBaudRate = br9600;
+    TByteSize FByteSize = bs8;
+    std::atomic<bool> FConnected{false};
+    TThreadPriority FCTPriority = tpNormal;
+    int32_t FCustomBaudRate = 9600;
+    std::unique_ptr<TSerialPacket> FDataPacket;
+    TSerialEvents FEvents = 0x01FF;
+    std::unique_ptr<TSerialThread> FEventThread;
+    std::unique_ptr<serial_backend::Device> FHandle;
+    int32_t FInBufSize = 2048;
+    int32_t FOutBufSize = 2048;
+    TParity FParity = paNone;
+    QString FPort = QStringLiteral("COM1");
+    TStopBits FStopBits = sb1;
+    TSyncMethod FSyncMethod = smThreadSync;
+    std::unique_ptr<TSerialTimeouts> FTimeouts;
+    QObject* FWindow = nullptr;  // stands for the hidden window of smWindowSync
+};
