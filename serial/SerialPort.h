@@ -119,6 +119,9 @@ private:
     friend class TSerialPort;
     void ResetBuffer();
     void ScanBuffer();
+    bool ScanOnce();
+    void SeekStart();
+    int SeekEnd();
     QString FBuffer;
     TSerialPort* FSerialPort;
     bool FEnabled = false;
@@ -219,12 +222,25 @@ public:
     void DoRx80Full();
     void DoPacket(const QString& str);
     TSerialEvents Events() const { return FEvents; }
+    void DispatchEvent(uint32_t eventFlag);     // the Do... operation for one EV_* flag
+    void PostEventMessage(uint32_t eventFlag);  // smWindowSync: queue it for the main thread
+    void PortWindowProc(uint32_t eventFlag);    // smWindowSync: runs on the main thread
+    const TSerialThread* EventThread() const { return FEventThread.get(); }
+
+    // Receives the message of an exception raised during smWindowSync delivery (the
+    // application's exception handler); by default it is written to the warning log.
+    static std::function<void(const QString& message)> ApplicationExceptionHandler;
 
 private:
     friend class TSerialThread;
+    void OpenDevice();
+    void StartEventDelivery();
     void ApplyLineSettings();
     void ApplyBufferSizes();
     void ReleaseHandle();
+    void DestroyWindow();
+    serial_backend::Device& DeviceOrRaise(int messageIndex);
+    bool LineSignal(TSerialSignal signal);
 
     TBaudRate FBaudRate = br9600;
     TByteSize FByteSize = bs8;

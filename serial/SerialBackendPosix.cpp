@@ -1,0 +1,487 @@
+// POSIX (Linux) side of serial_backend: termios and ioctl on a non-blocking descriptor,
+// epoll for the line events.
+#include "serial/SerialBackend.h"
+#include "serial/SerialTermios.h"
+#include "serial/SerialTermios2.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace serial_backend {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <typename Call>
+int RetryOnInterrupt(Call call) {
+    int rc;
+    do rc = call();
+    while (rc < 0 && errno == EINTR);
+    return rc;
+}
+
+int IoctlRetry(int fd, unsigned long request, void* arg) {
+    return RetryOnInterrupt([&] { return ioctl(fd, request, arg); });
+}
+
+// Errors meaning "this device has no such function" (a pseudo-terminal has no modem lines
+// and no error counters).
+bool NotSupported(int error) {
+    return error == ENOTTY || error == EINVAL;
+}
+
+// ---- driver error counters (TIOCGICOUNT) ---------------------------------------------
+
+enum Counter { cCts, cDsr, cRing, cDcd, cFrame, cOverrun, cParity, cBreak, cBufOverrun, cCount };
+
+bool ReadCounters(int fd, std::vector<uint32_t>& counters) {
+    serial_icounter_struct icount{};
+    if (IoctlRetry(fd, TIOCGICOUNT, &icount) != 0) return false;
+    counters = {uint32_t(icount.cts),   uint32_t(icount.dsr),     uint32_t(icount.rng),
+                uint32_t(icount.dcd),   uint32_t(icount.frame),   uint32_t(icount.overrun),
+                uint32_t(icount.parity), uint32_t(icount.brk),    uint32_t(icount.buf_overrun)};
+    return true;
+}
+
+// Which counters moved since `previous`; `previous` becomes the current reading.
+std::vector<bool> CountersChanged(int fd, std::vector<uint32_t>& previous) {
+    std::vector<uint32_t> now;
+    std::vector<bool> changed(cCount, false);
+    if (!ReadCounters(fd, now)) return changed;
+    if (previous.size() == now.size())
+        for (int i = 0; i < cCount; ++i) changed[i] = now[i] != previous[i];
+    previous = now;
+    return changed;
+}
+
+uint32_t LineErrorFlags(const std::vector<bool>& changed) {
+    uint32_t errors = 0;
+    if (changed[cFrame]) errors |= CE_FRAME;
+    if (changed[cOverrun]) errors |= CE_OVERRUN;
+    if (changed[cParity]) errors |= CE_RXPARITY;
+    if (changed[cBreak]) errors |= CE_BREAK;
+    if (changed[cBufOverrun]) errors |= CE_RXOVER;
+    return errors;
+}
+
+// ---- timeouts ---------------------------------------------------------------------------
+
+// COMMTIMEOUTS total: multiplier * count + constant; none when both are zero.
+bool TotalDeadline(uint32_t multiplier, uint32_t constant, int32_t count, Clock::time_point& at) {
+    if (multiplier == 0 && constant == 0) return false;
+    uint64_t ms = uint64_t(multiplier) * uint64_t(count) + constant;
+    ms = std::min<uint64_t>(ms, uint64_t(INT_MAX));
+    at = Clock::now() + std::chrono::milliseconds(ms);
+    return true;
+}
+
+int MillisecondsUntil(Clock::time_point at) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at - Clock::now()).count();
+    if (left <= 0) return 0;
+    // Round up so poll() does not wake a hair before the deadline and spin once more.
+    return int(std::min<int64_t>(left + 1, INT_MAX));
+}
+
+// Waits for `events` on fd; true when ready, false on time-out (timeoutMs < 0: no limit).
+bool WaitReady(int fd, short events, int timeoutMs, bool& failed) {
+    pollfd p{fd, events, 0};
+    int rc = RetryOnInterrupt([&] { return poll(&p, 1, timeoutMs); });
+    failed = rc < 0 || (rc > 0 && (p.revents & POLLNVAL));
+    return rc > 0;
+}
+
+// ---- opening ------------------------------------------------------------------------------
+
+OpenStatus StatusOfOpenError(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR: return OpenStatus::NotFound;
+    case EBUSY: return OpenStatus::Busy;
+    case EACCES:
+    case EPERM:
+    case EROFS: return OpenStatus::NoPermission;
+    default: return OpenStatus::Failed;
+    }
+}
+
+// ---- port list ----------------------------------------------------------------------------
+
+std::string SysfsTtyDir() {
+    const char* overridden = std::getenv("TESSERA_SYSFS_TTY");
+    return overridden && *overridden ? overridden : "/sys/class/tty";
+}
+
+bool StartsWith(const std::string& s, const char* prefix) {
+    return s.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// The 8250 driver registers ttyS0..ttySn whether or not a UART sits behind them; the real
+// ones report a non-zero port type.
+bool IsRealUart(const std::string& entryDir) {
+    std::ifstream typeFile(entryDir + "/type");
+    long type = 0;
+    return typeFile >> type && type != 0;
+}
+
+bool IsSerialPort(const std::string& dir, const std::string& name) {
+    static const char* const alwaysSerial[] = {"ttyUSB", "ttyACM", "ttyAMA", "rfcomm"};
+    for (const char* prefix : alwaysSerial)
+        if (StartsWith(name, prefix)) return true;
+    const std::string entryDir = dir + "/" + name;
+    if (StartsWith(name, "ttyS")) return IsRealUart(entryDir);
+    // Other drivers' ports (ttymxc, ttyXR...) have a device behind them; consoles do not.
+    return Exists(entryDir + "/device");
+}
+
+}  // namespace
+
+// ---- Device -------------------------------------------------------------------------------
+
+OpenStatus Device::Open(const std::string& path, std::unique_ptr<Device>& device) {
+    // O_NOCTTY: a serial line must never become our controlling terminal. O_NONBLOCK: every
+    // wait is a poll() bounded by the timeouts, and open() does not wait for a carrier.
+    int fd = RetryOnInterrupt(
+        [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+    if (fd < 0) return StatusOfOpenError(errno);
+    std::unique_ptr<Device> opened(new Device);
+    opened->FFd = fd;
+    // TIOCEXCL keeps other opens out but not root's, so the lock is what others really see.
+    if (RetryOnInterrupt([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
+        const int error = errno;
+        opened->Close();
+        return error == EWOULDBLOCK ? OpenStatus::Busy : OpenStatus::Failed;
+    }
+    opened->FLocked = true;
+    termios saved{};
+    if (IoctlRetry(fd, TIOCEXCL, nullptr) != 0 || tcgetattr(fd, &saved) != 0) {
+        opened->Close();
+        return OpenStatus::Failed;
+    }
+    opened->FExclusive = true;
+    opened->FSavedSettings.assign(reinterpret_cast<unsigned char*>(&saved),
+                                  reinterpret_cast<unsigned char*>(&saved) + sizeof saved);
+    opened->FSettingsSaved = true;
+    ReadCounters(fd, opened->FErrorCounters);
+    device = std::move(opened);
+    return OpenStatus::Ok;
+}
+
+bool Device::Close() {
+    if (FFd < 0) return true;
+    bool ok = true;
+    if (FSettingsSaved) {
+        termios saved{};
+        std::memcpy(&saved, FSavedSettings.data(), sizeof saved);
+        ok = RetryOnInterrupt([&] { return tcsetattr(FFd, TCSANOW, &saved); }) == 0 && ok;
+        FSettingsSaved = false;
+    }
+    if (FExclusive) {
+        ok = IoctlRetry(FFd, TIOCNXCL, nullptr) == 0 && ok;
+        FExclusive = false;
+    }
+    if (FLocked) {
+        ok = RetryOnInterrupt([&] { return flock(FFd, LOCK_UN); }) == 0 && ok;
+        FLocked = false;
+    }
+    // close() is not retried: on Linux the descriptor is gone even when it reports EINTR.
+    ok = ::close(FFd) == 0 && ok;
+    FFd = -1;
+    return ok;
+}
+
+Device::~Device() { Close(); }
+
+bool Device::SetLineSettings(const LineSettings& settings) {
+    termios t{};
+    if (tcgetattr(FFd, &t) != 0) return false;
+    bool arbitrarySpeed = false;
+    if (!MakeRawTermios(settings, t, arbitrarySpeed)) {
+        errno = EINVAL;
+        return false;
+    }
+    if (RetryOnInterrupt([&] { return tcsetattr(FFd, TCSANOW, &t); }) != 0) return false;
+    if (arbitrarySpeed && !SetArbitrarySpeed(FFd, uint32_t(settings.baudRate))) return false;
+    // DTR and RTS up while open; a pseudo-terminal has no modem lines to raise.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    if (IoctlRetry(FFd, TIOCMBIS, &lines) != 0 && !NotSupported(errno)) return false;
+    // tcsetattr succeeds when the driver took any part of the request, and some drivers
+    // keep their old speed silently: the speed read back is the proof. A UART's divisor may
+    // land a little off an arbitrary rate, hence the 3 % allowance.
+    uint32_t actual = 0;
+    if (!ReadOutputSpeed(FFd, actual)) return false;
+    const uint64_t wanted = uint32_t(settings.baudRate);
+    const uint64_t diff = actual > wanted ? actual - wanted : wanted - actual;
+    return diff * 100 <= wanted * 3;
+}
+
+bool Device::SetQueueSizes(int32_t inSize, int32_t outSize) {
+    // The tty layer's queues have a fixed size; the requested input size only scales the
+    // "80 % full" event.
+    (void)outSize;
+    std::lock_guard<std::mutex> lock(FMutex);
+    FInQueueSize = inSize;
+    return true;
+}
+
+int32_t Device::InQueueSize() const {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return FInQueueSize;
+}
+
+bool Device::SetTimeouts(const Timeouts& timeouts) {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FTimeouts = timeouts;
+    return true;
+}
+
+Timeouts Device::CurrentTimeouts() const {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return FTimeouts;
+}
+
+bool Device::Purge(uint32_t purgeFlags) {
+    const bool input = purgeFlags & (PURGE_RXABORT | PURGE_RXCLEAR);
+    const bool output = purgeFlags & (PURGE_TXABORT | PURGE_TXCLEAR);
+    if (!input && !output) return true;
+    const int queue = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
+    return RetryOnInterrupt([&] { return tcflush(FFd, queue); }) == 0;
+}
+
+uint32_t Device::TakeLineErrors() {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return LineErrorFlags(CountersChanged(FFd, FErrorCounters));
+}
+
+bool Device::QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors) {
+    int in = 0;
+    int out = 0;
+    if (FFd < 0 || IoctlRetry(FFd, FIONREAD, &in) != 0 || IoctlRetry(FFd, TIOCOUTQ, &out) != 0)
+        return false;
+    inQueue = in;
+    outQueue = out;
+    errors = TakeLineErrors();
+    return true;
+}
+
+bool Device::ModemStatus(uint32_t& status) {
+    int lines = 0;
+    if (IoctlRetry(FFd, TIOCMGET, &lines) != 0) return false;
+    status = 0;
+    if (lines & TIOCM_CTS) status |= MS_CTS_ON;
+    if (lines & TIOCM_DSR) status |= MS_DSR_ON;
+    if (lines & TIOCM_RNG) status |= MS_RING_ON;
+    if (lines & TIOCM_CAR) status |= MS_RLSD_ON;
+    return true;
+}
+
+bool Device::Escape(int code) {
+    int line = 0;
+    switch (code) {
+    case SETBREAK: return IoctlRetry(FFd, TIOCSBRK, nullptr) == 0;
+    case CLRBREAK: return IoctlRetry(FFd, TIOCCBRK, nullptr) == 0;
+    case SETDTR: line = TIOCM_DTR; return IoctlRetry(FFd, TIOCMBIS, &line) == 0;
+    case CLRDTR: line = TIOCM_DTR; return IoctlRetry(FFd, TIOCMBIC, &line) == 0;
+    case SETRTS: line = TIOCM_RTS; return IoctlRetry(FFd, TIOCMBIS, &line) == 0;
+    case CLRRTS: line = TIOCM_RTS; return IoctlRetry(FFd, TIOCMBIC, &line) == 0;
+    default: errno = EINVAL; return false;
+    }
+}
+
+int32_t Device::Read(void* buffer, int32_t count) {
+    const Timeouts t = CurrentTimeouts();
+    // COMMTIMEOUTS: interval MAXDWORD with both totals 0 returns at once with what is
+    // queued; with the multiplier MAXDWORD as well and a constant, it waits for the first
+    // byte only, up to the constant.
+    const bool immediate = t.readInterval == MaxDword && t.readTotalMultiplier == 0 &&
+                           t.readTotalConstant == 0;
+    const bool firstByteOnly = t.readInterval == MaxDword && t.readTotalMultiplier == MaxDword &&
+                               t.readTotalConstant != 0 && t.readTotalConstant != MaxDword;
+    const bool useInterval = !firstByteOnly && t.readInterval != 0 && t.readInterval != MaxDword;
+    Clock::time_point totalDeadline;
+    const bool hasTotal = firstByteOnly
+                              ? TotalDeadline(0, t.readTotalConstant, 0, totalDeadline)
+                              : TotalDeadline(t.readTotalMultiplier, t.readTotalConstant, count,
+                                              totalDeadline);
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    int32_t done = 0;
+    for (;;) {
+        const ssize_t n =
+            RetryOnInterrupt([&] { return int(::read(FFd, bytes + done, size_t(count - done))); });
+        if (n < 0 && errno != EAGAIN) return -1;
+        if (n == 0) return done;  // end of file: the far side has gone, nothing more comes
+        if (n > 0) done += int32_t(n);
+        if (done == count || immediate || (firstByteOnly && done > 0)) return done;
+        int waitMs = hasTotal ? MillisecondsUntil(totalDeadline) : -1;
+        if (useInterval && done > 0)
+            waitMs = waitMs < 0 ? int(t.readInterval) : std::min(waitMs, int(t.readInterval));
+        if (hasTotal && waitMs == 0) return done;
+        bool failed = false;
+        if (!WaitReady(FFd, POLLIN, waitMs, failed)) return failed ? -1 : done;
+    }
+}
+
+int32_t Device::Write(const void* buffer, int32_t count) {
+    const Timeouts t = CurrentTimeouts();
+    Clock::time_point deadline;
+    const bool hasTotal =
+        TotalDeadline(t.writeTotalMultiplier, t.writeTotalConstant, count, deadline);
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    int32_t done = 0;
+    while (done < count) {
+        const ssize_t n = RetryOnInterrupt(
+            [&] { return int(::write(FFd, bytes + done, size_t(count - done))); });
+        if (n < 0 && errno != EAGAIN) return -1;
+        if (n > 0) {
+            done += int32_t(n);
+            continue;
+        }
+        const int waitMs = hasTotal ? MillisecondsUntil(deadline) : -1;
+        if (hasTotal && waitMs == 0) break;  // timed out: the operation reports what went out
+        bool failed = false;
+        if (!WaitReady(FFd, POLLOUT, waitMs, failed) && failed) return -1;
+    }
+    return done;
+}
+
+// ---- EventWaiter --------------------------------------------------------------------------
+
+struct EventWaiter::State {
+    explicit State(Device& d) : device(d) {}
+    Device& device;
+    int epollFd = -1;
+    int stopFd = -1;
+    uint32_t mask = 0;
+    bool watchingDevice = false;
+    bool wasAbove80 = false;
+    std::vector<uint32_t> counters;
+
+    uint32_t CounterEvents();
+    uint32_t RxEvents();
+    void StopWatchingDevice();
+};
+
+uint32_t EventWaiter::State::CounterEvents() {
+    const std::vector<bool> changed = CountersChanged(device.NativeHandle(), counters);
+    uint32_t events = 0;
+    if (changed[cBreak]) events |= EV_BREAK;
+    if (LineErrorFlags(changed) & ~CE_BREAK) events |= EV_ERR;
+    if (changed[cCts]) events |= EV_CTS;
+    if (changed[cDsr]) events |= EV_DSR;
+    if (changed[cRing]) events |= EV_RING;
+    if (changed[cDcd]) events |= EV_RLSD;
+    return events;
+}
+
+// EV_RX80FULL fires when the queue crosses 80 % of the requested input size, not again
+// until it has dropped below.
+uint32_t EventWaiter::State::RxEvents() {
+    int queued = 0;
+    if (IoctlRetry(device.NativeHandle(), FIONREAD, &queued) != 0) return EV_RXCHAR;
+    const int64_t size = device.InQueueSize();
+    const bool above80 = size > 0 && int64_t(queued) * 10 >= size * 8;
+    const bool crossed = above80 && !wasAbove80;
+    wasAbove80 = above80;
+    return EV_RXCHAR | (crossed ? EV_RX80FULL : 0);
+}
+
+// After a hang-up the descriptor stays readable (end of file) for good; watching it further
+// would wake the thread in a loop, so from here on only the stop event counts.
+void EventWaiter::State::StopWatchingDevice() {
+    epoll_ctl(epollFd, EPOLL_CTL_DEL, device.NativeHandle(), nullptr);
+    watchingDevice = false;
+}
+
+EventWaiter::EventWaiter(Device& device) : FState(new State(device)) {
+    State& s = *FState;
+    s.epollFd = epoll_create1(EPOLL_CLOEXEC);
+    s.stopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (s.epollFd < 0 || s.stopFd < 0) return;
+    epoll_event stop{};
+    stop.events = EPOLLIN;
+    stop.data.fd = s.stopFd;
+    // The program leaves an answer's bytes queued until its exchange thread reads them, so a
+    // level-triggered wait would return at once again and again; EPOLLET wakes only when
+    // something new arrives.
+    epoll_event line{};
+    line.events = EPOLLIN | EPOLLET;
+    line.data.fd = device.NativeHandle();
+    if (epoll_ctl(s.epollFd, EPOLL_CTL_ADD, s.stopFd, &stop) != 0 ||
+        epoll_ctl(s.epollFd, EPOLL_CTL_ADD, device.NativeHandle(), &line) != 0)
+        return;
+    s.watchingDevice = true;
+    ReadCounters(device.NativeHandle(), s.counters);
+}
+
+EventWaiter::~EventWaiter() {
+    if (FState->stopFd >= 0) ::close(FState->stopFd);
+    if (FState->epollFd >= 0) ::close(FState->epollFd);
+}
+
+bool EventWaiter::Valid() const { return FState->epollFd >= 0 && FState->stopFd >= 0; }
+
+void EventWaiter::SetMask(uint32_t eventMask) { FState->mask = eventMask; }
+
+void EventWaiter::Stop() {
+    const uint64_t one = 1;
+    RetryOnInterrupt([&] { return int(::write(FState->stopFd, &one, sizeof one)); });
+}
+
+WaitResult EventWaiter::Wait(uint32_t& mask) {
+    State& s = *FState;
+    epoll_event ready[2];
+    const int n = epoll_wait(s.epollFd, ready, 2, -1);
+    if (n < 0) return errno == EINTR ? WaitResult::Skipped : WaitResult::Failed;
+    uint32_t lineFlags = 0;
+    for (int i = 0; i < n; ++i) {
+        if (ready[i].data.fd == s.stopFd) return WaitResult::Stopped;
+        lineFlags |= ready[i].events;
+    }
+    uint32_t events = 0;
+    if (s.watchingDevice && (lineFlags & (EPOLLHUP | EPOLLERR))) {
+        s.StopWatchingDevice();
+        events = EV_ERR;  // reported once, so the owner learns the line is gone
+    } else if (lineFlags & EPOLLIN) {
+        events = s.RxEvents() | s.CounterEvents();
+    }
+    mask = events & s.mask;
+    return mask ? WaitResult::Events : WaitResult::Skipped;
+}
+
+// ---- port list ----------------------------------------------------------------------------
+
+bool ListSerialPorts(std::vector<std::string>& names) {
+    const std::string dir = SysfsTtyDir();
+    DIR* listing = opendir(dir.c_str());
+    if (!listing) return false;
+    names.clear();
+    errno = 0;
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != ".." && IsSerialPort(dir, name)) names.push_back(name);
+    }
+    const bool complete = errno == 0;
+    closedir(listing);
+    return complete;
+}
+
+}  // namespace serial_backend

@@ -1,0 +1,475 @@
+#include "serial/SerialPort.h"
+
+#include "serial/SerialBackend.h"
+#include "serial/SerialThread.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <vector>
+
+using namespace serial_backend;
+
+Q_LOGGING_CATEGORY(lcSerialPort, "tessera.serial", QtWarningMsg)
+
+const int32_t BaudRateTable[29] = {
+    0,       110,     300,     600,     1200,    2400,    4800,    9600,    14400,   19200,
+    38400,   56000,   57600,   115200,  128000,  230400,  256000,  460800,  500000,  576000,
+    921600,  1000000, 1152000, 1500000, 2000000, 2500000, 3000000, 3500000, 4000000,
+};
+
+const char* const SerialPortMessages[SerialPortMessageCount] = {
+    "Попытка открыть несуществующий COM-порт",
+    "Порт занят другой программой",
+    "Порт не открыт",
+    "Ошибка записи в порт",
+    "Ошибка чтения из порта",
+    "Ошибка функции PurgeComm",
+    "Ошибка функции SetCommState",
+    "Ошибка функции SetCommTimeouts",
+    "Ошибка функции SetupComm",
+    "Ошибка функции ClearCommError",
+    "Ошибка функции GetCommModemStatus",
+    "Ошибка функции EscapeCommFunction",
+    "Нельзя менять свойство, пока порт открыт",
+    "Ошибка обращения к системному реестру",
+    "Нет прав доступа к COM-порту (пользователь должен входить в группу dialout)",
+};
+
+namespace {
+
+enum MessageIndex {
+    msgNotFound = 0, msgBusy = 1, msgNotOpen = 2, msgWrite = 3, msgRead = 4, msgPurge = 5,
+    msgLineSettings = 6, msgTimeouts = 7, msgQueueSizes = 8, msgQueueCounts = 9,
+    msgModemStatus = 10, msgEscape = 11, msgOpenProperty = 12, msgPortList = 13,
+    msgNoPermission = 14,
+};
+
+struct ErrorFlag {
+    uint32_t flag;
+    TSerialError error;
+};
+
+constexpr ErrorFlag LineErrors[] = {
+    {CE_BREAK, ceBreak},     {CE_FRAME, ceFrame},   {CE_IOE, ceIO},
+    {CE_MODE, ceMode},       {CE_OVERRUN, ceOverrun}, {CE_RXOVER, ceRxOver},
+    {CE_RXPARITY, ceRxParity}, {CE_TXFULL, ceTxFull},
+};
+
+uint32_t TimeoutValue(int32_t ms) { return ms < 0 ? MaxDword : uint32_t(ms); }
+
+// The driver's queue sizes are even; an odd request is taken one lower.
+int32_t EvenQueueSize(int32_t size) { return size > 0 && (size & 1) ? size - 1 : size; }
+
+}  // namespace
+
+std::function<void(const QString&)> TSerialPort::ApplicationExceptionHandler =
+    [](const QString& message) { qCWarning(lcSerialPort).noquote() << message; };
+
+// ---- ESerialPort ----------------------------------------------------------------------------
+
+ESerialPort::ESerialPort(int messageIndex)
+    : ESerialPort(messageIndex >= 0 && messageIndex < SerialPortMessageCount
+                      ? QString::fromUtf8(SerialPortMessages[messageIndex])
+                      : QString()) {}
+
+ESerialPort::ESerialPort(const QString& message) : FMessage(message), FUtf8(message.toUtf8()) {}
+
+// ---- TSerialTimeouts ------------------------------------------------------------------------
+
+void TSerialTimeouts::Assign(const TSerialTimeouts& source) {
+    FReadInterval = source.FReadInterval;
+    FReadTotalM = source.FReadTotalM;
+    FReadTotalC = source.FReadTotalC;
+    FWriteTotalM = source.FWriteTotalM;
+    FWriteTotalC = source.FWriteTotalC;
+}
+
+void TSerialTimeouts::Changed() {
+    if (FSerialPort) FSerialPort->ApplyTimeouts();
+}
+
+#define TESSERA_TIMEOUT_SETTER(Name, Field) \
+    void TSerialTimeouts::Set##Name(int32_t v) { \
+        if (v == Field) return;                  \
+        Field = v;                               \
+        Changed();                               \
+    }
+TESSERA_TIMEOUT_SETTER(ReadInterval, FReadInterval)
+TESSERA_TIMEOUT_SETTER(ReadTotalMultiplier, FReadTotalM)
+TESSERA_TIMEOUT_SETTER(ReadTotalConstant, FReadTotalC)
+TESSERA_TIMEOUT_SETTER(WriteTotalMultiplier, FWriteTotalM)
+TESSERA_TIMEOUT_SETTER(WriteTotalConstant, FWriteTotalC)
+#undef TESSERA_TIMEOUT_SETTER
+
+// ---- TSerialPort: life cycle --------------------------------------------------------------
+
+TSerialPort::TSerialPort(QObject* owner)
+    : QObject(owner),
+      FDataPacket(std::make_unique<TSerialPacket>(this)),
+      FTimeouts(std::make_unique<TSerialTimeouts>(this)) {}
+
+TSerialPort::~TSerialPort() {
+    try {
+        Close();
+    } catch (...) {
+        // Destruction goes on whatever Close met.
+    }
+}
+
+QString TSerialPort::DevicePath(const QString& port) {
+    if (port.startsWith(QLatin1Char('/'))) return port;
+    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = comName.match(port);
+    if (match.hasMatch())
+        return QStringLiteral("/dev/ttyS%1").arg(match.captured(1).toLongLong() - 1);
+    return QStringLiteral("/dev/") + port;
+}
+
+void TSerialPort::Open() {
+    if (FConnected) return;
+    OpenDevice();
+    FConnected = true;
+    try {
+        ApplyLineSettings();
+        ApplyBufferSizes();
+        ApplyTimeouts();
+        StartEventDelivery();
+    } catch (...) {
+        FEventThread.reset();
+        DestroyWindow();
+        ReleaseHandle();
+        FConnected = false;
+        throw;
+    }
+}
+
+// Any failure other than "missing", "busy" and "no permission" leaves the handle unset, and
+// the open then fails on the line settings.
+void TSerialPort::OpenDevice() {
+    const std::string path = DevicePath(FPort).toLocal8Bit().toStdString();
+    switch (Device::Open(path, FHandle)) {
+    case OpenStatus::Ok:
+    case OpenStatus::Failed: return;
+    case OpenStatus::NotFound: throw ESerialPort(msgNotFound);
+    case OpenStatus::Busy: throw ESerialPort(msgBusy);
+    case OpenStatus::NoPermission: throw ESerialPort(msgNoPermission);
+    }
+}
+
+void TSerialPort::StartEventDelivery() {
+    if (FSyncMethod == smWindowSync) FWindow = new QObject;
+    FEventThread = std::make_unique<TSerialThread>(this);
+}
+
+void TSerialPort::Close() {
+    if (!FConnected) return;
+    FEventThread.reset();
+    DestroyWindow();
+    ReleaseHandle();
+    FConnected = false;
+}
+
+// Events already handed over still run, here, while the port is open; none can run later.
+void TSerialPort::DestroyWindow() {
+    if (!FWindow) return;
+    QCoreApplication::sendPostedEvents(FWindow, QEvent::MetaCall);
+    delete FWindow;
+    FWindow = nullptr;
+}
+
+void TSerialPort::ReleaseHandle() {
+    if (!FHandle) return;
+    FHandle->Close();
+    FHandle.reset();
+}
+
+Device& TSerialPort::DeviceOrRaise(int messageIndex) {
+    if (!FHandle) throw ESerialPort(messageIndex);
+    return *FHandle;
+}
+
+bool TSerialPort::CheckOpen() {
+    if (!FConnected) throw ESerialPort(msgNotOpen);
+    return true;
+}
+
+// ---- TSerialPort: applying settings ---------------------------------------------------------
+
+void TSerialPort::ApplyLineSettings() {
+    if (!FConnected) return;
+    Device& device = DeviceOrRaise(msgLineSettings);
+    if (FBaudRate > br4000000 || FByteSize > bs8 || FParity > paSpace || FStopBits > sb2)
+        throw ESerialPort(msgLineSettings);
+    LineSettings settings;
+    settings.baudRate = FBaudRate == brCustom ? FCustomBaudRate : BaudRateTable[FBaudRate];
+    settings.dataBits = int(FByteSize) + 5;
+    settings.parity = serial_backend::Parity(FParity);
+    settings.stopBits = serial_backend::StopBits(FStopBits);
+    if (!device.SetLineSettings(settings)) throw ESerialPort(msgLineSettings);
+}
+
+void TSerialPort::ApplyBufferSizes() {
+    if (!FConnected) return;
+    if (!DeviceOrRaise(msgQueueSizes).SetQueueSizes(FInBufSize, FOutBufSize))
+        throw ESerialPort(msgQueueSizes);
+}
+
+void TSerialPort::ApplyTimeouts() {
+    if (!FConnected) return;
+    serial_backend::Timeouts t;
+    t.readInterval = TimeoutValue(FTimeouts->ReadInterval());
+    t.readTotalMultiplier = TimeoutValue(FTimeouts->ReadTotalMultiplier());
+    t.readTotalConstant = TimeoutValue(FTimeouts->ReadTotalConstant());
+    t.writeTotalMultiplier = TimeoutValue(FTimeouts->WriteTotalMultiplier());
+    t.writeTotalConstant = TimeoutValue(FTimeouts->WriteTotalConstant());
+    if (!DeviceOrRaise(msgTimeouts).SetTimeouts(t)) throw ESerialPort(msgTimeouts);
+}
+
+// ---- TSerialPort: properties ----------------------------------------------------------------
+
+template <typename T>
+static bool StoreIfChanged(T& field, const T& value) {
+    if (field == value) return false;
+    field = value;
+    return true;
+}
+
+void TSerialPort::SetBaudRate(TBaudRate v) {
+    if (StoreIfChanged(FBaudRate, v)) ApplyLineSettings();
+}
+
+void TSerialPort::SetByteSize(TByteSize v) {
+    if (StoreIfChanged(FByteSize, v)) ApplyLineSettings();
+}
+
+void TSerialPort::SetCustomBaudRate(int32_t v) {
+    if (StoreIfChanged(FCustomBaudRate, v)) ApplyLineSettings();
+}
+
+void TSerialPort::SetParity(TParity v) {
+    if (StoreIfChanged(FParity, v)) ApplyLineSettings();
+}
+
+void TSerialPort::SetStopBits(TStopBits v) {
+    if (StoreIfChanged(FStopBits, v)) ApplyLineSettings();
+}
+
+void TSerialPort::SetInBufSize(int32_t v) {
+    if (StoreIfChanged(FInBufSize, EvenQueueSize(v))) ApplyBufferSizes();
+}
+
+void TSerialPort::SetOutBufSize(int32_t v) {
+    if (StoreIfChanged(FOutBufSize, EvenQueueSize(v))) ApplyBufferSizes();
+}
+
+void TSerialPort::SetPort(const QString& v) {
+    if (FConnected) throw ESerialPort(msgOpenProperty);
+    FPort = v;
+}
+
+void TSerialPort::SetSyncMethod(TSyncMethod v) {
+    if (v == FSyncMethod) return;
+    if (FConnected) throw ESerialPort(msgOpenProperty);
+    FSyncMethod = v;
+}
+
+void TSerialPort::SetThreadPriority(TThreadPriority v) {
+    if (v == FCTPriority) return;
+    if (FConnected) throw ESerialPort(msgOpenProperty);
+    FCTPriority = v;
+}
+
+void TSerialPort::SetDataPacket(const TSerialPacket& v) { FDataPacket->Assign(v); }
+
+void TSerialPort::SetTimeouts(const TSerialTimeouts& v) {
+    FTimeouts->Assign(v);
+    ApplyTimeouts();
+}
+
+// ---- TSerialPort: operations ----------------------------------------------------------------
+
+void TSerialPort::EnumSerialPorts(QStringList& ports) {
+    std::vector<std::string> names;
+    if (!ListSerialPorts(names)) throw ESerialPort(msgPortList);
+    QStringList found;
+    for (const std::string& name : names) found << QString::fromLocal8Bit(name.c_str());
+    found.sort(Qt::CaseInsensitive);
+    ports = found;
+}
+
+void TSerialPort::ClearBuffer(bool input, bool output) {
+    const uint32_t flags = (input ? PURGE_RXCLEAR : 0) | (output ? PURGE_TXCLEAR : 0);
+    if (!FHandle || !FHandle->Purge(flags)) throw ESerialPort(msgPurge);
+}
+
+void TSerialPort::PurgeAll() {
+    const uint32_t flags = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+    if (!FHandle || !FHandle->Purge(flags)) throw ESerialPort(msgPurge);
+}
+
+int32_t TSerialPort::InBufCount() {
+    int32_t in = 0, out = 0;
+    uint32_t errors = 0;
+    if (!FHandle || !FHandle->QueueCounts(in, out, errors)) throw ESerialPort(msgQueueCounts);
+    return in;
+}
+
+int32_t TSerialPort::OutBufCount() {
+    int32_t in = 0, out = 0;
+    uint32_t errors = 0;
+    if (!FHandle || !FHandle->QueueCounts(in, out, errors)) throw ESerialPort(msgQueueCounts);
+    return out;
+}
+
+int32_t TSerialPort::Read(void* buffer, int32_t count) {
+    CheckOpen();
+    if (count <= 0) return 0;
+    const int32_t n = DeviceOrRaise(msgRead).Read(buffer, count);
+    if (n < 0) throw ESerialPort(msgRead);
+    return n;
+}
+
+int32_t TSerialPort::ReadStr(QString& str, int32_t count) {
+    QByteArray bytes(count > 0 ? count : 0, '\0');
+    const int32_t n = Read(bytes.data(), count);
+    str = QString::fromLatin1(bytes.constData(), n);
+    return n;
+}
+
+int32_t TSerialPort::Write(const void* buffer, int32_t count) {
+    CheckOpen();
+    if (count <= 0) return 0;
+    const int32_t n = DeviceOrRaise(msgWrite).Write(buffer, count);
+    if (n < 0) throw ESerialPort(msgWrite);
+    return n;
+}
+
+// Characters above 255 have no byte of their own and go out as '?'.
+int32_t TSerialPort::WriteStr(const QString& str) {
+    const QByteArray bytes = str.toLatin1();
+    return Write(bytes.constData(), int32_t(bytes.size()));
+}
+
+static void EscapeOrRaise(Device* device, int code) {
+    if (!device || !device->Escape(code)) throw ESerialPort(msgEscape);
+}
+
+void TSerialPort::SetBreak(bool state) {
+    CheckOpen();
+    EscapeOrRaise(FHandle.get(), state ? SETBREAK : CLRBREAK);
+}
+
+void TSerialPort::SetDTR(bool state) {
+    CheckOpen();
+    EscapeOrRaise(FHandle.get(), state ? SETDTR : CLRDTR);
+}
+
+void TSerialPort::SetRTS(bool state) {
+    CheckOpen();
+    EscapeOrRaise(FHandle.get(), state ? SETRTS : CLRRTS);
+}
+
+// MS_CTS_ON..MS_RLSD_ON are bits 4..7, in the order of TSerialSignal.
+TSerialSignals TSerialPort::Signals() {
+    CheckOpen();
+    uint32_t status = 0;
+    if (!FHandle || !FHandle->ModemStatus(status)) throw ESerialPort(msgModemStatus);
+    return TSerialSignals((status >> 4) & 0x0F);
+}
+
+// ---- TSerialPort: event delivery ------------------------------------------------------------
+
+void TSerialPort::DoRxChar() {
+    const int32_t count = InBufCount();
+    if (count <= 0) return;
+    if (FDataPacket->Enabled() && FDataPacket->PacketDefined()) {
+        QString str;
+        ReadStr(str, count);
+        FDataPacket->AddData(str);
+    } else if (OnRxChar) {
+        OnRxChar(this, count);
+    }
+}
+
+void TSerialPort::DoTxEmpty() {
+    if (OnTxEmpty) OnTxEmpty(this);
+}
+
+void TSerialPort::DoRing() {
+    if (OnRing) OnRing(this);
+}
+
+void TSerialPort::DoBreak() {
+    if (OnBreak) OnBreak(this);
+}
+
+void TSerialPort::DoRx80Full() {
+    if (OnRx80Full) OnRx80Full(this);
+}
+
+bool TSerialPort::LineSignal(TSerialSignal signal) { return Signals() & BitOf(signal); }
+
+void TSerialPort::DoCTSChange() {
+    if (OnCTSChange) OnCTSChange(this, LineSignal(csCTS));
+}
+
+void TSerialPort::DoDSRChange() {
+    if (OnDSRChange) OnDSRChange(this, LineSignal(csDSR));
+}
+
+void TSerialPort::DoRLSDChange() {
+    if (OnRLSDChange) OnRLSDChange(this, LineSignal(csRLSD));
+}
+
+void TSerialPort::DoError() {
+    int32_t in = 0, out = 0;
+    uint32_t flags = 0;
+    if (!FHandle || !FHandle->QueueCounts(in, out, flags)) throw ESerialPort(msgQueueCounts);
+    TSerialErrors errors = 0;
+    for (const ErrorFlag& e : LineErrors)
+        if (flags & e.flag) errors |= TSerialErrors(BitOf(e.error));
+    // A parity error means nothing while the line carries no parity bit.
+    if (FParity == paNone) errors &= TSerialErrors(~BitOf(ceRxParity));
+    if (errors && OnError) OnError(this, errors);
+}
+
+void TSerialPort::DoPacket(const QString& str) {
+    if (OnPacket) OnPacket(this, str);
+}
+
+void TSerialPort::DispatchEvent(uint32_t eventFlag) {
+    switch (eventFlag) {
+    case EV_RXCHAR: DoRxChar(); break;
+    case EV_TXEMPTY: DoTxEmpty(); break;
+    case EV_CTS: DoCTSChange(); break;
+    case EV_DSR: DoDSRChange(); break;
+    case EV_RLSD: DoRLSDChange(); break;
+    case EV_BREAK: DoBreak(); break;
+    case EV_ERR: DoError(); break;
+    case EV_RING: DoRing(); break;
+    case EV_RX80FULL: DoRx80Full(); break;
+    default: break;
+    }
+}
+
+// The event thread does not wait for these: each is queued to the main thread and the
+// thread goes back to waiting at once; the queue keeps them in the fixed order.
+void TSerialPort::PostEventMessage(uint32_t eventFlag) {
+    QMetaObject::invokeMethod(
+        FWindow, [this, eventFlag] { PortWindowProc(eventFlag); }, Qt::QueuedConnection);
+}
+
+void TSerialPort::PortWindowProc(uint32_t eventFlag) {
+    try {
+        CheckOpen();
+        DispatchEvent(eventFlag);
+    } catch (const ESerialPort& e) {
+        ApplicationExceptionHandler(e.Message());
+    } catch (const std::exception& e) {
+        ApplicationExceptionHandler(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ApplicationExceptionHandler(QString());
+    }
+}
