@@ -1,0 +1,250 @@
+#include "ui/Profile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+const QByteArray kUtf8Bom("\xEF\xBB\xBF");
+
+bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+bool ParseSectionLine(const QString& line, QString* name) {
+    const QString text = line.trimmed();
+    if (!text.startsWith(QLatin1Char('['))) return false;
+    const int close = text.indexOf(QLatin1Char(']'));
+    *name = (close < 0 ? text.mid(1) : text.mid(1, close - 1)).trimmed();
+    return true;
+}
+
+bool ParseKeyLine(const QString& line, QString* key, QString* value) {
+    const int equals = line.indexOf(QLatin1Char('='));
+    if (equals < 0) return false;
+    *key = line.left(equals).trimmed();
+    if (key->isEmpty()) return false;
+    if (value != nullptr) *value = line.mid(equals + 1).trimmed();
+    return true;
+}
+
+QString StripMatchingQuotes(const QString& value) {
+    if (value.size() >= 2) {
+        const QChar first = value.front();
+        if ((first == QLatin1Char('"') || first == QLatin1Char('\'')) && value.back() == first)
+            return value.mid(1, value.size() - 2);
+    }
+    return value;
+}
+
+int HexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    return -1;
+}
+
+// Accumulates digits of one base; false on a non-digit, no digits at all, or more than
+// `limit`. Only ASCII digits count: the conversion must not depend on the locale.
+bool AccumulateDigits(const QString& digits, int base, quint64 limit, quint64* result) {
+    if (digits.isEmpty()) return false;
+    quint64 value = 0;
+    for (const QChar c : digits) {
+        const int digit = HexDigit(c);
+        if (digit < 0 || digit >= base) return false;
+        value = value * quint64(base) + quint64(digit);
+        if (value > limit) return false;
+    }
+    *result = value;
+    return true;
+}
+
+// A value is never allowed to open a new line in the file.
+QString OneLine(const QString& value) {
+    QString line = value;
+    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return line;
+}
+
+// Reads at most the cap; the line cut by the cap is dropped with everything after it.
+bool ReadCapped(const QString& path, QByteArray* bytes) {
+    const QFileInfo info(path);
+    if (!info.isFile()) return false;  // a folder or a FIFO is no settings file (and could block)
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    *bytes = file.read(MaxProfileBytes + 1);
+    if (bytes->size() > MaxProfileBytes) bytes->truncate(bytes->lastIndexOf('\n', MaxProfileBytes - 1) + 1);
+    return true;
+}
+
+// The read-only attribute of Windows stops every writer; root ignores permission bits on
+// Linux, so the bits themselves are consulted as well.
+bool IsWritableFile(const QFileInfo& info) {
+    const QFileDevice::Permissions writeBits =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return info.isFile() && info.isWritable() && (info.permissions() & writeBits);
+}
+
+}  // namespace
+
+bool ParseProfileInteger(const QString& text, int32_t* value) {
+    QString number = text.trimmed();
+    quint64 magnitude = 0;
+    if (number.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        if (!AccumulateDigits(number.mid(2), 16, 0xFFFFFFFFull, &magnitude)) return false;
+        *value = int32_t(uint32_t(magnitude));
+        return true;
+    }
+    bool negative = false;
+    if (number.startsWith(QLatin1Char('-')) || number.startsWith(QLatin1Char('+'))) {
+        negative = number.front() == QLatin1Char('-');
+        number.remove(0, 1);
+    }
+    const quint64 limit = negative ? 0x80000000ull : 0x7FFFFFFFull;
+    if (!AccumulateDigits(number, 10, limit, &magnitude)) return false;
+    *value = negative ? int32_t(-qint64(magnitude)) : int32_t(magnitude);
+    return true;
+}
+
+// --- TProfile ---
+
+bool TProfile::Load(const QString& path) {
+    FPath = path;
+    FLines.clear();
+    FLineEnd = QStringLiteral("\n");
+    FHasBom = false;
+    FUnreadable = false;
+    QByteArray bytes;
+    if (!ReadCapped(path, &bytes)) {
+        FUnreadable = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+        return false;
+    }
+    if (bytes.startsWith(kUtf8Bom)) {
+        FHasBom = true;
+        bytes.remove(0, kUtf8Bom.size());
+    }
+    const int firstNewline = bytes.indexOf('\n');
+    if (firstNewline > 0 && bytes.at(firstNewline - 1) == '\r') FLineEnd = QStringLiteral("\r\n");
+    FLines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    if (!FLines.isEmpty() && FLines.back().isEmpty()) FLines.removeLast();  // the final line end
+    for (QString& line : FLines)
+        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+    return true;
+}
+
+int TProfile::FindSection(const QString& section) const {
+    QString name;
+    for (int i = 0; i < FLines.size(); ++i)
+        if (ParseSectionLine(FLines[i], &name) && SameName(name, section)) return i;
+    return -1;
+}
+
+int TProfile::FindKey(int sectionLine, const QString& key) const {
+    QString name;
+    for (int i = sectionLine + 1; i < FLines.size(); ++i) {
+        if (ParseSectionLine(FLines[i], &name)) return -1;
+        if (ParseKeyLine(FLines[i], &name, nullptr) && SameName(name, key)) return i;
+    }
+    return -1;
+}
+
+// Where a new key of the section goes: after its last non-blank line, so that a blank line
+// separating it from the next section stays where it is.
+int TProfile::SectionEnd(int sectionLine) const {
+    int end = sectionLine + 1;
+    QString name;
+    for (int i = sectionLine + 1; i < FLines.size(); ++i) {
+        if (ParseSectionLine(FLines[i], &name)) break;
+        if (!FLines[i].trimmed().isEmpty()) end = i + 1;
+    }
+    return end;
+}
+
+QString TProfile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const {
+    const int sectionLine = FindSection(section);
+    if (sectionLine < 0) return defaultValue;
+    const int keyLine = FindKey(sectionLine, key);
+    if (keyLine < 0) return defaultValue;
+    QString name, value;
+    ParseKeyLine(FLines[keyLine], &name, &value);
+    return StripMatchingQuotes(value);
+}
+
+int32_t TProfile::ReadInteger(const QString& section, const QString& key, int32_t defaultValue) const {
+    int32_t value = defaultValue;
+    if (!ParseProfileInteger(ReadString(section, key, QString()), &value)) return defaultValue;
+    return value;
+}
+
+bool TProfile::ReadBool(const QString& section, const QString& key, bool defaultValue) const {
+    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void TProfile::WriteString(const QString& section, const QString& key, const QString& value) {
+    const QString safeValue = OneLine(value);
+    const int sectionLine = FindSection(section);
+    if (sectionLine < 0) {
+        FLines << QStringLiteral("[%1]").arg(section) << key + QLatin1Char('=') + safeValue;
+        return;
+    }
+    const int keyLine = FindKey(sectionLine, key);
+    if (keyLine < 0) {
+        FLines.insert(SectionEnd(sectionLine), key + QLatin1Char('=') + safeValue);
+        return;
+    }
+    QString existingKey;
+    ParseKeyLine(FLines[keyLine], &existingKey, nullptr);
+    FLines[keyLine] = existingKey + QLatin1Char('=') + safeValue;
+}
+
+void TProfile::WriteInteger(const QString& section, const QString& key, int32_t value) {
+    WriteString(section, key, QString::number(value));
+}
+
+void TProfile::WriteBool(const QString& section, const QString& key, bool value) {
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool TProfile::Save() const {
+    if (FPath.isEmpty() || FUnreadable) return false;
+    const QFileInfo info(FPath);
+    if (info.exists() && !IsWritableFile(info)) return false;
+    QByteArray data;
+    if (FHasBom) data += kUtf8Bom;
+    const QByteArray lineEnd = FLineEnd.toUtf8();
+    for (const QString& line : FLines) data += line.toUtf8() + lineEnd;
+    QSaveFile out(FPath);  // temporary file beside the target, renamed over it on commit
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    if (out.write(data) != data.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}
+
+// --- one-shot calls ---
+
+namespace Profile {
+
+int32_t ReadInteger(const QString& file, const QString& section, const QString& key, int32_t defaultValue) {
+    TProfile profile;
+    profile.Load(file);
+    return profile.ReadInteger(section, key, defaultValue);
+}
+
+QString ReadString(const QString& file, const QString& section, const QString& key,
+                   const QString& defaultValue) {
+    TProfile profile;
+    profile.Load(file);
+    return profile.ReadString(section, key, defaultValue);
+}
+
+bool WriteString(const QString& file, const QString& section, const QString& key, const QString& value) {
+    TProfile profile;
+    profile.Load(file);
+    profile.WriteString(section, key, value);
+    return profile.Save();
+}
+
+}  // namespace Profile

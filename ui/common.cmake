@@ -1,0 +1,10 @@
+# Small helpers of the windows: the profile (INI) file, the special folders and the update
+# check. Included from ui/CMakeLists.txt.
+add_library(tessera_uicommon STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/Profile.h
+    ${CMAKE_CURRENT_LIST_DIR}/Profile.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SpecialFolders.h
+    ${CMAKE_CURRENT_LIST_DIR}/SpecialFolders.cpp
+)
+target_link_libraries(tessera_uicommon PUBLIC Qt6::Widgets Qt6::Network tessera_serial)
+target_include_directories(tessera_uicommon PUBLIC ${PROJECT_SOURCE_DIR})
