@@ -474,12 +474,17 @@ bool ListSerialPorts(std::vector<std::string>& names) {
     DIR* listing = opendir(dir.c_str());
     if (!listing) return false;
     names.clear();
-    errno = 0;
-    while (const dirent* entry = readdir(listing)) {
+    bool complete = true;
+    for (;;) {
+        errno = 0;  // readdir tells its end from a failure only through errno
+        const dirent* entry = readdir(listing);
+        if (!entry) {
+            complete = errno == 0;
+            break;
+        }
         const std::string name = entry->d_name;
         if (name != "." && name != ".." && IsSerialPort(dir, name)) names.push_back(name);
     }
-    const bool complete = errno == 0;
     closedir(listing);
     return complete;
 }

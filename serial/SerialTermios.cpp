@@ -65,8 +65,9 @@ void MakeRaw(termios& t) {
     t.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     // CLOCAL: the RS-485 adapters carry no carrier line; CREAD: receiver on.
     t.c_cflag |= CLOCAL | CREAD;
-    // The fd is non-blocking and reads are bounded by poll(), so read() never waits itself.
-    t.c_cc[VMIN] = 0;
+    // VMIN 1: on the non-blocking fd an empty queue then reads as EAGAIN, and 0 is left to
+    // mean end of file (a hung-up line); with VMIN 0 an empty read also returns 0.
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
 }
 
