@@ -49,7 +49,7 @@ Bytes ParameterAnswer(const InstrumentState& state, const Bytes& request, double
     const bool exists = p >= 1 && p <= state.parameterCount;
     Bytes answer = Header(state, code);
     if (!exists) {
-        answer.resize(size_t(QvAnswerLength(code)) - 3, 0);
+        answer.resize(size_t(QvAnswerLength(code)) - 2, 0);  // up to the CRC
         answer.back() = result::kNoSuchParameter;
         return WithCrc(answer);
     }
