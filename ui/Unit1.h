@@ -1,0 +1,55 @@
+#pragma once
+// TSettingForm: the modal dialog "Настройка" in which the operator chooses the serial port,
+// the line speed and the protocol the device is addressed in. Created once at program start,
+// after the main window, and kept for the whole run; lives on the main thread.
+//
+// The caller loads the controls (LoadSettings) before every showing. "Ок" applies the choice
+// at once: the main window's port is closed, reconfigured and reopened and the title is
+// refreshed. The dialog keeps nothing between showings and never writes the settings file.
+#include <QDialog>
+#include <QString>
+
+class QPaintEvent;
+class QShowEvent;
+namespace Ui { class TSettingForm; }
+
+class TSettingForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TSettingForm(QWidget* parent = nullptr);
+    ~TSettingForm() override;
+
+    Ui::TSettingForm* ui;  // the dialog's controls, by their form names
+
+    // Port box text, speed list and protocol list as the caller holds them. A speed or
+    // protocol outside its list selects the default (9600, Modbus RTU), so the lists always
+    // show a valid choice.
+    void LoadSettings(const QString& portName, int speedIndex, int protocolIsModbus);
+
+    // True when the port box shows an item the operator picked from the list since the list
+    // was last filled or the dialog last shown; a typed or loaded name is not a pick.
+    bool PortPicked() const;
+
+    void FormCreate();
+    void FormPaint();
+
+public slots:
+    void Button1Click();
+    void Button2Click();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void RefreshPortList();
+    void PlaceByMainWindow();
+    void DropPortPick();
+    void ReportPortListFailure(const QString& message);
+
+    // Set once a port list failure has been shown in this showing of the dialog: every
+    // repaint retries the list, and closing the error box itself repaints the dialog.
+    bool FPortListFailureShown = false;
+};
+
+extern TSettingForm* SettingForm;

@@ -1,0 +1,6 @@
+# The port settings dialog, part of the program library.
+target_sources(tessera_app PRIVATE
+    ${CMAKE_CURRENT_SOURCE_DIR}/Unit1.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/Unit1.h
+    ${CMAKE_CURRENT_SOURCE_DIR}/Unit1.ui
+)
