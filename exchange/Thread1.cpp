@@ -1,0 +1,409 @@
+#include "exchange/Thread1.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QTimer>
+
+#include "exchange/Convert.h"
+#include "exchange/cp1251.h"
+#include "exchange/crc.h"
+#include "exchange/float.h"
+#include "exchange/mb.h"
+#include "exchange/typeCMD.h"
+#include "serial/Synchronize.h"
+#include "ui/main.h"
+#include "ui_main.h"
+
+std::atomic<bool> AwaitingAnswer{false};
+std::atomic<uint8_t> ExchangeState{0};
+std::atomic<uint8_t> ProtocolIsModbus{1};
+std::atomic<int32_t> SentCount{0};
+std::atomic<int32_t> CrcErrorCount{0};
+std::atomic<int32_t> NoAnswerCount{0};
+std::atomic<uint8_t> SavedProtocol{0};
+uint16_t SetpointFormat = 0;
+uint8_t ScalePointPos = 0;
+Th1* ExchangeThread = nullptr;
+
+namespace {
+
+// The hidden answer log keeps only its most recent lines, so hours of polling cannot grow it
+// without bound.
+constexpr int TraceLineLimit = 2000;
+
+// single(a, b, c, d): a is the least significant byte.
+double single(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { return BytesToSingle({a, b, c, d}); }
+
+int s8(uint8_t x) { return int8_t(x); }
+int s16(int word) { return int16_t(uint16_t(word)); }
+
+bool IsQv() { return ProtocolIsModbus.load() == 0; }
+
+// The setpoint and format answers carry one data byte in QV (A[3]) and a register in Modbus
+// (A[3] high, A[4] low).
+uint16_t FormatWord(const uint8_t* a) { return IsQv() ? a[3] : uint16_t(a[3] << 8 | a[4]); }
+
+int SetpointValue(const uint8_t* a) {
+    if (IsQv()) return s8(a[3]);
+    return SetpointFormat == 710 ? s16(a[3] << 8 | a[4]) : s8(a[4]);
+}
+
+QString TwoDigits(int v) {
+    QString s = QString::number(v);
+    if (s.size() < 2) s.prepend(QLatin1Char('0'));
+    return s;
+}
+
+// Interval of the repeat timer: the integer in the interval field, 300 ms when it is empty.
+int RepeatInterval() {
+    const QString text = z->ui->Edit1->text();
+    return text.isEmpty() ? 300 : StrToInt(text);
+}
+
+void EnableTimer(QTimer* timer) {
+    if (!timer->isActive()) timer->start();
+}
+
+void SendSetpoint(QLineEdit* field, TListComand wide, TListComand narrow) {
+    const int u = StrToInt(field->text());
+    if (SetpointFormat == 710) {
+        CurrentQuery->SetName(wide);
+        CurrentQuery->Push(uint8_t(u >> 8));
+        CurrentQuery->Push(uint8_t(u));
+    } else {
+        CurrentQuery->SetName(narrow);
+        CurrentQuery->Push(uint8_t(u));
+    }
+    CurrentQuery->Query();
+}
+
+bool SetpointInRange(QLineEdit* field) {
+    const int u = StrToInt(field->text());
+    if (u > 230 || u < -230) {
+        z->ShowError(QStringLiteral("Неверное значение уставки"));
+        z->ShowStatus(QStringLiteral("Неверное значение уставки"));
+        return false;
+    }
+    return true;
+}
+
+void Trace() {
+    QListWidget* memo = z->ui->Memo1;
+    const int length = CurrentQuery->LengthIn;
+    for (int i = 0; i < length && i < FrameBufferSize; ++i)
+        memo->addItem(QString::number(AnswerBuffer[i]));
+    memo->addItem(QStringLiteral("  "));
+    while (memo->count() > TraceLineLimit) delete memo->takeItem(0);
+}
+
+bool IsUntranslatedRead(TListComand name) {
+    switch (name) {
+        case GetUst1:
+        case GetUst2:
+        case GetIEC:
+        case GetSpeakerMode:
+        case GetRelayParams:
+        case GetRelayGist:
+        case GetVersForUst1:
+        case GetVersForUst2:
+        case GetVersForUst11:
+        case GetVersForUst22:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+Th1::Th1() { start(); }
+
+Th1::~Th1() { Terminate(); }
+
+void Th1::WakeUp() { FWake.release(); }
+
+void Th1::Suspend() {
+    while (FWake.tryAcquire()) {
+    }
+}
+
+void Th1::Terminate() {
+    if (!isRunning()) return;
+    FTerminated = true;
+    FWake.release();
+    Sync::WaitForThread(this);
+}
+
+void Th1::Execute() {
+    for (;;) {
+        FWake.acquire();
+        if (FTerminated) return;
+        Pass();
+        ++FPasses;
+    }
+}
+
+void Th1::Pass() {
+    try {
+        TSerialPort* port = QueryTarget ? QueryTarget->QueryPort() : nullptr;
+        const int n = port ? port->InBufCount() : 0;
+        AwaitingAnswer = false;
+        const int length = CurrentQuery->LengthIn;
+        if (n >= length && length > 0) {
+            port->Read(AnswerBuffer, length);
+            if (ProtocolIsModbus == 1) Sync::Synchronize([this] { decmb(); });
+            Sync::Synchronize([this] { Update(); });
+        } else if (ProtocolIsModbus == 1 && n == 5) {
+            port->Read(AnswerBuffer, 5);
+            if (AnswerBuffer[1] > 0x80) Sync::Synchronize([this] { MBer(); });
+        } else if (ExchangeState == 17) {
+            // The QV search went unanswered: the same request in its Modbus RTU form.
+            Sync::Synchronize([] {
+                ExchangeState = 18;
+                ProtocolIsModbus = 1;
+                const uint16_t saved = CurrentQuery->Adr;
+                CurrentQuery->Adr = SearchAddress;
+                CurrentQuery->SetName(GetTypeProt);
+                try {
+                    CurrentQuery->Query();
+                } catch (...) {
+                    CurrentQuery->Adr = saved;
+                    throw;
+                }
+                CurrentQuery->Adr = saved;
+            });
+        } else if (ExchangeState == 11) {
+            Sync::Synchronize([this] { RepeatQuery(); });
+        } else {
+            Sync::Synchronize([this] { thrErrBox(); });
+        }
+    } catch (const ESerialPort& e) {
+        ReportPassFailure(e.Message());
+    } catch (const EConvertError& e) {
+        ReportPassFailure(e.Message());
+    } catch (const std::exception& e) {
+        ReportPassFailure(QString::fromUtf8(e.what()));
+    }
+}
+
+// A failure inside a pass (the port vanished, a field that does not convert) is shown on the
+// main thread; the thread goes back to sleep and the next request works as usual.
+void Th1::ReportPassFailure(const QString& message) {
+    Sync::Synchronize([message] {
+        z->ShowStatus(message);
+        z->ShowError(message);
+    });
+}
+
+void Th1::decmb() {
+    if (IsUntranslatedRead(CurrentQuery->FName)) return;
+    // The rewrite replaces the answer's CRC, so a corrupted Modbus answer must be caught
+    // here: it is left as it came and the interpretation reports the checksum error.
+    if (Crc16(AnswerBuffer, CurrentQuery->LengthIn) != 0) return;
+    FromModbusAnswer();
+}
+
+void Th1::MBer() {
+    QString text;
+    switch (AnswerBuffer[2]) {
+        case 2:
+            if (CurrentQuery->FName != GetPar) return;
+            text = QStringLiteral("Несуществующий параметр");
+            break;
+        case 3: text = QStringLiteral("Неверное значение параметра"); break;
+        case 0x46: text = QStringLiteral("Аппаратная защита"); break;
+        default: return;
+    }
+    ExchangeState = 0;
+    z->ShowStatus(text);
+    z->ShowError(text);
+}
+
+void Th1::RepeatAfterFailure(std::atomic<int32_t>& counter, const QString& text) {
+    ++counter;
+    z->ShowStatus(text + QString::number(counter.load()) + QLatin1Char(')'));
+    for (int panel = 1; panel <= 3; ++panel) z->ClearPanel(panel);
+    z->TimerRepeat->setInterval(RepeatInterval());
+    EnableTimer(z->TimerRepeat);
+}
+
+void Th1::RepeatQuery() { RepeatAfterFailure(NoAnswerCount, QStringLiteral("Прибор не отвечает (")); }
+
+void Th1::RepeatQueryCRC() {
+    RepeatAfterFailure(CrcErrorCount, QStringLiteral("Ошибка контрольной суммы ("));
+}
+
+void Th1::thrErrBox() {
+    if (ExchangeState == 18) {
+        ProtocolIsModbus = SavedProtocol.load();
+        ExchangeState = 0;
+    }
+    z->ShowStatus(QStringLiteral("Прибор не отвечает"));
+    z->ShowError(QStringLiteral("Прибор не отвечает"));
+}
+
+void Th1::Update() {
+    Ui::Tz& f = *z->ui;
+    const uint8_t* A = AnswerBuffer;
+    TQuery& q = *CurrentQuery;
+
+    if (Crc16(A, q.LengthIn) != 0) {
+        if (ExchangeState == 11) {
+            RepeatQueryCRC();
+        } else {
+            z->ShowStatus(QStringLiteral("Ошибка контрольной суммы"));
+            z->ShowError(QStringLiteral("Ошибка контрольной суммы !"));
+        }
+        Trace();
+        return;
+    }
+    z->ShowStatus(QStringLiteral("Операция выполнена успешно"));
+
+    if (q.FName == GetAdr) f.Edit2->setText(QString::number(A[0] + 256 * A[1]));
+    if (q.FName == GetBright) f.TrackBar1->setValue(A[3] % 3);
+    if (q.FName == GetPar && ExchangeState != 10) {
+        const double v = single(A[6], A[5], A[4], A[3]);
+        f.ei1->setCurrentIndex(A[7] - 1);
+        ScalePointPos = A[8];
+        f.Edit7->setText(FixedText(v, 3 - A[8]));
+    }
+    if (q.FName == GetInfo) {
+        const QByteArray text(reinterpret_cast<const char*>(A + 3), 64);
+        f.Edit9->setText(FromCp1251(text.left(text.indexOf('\0') < 0 ? 64 : text.indexOf('\0'))));
+    }
+    if (q.FName == GetYear) {
+        const QString y = TwoDigits(A[3]);
+        const QString n = QString::number(256 * A[4] + A[5]).rightJustified(4, QLatin1Char('0'));
+        f.Edit3->setText(y + n);
+        f.Edit4->setText(QStringLiteral("20") + y);
+        f.Edit5->setText(QString::number(A[6]));
+    }
+    if (q.FName == GetUst2) f.Edit12->setText(QString::number(SetpointValue(A)));
+    if (q.FName == GetUst1) f.Edit11->setText(QString::number(SetpointValue(A)));
+    if (q.FName == GetVersForUst1) {
+        SetpointFormat = FormatWord(A);
+        q.SetName(GetUst1);
+        q.Query();
+    }
+    if (q.FName == GetVersForUst2) {
+        SetpointFormat = FormatWord(A);
+        q.SetName(GetUst2);
+        q.Query();
+    }
+    if (q.FName == GetVersForUst11) {
+        SetpointFormat = FormatWord(A);
+        if (!SetpointInRange(f.Edit11)) return;
+        SendSetpoint(f.Edit11, SetUst11, SetUst1);
+    }
+    if (q.FName == GetVersForUst22) {
+        SetpointFormat = FormatWord(A);
+        if (!SetpointInRange(f.Edit12)) return;
+        SendSetpoint(f.Edit12, SetUst22, SetUst2);
+    }
+    if (q.FName == GetIEC) {
+        f.ComboBox4->setCurrentIndex(A[4] - 1);
+        f.ComboBox5->setCurrentIndex(A[6] - 1);
+        f.ComboBox6->setCurrentIndex(A[8] - 1);
+        if (A[10] == 9) f.ComboBox7->setCurrentIndex(0);
+        if (A[10] == 13) f.ComboBox7->setCurrentIndex(1);
+        if (A[10] == 21) f.ComboBox7->setCurrentIndex(2);
+    }
+    if (q.FName == GetSpeakerMode) f.ComboBox10->setCurrentIndex(A[4]);
+    const bool relay2 = f.ComboBox8->currentIndex() == 1;
+    if (q.FName == GetRelayGist) {
+        const int k = relay2 ? 7 : 3;
+        const double v = single(A[k + 1], A[k], A[k + 3], A[k + 2]);
+        f.Edit10->setText(FixedText(v, 3 - ScalePointPos));
+    }
+    if (q.FName == GetRelayParams) {
+        const int k = relay2 ? 12 : 4;
+        f.ComboBox9->setCurrentIndex(A[k]);
+        f.Edit6->setText(QString::number(s16(256 * A[k + 5] + A[k + 6])));
+        q.SetName(GetRelayGist);
+        q.Query();
+    }
+    if (q.FName == SetRelayParams) {
+        const double v = StrToFloat(f.Edit10->text());
+        q.SetName(SetRelayGist);
+        TBytes4 bytes;
+        SingleToBytesBE(bytes, v);
+        for (uint8_t b : bytes) q.Push(b);
+        q.Query();
+    }
+    if (ExchangeState == 30) {
+        ExchangeState = 0;
+        const int y = StrToInt(f.Edit3->text().left(2));
+        q.SetName(SetYearMB);
+        q.Push(uint8_t(y));
+        q.Push(uint8_t(y >> 8));
+        q.Query();
+    }
+    if (ExchangeState == 11 && q.FName == GetVal) {
+        const double v = single(A[6], A[5], A[4], A[3]);
+        const int channel = SelectedChannel;
+        if (channel >= 1 && channel <= 3)
+            z->ShowReading(channel, ChannelSetup[channel - 1].PointCode, v);
+        z->TimerRepeat->setInterval(RepeatInterval());
+        EnableTimer(z->TimerRepeat);
+    }
+    if (ExchangeState == 10 && q.Code == 0x41 && A[9] != 2) {
+        const int p = SelectedChannel;
+        if (p < 1 || p > 3) {
+            // Nothing was ticked: there is no parameter to prepare, so reading ends here.
+            ExchangeState = 0;
+            z->ShowStatus(NoChannelTickedText());
+            return;
+        }
+        TChannelSetup& setup = ChannelSetup[p - 1];
+        setup.PointCode = A[8];
+        setup.Scale = single(A[6], A[5], A[4], A[3]);
+        setup.UnitCode = A[7];
+        z->UnitsLabel(p)->setText(UnitName(setup.UnitCode));
+        if (z->NextTickedChannel()) {
+            ExchangeState = 11;
+            SelectedChannel = 0;
+            z->NextTickedChannel();
+            q.SetName(GetVal);
+            q.Push(SelectedChannel);
+            q.Query();
+            return;
+        }
+        q.SetName(GetPar);
+        q.Push(SelectedChannel);
+        q.Query();
+    }
+    if (q.FName == GetTypeProt) {
+        const int a = A[0] + 256 * A[1];
+        const bool qv = A[4] == 0;
+        z->ShowStatus(QStringLiteral("Сетевой адрес найденого прибора: ") + QString::number(a) +
+                      QStringLiteral("    Протокол: ") +
+                      (qv ? QStringLiteral("QV") : QStringLiteral("MB")));
+        ProtocolIsModbus = qv ? 0 : 1;
+        z->RefreshProtocolView();
+        f.EditAdr->setText(QString::number(a));
+        q.Adr = uint16_t(a);
+        ExchangeState = 0;
+        f.BitBtn23->setEnabled(true);
+    }
+    if (q.FName == SetTypeProt) {
+        ProtocolIsModbus = uint8_t(1 - ProtocolIsModbus);
+        z->RefreshProtocolView();
+        f.BitBtn23->setEnabled(false);
+    }
+    if (IsQv()) {
+        if (q.FName == SetYear && A[3] == 10) {
+            z->ShowStatus(QStringLiteral("Невозможно изменить номер"));
+            z->ShowError(QStringLiteral("Невозможно изменить номер"));
+        }
+        if (q.FName == GetPar && A[9] == 2) {
+            z->ShowStatus(QStringLiteral("Несуществующий параметр"));
+            z->ShowError(QStringLiteral("Несуществующий параметр"));
+            ExchangeState = 0;
+        }
+        if (q.FName == GetVal && A[7] == 2) {
+            z->ShowStatus(QStringLiteral("Несуществующий параметр"));
+            z->ShowError(QStringLiteral("Несуществующий параметр"));
+        }
+    }
+    Trace();
+}

@@ -1,0 +1,63 @@
+#pragma once
+// The exchange cycle: the shared exchange state and Th1, the exchange thread.
+//
+// Th1 sleeps between answers. It is woken once per request (enough bytes arrived, or the
+// 370 ms silence passed), reads the input count and the answer bytes, and has the main thread
+// carry out everything else (answer rewrite, interpretation, retries, messages) while it
+// waits. The wake-up is counted, so one that arrives while a pass is still running is kept.
+#include <QSemaphore>
+#include <QThread>
+#include <atomic>
+#include <cstdint>
+
+// Shared by the main thread and the exchange thread.
+extern std::atomic<bool> AwaitingAnswer;
+extern std::atomic<uint8_t> ExchangeState;  // 0, 10, 11, 17, 18, 30: what the exchange is part of
+extern std::atomic<uint8_t> ProtocolIsModbus;  // 1: Modbus RTU, 0: QV
+extern std::atomic<int32_t> SentCount;
+extern std::atomic<int32_t> CrcErrorCount;
+extern std::atomic<int32_t> NoAnswerCount;
+extern std::atomic<uint8_t> SavedProtocol;  // protocol as it was when a search started
+// Main thread only.
+extern uint16_t SetpointFormat;  // 710: 16-bit setpoints; anything else: 8-bit
+extern uint8_t ScalePointPos;    // point code of the scale last read or written
+
+constexpr int AnswerTimeoutMs = 370;
+constexpr uint16_t SearchAddress = 0x77FF;
+
+class Th1 : public QThread {
+    Q_OBJECT
+public:
+    Th1();
+    ~Th1() override;
+
+    void WakeUp();     // one counted wake-up
+    void Suspend();    // drops wake-ups not yet taken, so none is delivered
+    void Terminate();  // ends the loop and waits for it (main thread)
+
+    // Run on the main thread while the exchange thread waits.
+    void Update();
+    void decmb();
+    void MBer();
+    void RepeatQuery();
+    void RepeatQueryCRC();
+    void thrErrBox();
+
+    // Passes completed so far (tests and benchmarks wait on it).
+    int PassCount() const { return FPasses.load(); }
+
+protected:
+    void run() override { Execute(); }
+
+private:
+    void Execute();
+    void Pass();
+    void ReportPassFailure(const QString& message);
+    void RepeatAfterFailure(std::atomic<int32_t>& counter, const QString& text);
+
+    QSemaphore FWake;
+    std::atomic<bool> FTerminated{false};
+    std::atomic<int> FPasses{0};
+};
+
+extern Th1* ExchangeThread;

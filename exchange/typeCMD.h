@@ -1,0 +1,73 @@
+#pragma once
+// The device command catalogue and the request builder.
+//
+// Every request is made the same way on the one shared TQuery, CurrentQuery: SetName (choose
+// the command), Push once per data byte, Query (build the frame in RequestBuffer, rewrite it
+// into Modbus RTU when the instrument speaks Modbus, send it and arm the answer wait).
+// CurrentQuery is used on the main thread; the exchange thread reads LengthIn, which is
+// therefore atomic.
+#include <QObject>
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+enum TListComand : uint8_t {
+    SetPar, GetPar, SetMode, GetMode, GetVal, SetBright, GetBright, SetAdr, GetAdr, SetInfo,
+    GetInfo, SetUst1, GetUst1, SetUst2, GetUst2, GetYear, SetYear, SetNumberOfProduce,
+    GetNumberOfProduce, SetYearMB, GetTypeProt, SetTypeProt, SetSpeed, GetSpeed, SetSpeed2,
+    GetIEC, SetIEC, GetSpeakerMode, SetSpeakerMode, GetRelayParams, GetRelayGist,
+    SetRelayParams, SetRelayGist, GetVersForUst1, GetVersForUst2, GetVersForUst11,
+    GetVersForUst22, SetUst11, SetUst22
+};
+constexpr int CommandCount = 39;
+
+struct TCommandEntry {
+    uint8_t Code;
+    uint8_t LengthOut;  // whole request, CRC included
+    uint8_t LengthIn;   // whole expected answer, CRC included
+};
+
+extern std::array<TCommandEntry, CommandCount> CommandTable;
+void FillCommandTable();
+
+constexpr int FrameBufferSize = 128;
+extern uint8_t RequestBuffer[FrameBufferSize];
+extern uint8_t AnswerBuffer[FrameBufferSize];
+
+// True for the six writes that exist only as Modbus RTU frames and are built by Query itself.
+bool IsModbusOnlyWrite(TListComand name);
+
+class TSerialPort;
+
+// What Query needs from the main window: the port to write to, the answer time-out to arm,
+// and the relay chosen on the parameter page (0 = relay 1, 1 = relay 2).
+class TQueryTarget {
+public:
+    virtual ~TQueryTarget() = default;
+    virtual TSerialPort* QueryPort() = 0;
+    virtual void ArmAnswerTimeout() = 0;
+    virtual int SelectedRelay() = 0;
+};
+extern TQueryTarget* QueryTarget;
+
+class TQuery : public QObject {
+public:
+    uint16_t Adr = 0;
+    uint8_t Code = 0;
+    TListComand FName = SetPar;
+    uint8_t LengthOut = 0;
+    std::atomic<uint8_t> LengthIn{0};
+    uint8_t Mode = 0;
+    uint8_t Data[FrameBufferSize] = {};
+    uint8_t IndexData = 0;
+
+    void SetName(TListComand name);
+    void Reset() { IndexData = 0; }
+    void Push(uint8_t c);
+    // Builds the frame into RequestBuffer (Modbus rewrite included) without sending it.
+    void BuildFrame();
+    // Builds, purges the port's queues, writes, arms the time-out.
+    void Query();
+};
+
+extern TQuery* CurrentQuery;

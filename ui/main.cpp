@@ -1,0 +1,398 @@
+// Main window: start-up, the settings file, the title, page switching, the status bar and
+// the shutdown. The readings page, the parameter page and the search live in their own files.
+#include "ui/main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "controls/Digit.h"
+#include "exchange/Convert.h"
+#include "ui/Profile.h"
+#include "ui/SpecialFolders.h"
+#include "ui/Unit1.h"
+#include "ui/UpdateForm.h"
+#include "ui_main.h"
+
+QString SettingsFolder;
+QString PortName = QStringLiteral("COM1");
+int32_t SpeedIndex = 3;
+int32_t RepeatPause = 500;
+bool SPFlag = true;
+bool CheckUpdates = true;
+std::atomic<bool> ShowCounters{false};
+Tz* z = nullptr;
+QString Tz::PortOverride;
+std::function<void(const QString&)> Tz::ErrorBoxHook;
+
+const char* const SpeedNames[8] = {"1200", "2400", "4800", "9600",
+                                   "19200", "38400", "57600", "115200"};
+
+namespace {
+
+const char* const ProgramTitle = "Tessera_RS-485";
+const char* const ProgramVersion = "4.15";
+constexpr int DocumentsFolderId = 5;
+
+QString SettingsFile() { return SettingsFolder + QStringLiteral("setup.cfg"); }
+
+// The scale field takes digits, the point and backspace; keys that type nothing (arrows,
+// Delete) are editing keys and pass.
+bool ScaleKeyAllowed(const QKeyEvent& key) {
+    const QString text = key.text();
+    if (key.key() == Qt::Key_Backspace || key.key() == Qt::Key_Delete || text.isEmpty()) return true;
+    if (text.size() != 1) return false;
+    const char16_t c = text[0].unicode();
+    return (c >= u'0' && c <= u'9') || c == u'.';
+}
+
+}  // namespace
+
+TBaudRate SpeedIndexToBaudRate(int index) {
+    if (index < 0) index = 0;
+    if (index > 7) index = 7;
+    if (index <= 3) return TBaudRate(index + 4);
+    if (index <= 5) return TBaudRate(index + 5);
+    return TBaudRate(index + 6);
+}
+
+Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
+    z = this;
+    ui->setupUi(this);
+    ComPort = new TSerialPort(this);
+    ComPort->setObjectName(QStringLiteral("ComPort"));
+    ComPort->SetPort(QStringLiteral("COM7"));
+    ComPort->OnRxChar = [this](TSerialPort* sender, int32_t count) { ComPortRxChar(sender, count); };
+    auto makeTimer = [this](const char* name, int interval) {
+        auto* timer = new QTimer(this);
+        timer->setObjectName(QLatin1String(name));
+        timer->setInterval(interval);
+        return timer;
+    };
+    Timer_Out = makeTimer("Timer_Out", AnswerTimeoutMs);
+    TimerRepeat = makeTimer("TimerRepeat", 500);
+    StatusTimer = makeTimer("StatusTimer", 5000);
+    UpdateTimer = makeTimer("UpdateTimer", 1000);
+    SetUpControls();
+    ConnectHandlers();
+    FormCreate();
+    StatusTimer->start();
+    UpdateTimer->start();
+}
+
+Tz::~Tz() {
+    qApp->removeEventFilter(this);
+    if (ExchangeThread) {
+        ExchangeThread->Terminate();
+        delete ExchangeThread;
+        ExchangeThread = nullptr;
+    }
+    try {
+        ComPort->Close();
+    } catch (const ESerialPort&) {
+        // closing at exit: nothing left to tell the operator
+    }
+    QueryTarget = nullptr;
+    delete CurrentQuery;
+    CurrentQuery = nullptr;
+    delete ui;
+    if (z == this) z = nullptr;
+}
+
+void Tz::SetUpControls() {
+    const QColor green(0x00, 0x80, 0x00);
+    for (int panel = 1; panel <= 3; ++panel) {
+        for (int cell = 0; cell <= 4; ++cell) {
+            TDigit* d = PanelCell(panel, cell);
+            d->SetShift(0);
+            d->OnPen()->SetColor(green);
+            d->OnBrush()->SetColor(green);
+            d->OffPen()->SetColor(Qt::white);
+            d->OffBrush()->SetColor(palette().color(QPalette::Button));
+            d->SetValue(QLatin1Char(' '));
+            d->Setdp(false);
+        }
+    }
+    QStyle* s = style();
+    ui->ToolButton1->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
+    ui->ToolButton2->setIcon(s->standardIcon(QStyle::SP_FileDialogDetailedView));
+    ui->ToolButton3->setIcon(s->standardIcon(QStyle::SP_ComputerIcon));
+    ui->ToolButton4->setIcon(s->standardIcon(QStyle::SP_DialogHelpButton));
+    ui->BitBtn21->setIcon(s->standardIcon(QStyle::SP_FileDialogContentsView));
+    ui->BitBtn22->setIcon(s->standardIcon(QStyle::SP_ArrowRight));
+    ui->BitBtn24->setIcon(s->standardIcon(QStyle::SP_ArrowLeft));
+    ui->BitBtn1->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
+    ui->BitBtn2->setIcon(s->standardIcon(QStyle::SP_MediaStop));
+    const QIcon readIcon = s->standardIcon(QStyle::SP_ArrowDown);
+    const QIcon writeIcon = s->standardIcon(QStyle::SP_DialogSaveButton);
+    for (QAbstractButton* b : {ui->BitBtn3, ui->BitBtn5, ui->BitBtn7, ui->BitBtn9, ui->BitBtn11,
+                               ui->BitBtn13, ui->BitBtn15, ui->BitBtn17, ui->BitBtn27,
+                               ui->BitBtn29, ui->BitBtn32})
+        b->setIcon(readIcon);
+    for (QAbstractButton* b : {ui->BitBtn4, ui->BitBtn6, ui->BitBtn8, ui->BitBtn10, ui->BitBtn12,
+                               ui->BitBtn14, ui->BitBtn16, ui->BitBtn18, ui->BitBtn19,
+                               ui->BitBtn20, ui->BitBtn25, ui->BitBtn26, ui->BitBtn28,
+                               ui->BitBtn30, ui->BitBtn31})
+        b->setIcon(writeIcon);
+    // Hints stay up for five seconds.
+    for (QWidget* w : findChildren<QWidget*>()) w->setToolTipDuration(5000);
+    ui->PageControl1->setCurrentWidget(ui->TabPar);
+    ui->Edit7->installEventFilter(this);
+    ui->EditAdr->installEventFilter(this);
+    qApp->installEventFilter(this);
+}
+
+void Tz::ConnectHandlers() {
+    connect(Timer_Out, &QTimer::timeout, this, &Tz::Timer_OutTimer);
+    connect(TimerRepeat, &QTimer::timeout, this, &Tz::TimerRepeatTimer);
+    connect(StatusTimer, &QTimer::timeout, this, &Tz::StatusTimerTimer);
+    connect(UpdateTimer, &QTimer::timeout, this, &Tz::UpdateTimerTimer);
+    const std::pair<QAbstractButton*, void (Tz::*)()> buttons[] = {
+        {ui->ToolButton1, &Tz::ToolButton1Click}, {ui->ToolButton2, &Tz::ToolButton2Click},
+        {ui->ToolButton3, &Tz::ToolButton3Click}, {ui->BitBtn1, &Tz::BitBtn1Click},
+        {ui->BitBtn2, &Tz::BitBtn2Click},         {ui->BitBtn3, &Tz::BitBtn3Click},
+        {ui->BitBtn4, &Tz::BitBtn4Click},         {ui->BitBtn5, &Tz::BitBtn5Click},
+        {ui->BitBtn6, &Tz::BitBtn6Click},         {ui->BitBtn7, &Tz::BitBtn7Click},
+        {ui->BitBtn8, &Tz::BitBtn8Click},         {ui->BitBtn9, &Tz::BitBtn9Click},
+        {ui->BitBtn10, &Tz::BitBtn10Click},       {ui->BitBtn11, &Tz::BitBtn11Click},
+        {ui->BitBtn12, &Tz::BitBtn12Click},       {ui->BitBtn13, &Tz::BitBtn13Click},
+        {ui->BitBtn14, &Tz::BitBtn14Click},       {ui->BitBtn15, &Tz::BitBtn15Click},
+        {ui->BitBtn16, &Tz::BitBtn16Click},       {ui->BitBtn17, &Tz::BitBtn17Click},
+        {ui->BitBtn18, &Tz::BitBtn18Click},       {ui->BitBtn19, &Tz::BitBtn19Click},
+        {ui->BitBtn20, &Tz::BitBtn20Click},       {ui->BitBtn21, &Tz::BitBtn21Click},
+        {ui->BitBtn22, &Tz::BitBtn22Click},       {ui->BitBtn23, &Tz::BitBtn23Click},
+        {ui->BitBtn24, &Tz::BitBtn24Click},       {ui->BitBtn25, &Tz::BitBtn25Click},
+        {ui->BitBtn26, &Tz::BitBtn26Click},       {ui->BitBtn27, &Tz::BitBtn27Click},
+        {ui->BitBtn28, &Tz::BitBtn28Click},       {ui->BitBtn29, &Tz::BitBtn29Click},
+        {ui->BitBtn30, &Tz::BitBtn30Click},       {ui->BitBtn31, &Tz::BitBtn31Click},
+        {ui->BitBtn32, &Tz::BitBtn32Click},       {ui->Button1, &Tz::Button1Click},
+        {ui->Button2, &Tz::Button2Click},         {ui->Button3, &Tz::Button3Click},
+    };
+    for (const auto& [button, handler] : buttons)
+        connect(button, &QAbstractButton::clicked, this, handler);
+}
+
+void Tz::FormCreate() {
+    QString documents = GetSpecialFolder(DocumentsFolderId);
+    if (documents.isEmpty()) documents = QDir::rootPath();
+    if (!documents.endsWith(QLatin1Char('/'))) documents += QLatin1Char('/');
+    SettingsFolder = documents + QStringLiteral("Tessera_RS/");
+    QDir().mkdir(SettingsFolder);  // one level; a failure shows later as unsaved settings
+    ReadSettings();
+}
+
+void Tz::ReadSettings() {
+    TProfile profile;
+    profile.Load(SettingsFile());
+    move(profile.ReadInteger(QStringLiteral("form"), QStringLiteral("left"), 0),
+         profile.ReadInteger(QStringLiteral("form"), QStringLiteral("top"), 0));
+    PortName = profile.ReadString(QStringLiteral("Port"), QStringLiteral("Port"), QStringLiteral("COM1"));
+    // A settings file from elsewhere may hold anything: out-of-range values fall back to the
+    // defaults instead of reaching the speed list or the protocol switch.
+    SpeedIndex = profile.ReadInteger(QStringLiteral("Port"), QStringLiteral("Baud"), 3);
+    if (SpeedIndex < 0 || SpeedIndex > 7) SpeedIndex = 3;
+    RepeatPause = profile.ReadInteger(QStringLiteral("Port"), QStringLiteral("Pause"), 500);
+    if (RepeatPause < 0) RepeatPause = 500;
+    const int32_t protocol = profile.ReadInteger(QStringLiteral("Port"), QStringLiteral("prot"), 1);
+    ProtocolIsModbus = (protocol == 0 || protocol == 1) ? uint8_t(protocol) : uint8_t(1);
+    SPFlag = profile.ReadBool(QStringLiteral("Port"), QStringLiteral("SP"), true);
+    CheckUpdates = profile.ReadBool(QStringLiteral("Update"), QStringLiteral("Update"), true);
+}
+
+bool Tz::WriteSettings() {
+    TProfile profile;
+    profile.Load(SettingsFile());
+    profile.WriteInteger(QStringLiteral("form"), QStringLiteral("left"), x());
+    profile.WriteInteger(QStringLiteral("form"), QStringLiteral("top"), y());
+    profile.WriteString(QStringLiteral("Port"), QStringLiteral("Port"), PortName);
+    profile.WriteInteger(QStringLiteral("Port"), QStringLiteral("Baud"), SpeedIndex);
+    profile.WriteInteger(QStringLiteral("Port"), QStringLiteral("Pause"), RepeatPause);
+    profile.WriteInteger(QStringLiteral("Port"), QStringLiteral("prot"), ProtocolIsModbus.load());
+    profile.WriteBool(QStringLiteral("Port"), QStringLiteral("SP"), SPFlag);
+    profile.WriteBool(QStringLiteral("Update"), QStringLiteral("Update"), UpdateCheckWanted());
+    return profile.Save();
+}
+
+void Tz::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Activation work runs once, after the window is on screen, so that a port error box
+    // appears over a visible window.
+    if (!FActivated) {
+        FActivated = true;
+        QTimer::singleShot(0, this, &Tz::FormActivate);
+    }
+}
+
+void Tz::FormActivate() {
+    QLocale::setDefault(QLocale::c());
+    CurrentQuery = new TQuery;
+    CurrentQuery->Adr = ui->EditAdr->text().toUShort();
+    FillCommandTable();
+    QueryTarget = this;
+    ExchangeThread = new Th1;
+    ui->ComboBox1->setCurrentIndex(0);
+    ComPort->SetPort(PortOverride.isEmpty() ? PortName : PortOverride);
+    ComPort->SetBaudRate(SpeedIndexToBaudRate(SpeedIndex));
+    ui->Edit1->setText(QString::number(RepeatPause));
+    RefreshProtocolView();
+    try {
+        ComPort->Open();
+    } catch (const ESerialPort& e) {
+        ShowError(e.Message());
+        return;
+    }
+    if (CheckUpdates)
+        StartUpdateCheck(QString::fromLatin1(ProgramTitle), QString::fromLatin1(ProgramVersion),
+                         UpdateProductPageUrl, UpdateInstallerUrl, this);
+}
+
+void Tz::RefreshProtocolView() {
+    QString protocolName;
+    if (ProtocolIsModbus == 0) {
+        protocolName = QStringLiteral("Quorvanta");
+        ui->BitBtn23->setText(QStringLiteral("MB RTU"));
+        ui->BitBtn23->setToolTip(QStringLiteral("Сменить протокол в приборе на ModBus RTU"));
+    } else {
+        protocolName = QStringLiteral("ModBus RTU");
+        ui->BitBtn23->setText(QStringLiteral("QV"));
+        ui->BitBtn23->setToolTip(QStringLiteral("Сменить протокол в приборе на Quorvanta"));
+    }
+    ui->BitBtn20->hide();
+    const int speed = (SpeedIndex >= 0 && SpeedIndex <= 7) ? SpeedIndex : 3;
+    setWindowTitle(QStringLiteral("%1 %2        Протокол: %3   %4")
+                       .arg(QLatin1String(ProgramTitle), QLatin1String(ProgramVersion),
+                            protocolName, QLatin1String(SpeedNames[speed])));
+}
+
+void Tz::ShowStatus(const QString& text) {
+    StatusTimer->stop();
+    StatusTimer->start();
+    QString shown = text;
+    if (ShowCounters)
+        shown += QStringLiteral("         %1 / %2 / %3")
+                     .arg(SentCount.load())
+                     .arg(CrcErrorCount.load())
+                     .arg(NoAnswerCount.load());
+    ui->StatusBar1->showMessage(shown);
+}
+
+QString Tz::StatusText() const { return ui->StatusBar1->currentMessage(); }
+
+void Tz::ShowError(const QString& text) {
+    const QString shown = text + QLatin1Char(' ');
+    if (ErrorBoxHook) {
+        ErrorBoxHook(shown);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), shown, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("ErrorBox"));
+    box.exec();
+}
+
+void Tz::Guarded(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const ESerialPort& e) {
+        ShowError(e.Message());
+    } catch (const EConvertError& e) {
+        ShowError(e.Message());
+    }
+}
+
+void Tz::ArmAnswerTimeout() {
+    if (!Timer_Out->isActive()) Timer_Out->start();
+}
+
+int Tz::SelectedRelay() { return ui->ComboBox8->currentIndex() == 1 ? 1 : 0; }
+
+void Tz::ComPortRxChar(TSerialPort*, int32_t) {
+    if (!AwaitingAnswer) return;
+    Timer_Out->stop();
+    Timer_Out->start();
+    if (ComPort->InBufCount() >= CurrentQuery->LengthIn) {
+        AwaitingAnswer = false;
+        Timer_Out->stop();
+        ExchangeThread->WakeUp();
+    }
+}
+
+void Tz::Timer_OutTimer() {
+    if (!AwaitingAnswer) return;
+    AwaitingAnswer = false;
+    ExchangeThread->WakeUp();
+    Timer_Out->stop();
+}
+
+void Tz::StatusTimerTimer() {
+    StatusTimer->stop();
+    ui->StatusBar1->clearMessage();
+}
+
+void Tz::UpdateTimerTimer() {
+    const QString text = UpdateProgressText();
+    if (!text.isEmpty()) ShowStatus(text);
+}
+
+// Stops polling and makes sure no further wake-up reaches the exchange thread.
+void Tz::StopPolling() {
+    TimerRepeat->stop();
+    Timer_Out->stop();
+    AwaitingAnswer = false;
+    if (ExchangeThread) ExchangeThread->Suspend();
+}
+
+void Tz::ToolButton1Click() { ui->PageControl1->setCurrentWidget(ui->TabPok); }
+
+void Tz::ToolButton2Click() {
+    ui->PageControl1->setCurrentWidget(ui->TabPar);
+    StopPolling();
+}
+
+void Tz::ToolButton3Click() {
+    StopPolling();
+    SettingForm->LoadSettings(PortName, SpeedIndex, ProtocolIsModbus);
+    SettingForm->exec();
+}
+
+bool Tz::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (watched == ui->Edit7 && !ScaleKeyAllowed(*key)) return true;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this && key->key() == Qt::Key_E && !key->isAutoRepeat())
+            FormShortCut(key->key());
+    }
+    if (watched == ui->EditAdr && event->type() == QEvent::FocusOut) EditAdrExit();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Tz::FormShortCut(int key) {
+    if (key == Qt::Key_E) ShowCounters = true;
+}
+
+void Tz::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void Tz::FormClose() {
+    StatusTimer->stop();
+    StopPolling();
+    ExchangeState = 0;
+    QStringList problems;
+    try {
+        RepeatPause = StrToInt(ui->Edit1->text());
+    } catch (const EConvertError&) {
+        problems << QStringLiteral("Интервал опроса «%1» не является целым числом: сохранено значение %2.")
+                        .arg(ui->Edit1->text())
+                        .arg(RepeatPause);
+    }
+    if (!WriteSettings())
+        problems << QStringLiteral("Не удалось записать файл настроек %1.").arg(SettingsFile());
+    if (!problems.isEmpty()) ShowError(problems.join(QLatin1Char('\n')));
+}

@@ -1,0 +1,157 @@
+#pragma once
+// Tz: the program's main window. Owns the serial port ComPort, the four timers, the status
+// bar and the two pages (readings TabPok, device parameters TabPar); its toolbar carries the
+// address box with the device search and the protocol switch. Lives on the main thread.
+//
+// The run-time settings and the window-wide state are plain module variables, as the rest
+// of the program reads them; those the exchange thread also touches are atomic (Thread1.h).
+#include <QMainWindow>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "exchange/Thread1.h"
+#include "exchange/typeCMD.h"
+#include "serial/SerialPort.h"
+
+class QLabel;
+class QTimer;
+class TDigit;
+namespace Ui { class Tz; }
+
+// Run-time settings, read from setup.cfg when the window is created and written when it is
+// closed in the ordinary way.
+extern QString SettingsFolder;  // ends with a separator
+extern QString PortName;
+extern int32_t SpeedIndex;  // 0..7: 1200 .. 115200
+extern int32_t RepeatPause;  // ms between value requests
+extern bool SPFlag;  // stored flag, written back as read
+extern bool CheckUpdates;
+extern std::atomic<bool> ShowCounters;
+
+extern const char* const SpeedNames[8];
+// Speed list index (0..7) to the port's speed; shared with the port settings dialog.
+TBaudRate SpeedIndexToBaudRate(int index);
+
+// Readings: what the device said about each parameter, and which one is being read.
+struct TChannelSetup {
+    double Scale = 0;
+    uint8_t PointCode = 0;
+    uint8_t UnitCode = 0;
+};
+extern TChannelSetup ChannelSetup[3];  // parameters 1..3 at 0..2
+extern bool ChannelTicked[3];
+extern uint8_t SelectedChannel;  // 1..3; 0 when nothing was ticked
+QString UnitName(int unitCode);  // "V" .. "%"; empty outside 1..21
+QString NoChannelTickedText();
+
+class Tz : public QMainWindow, public TQueryTarget {
+    Q_OBJECT
+public:
+    explicit Tz(QWidget* parent = nullptr);
+    ~Tz() override;
+
+    Ui::Tz* ui;  // every control of the form, by its form name
+    TSerialPort* ComPort;
+    QTimer* Timer_Out;
+    QTimer* TimerRepeat;
+    QTimer* StatusTimer;
+    QTimer* UpdateTimer;
+
+    // Demo and tests: the device this run opens instead of the stored port (not stored).
+    static QString PortOverride;
+    // Tests: replaces the modal error box (text as shown). Empty: the real box.
+    static std::function<void(const QString&)> ErrorBoxHook;
+
+    void RefreshProtocolView();
+    void ShowStatus(const QString& text);
+    void ShowError(const QString& text);
+    QString StatusText() const;
+
+    void ShowReading(int panel, uint8_t pointCode, double value);
+    void ClearPanel(int panel);
+    bool NextTickedChannel();
+    QLabel* UnitsLabel(int panel);
+    TDigit* PanelCell(int panel, int cell);  // cell 0 = sign, 1..4 = digits left to right
+
+    // TQueryTarget
+    TSerialPort* QueryPort() override { return ComPort; }
+    void ArmAnswerTimeout() override;
+    int SelectedRelay() override;
+
+    bool Activated() const { return FActivated; }
+
+public slots:
+    void FormActivate();
+    void ComPortRxChar(TSerialPort* sender, int32_t count);
+    void Timer_OutTimer();
+    void StatusTimerTimer();
+    void UpdateTimerTimer();
+    void TimerRepeatTimer();
+    void ToolButton1Click();
+    void ToolButton2Click();
+    void ToolButton3Click();
+    // readings
+    void BitBtn1Click();
+    void BitBtn2Click();
+    // parameter page
+    void BitBtn3Click();
+    void BitBtn4Click();
+    void BitBtn5Click();
+    void BitBtn6Click();
+    void BitBtn7Click();
+    void BitBtn8Click();
+    void BitBtn9Click();
+    void BitBtn10Click();
+    void BitBtn11Click();
+    void BitBtn12Click();
+    void BitBtn13Click();
+    void BitBtn14Click();
+    void BitBtn15Click();
+    void BitBtn16Click();
+    void BitBtn17Click();
+    void BitBtn18Click();
+    void BitBtn19Click();
+    void BitBtn20Click();
+    void BitBtn25Click();
+    void BitBtn26Click();
+    void BitBtn27Click();
+    void BitBtn28Click();
+    void BitBtn29Click();
+    void BitBtn30Click();
+    void BitBtn31Click();
+    void BitBtn32Click();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void EditAdrExit();
+    // search and protocol switch
+    void BitBtn21Click();
+    void BitBtn22Click();
+    void BitBtn23Click();
+    void BitBtn24Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormClose();
+    void FormShortCut(int key);
+    void ReadSettings();
+    bool WriteSettings();
+    void SetUpControls();
+    void ConnectHandlers();
+    void StopPolling();
+    // Runs a handler body; a conversion or port error stops it with an error box.
+    void Guarded(const std::function<void()>& body);
+    void SendSimple(TListComand name);
+    bool RefuseInModbus(TListComand name);
+
+    bool FActivated = false;
+};
+
+extern Tz* z;  // the main window

@@ -1,0 +1,258 @@
+// The parameter page: one handler per glyph button, each filling CurrentQuery and sending it.
+// The answers come back through the exchange thread's interpretation.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSlider>
+
+#include "exchange/Convert.h"
+#include "exchange/cp1251.h"
+#include "exchange/float.h"
+#include "ui/main.h"
+#include "ui_main.h"
+
+namespace {
+
+constexpr int InfoTextBytes = 64;
+
+// Point code of a scale text: digits before the first point, minus one (3 without a point).
+int ScalePointCode(const QString& scaleText) {
+    const int position = scaleText.indexOf(QLatin1Char('.')) + 1;
+    return (position > 0 ? position : 5) - 2;
+}
+
+uint8_t AsdyTypeByte(int index) {
+    switch (index) {
+        case 0: return 9;
+        case 1: return 13;
+        case 2: return 21;
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+void Tz::SendSimple(TListComand name) {
+    Guarded([name] {
+        CurrentQuery->SetName(name);
+        CurrentQuery->Query();
+    });
+}
+
+// SetYear, SetMode and GetMode have no Modbus RTU form; an instrument addressed in Modbus
+// would receive a meaningless frame, so they are refused there.
+bool Tz::RefuseInModbus(TListComand) {
+    if (ProtocolIsModbus == 0) return false;
+    ShowStatus(QStringLiteral("Команда недоступна в протоколе ModBus RTU"));
+    return true;
+}
+
+void Tz::EditAdrExit() {
+    if (!CurrentQuery) return;
+    Guarded([this] { CurrentQuery->Adr = uint16_t(StrToInt(ui->EditAdr->text())); });
+}
+
+void Tz::BitBtn3Click() { SendSimple(GetAdr); }
+
+void Tz::BitBtn4Click() {
+    Guarded([this] {
+        const int address = StrToInt(ui->Edit2->text());
+        CurrentQuery->SetName(SetAdr);
+        CurrentQuery->Push(uint8_t(address));
+        CurrentQuery->Push(uint8_t(address >> 8));
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::BitBtn7Click() {
+    Guarded([this] {
+        const int parameter = StrToInt(ui->Edit8->text());
+        CurrentQuery->SetName(GetPar);
+        CurrentQuery->Push(uint8_t(parameter));
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::BitBtn8Click() {
+    if (ui->ei1->currentIndex() < 0) {
+        ShowError(QStringLiteral("Неверно задана единица измерения"));
+        return;
+    }
+    Guarded([this] {
+        const QString scaleText = ui->Edit7->text();
+        TBytes4 scale;
+        SingleToBytesBE(scale, StrToFloat(scaleText));
+        const int parameter = StrToInt(ui->Edit8->text());
+        const int pointCode = ScalePointCode(scaleText);
+        ScalePointPos = uint8_t(pointCode);
+        CurrentQuery->SetName(SetPar);
+        CurrentQuery->Push(uint8_t(parameter));
+        for (uint8_t b : scale) CurrentQuery->Push(b);
+        CurrentQuery->Push(uint8_t(ui->ei1->currentIndex() + 1));
+        CurrentQuery->Push(uint8_t(pointCode));
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::BitBtn5Click() { SendSimple(GetYear); }
+
+void Tz::BitBtn19Click() {
+    const QString text = ui->Edit3->text();
+    if (text.size() != 6) {
+        ShowError(QStringLiteral("Неверно задан заводской номер"));
+        ShowStatus(QStringLiteral("Неверно задан заводской номер"));
+        return;
+    }
+    Guarded([&text] {
+        const int year = StrToInt(text.left(2));
+        const int number = StrToInt(text.mid(2, 4));
+        if (ProtocolIsModbus == 0) {
+            CurrentQuery->SetName(SetYear);
+            CurrentQuery->Push(uint8_t(year));
+            CurrentQuery->Push(uint8_t(number >> 8));
+            CurrentQuery->Push(uint8_t(number));
+        } else {
+            ExchangeState = 30;
+            CurrentQuery->SetName(SetNumberOfProduce);
+            CurrentQuery->Push(uint8_t(number));
+            CurrentQuery->Push(uint8_t(number >> 8));
+        }
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::BitBtn6Click() {
+    if (!RefuseInModbus(SetYear)) SendSimple(SetYear);
+}
+
+void Tz::BitBtn20Click() {
+    Guarded([this] {
+        const int year = StrToInt(ui->Edit4->text()) - 2000;
+        CurrentQuery->SetName(SetYearMB);
+        CurrentQuery->Push(uint8_t(year));
+        CurrentQuery->Push(uint8_t(year >> 8));
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::BitBtn9Click() { SendSimple(GetBright); }
+
+void Tz::BitBtn10Click() {
+    Guarded([this] {
+        CurrentQuery->SetName(SetBright);
+        CurrentQuery->Push(uint8_t(ui->TrackBar1->value()));
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::BitBtn11Click() { SendSimple(GetInfo); }
+
+void Tz::BitBtn12Click() {
+    Guarded([this] {
+        const QByteArray text =
+            ToCp1251(ui->Edit9->text() + QString(InfoTextBytes, QLatin1Char(' '))).left(InfoTextBytes);
+        CurrentQuery->SetName(SetInfo);
+        for (char c : text) CurrentQuery->Push(uint8_t(c));
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::BitBtn15Click() { SendSimple(GetVersForUst1); }
+void Tz::BitBtn13Click() { SendSimple(GetVersForUst2); }
+void Tz::BitBtn16Click() { SendSimple(GetVersForUst11); }
+void Tz::BitBtn14Click() { SendSimple(GetVersForUst22); }
+
+void Tz::BitBtn25Click() {
+    if (ui->ComboBox2->currentText().isEmpty()) return;
+    Guarded([this] {
+        CurrentQuery->SetName(SetSpeed);
+        CurrentQuery->Push(uint8_t(ui->ComboBox2->currentIndex() + 1));
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::BitBtn26Click() {
+    if (ui->ComboBox3->currentText().isEmpty()) return;
+    Guarded([this] {
+        CurrentQuery->SetName(SetSpeed2);
+        CurrentQuery->Push(uint8_t(ui->ComboBox3->currentIndex() + 1));
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::BitBtn27Click() { SendSimple(GetIEC); }
+
+void Tz::BitBtn28Click() {
+    Guarded([this] {
+        CurrentQuery->SetName(SetIEC);
+        for (QComboBox* size : {ui->ComboBox4, ui->ComboBox5, ui->ComboBox6}) {
+            CurrentQuery->Push(0);
+            CurrentQuery->Push(uint8_t(size->currentIndex() + 1));
+        }
+        CurrentQuery->Push(0);
+        CurrentQuery->Push(AsdyTypeByte(ui->ComboBox7->currentIndex()));
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::BitBtn29Click() {
+    if (ui->ComboBox8->currentIndex() < 0) ui->ComboBox8->setCurrentIndex(0);
+    SendSimple(GetRelayParams);
+}
+
+void Tz::BitBtn30Click() {
+    Guarded([this] {
+        const int delay = StrToInt(ui->Edit6->text());
+        // The hysteresis goes out with the second request; checking it now keeps a bad field
+        // from leaving the relay half written.
+        StrToFloat(ui->Edit10->text());
+        CurrentQuery->SetName(SetRelayParams);
+        CurrentQuery->Push(0);
+        CurrentQuery->Push(uint8_t(ui->ComboBox9->currentIndex()));
+        CurrentQuery->Push(uint8_t(delay >> 8));
+        CurrentQuery->Push(uint8_t(delay));
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::BitBtn32Click() { SendSimple(GetSpeakerMode); }
+
+void Tz::BitBtn31Click() {
+    Guarded([this] {
+        CurrentQuery->SetName(SetSpeakerMode);
+        CurrentQuery->Push(0);
+        CurrentQuery->Push(uint8_t(ui->ComboBox10->currentIndex()));
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::BitBtn17Click() {
+    if (!RefuseInModbus(GetMode)) SendSimple(GetMode);
+}
+void Tz::Button1Click() { BitBtn17Click(); }
+
+void Tz::BitBtn18Click() {
+    if (RefuseInModbus(SetMode)) return;
+    Guarded([this] {
+        CurrentQuery->SetName(SetMode);
+        CurrentQuery->Push(uint8_t(ui->ComboBox1->currentIndex()));
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::Button2Click() {
+    if (RefuseInModbus(SetMode)) return;
+    Guarded([] {
+        CurrentQuery->SetName(SetMode);
+        CurrentQuery->Push(1);
+        CurrentQuery->Query();
+    });
+}
+
+void Tz::Button3Click() {
+    if (RefuseInModbus(SetMode)) return;
+    Guarded([] {
+        CurrentQuery->SetName(SetMode);
+        CurrentQuery->Push(0);
+        CurrentQuery->Query();
+    });
+}
