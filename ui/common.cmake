@@ -5,6 +5,11 @@ add_library(tessera_uicommon STATIC
     ${CMAKE_CURRENT_LIST_DIR}/Profile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SpecialFolders.h
     ${CMAKE_CURRENT_LIST_DIR}/SpecialFolders.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/UpdateNet.h
+    ${CMAKE_CURRENT_LIST_DIR}/UpdateNet.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/UpdateForm.h
+    ${CMAKE_CURRENT_LIST_DIR}/UpdateForm.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/UpdateForm.ui
 )
 target_link_libraries(tessera_uicommon PUBLIC Qt6::Widgets Qt6::Network tessera_serial)
 target_include_directories(tessera_uicommon PUBLIC ${PROJECT_SOURCE_DIR})

@@ -1,0 +1,289 @@
+#include "ui/UpdateForm.h"
+
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMutex>
+#include <QScreen>
+#include <QUrl>
+#include <QWaitCondition>
+#include <cstdlib>
+
+#include "serial/Synchronize.h"
+#include "ui/SpecialFolders.h"
+#include "ui/UpdateNet.h"
+#include "ui_UpdateForm.h"
+
+QString ProductKey;
+QString CurrentVersion;
+QString VersionPageUrl;
+QString InstallerUrl;
+QString DownloadUrl;
+QString DownloadFolder;
+QString PageVersion;
+bool DontShowAgain = false;
+std::atomic<uint8_t> UpdateCommand{0};
+TForm1* Form1 = nullptr;
+
+std::function<void(const QString&)> UpdateOpenFileHook = [](const QString& filePath) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(filePath));
+};
+// At once: no close handlers, no settings written, no static destructors.
+std::function<void(int)> UpdateExitHook = [](int exitCode) { std::_Exit(exitCode); };
+
+namespace {
+
+constexpr int kEchoAttempts = 3;
+constexpr uint8_t kCommandIdle = 0;
+constexpr uint8_t kCommandCheck = 1;
+constexpr uint8_t kCommandDownload = 2;
+
+// Never destroyed: an idle worker may still be waiting on it while the process ends.
+struct SharedState {
+    QMutex commandMutex;
+    QWaitCondition commandChanged;
+    int generation = 0;  // the worker whose generation this is acts; older ones end
+    QMutex progressMutex;
+    QString progressText;
+};
+
+SharedState& State() {
+    static SharedState* state = new SharedState;
+    return *state;
+}
+
+QPointer<TThreadUpdate> CurrentWorker;  // main thread only
+QPointer<QWidget> UpdateOwner;         // kept, never used
+
+int RetireWorkers() {
+    int generation = 0;
+    {
+        QMutexLocker lock(&State().commandMutex);
+        generation = ++State().generation;
+    }
+    State().commandChanged.wakeAll();
+    return generation;
+}
+
+void ShowPlainMessage(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok);
+    box.exec();
+}
+
+}  // namespace
+
+void SetUpdateCommand(uint8_t command) {
+    {
+        QMutexLocker lock(&State().commandMutex);
+        UpdateCommand.store(command);
+    }
+    State().commandChanged.wakeAll();
+}
+
+QString UpdateProgressText() {
+    QMutexLocker lock(&State().progressMutex);
+    return State().progressText;
+}
+
+void SetUpdateProgressText(const QString& text) {
+    QMutexLocker lock(&State().progressMutex);
+    State().progressText = text;
+}
+
+bool UpdateCheckWanted() { return !DontShowAgain; }
+
+void StartUpdateCheck(const QString& productKey, const QString& currentVersion, const QString& versionPageUrl,
+                      const QString& installerUrl, QWidget* owner) {
+    ProductKey = productKey;
+    CurrentVersion = currentVersion;
+    VersionPageUrl = UpdateEnvText("TESSERA_UPDATE_PAGE_URL", versionPageUrl);
+    InstallerUrl = UpdateEnvText("TESSERA_UPDATE_INSTALLER_URL", installerUrl);
+    UpdateOwner = owner;
+    CurrentWorker = new TThreadUpdate(RetireWorkers());
+    DontShowAgain = false;
+    SetUpdateProgressText(QStringLiteral("Проверка обновлений..."));
+    SetUpdateCommand(kCommandCheck);
+}
+
+bool StopUpdateCheck(int timeoutMs) {
+    RetireWorkers();
+    const QPointer<TThreadUpdate> worker = CurrentWorker;
+    if (worker.isNull()) return true;
+    return Sync::WaitForThread(worker, QDeadlineTimer(timeoutMs));
+}
+
+bool UpdateWorkerRunning() { return !CurrentWorker.isNull() && CurrentWorker->isRunning(); }
+
+// The scan keeps two quirks the published pages are written for: the character right after
+// the key is skipped (the pages put a separator there), and the page's last character is
+// never looked at.
+QString ScanPageVersion(const QString& page, const QString& key, bool* keyFound) {
+    const qsizetype keyAt = key.isEmpty() ? -1 : page.indexOf(key, 0, Qt::CaseSensitive);
+    if (keyFound != nullptr) *keyFound = keyAt >= 0;
+    QString version;
+    if (keyAt < 0) return version;
+    for (qsizetype i = keyAt + key.size() + 1; i < page.size() - 1; ++i) {
+        const QChar c = page.at(i);
+        if (c.isDigit() || c == QLatin1Char('.'))
+            version += c;
+        else if (!version.isEmpty())
+            break;
+    }
+    return version;
+}
+
+// --- TThreadUpdate ---
+
+TThreadUpdate::TThreadUpdate(int generation) : FGeneration(generation) {
+    connect(this, &QThread::finished, this, &QObject::deleteLater);
+    SetUpdateProgressText(QString());
+    SetUpdateCommand(kCommandIdle);
+    start();
+}
+
+bool TThreadUpdate::Retired() const {
+    QMutexLocker lock(&State().commandMutex);
+    return State().generation != FGeneration;
+}
+
+// Sleeps until there is a check or a download to do; 0 when this worker has been retired.
+uint8_t TThreadUpdate::WaitForCommand() const {
+    QMutexLocker lock(&State().commandMutex);
+    for (;;) {
+        if (State().generation != FGeneration) return kCommandIdle;
+        const uint8_t command = UpdateCommand.load();
+        if (command == kCommandCheck || command == kCommandDownload) return command;
+        State().commandChanged.wait(&State().commandMutex);
+    }
+}
+
+// An unreachable host ends the update work for the whole run: the worker only waits to be
+// retired (which an ordinary run never does).
+void TThreadUpdate::WaitUntilRetired() const {
+    QMutexLocker lock(&State().commandMutex);
+    while (State().generation == FGeneration) State().commandChanged.wait(&State().commandMutex);
+}
+
+void TThreadUpdate::run() {
+    try {
+        for (;;) {
+            const uint8_t command = WaitForCommand();
+            if (command == kCommandIdle) return;
+            const bool goOn = command == kCommandCheck ? Check() : Download();
+            if (!goOn) return;
+        }
+    } catch (...) {
+        // Nothing of the check is worth a message; the status text must not stay behind.
+        SetUpdateProgressText(QString());
+    }
+}
+
+bool TThreadUpdate::Check() {
+    const QString host = UpdateEnvText("TESSERA_UPDATE_HOST", UpdateWebHost);
+    bool reachable = false;
+    for (int attempt = 0; attempt < kEchoAttempts && !reachable && !Retired(); ++attempt)
+        reachable = HostReachable(host);
+    if (!reachable) {
+        SetUpdateProgressText(QString());
+        SetUpdateCommand(kCommandIdle);
+        WaitUntilRetired();
+        return false;
+    }
+    const QString page = FetchUrlText(VersionPageUrl);
+    if (page.isEmpty()) {
+        SetUpdateProgressText(QString());
+        return false;
+    }
+    DownloadUrl = InstallerUrl;
+    SetUpdateCommand(kCommandIdle);
+    bool keyFound = false;
+    PageVersion = ScanPageVersion(page, ProductKey, &keyFound);
+    if (!keyFound || PageVersion == CurrentVersion) {
+        SetUpdateProgressText(QString());
+        return true;
+    }
+    DownloadUrl = InstallerUrl;
+    ShowNotification();
+    return true;
+}
+
+// The window's buttons set the next command ("Скачать" sets 2) before the modal loop returns.
+void TThreadUpdate::ShowNotification() {
+    Sync::Synchronize([] {
+        if (Form1 == nullptr) Form1 = new TForm1;
+        Form1->exec();
+    });
+}
+
+bool TThreadUpdate::Download() {
+    DownloadFolder = GetSpecialFolder(CSIDL_APPDATA);
+    const QString target = DownloadFolder + QStringLiteral("/Update.exe");
+    // The transfer neither reads nor fills a cache, so there is no cached copy to drop first.
+    const bool downloaded = DownloadUrlToFile(DownloadUrl, target);
+    SetUpdateCommand(kCommandIdle);
+    if (!downloaded) {
+        Sync::Synchronize([] { ShowPlainMessage(QStringLiteral("Не удалось загрузить обновление.")); });
+        SetUpdateProgressText(QString());
+        return true;
+    }
+    Sync::Synchronize([target] {
+        ShowPlainMessage(QStringLiteral("Загрузка завершена."));
+        UpdateOpenFileHook(target);
+        UpdateExitHook(0);
+    });
+    return false;  // the process has ended, or a test stands in for that
+}
+
+// --- TForm1 ---
+
+TForm1::TForm1(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint),
+      ui(std::make_unique<Ui::TForm1>()) {
+    ui->setupUi(this);
+    QFont formFont(QStringLiteral("Tahoma"));
+    formFont.setPixelSize(11);
+    setFont(formFont);
+    QFont labelFont(QStringLiteral("Tahoma"));
+    labelFont.setPixelSize(15);
+    ui->Label1->setFont(labelFont);
+    setFixedSize(221, 92);
+    connect(ui->Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(ui->Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(ui->CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+// Centred on the screen by its outer size; staying on top comes with the window flags.
+void TForm1::FormCreate() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect area = screen->geometry();
+    const QSize outer = frameGeometry().size();
+    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+}
+
+void TForm1::Button1Click() {
+    SetUpdateCommand(kCommandDownload);
+    close();
+    SetUpdateProgressText(QStringLiteral("Скачивание ") + ProductKey + QStringLiteral("   ") + PageVersion);
+}
+
+void TForm1::Button2Click() {
+    SetUpdateProgressText(QString());
+    close();
+}
+
+void TForm1::CheckBox1Click() {
+    DontShowAgain = ui->CheckBox1->isChecked();
+    ui->Button1->setEnabled(!DontShowAgain);
+}
+
+// The window has no cancel key: it closes only through its two buttons, each of which settles
+// what the worker does next and what the status bar shows.
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) return;
+    QDialog::keyPressEvent(event);
+}
