@@ -1,9 +1,9 @@
 #include "serial/SerialPort.h"
 
 #include "serial/SerialBackend.h"
+#include "serial/SerialPortWindow.h"
 #include "serial/SerialThread.h"
 
-#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <vector>
@@ -159,7 +159,7 @@ void TSerialPort::OpenDevice() {
 }
 
 void TSerialPort::StartEventDelivery() {
-    if (FSyncMethod == smWindowSync) FWindow = new QObject;
+    if (FSyncMethod == smWindowSync) FWindow = new TSerialPortWindow(this);
     FEventThread = std::make_unique<TSerialThread>(this);
 }
 
@@ -174,7 +174,7 @@ void TSerialPort::Close() {
 // Events already handed over still run, here, while the port is open; none can run later.
 void TSerialPort::DestroyWindow() {
     if (!FWindow) return;
-    QCoreApplication::sendPostedEvents(FWindow, QEvent::MetaCall);
+    FWindow->DeliverPending();
     delete FWindow;
     FWindow = nullptr;
 }
@@ -456,10 +456,7 @@ void TSerialPort::DispatchEvent(uint32_t eventFlag) {
 
 // The event thread does not wait for these: each is queued to the main thread and the
 // thread goes back to waiting at once; the queue keeps them in the fixed order.
-void TSerialPort::PostEventMessage(uint32_t eventFlag) {
-    QMetaObject::invokeMethod(
-        FWindow, [this, eventFlag] { PortWindowProc(eventFlag); }, Qt::QueuedConnection);
-}
+void TSerialPort::PostEventMessage(uint32_t eventFlag) { FWindow->PostEventMessage(eventFlag); }
 
 void TSerialPort::PortWindowProc(uint32_t eventFlag) {
     try {

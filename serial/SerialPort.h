@@ -134,6 +134,7 @@ private:
 };
 
 class TSerialThread;
+class TSerialPortWindow;
 namespace serial_backend { class Device; }
 
 class TSerialPort : public QObject {
@@ -258,5 +259,5 @@ private:
     TStopBits FStopBits = sb1;
     TSyncMethod FSyncMethod = smThreadSync;
     std::unique_ptr<TSerialTimeouts> FTimeouts;
-    QObject* FWindow = nullptr;  // stands for the hidden window of smWindowSync
+    TSerialPortWindow* FWindow = nullptr;  // the hidden window of smWindowSync, while open
 };

@@ -60,6 +60,7 @@ TSerialThread::~TSerialThread() {
     // Runs the synchronised calls the thread queued before it saw the stop, so a thread
     // waiting for the main thread can always finish.
     Sync::WaitForThread(this);
+    AwaitFinish();
 }
 
 void TSerialThread::Stop() { FStopEvent->Stop(); }
@@ -70,8 +71,23 @@ void TSerialThread::run() {
     try {
         Execute();
     } catch (...) {
-        FFailure = std::current_exception();
+        Finish(std::current_exception());
+        return;
     }
+    Finish(nullptr);
+}
+
+// The last thing the thread does; everything it touched is handed over with the mutex.
+void TSerialThread::Finish(std::exception_ptr failure) {
+    std::lock_guard<std::mutex> lock(FFinishMutex);
+    FFailure = std::move(failure);
+}
+
+void TSerialThread::AwaitFinish() const { std::lock_guard<std::mutex> lock(FFinishMutex); }
+
+std::exception_ptr TSerialThread::Failure() const {
+    std::lock_guard<std::mutex> lock(FFinishMutex);
+    return FFailure;
 }
 
 void TSerialThread::Execute() {

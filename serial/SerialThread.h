@@ -9,6 +9,7 @@
 #include <atomic>
 #include <exception>
 #include <memory>
+#include <mutex>
 
 namespace serial_backend {
 class EventWaiter;
@@ -26,7 +27,7 @@ public:
     // events instead of spinning.
     int WakeUps() const { return FWakeUps.load(); }
     // The exception that ended the thread, if one did; kept, shown to nobody.
-    std::exception_ptr Failure() const { return FFailure; }
+    std::exception_ptr Failure() const;
 
     static uint32_t EventsToMask(TSerialEvents events);
     static TSerialEvents MaskToEvents(uint32_t mask);
@@ -40,10 +41,15 @@ private:
     void DispatchEvents();
     void SendEventMessages();
     void Stop();
+    void Finish(std::exception_ptr failure);
+    void AwaitFinish() const;
 
     TSerialPort* FSerialPort;
     TSerialEvents FEvents = 0;
     std::unique_ptr<serial_backend::EventWaiter> FStopEvent;  // also waits for the line
     std::atomic<int> FWakeUps{0};
+    // QThread's own end-of-thread hand-shake is invisible to ThreadSanitizer (Qt is not
+    // instrumented); this mutex makes "the thread is done" an ordinary release/acquire.
+    mutable std::mutex FFinishMutex;
     std::exception_ptr FFailure;
 };
