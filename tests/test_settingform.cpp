@@ -1,0 +1,450 @@
+// The port settings dialog against the real main window and its port: which name becomes the
+// stored setting, what reaches the port, what cancelling keeps, how a failed reopen and an
+// unreadable port list are reported, and where the dialog stands. Pseudo-terminals stand for
+// the serial lines; the port list is read from a directory of our own.
+#include <pty.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "serial/SerialPort.h"
+#include "ui/Unit1.h"
+#include "ui/main.h"
+#include "ui_Unit1.h"
+
+namespace {
+
+// One end of a pseudo-terminal pair; the port under test opens the other end by its path.
+class Pty {
+public:
+    Pty() {
+        int slave = -1;
+        char name[128] = {};
+        if (::openpty(&FMaster, &slave, name, nullptr, nullptr) == 0) {
+            FPath = QString::fromLocal8Bit(name);
+            ::close(slave);
+        }
+    }
+    ~Pty() {
+        if (FMaster >= 0) ::close(FMaster);
+    }
+    const QString& Path() const { return FPath; }
+
+private:
+    int FMaster = -1;
+    QString FPath;
+};
+
+// Closes every message box that comes up as the active modal window and records it.
+class BoxCloser : public QObject {
+public:
+    struct Seen {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+    };
+    BoxCloser() {
+        connect(&FTimer, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            seen.append({box->windowTitle(), box->text(), box->icon()});
+            box->done(QMessageBox::Ok);
+        });
+        FTimer.start(10);
+    }
+    QList<Seen> seen;
+
+private:
+    QTimer FTimer;
+};
+
+// Lets every event posted so far run, including deferred reports: queued calls run in order.
+void DrainPosted() {
+    bool reached = false;
+    QTimer::singleShot(0, qApp, [&reached] { reached = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(reached, 10000);
+}
+
+const QString kNotFound = QString::fromUtf8("Попытка открыть несуществующий COM-порт");
+const QString kPortList = QString::fromUtf8("Ошибка обращения к системному реестру");
+const QString kErrorTitle = QString::fromUtf8("Ошибка");
+
+}  // namespace
+
+class TestSettingForm : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir FSysfs;
+    Pty FLineA;
+    Pty FLineB;
+    Ui::TSettingForm* ui = nullptr;
+
+    QStringList PortItems() const {
+        QStringList items;
+        for (int i = 0; i < ui->ComboBox1->count(); ++i) items << ui->ComboBox1->itemText(i);
+        return items;
+    }
+
+    void AddListedPort(const QString& name) { QVERIFY(QDir(FSysfs.path()).mkpath(name + "/device")); }
+
+    // What ToolButton3Click does, shown without blocking so the test can work the dialog.
+    void OpenDialog() {
+        SettingForm->LoadSettings(PortName, SpeedIndex, ProtocolIsModbus);
+        SettingForm->open();
+        QVERIFY(QTest::qWaitForWindowExposed(SettingForm));
+        // The first paint fills the port list from our directory.
+        QTRY_VERIFY_WITH_TIMEOUT(PortItems().contains("ttyTessera0"), 10000);
+    }
+
+    void TypePortName(const QString& name) {
+        QLineEdit* edit = ui->ComboBox1->lineEdit();
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, name);
+        QCOMPARE(ui->ComboBox1->currentText(), name);
+    }
+
+    // The operator takes the item from the list with the keyboard.
+    void PickPort(const QString& name) {
+        const int index = ui->ComboBox1->findText(name);
+        QVERIFY(index >= 0);
+        QComboBox* box = ui->ComboBox1;
+        box->setFocus();
+        // Down from "nothing chosen" lands on the first item, then one item per key.
+        while (box->currentIndex() > 0) QTest::keyClick(box, Qt::Key_Up);
+        if (box->currentIndex() < 0) QTest::keyClick(box, Qt::Key_Down);
+        for (int i = 0; i < index; ++i) QTest::keyClick(box, Qt::Key_Down);
+        QCOMPARE(ui->ComboBox1->currentText(), name);
+        QVERIFY(SettingForm->PortPicked());
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(FSysfs.isValid());
+        QVERIFY(!FLineA.Path().isEmpty());
+        QVERIFY(!FLineB.Path().isEmpty());
+        // Listed names that lead to no device: picking one can never open a real port.
+        AddListedPort("ttyTessera0");
+        AddListedPort("ttyTessera1");
+        qputenv("TESSERA_SYSFS_TTY", FSysfs.path().toLocal8Bit());
+        new Tz;
+        QVERIFY(z);
+        SettingForm = new TSettingForm(z);
+        ui = SettingForm->ui;
+    }
+
+    void cleanupTestCase() {
+        delete SettingForm;
+        if (z) z->ComPort->Close();
+        delete z;
+    }
+
+    // Every test starts from the port open on line A at 9600, the settings matching it.
+    void init() {
+        if (SettingForm->isVisible()) SettingForm->reject();
+        qputenv("TESSERA_SYSFS_TTY", FSysfs.path().toLocal8Bit());
+        PortName = FLineA.Path();
+        SpeedIndex = 3;
+        ProtocolIsModbus = 1;
+        z->ComPort->Close();
+        z->ComPort->SetPort(FLineA.Path());
+        z->ComPort->SetBaudRate(br9600);
+        z->ComPort->Open();
+        QVERIFY(z->ComPort->Connected());
+        z->setWindowTitle(QString());
+    }
+
+    void form_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("rect");
+        QTest::newRow("Label1") << "Label1" << QRect(16, 24, 76, 21);
+        QTest::newRow("Label2") << "Label2" << QRect(16, 56, 76, 21);
+        QTest::newRow("Label3") << "Label3" << QRect(16, 88, 76, 21);
+        QTest::newRow("ComboBox1") << "ComboBox1" << QRect(96, 24, 73, 21);
+        QTest::newRow("ComboBox2") << "ComboBox2" << QRect(96, 56, 73, 21);
+        QTest::newRow("ComboBox3") << "ComboBox3" << QRect(96, 88, 73, 21);
+        QTest::newRow("CheckBox1") << "CheckBox1" << QRect(16, 115, 153, 27);
+        QTest::newRow("Button1") << "Button1" << QRect(16, 137, 49, 25);
+        QTest::newRow("Button2") << "Button2" << QRect(96, 137, 75, 25);
+    }
+
+    void form() {
+        QFETCH(QString, name);
+        QFETCH(QRect, rect);
+        auto* w = SettingForm->findChild<QWidget*>(name);
+        QVERIFY(w);
+        QCOMPARE(w->parentWidget(), SettingForm);
+        QCOMPARE(w->geometry(), rect);
+    }
+
+    void formTexts() {
+        QCOMPARE(SettingForm->windowTitle(), QString::fromUtf8("Настройка"));
+        QCOMPARE(SettingForm->size(), QSize(195, 181));
+        QCOMPARE(ui->Label1->text(), QString::fromUtf8("Порт"));
+        QCOMPARE(ui->Label2->text(), QString::fromUtf8("Скорость"));
+        QCOMPARE(ui->Label3->text(), QString::fromUtf8("Протокол"));
+        // Cyrillic О and к, not Latin.
+        QCOMPARE(ui->Button1->text(), QString(QChar(0x041E)) + QChar(0x043A));
+        QCOMPARE(ui->Button2->text(), QString::fromUtf8("Отмена"));
+        const QString hint = QString::fromUtf8("Изменять тип протокола в настройках программы при изменении в приборе");
+        QCOMPARE(ui->CheckBox1->text(), hint);
+        QCOMPARE(ui->CheckBox1->toolTip(), hint);
+        QVERIFY(ui->CheckBox1->isHidden());
+        const QStringList speeds{"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+        QCOMPARE(ui->ComboBox2->count(), speeds.size());
+        for (int i = 0; i < speeds.size(); ++i) QCOMPARE(ui->ComboBox2->itemText(i), speeds[i]);
+        QCOMPARE(ui->ComboBox3->count(), 2);
+        QCOMPARE(ui->ComboBox3->itemText(0), QString("QV"));
+        QCOMPARE(ui->ComboBox3->itemText(1), QString("MB"));
+        // Only the port box takes typed text; the other two always hold a valid index.
+        QVERIFY(ui->ComboBox1->isEditable());
+        QVERIFY(!ui->ComboBox2->isEditable());
+        QVERIFY(!ui->ComboBox3->isEditable());
+        // Tab order: port, speed, protocol, check box, Ок, Отмена.
+        const QList<QWidget*> order{ui->ComboBox1, ui->ComboBox2, ui->ComboBox3,
+                                    ui->CheckBox1, ui->Button1,   ui->Button2};
+        QList<QWidget*> chain;
+        QWidget* w = ui->ComboBox1;
+        for (int guard = 0; guard < 50 && chain.size() < order.size(); ++guard, w = w->nextInFocusChain())
+            if (order.contains(w) && !chain.contains(w)) chain << w;
+        QCOMPARE(chain, order);
+    }
+
+    // Confirming applies speed and protocol to the port and the title; a value loaded from
+    // outside the lists never gets through.
+    void apply_data() {
+        QTest::addColumn<int>("loadSpeed");
+        QTest::addColumn<int>("loadProtocol");
+        QTest::addColumn<int>("chooseSpeed");     // -1: leave the list alone
+        QTest::addColumn<int>("chooseProtocol");  // -1: leave the list alone
+        QTest::addColumn<int>("speedIndex");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("protocol");
+        QTest::addColumn<QString>("titleEnd");
+        QTest::newRow("19200 QV") << 3 << 1 << 4 << 0 << 4 << int(br19200) << 0 << "Quorvanta   19200";
+        QTest::newRow("57600 MB") << 3 << 0 << 6 << 1 << 6 << int(br57600) << 1 << "ModBus RTU   57600";
+        QTest::newRow("1200") << 3 << 1 << 0 << -1 << 0 << int(br1200) << 1 << "ModBus RTU   1200";
+        QTest::newRow("115200") << 3 << 1 << 7 << -1 << 7 << int(br115200) << 1 << "ModBus RTU   115200";
+        QTest::newRow("untouched") << 5 << 0 << -1 << -1 << 5 << int(br38400) << 0 << "Quorvanta   38400";
+        QTest::newRow("loaded out of range") << 9 << 7 << -1 << -1 << 3 << int(br9600) << 1
+                                             << "ModBus RTU   9600";
+        QTest::newRow("loaded negative") << -1 << -1 << -1 << -1 << 3 << int(br9600) << 1
+                                         << "ModBus RTU   9600";
+    }
+
+    void apply() {
+        QFETCH(int, loadSpeed);
+        QFETCH(int, loadProtocol);
+        QFETCH(int, chooseSpeed);
+        QFETCH(int, chooseProtocol);
+        QFETCH(int, speedIndex);
+        QFETCH(int, baud);
+        QFETCH(int, protocol);
+        QFETCH(QString, titleEnd);
+        SpeedIndex = loadSpeed;
+        ProtocolIsModbus = uint8_t(loadProtocol);
+        SettingForm->LoadSettings(PortName, loadSpeed, loadProtocol);
+        SettingForm->open();
+        QVERIFY(QTest::qWaitForWindowExposed(SettingForm));
+        if (chooseSpeed >= 0) ui->ComboBox2->setCurrentIndex(chooseSpeed);
+        if (chooseProtocol >= 0) ui->ComboBox3->setCurrentIndex(chooseProtocol);
+        ui->Button1->click();
+        QVERIFY(!SettingForm->isVisible());
+        QCOMPARE(SettingForm->result(), int(QDialog::Accepted));
+        QCOMPARE(SpeedIndex, speedIndex);
+        QCOMPARE(int(ProtocolIsModbus), protocol);
+        QCOMPARE(int(z->ComPort->BaudRate()), baud);
+        QVERIFY(z->ComPort->Connected());
+        QCOMPARE(z->ComPort->Port(), FLineA.Path());
+        QVERIFY2(z->windowTitle().endsWith(titleEnd), qPrintable(z->windowTitle()));
+        QCOMPARE(PortName, FLineA.Path());
+    }
+
+    // Only a name picked from the list becomes the stored setting; the port always opens what
+    // the box shows.
+    void portName_data() {
+        QTest::addColumn<bool>("pickFirst");
+        QTest::newRow("typed") << false;
+        QTest::newRow("picked, then typed over") << true;
+    }
+
+    void portName() {
+        QFETCH(bool, pickFirst);
+        OpenDialog();
+        if (pickFirst) PickPort("ttyTessera0");
+        TypePortName(FLineB.Path());
+        QVERIFY(!SettingForm->PortPicked());
+        ui->Button1->click();
+        QVERIFY(!SettingForm->isVisible());
+        QVERIFY(z->ComPort->Connected());
+        QCOMPARE(z->ComPort->Port(), FLineB.Path());
+        QCOMPARE(PortName, FLineA.Path());
+    }
+
+    void untouchedPortBox() {
+        OpenDialog();
+        QCOMPARE(ui->ComboBox1->currentText(), PortName);
+        QVERIFY(!SettingForm->PortPicked());
+        ui->Button1->click();
+        QVERIFY(!SettingForm->isVisible());
+        QVERIFY(z->ComPort->Connected());
+        QCOMPARE(z->ComPort->Port(), FLineA.Path());
+        QCOMPARE(PortName, FLineA.Path());
+        QVERIFY(z->windowTitle().endsWith("ModBus RTU   9600"));
+    }
+
+    // A picked name is stored before the port is opened; when opening fails the operator sees
+    // why, the dialog stays up with the port closed, and a typed name then gets the line back.
+    void failedReopen() {
+        OpenDialog();
+        PickPort("ttyTessera1");
+        ui->ComboBox2->setCurrentIndex(4);
+        BoxCloser boxes;
+        ui->Button1->click();
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen[0].title, kErrorTitle);
+        QCOMPARE(boxes.seen[0].text, kNotFound);
+        QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
+        QVERIFY(SettingForm->isVisible());
+        QVERIFY(!z->ComPort->Connected());
+        QCOMPARE(PortName, QString("ttyTessera1"));
+        QCOMPARE(z->ComPort->Port(), QString("ttyTessera1"));
+        QCOMPARE(SpeedIndex, 4);
+        QVERIFY(z->windowTitle().isEmpty());  // not refreshed: the apply did not finish
+
+        TypePortName(FLineB.Path());
+        ui->Button1->click();
+        QCOMPARE(boxes.seen.size(), 1);
+        QVERIFY(!SettingForm->isVisible());
+        QVERIFY(z->ComPort->Connected());
+        QCOMPARE(z->ComPort->Port(), FLineB.Path());
+        QCOMPARE(int(z->ComPort->BaudRate()), int(br19200));
+        QCOMPARE(PortName, QString("ttyTessera1"));
+    }
+
+    void cancelAfterFailedReopenLeavesPortClosed() {
+        OpenDialog();
+        TypePortName("/nonexistent/tessera-port");
+        BoxCloser boxes;
+        ui->Button1->click();
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen[0].text, kNotFound);
+        ui->Button2->click();
+        QVERIFY(!SettingForm->isVisible());
+        QVERIFY(!z->ComPort->Connected());
+        QCOMPARE(PortName, FLineA.Path());
+    }
+
+    void cancel_data() {
+        QTest::addColumn<int>("how");
+        QTest::newRow("Отмена") << 0;
+        QTest::newRow("close box") << 1;
+        QTest::newRow("Escape") << 2;
+    }
+
+    void cancel() {
+        QFETCH(int, how);
+        OpenDialog();
+        TypePortName(FLineB.Path());
+        ui->ComboBox2->setCurrentIndex(7);
+        ui->ComboBox3->setCurrentIndex(0);
+        if (how == 0) ui->Button2->click();
+        if (how == 1) SettingForm->close();
+        if (how == 2) QTest::keyClick(SettingForm, Qt::Key_Escape);
+        QVERIFY(!SettingForm->isVisible());
+        QCOMPARE(SettingForm->result(), int(QDialog::Rejected));
+        QVERIFY(z->ComPort->Connected());
+        QCOMPARE(z->ComPort->Port(), FLineA.Path());
+        QCOMPARE(int(z->ComPort->BaudRate()), int(br9600));
+        QCOMPARE(PortName, FLineA.Path());
+        QCOMPARE(SpeedIndex, 3);
+        QCOMPARE(int(ProtocolIsModbus), 1);
+        QVERIFY(z->windowTitle().isEmpty());
+    }
+
+    // Each paint reads the ports present: a new port shows up, the typed text stays, and the
+    // changed list drops a pick. An unchanged list leaves the box, pick included, alone.
+    void portListFollowsThePorts() {
+        OpenDialog();
+        PickPort("ttyTessera1");
+        SettingForm->repaint();
+        QVERIFY(SettingForm->PortPicked());
+        QCOMPARE(ui->ComboBox1->currentText(), QString("ttyTessera1"));
+
+        TypePortName("/dev/custom");
+        AddListedPort("ttyTessera2");
+        SettingForm->repaint();
+        QCOMPARE(PortItems(), (QStringList{"ttyTessera0", "ttyTessera1", "ttyTessera2"}));
+        QCOMPARE(ui->ComboBox1->currentText(), QString("/dev/custom"));
+
+        PickPort("ttyTessera0");
+        QVERIFY(QDir(FSysfs.path() + "/ttyTessera2").removeRecursively());
+        SettingForm->repaint();
+        QCOMPARE(PortItems(), (QStringList{"ttyTessera0", "ttyTessera1"}));
+        QVERIFY(!SettingForm->PortPicked());
+        QCOMPARE(ui->ComboBox1->currentText(), QString("ttyTessera0"));
+    }
+
+    // An unreadable port list is told once per showing however often the dialog repaints
+    // (closing the error box alone repaints it), and the list keeps what it had.
+    void portListFailureReportedOnce() {
+        OpenDialog();
+        const QStringList before = PortItems();
+        BoxCloser boxes;
+        qputenv("TESSERA_SYSFS_TTY", (FSysfs.path() + "/missing").toLocal8Bit());
+        int paints = 0;
+        struct PaintCounter : QObject {
+            int* count;
+            explicit PaintCounter(int* c) : count(c) {}
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) ++*count;
+                return false;
+            }
+        } counter(&paints);
+        SettingForm->installEventFilter(&counter);
+        for (int i = 0; i < 5; ++i) {
+            SettingForm->repaint();
+            DrainPosted();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, 10000);
+        for (int i = 0; i < 3; ++i) {
+            SettingForm->repaint();
+            DrainPosted();
+        }
+        SettingForm->removeEventFilter(&counter);
+        QVERIFY(paints >= 8);
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen[0].title, kErrorTitle);
+        QCOMPARE(boxes.seen[0].text, kPortList);
+        QCOMPARE(PortItems(), before);
+
+        // The next showing tells it again.
+        SettingForm->reject();
+        SettingForm->open();
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 2, 10000);
+        SettingForm->reject();
+    }
+
+    void placement() {
+        z->move(40, 30);
+        OpenDialog();
+        const QPoint expected = z->pos() + QPoint(170, 100);
+        QTRY_COMPARE_WITH_TIMEOUT(SettingForm->pos(), expected, 10000);
+        SettingForm->move(expected + QPoint(50, 60));
+        SettingForm->repaint();
+        QTRY_COMPARE_WITH_TIMEOUT(SettingForm->pos(), expected, 10000);
+    }
+};
+
+QTEST_MAIN(TestSettingForm)
+#include "test_settingform.moc"
