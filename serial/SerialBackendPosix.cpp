@@ -446,6 +446,10 @@ void EventWaiter::Stop() {
     RetryOnInterrupt([&] { return int(::write(FState->stopFd, &one, sizeof one)); });
 }
 
+// EV_TXEMPTY is never reported: the tty layer wakes no one when its output queue drains, and
+// watching TIOCOUTQ would need a timer in a thread that must sleep between events. Modem
+// line and break counters (TIOCGICOUNT) are compared on each wake-up, so their changes are
+// seen together with received bytes; TIOCMIWAIT would need a thread of its own.
 WaitResult EventWaiter::Wait(uint32_t& mask) {
     State& s = *FState;
     epoll_event ready[2];
