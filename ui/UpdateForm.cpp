@@ -4,11 +4,11 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QMutex>
 #include <QScreen>
 #include <QUrl>
-#include <QWaitCondition>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 
 #include "serial/Synchronize.h"
 #include "ui/SpecialFolders.h"
@@ -40,11 +40,12 @@ constexpr uint8_t kCommandCheck = 1;
 constexpr uint8_t kCommandDownload = 2;
 
 // Never destroyed: an idle worker may still be waiting on it while the process ends.
+// Standard primitives rather than Qt's, so that a ThreadSanitizer build sees every hand-over.
 struct SharedState {
-    QMutex commandMutex;
-    QWaitCondition commandChanged;
+    std::mutex commandMutex;
+    std::condition_variable commandChanged;
     int generation = 0;  // the worker whose generation this is acts; older ones end
-    QMutex progressMutex;
+    std::mutex progressMutex;
     QString progressText;
 };
 
@@ -59,10 +60,10 @@ QPointer<QWidget> UpdateOwner;         // kept, never used
 int RetireWorkers() {
     int generation = 0;
     {
-        QMutexLocker lock(&State().commandMutex);
+        std::lock_guard<std::mutex> lock(State().commandMutex);
         generation = ++State().generation;
     }
-    State().commandChanged.wakeAll();
+    State().commandChanged.notify_all();
     return generation;
 }
 
@@ -75,19 +76,19 @@ void ShowPlainMessage(const QString& text) {
 
 void SetUpdateCommand(uint8_t command) {
     {
-        QMutexLocker lock(&State().commandMutex);
+        std::lock_guard<std::mutex> lock(State().commandMutex);
         UpdateCommand.store(command);
     }
-    State().commandChanged.wakeAll();
+    State().commandChanged.notify_all();
 }
 
 QString UpdateProgressText() {
-    QMutexLocker lock(&State().progressMutex);
+    std::lock_guard<std::mutex> lock(State().progressMutex);
     return State().progressText;
 }
 
 void SetUpdateProgressText(const QString& text) {
-    QMutexLocker lock(&State().progressMutex);
+    std::lock_guard<std::mutex> lock(State().progressMutex);
     State().progressText = text;
 }
 
@@ -143,26 +144,26 @@ TThreadUpdate::TThreadUpdate(int generation) : FGeneration(generation) {
 }
 
 bool TThreadUpdate::Retired() const {
-    QMutexLocker lock(&State().commandMutex);
+    std::lock_guard<std::mutex> lock(State().commandMutex);
     return State().generation != FGeneration;
 }
 
 // Sleeps until there is a check or a download to do; 0 when this worker has been retired.
 uint8_t TThreadUpdate::WaitForCommand() const {
-    QMutexLocker lock(&State().commandMutex);
+    std::unique_lock<std::mutex> lock(State().commandMutex);
     for (;;) {
         if (State().generation != FGeneration) return kCommandIdle;
         const uint8_t command = UpdateCommand.load();
         if (command == kCommandCheck || command == kCommandDownload) return command;
-        State().commandChanged.wait(&State().commandMutex);
+        State().commandChanged.wait(lock);
     }
 }
 
 // An unreachable host ends the update work for the whole run: the worker only waits to be
 // retired (which an ordinary run never does).
 void TThreadUpdate::WaitUntilRetired() const {
-    QMutexLocker lock(&State().commandMutex);
-    while (State().generation == FGeneration) State().commandChanged.wait(&State().commandMutex);
+    std::unique_lock<std::mutex> lock(State().commandMutex);
+    State().commandChanged.wait(lock, [this] { return State().generation != FGeneration; });
 }
 
 void TThreadUpdate::run() {
@@ -190,7 +191,8 @@ bool TThreadUpdate::Check() {
         WaitUntilRetired();
         return false;
     }
-    const QString page = FetchUrlText(VersionPageUrl);
+    const QString pageUrl = VersionPageUrl;
+    const QString page = FetchUrlText(pageUrl);
     if (page.isEmpty()) {
         SetUpdateProgressText(QString());
         return false;
@@ -220,7 +222,8 @@ bool TThreadUpdate::Download() {
     DownloadFolder = GetSpecialFolder(CSIDL_APPDATA);
     const QString target = DownloadFolder + QStringLiteral("/Update.exe");
     // The transfer neither reads nor fills a cache, so there is no cached copy to drop first.
-    const bool downloaded = DownloadUrlToFile(DownloadUrl, target);
+    const QString address = DownloadUrl;
+    const bool downloaded = DownloadUrlToFile(address, target);
     SetUpdateCommand(kCommandIdle);
     if (!downloaded) {
         Sync::Synchronize([] { ShowPlainMessage(QStringLiteral("Не удалось загрузить обновление.")); });
