@@ -72,7 +72,13 @@ int main(int argc, char** argv) {
         PrintUsage();
         return 2;
     }
-    // Blocked before the reader thread exists, so only sigwait below ever sees them.
+    // A shell starts background jobs with SIGINT ignored, and an ignored signal never reaches
+    // sigwait: give both a handler first. Blocked before the reader thread exists, so only the
+    // sigwait below ever takes them.
+    struct sigaction wanted {};
+    wanted.sa_handler = [](int) {};
+    sigaction(SIGINT, &wanted, nullptr);
+    sigaction(SIGTERM, &wanted, nullptr);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
