@@ -52,8 +52,11 @@ struct InstrumentState {
     std::array<MeasuredParameter, 3> parameters{};
     uint16_t serialNumber = 42;
     uint8_t year = 24;       // two digits
-    bool serialLocked = false;  // QV SetYear answers 10, other serial/year writes are refused
-    bool writeProtected = false;  // every write refused (Modbus exception 0x46)
+    // Serial number and year cannot be changed: QV SetYear, SetNumberOfProduce and SetYearMB
+    // answer result 10; Modbus writes to 1008/1010 answer exception 0x46.
+    bool serialLocked = false;
+    // Every write refused: Modbus exception 0x46, QV result byte 0x46. Search and switch work.
+    bool writeProtected = false;
     uint8_t brightness = 1;  // 0..2
     std::array<uint8_t, 64> info{};  // one byte per character, Windows-1251
     uint16_t setpointFormat = kSixteenBitSetpoints;
