@@ -60,8 +60,10 @@ int RepeatInterval() {
     return text.isEmpty() ? 300 : StrToInt(text);
 }
 
+// An interval of 0 (or less) leaves the repeat timer idle, so the polling stops after the
+// value just shown instead of firing without pause.
 void EnableTimer(QTimer* timer) {
-    if (!timer->isActive()) timer->start();
+    if (timer->interval() > 0 && !timer->isActive()) timer->start();
 }
 
 void SendSetpoint(QLineEdit* field, TListComand wide, TListComand narrow) {
@@ -120,11 +122,21 @@ Th1::Th1() { start(); }
 
 Th1::~Th1() { Terminate(); }
 
-void Th1::WakeUp() { FWake.release(); }
+void Th1::WakeUp() {
+    FWakeEpoch = FEpoch.load();
+    FWake.release();
+}
 
 void Th1::Suspend() {
+    ++FEpoch;
     while (FWake.tryAcquire()) {
     }
+}
+
+void Th1::RunUnlessSuspended(int epoch, const std::function<void()>& fn) {
+    Sync::Synchronize([this, epoch, &fn] {
+        if (FEpoch.load() == epoch) fn();
+    });
 }
 
 void Th1::Terminate() {
@@ -144,6 +156,7 @@ void Th1::Execute() {
 }
 
 void Th1::Pass() {
+    const int epoch = FWakeEpoch.load();
     try {
         TSerialPort* port = QueryTarget ? QueryTarget->QueryPort() : nullptr;
         const int n = port ? port->InBufCount() : 0;
@@ -151,14 +164,14 @@ void Th1::Pass() {
         const int length = CurrentQuery->LengthIn;
         if (n >= length && length > 0) {
             port->Read(AnswerBuffer, length);
-            if (ProtocolIsModbus == 1) Sync::Synchronize([this] { decmb(); });
-            Sync::Synchronize([this] { Update(); });
+            if (ProtocolIsModbus == 1) RunUnlessSuspended(epoch, [this] { decmb(); });
+            RunUnlessSuspended(epoch, [this] { Update(); });
         } else if (ProtocolIsModbus == 1 && n == 5) {
             port->Read(AnswerBuffer, 5);
-            if (AnswerBuffer[1] > 0x80) Sync::Synchronize([this] { MBer(); });
+            if (AnswerBuffer[1] > 0x80) RunUnlessSuspended(epoch, [this] { MBer(); });
         } else if (ExchangeState == 17) {
             // The QV search went unanswered: the same request in its Modbus RTU form.
-            Sync::Synchronize([] {
+            RunUnlessSuspended(epoch, [] {
                 ExchangeState = 18;
                 ProtocolIsModbus = 1;
                 const uint16_t saved = CurrentQuery->Adr;
@@ -173,9 +186,9 @@ void Th1::Pass() {
                 CurrentQuery->Adr = saved;
             });
         } else if (ExchangeState == 11) {
-            Sync::Synchronize([this] { RepeatQuery(); });
+            RunUnlessSuspended(epoch, [this] { RepeatQuery(); });
         } else {
-            Sync::Synchronize([this] { thrErrBox(); });
+            RunUnlessSuspended(epoch, [this] { thrErrBox(); });
         }
     } catch (const ESerialPort& e) {
         ReportPassFailure(e.Message());

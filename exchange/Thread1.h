@@ -9,6 +9,7 @@
 #include <QThread>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 // Shared by the main thread and the exchange thread.
 extern std::atomic<bool> AwaitingAnswer;
@@ -52,12 +53,17 @@ protected:
 private:
     void Execute();
     void Pass();
+    // Runs fn on the main thread unless the thread was suspended since the pass began.
+    void RunUnlessSuspended(int epoch, const std::function<void()>& fn);
     void ReportPassFailure(const QString& message);
     void RepeatAfterFailure(std::atomic<int32_t>& counter, const QString& text);
 
     QSemaphore FWake;
     std::atomic<bool> FTerminated{false};
     std::atomic<int> FPasses{0};
+    // Bumped by Suspend: a pass that began before it hands nothing more to the main thread.
+    std::atomic<int> FEpoch{0};
+    std::atomic<int> FWakeEpoch{0};  // FEpoch when the latest wake-up was given
 };
 
 extern Th1* ExchangeThread;

@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 #include "controls/Digit.h"
@@ -16,6 +17,13 @@
 #include "ui/Unit1.h"
 #include "ui/main.h"
 #include "ui_main.h"
+
+// Faults for the instrument, set field by field.
+inline sim::Faults Fault(const std::function<void(sim::Faults&)>& set) {
+    sim::Faults faults;
+    set(faults);
+    return faults;
+}
 
 struct AppHarness {
     std::unique_ptr<sim::VirtualInstrument> instrument;
@@ -53,6 +61,7 @@ struct AppHarness {
         } else {
             Tz::PortOverride = QStringLiteral("/dev/tessera-no-such-port");
         }
+        errors.clear();
         WriteSettings(Settings(programModbus ? 1 : 0));
         Tz::ErrorBoxHook = [this](const QString& text) { errors << text; };
         window = std::make_unique<Tz>();
@@ -78,6 +87,11 @@ struct AppHarness {
     void SetAddress(int address) {
         ui().EditAdr->setText(QString::number(address));
         window->EditAdrExit();
+    }
+
+    // Waits, with the event loop running, until the instrument has received `count` frames.
+    bool WaitForFrames(size_t count, int timeoutMs = 10000) {
+        return QTest::qWaitFor([&] { return instrument->ReceivedFrames().size() >= count; }, timeoutMs);
     }
 
     // The frames the instrument received, as hex strings.
