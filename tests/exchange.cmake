@@ -1,2 +1,7 @@
 tessera_add_test(test_frames SOURCES test_frames.cpp LIBS tessera_app)
 tessera_add_test(test_exchange SOURCES test_exchange.cpp AppHarness.h LIBS tessera_app tessera_sim TIMEOUT 600)
+
+# The README's screenshots (run by hand under xvfb-run; not a test).
+add_executable(tessera_screens screens.cpp)
+target_link_libraries(tessera_screens PRIVATE tessera_app tessera_sim Qt6::Test)
+set_target_properties(tessera_screens PROPERTIES AUTOUIC_SEARCH_PATHS ${PROJECT_SOURCE_DIR}/ui)

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolButton>
 
 #include "controls/Digit.h"
 #include "exchange/Convert.h"
@@ -122,7 +123,13 @@ void Tz::SetUpControls() {
     ui->ToolButton1->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
     ui->ToolButton2->setIcon(s->standardIcon(QStyle::SP_FileDialogDetailedView));
     ui->ToolButton3->setIcon(s->standardIcon(QStyle::SP_ComputerIcon));
-    ui->ToolButton4->setIcon(s->standardIcon(QStyle::SP_DialogHelpButton));
+    ui->ToolButton4->setIcon(s->standardIcon(QStyle::SP_MessageBoxQuestion));
+    // The captions must fit the 66-pixel buttons with the fonts Linux substitutes.
+    for (QToolButton* b : {ui->ToolButton1, ui->ToolButton2, ui->ToolButton3, ui->ToolButton4}) {
+        QFont small = b->font();
+        small.setPointSizeF(7.5);
+        b->setFont(small);
+    }
     ui->BitBtn21->setIcon(s->standardIcon(QStyle::SP_FileDialogContentsView));
     ui->BitBtn22->setIcon(s->standardIcon(QStyle::SP_ArrowRight));
     ui->BitBtn24->setIcon(s->standardIcon(QStyle::SP_ArrowLeft));

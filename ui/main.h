@@ -146,6 +146,7 @@ private:
     void SetUpControls();
     void ConnectHandlers();
     void StopPolling();
+    void ResizeAddressGroup(int width);
     // Runs a handler body; a conversion or port error stops it with an error box.
     void Guarded(const std::function<void()>& body);
     void SendSimple(TListComand name);

@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolButton>
 
 #include "ui/main.h"
 #include "ui_main.h"
@@ -36,14 +37,23 @@ void Tz::BitBtn21Click() {
     CurrentQuery->Adr = saved;
 }
 
+// The toolbar's buttons follow the address group, as they would in a toolbar that lays its
+// items out in a row.
+void Tz::ResizeAddressGroup(int width) {
+    const int shift = width - ui->GroupBoxAdr->width();
+    ui->GroupBoxAdr->resize(width, ui->GroupBoxAdr->height());
+    for (QWidget* button : {ui->ToolButton1, ui->ToolButton2, ui->ToolButton3, ui->ToolButton4})
+        button->move(button->x() + shift, button->y());
+}
+
 void Tz::BitBtn22Click() {
-    ui->GroupBoxAdr->resize(AddressGroupWideWidth, ui->GroupBoxAdr->height());
+    ResizeAddressGroup(AddressGroupWideWidth);
     ui->BitBtn22->hide();
     ui->BitBtn24->show();
 }
 
 void Tz::BitBtn24Click() {
-    ui->GroupBoxAdr->resize(AddressGroupWidth, ui->GroupBoxAdr->height());
+    ResizeAddressGroup(AddressGroupWidth);
     ui->BitBtn22->show();
     ui->BitBtn24->hide();
 }

@@ -1,0 +1,96 @@
+// Not a test: takes the README's screenshots of the real window against the virtual
+// instrument, on whatever display it runs (xvfb-run for a headless machine):
+//   xvfb-run -a -s "-screen 0 1024x768x24" build/tests/tessera_screens docs
+// It works in a temporary HOME, so the user's settings are never touched.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+#include "exchange/cp1251.h"
+#include "sim/VirtualInstrument.h"
+#include "ui/Unit1.h"
+#include "ui/main.h"
+#include "ui_main.h"
+
+namespace {
+
+void Settle(int ms) { QTest::qWait(ms); }
+
+bool Shoot(QWidget& window, const QString& path) {
+    window.raise();
+    window.activateWindow();
+    Settle(300);
+    const QPixmap shot = window.screen()->grabWindow(0, window.frameGeometry().x(),
+                                                    window.frameGeometry().y(),
+                                                    window.frameGeometry().width(),
+                                                    window.frameGeometry().height());
+    return shot.save(path);
+}
+
+void PrepareInstrument(sim::VirtualInstrument& instrument) {
+    sim::InstrumentModel& m = instrument.Model();
+    m.SetParameterSetup(1, 250.0f, 1, 2);
+    m.LetValueDrift(1, 229.7f, 3.0f, 7000);
+    m.SetParameterSetup(2, 5.0f, 2, 0);
+    m.FreezeValue(2, 1.482f);
+    m.SetParameterSetup(3, 60.0f, 13, 1);
+    m.LetValueDrift(3, 50.02f, 0.05f, 3000);
+    m.SetInfoText(ToCp1251(QStringLiteral("Щит 3, ввод 1")).toStdString());
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    QApplication app(argc, argv);
+    const QString outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+
+    sim::Config config;
+    config.protocol = sim::Protocol::Modbus;
+    config.address = 1;
+    sim::VirtualInstrument instrument(config);
+    instrument.Start();
+    PrepareInstrument(instrument);
+
+    const QString cfg = QDir::homePath() + QStringLiteral("/Documents/Tessera_RS");
+    QDir().mkpath(cfg);
+    QFile file(cfg + QStringLiteral("/setup.cfg"));
+    if (file.open(QIODevice::WriteOnly)) file.write("[form]\nleft=40\ntop=40\n[Port]\nPause=200\nprot=1\n[Update]\nUpdate=0\n");
+    file.close();
+
+    Tz::PortOverride = QString::fromStdString(instrument.DevicePath());
+    Tz window;
+    TSettingForm settingForm(&window);
+    SettingForm = &settingForm;
+    window.show();
+    Settle(500);
+    Ui::Tz& f = *window.ui;
+    f.EditAdr->setText(QStringLiteral("1"));
+    window.EditAdrExit();
+
+    f.ToolButton1->click();
+    f.CheckBox2->setChecked(true);
+    f.CheckBox3->setChecked(true);
+    f.BitBtn1->click();
+    Settle(2500);
+    bool ok = Shoot(window, outDir + QStringLiteral("/readings.png"));
+
+    f.ToolButton2->click();
+    for (QAbstractButton* read : {f.BitBtn5, f.BitBtn7, f.BitBtn9, f.BitBtn11, f.BitBtn15, f.BitBtn27,
+                                  f.BitBtn29, f.BitBtn32}) {
+        read->click();
+        Settle(400);
+    }
+    ok = Shoot(window, outDir + QStringLiteral("/parameters.png")) && ok;
+    std::printf("%s\n", ok ? "screenshots written" : "screenshot failed");
+    window.close();
+    instrument.Stop();
+    return ok ? 0 : 1;
+}
