@@ -73,6 +73,8 @@ int main(int argc, char* argv[]) {
     }
     mainWindow.show();
     const int code = app.exec();
+    // The update worker may still be waiting on the network; give it a moment to end.
+    StopUpdateCheck(2000);
     if (instrument) instrument->Stop();
     return code;
 }

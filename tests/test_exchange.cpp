@@ -376,6 +376,24 @@ private slots:
         QVERIFY(app.instrument->ReceivedFrames().empty());
     }
 
+    // A second request while the first answer is awaited replaces it: the first answer's bytes
+    // are read as the start of the second one, which fails its check once; nothing is queued,
+    // and the line is clean again for the next request.
+    void requestWhileAnAnswerIsAwaitedReplacesIt() {
+        StartWith(Protocol::Qv, 1, false);
+        app.instrument->SetFaults(Fault([](sim::Faults& f) { f.delayMs = 150; f.count = 2; }));
+        app.ui().BitBtn9->click();
+        QVERIFY(Frames(1));  // on the line before the purge of the next request could drop it
+        app.ui().BitBtn5->click();
+        QCOMPARE(int(SentCount), 2);
+        QVERIFY(Frames(2));
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{QStringLiteral("Ошибка контрольной суммы ! ")}, Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(!AwaitingAnswer && !app.window->Timer_Out->isActive(), Wait);
+        app.ui().BitBtn5->click();
+        QTRY_COMPARE_WITH_TIMEOUT(app.ui().Edit5->text(), QStringLiteral("3"), Wait);
+        QCOMPARE(app.errors.size(), 1);
+    }
+
     void qvOnlyCommandsAreNotSentInModbus() {
         StartWith(Protocol::Modbus, 7, true);
         app.ui().Button2->click();
