@@ -174,16 +174,7 @@ void Th1::Pass() {
             RunUnlessSuspended(epoch, [] {
                 ExchangeState = 18;
                 ProtocolIsModbus = 1;
-                const uint16_t saved = CurrentQuery->Adr;
-                CurrentQuery->Adr = SearchAddress;
-                CurrentQuery->SetName(GetTypeProt);
-                try {
-                    CurrentQuery->Query();
-                } catch (...) {
-                    CurrentQuery->Adr = saved;
-                    throw;
-                }
-                CurrentQuery->Adr = saved;
+                CurrentQuery->QueryAt(SearchAddress, GetTypeProt);
             });
         } else if (ExchangeState == 11) {
             RunUnlessSuspended(epoch, [this] { RepeatQuery(); });

@@ -152,3 +152,16 @@ void TQuery::Query() {
     AwaitingAnswer = true;
     ++SentCount;
 }
+
+void TQuery::QueryAt(uint16_t address, TListComand name) {
+    const uint16_t saved = Adr;
+    Adr = address;
+    SetName(name);
+    try {
+        Query();
+    } catch (...) {
+        Adr = saved;
+        throw;
+    }
+    Adr = saved;
+}

@@ -68,6 +68,9 @@ public:
     void BuildFrame();
     // Builds, purges the port's queues, writes, arms the time-out.
     void Query();
+    // Sends `name` to a fixed address (the search, the switch) and restores Adr afterwards,
+    // also when the port refuses the write.
+    void QueryAt(uint16_t address, TListComand name);
 };
 
 extern TQuery* CurrentQuery;

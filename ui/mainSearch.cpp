@@ -21,20 +21,14 @@ void Tz::BitBtn21Click() {
     SavedProtocol = ProtocolIsModbus.load();
     ExchangeState = 17;
     ProtocolIsModbus = 0;
-    const uint16_t saved = CurrentQuery->Adr;
-    CurrentQuery->Adr = SearchAddress;
-    CurrentQuery->SetName(GetTypeProt);
     try {
-        CurrentQuery->Query();
+        CurrentQuery->QueryAt(SearchAddress, GetTypeProt);
     } catch (const ESerialPort& e) {
         // Nothing went out: the search never started.
-        CurrentQuery->Adr = saved;
         ProtocolIsModbus = SavedProtocol.load();
         ExchangeState = 0;
         ShowError(e.Message());
-        return;
     }
-    CurrentQuery->Adr = saved;
 }
 
 // The toolbar's buttons follow the address group, as they would in a toolbar that lays its
