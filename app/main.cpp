@@ -1,10 +1,14 @@
 // Program entry: the three windows in their fixed order, then the message loop.
 //   tessera            the stored port
 //   tessera --demo     a virtual instrument on a pseudo-terminal, for this run only
+// TESSERA_EXIT_AFTER_SHOWN=1 (start-up benchmark): quit as soon as the main window is shown
+// and its first activation (port opened) has run; prints "shown after N ms" (since main()).
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProxyStyle>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 
@@ -39,6 +43,8 @@ std::unique_ptr<sim::VirtualInstrument> StartDemoInstrument(sim::Protocol protoc
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessera_RS-485"));
     app.setStyle(new HintTimingStyle);
@@ -72,6 +78,14 @@ int main(int argc, char* argv[]) {
         std::fflush(stdout);
     }
     mainWindow.show();
+    if (qEnvironmentVariableIsSet("TESSERA_EXIT_AFTER_SHOWN")) {
+        // Posted after the activation that show() queued, so it runs once that has finished.
+        QTimer::singleShot(0, &app, [&] {
+            std::printf("shown after %lld ms\n", static_cast<long long>(sinceStart.elapsed()));
+            std::fflush(stdout);
+            app.quit();
+        });
+    }
     const int code = app.exec();
     // The update worker may still be waiting on the network; give it a moment to end.
     StopUpdateCheck(2000);
