@@ -67,14 +67,17 @@ QString OneLine(const QString& value) {
     return line;
 }
 
-// Reads at most the cap; the line cut by the cap is dropped with everything after it.
+// Reads at most the cap. An oversized file is cut at the last line end before the cap less the
+// rewrite room: the keys a rewrite appends after the kept lines must land within the cap, or
+// the next Load would not see them and every run would lose its settings.
 bool ReadCapped(const QString& path, QByteArray* bytes) {
     const QFileInfo info(path);
     if (!info.isFile()) return false;  // a folder or a FIFO is no settings file (and could block)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     *bytes = file.read(MaxProfileBytes + 1);
-    if (bytes->size() > MaxProfileBytes) bytes->truncate(bytes->lastIndexOf('\n', MaxProfileBytes - 1) + 1);
+    if (bytes->size() > MaxProfileBytes)
+        bytes->truncate(bytes->lastIndexOf('\n', MaxProfileBytes - ProfileRewriteRoom - 1) + 1);
     return true;
 }
 
@@ -214,6 +217,7 @@ bool TProfile::Save() const {
     if (FHasBom) data += kUtf8Bom;
     const QByteArray lineEnd = FLineEnd.toUtf8();
     for (const QString& line : FLines) data += line.toUtf8() + lineEnd;
+    if (data.size() > MaxProfileBytes) return false;  // Load would not read it back whole
     QSaveFile out(FPath);  // temporary file beside the target, renamed over it on commit
     if (!out.open(QIODevice::WriteOnly)) return false;
     if (out.write(data) != data.size()) {

@@ -14,7 +14,9 @@
 //    goes after the last key of its section, a new section at the end of the file.
 //
 // Hostile files are tolerated: only the first MaxProfileBytes are read (the rest counts as
-// absent, and the partial line at the cut is dropped, so a rewrite loses that tail), invalid
+// absent, and the partial line at the cut is dropped, so a rewrite loses that tail). A file
+// over the cap is cut ProfileRewriteRoom lower, so that keys a rewrite appends still fall
+// inside the part the next Load reads; Save never writes more than MaxProfileBytes. Invalid
 // UTF-8 becomes replacement characters, anything that is not a regular file (a folder, a FIFO)
 // reads as empty and cannot be written. A file whose permission bits allow no writing is
 // treated as read-only even for root, like the Windows read-only attribute. Saving writes a
@@ -28,6 +30,7 @@
 #include <cstdint>
 
 constexpr qint64 MaxProfileBytes = 1024 * 1024;
+constexpr qint64 ProfileRewriteRoom = 64 * 1024;
 
 // Parses a profile integer as described above; false (and *value untouched) when it is none.
 bool ParseProfileInteger(const QString& text, int32_t* value);
@@ -51,7 +54,8 @@ public:
     // Written as "1" or "0".
     void WriteBool(const QString& section, const QString& key, bool value);
 
-    // Writes the file atomically. False when it cannot be written; the file is then unchanged.
+    // Writes the file atomically. False when it cannot be written or would exceed
+    // MaxProfileBytes; the file is then unchanged.
     bool Save() const;
 
 private:
