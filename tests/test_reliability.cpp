@@ -1,0 +1,704 @@
+// The program on a hostile bench: the device vanishing in the middle of polling, random bytes
+// flooding the line, answers overlapping the next exchange, a long polling run with faults
+// injected at random (counted exactly by the instrument), hostile settings files and hostile
+// update pages. Every test runs the real windows, the real port on a pseudo-terminal and the
+// virtual instrument; the HOME is a fresh temporary folder, whatever the caller's.
+//
+// Figures for the README: `TESSERA_SOAK_EXCHANGES=10000 ./tests/test_reliability soak`.
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <atomic>
+#include <limits>
+#include <random>
+#include <thread>
+
+#include "AppHarness.h"
+#include "exchange/cp1251.h"
+#include "sim/Answers.h"
+#include "ui/Profile.h"
+#include "ui/UpdateForm.h"
+#include "ui/UpdateNet.h"
+#include "ui_Unit1.h"
+
+using sim::Protocol;
+
+namespace {
+
+constexpr int Wait = 10000;  // generous: these machines are shared and noisy
+
+// Runs the event loop (never a sleep: the program's answers are handled there) until the
+// predicate holds, checking it every millisecond; false when the time runs out.
+bool SpinUntil(const std::function<bool()>& done, int timeoutMs) {
+    if (done()) return true;
+    QEventLoop loop;
+    QTimer check;
+    check.setTimerType(Qt::PreciseTimer);
+    bool ok = false;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            ok = true;
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    check.start(1);
+    loop.exec();
+    return ok || done();
+}
+
+// Resident memory of this process in KiB (VmRSS of /proc/self/status).
+qint64 RssKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+int SoakExchanges() {
+    bool ok = false;
+    const int n = qEnvironmentVariableIntValue("TESSERA_SOAK_EXCHANGES", &ok);
+    return ok && n > 0 ? n : 10000;
+}
+
+// Stands between the request builder and the main window and notes every request that goes
+// out while the answer to the one before is still awaited.
+struct OverlapWatch : TQueryTarget {
+    TQueryTarget* inner = nullptr;
+    int queries = 0;
+    int overlaps = 0;
+    TSerialPort* QueryPort() override { return inner->QueryPort(); }
+    void ArmAnswerTimeout() override {
+        ++queries;
+        if (AwaitingAnswer) ++overlaps;
+        inner->ArmAnswerTimeout();
+    }
+    int SelectedRelay() override { return inner->SelectedRelay(); }
+};
+
+// Answers every message box that becomes the active modal window with OK and records its
+// text, so a wrong turn inside a modal dialog fails the test instead of hanging it.
+class BoxCloser : public QObject {
+public:
+    BoxCloser() {
+        connect(&FTimer, &QTimer::timeout, this, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen << box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        FTimer.start(20);
+    }
+    QStringList seen;
+
+private:
+    QTimer FTimer;
+};
+
+QString Title(int speedIndex, int protocol) {
+    return QStringLiteral("Tessera_RS-485 4.15        Протокол: %1   %2")
+        .arg(protocol == 0 ? QStringLiteral("Quorvanta") : QStringLiteral("ModBus RTU"),
+             QLatin1String(SpeedNames[speedIndex]));
+}
+
+QByteArray RandomBytes(int size, uint32_t seed) {
+    std::mt19937 random(seed);
+    QByteArray bytes(size, '\0');
+    for (char& c : bytes) c = char(random() & 0xFF);
+    return bytes;
+}
+
+// What a settings file holds in place of setup.cfg.
+enum SettingsShape { RegularFile, ReadOnlyFile, FolderInstead, FifoInstead, DanglingLink, FolderIsAFile };
+
+// A local web server that answers every request with one body.
+class PageServer : public QObject {
+public:
+    explicit PageServer(QByteArray body) : FBody(std::move(body)) {
+        connect(&FServer, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = FServer.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (!socket->readAll().contains("\r\n\r\n")) return;
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n"
+                                  "Content-Length: " + QByteArray::number(FBody.size()) + "\r\n\r\n" + FBody);
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+    }
+    bool Listen() { return FServer.listen(QHostAddress::LocalHost, 0); }
+    QString Url() const { return QStringLiteral("http://127.0.0.1:%1/page").arg(FServer.serverPort()); }
+
+private:
+    QTcpServer FServer;
+    QByteArray FBody;
+};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(SettingsShape)
+
+class TestReliability : public QObject {
+    Q_OBJECT
+    AppHarness app;
+
+    void StartWith(Protocol protocol, uint16_t address) {
+        // The exchange globals outlive a window the previous test destroyed mid-exchange; a
+        // program starts with no answer awaited.
+        AwaitingAnswer = false;
+        sim::Config config;
+        config.protocol = protocol;
+        config.address = address;
+        app.Start(&config, protocol == Protocol::Modbus);
+        app.SetAddress(address);
+        QVERIFY(app.window->ComPort->Connected());
+    }
+    void Tick(bool p1, bool p2, bool p3) {
+        app.ui().CheckBox1->setChecked(p1);
+        app.ui().CheckBox2->setChecked(p2);
+        app.ui().CheckBox3->setChecked(p3);
+    }
+    // Starts reading and waits until the values are being polled.
+    void StartPolling(const QString& interval) {
+        app.ui().Edit1->setText(interval);
+        app.ui().ToolButton1->click();
+        app.ui().BitBtn1->click();
+        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), 11, Wait);
+    }
+    // Waits (event loop running) until `more` further requests have gone out.
+    bool MoreRequests(int more, int timeoutMs = 60000) {
+        const int target = SentCount + more;
+        return SpinUntil([&] { return SentCount >= target; }, timeoutMs);
+    }
+    // Counts the answers the interpretation took while values were polled: each one ends
+    // with a blank line in the hidden answer log.
+    void CountInterpretedAnswers(int* count) {
+        QAbstractItemModel* log = app.ui().Memo1->model();
+        connect(log, &QAbstractItemModel::rowsInserted, this, [log, count](const QModelIndex&, int first, int last) {
+            for (int row = first; row <= last; ++row)
+                if (ExchangeState == 11 && log->index(row, 0).data().toString() == QLatin1String("  "))
+                    ++*count;
+        });
+    }
+
+private slots:
+    void initTestCase() {
+        // Tests never see the operator's settings: the documents folder is ours alone.
+        QVERIFY(FHome.isValid());
+        qputenv("HOME", FHome.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (FHome.path() + "/.config").toUtf8());
+        qputenv("XDG_DATA_HOME", (FHome.path() + "/.local/share").toUtf8());
+        QVERIFY(AppHarness::SettingsPath().startsWith(FHome.path()));
+    }
+    // Whatever an earlier run left in place of the settings file or its folder.
+    static void RemoveSettingsShapes() {
+        const QString path = AppHarness::SettingsPath();
+        const QString folder = QFileInfo(path).path();
+        if (QFileInfo(folder).isFile() || QFileInfo(folder).isSymLink()) QFile::remove(folder);
+        const QFileInfo info(path);
+        if (info.isDir() && !info.isSymLink()) QDir(path).removeRecursively();
+        else if (info.exists() || info.isSymLink()) {
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+            QFile::remove(path);
+        }
+    }
+
+    void cleanup() {
+        if (QueryTarget == &FWatch) QueryTarget = app.window.get();
+        FWatch = OverlapWatch{};
+        app.Stop();
+    }
+
+    // --- the device vanishes -------------------------------------------------------------
+
+    void deviceVanishesDuringReading_data() {
+        QTest::addColumn<bool>("modbus");
+        QTest::addColumn<bool>("throughDialog");
+        QTest::newRow("Modbus, reopened in the settings dialog") << true << true;
+        QTest::newRow("QV, port reopened directly") << false << false;
+    }
+    void deviceVanishesDuringReading() {
+        QFETCH(bool, modbus);
+        QFETCH(bool, throughDialog);
+        StartWith(modbus ? Protocol::Modbus : Protocol::Qv, 7);
+        app.instrument->Model().SetParameterSetup(1, 100.0f, 1, 2);
+        app.instrument->Model().FreezeValue(1, 12.5f);
+        Tick(true, false, false);
+        StartPolling(QStringLiteral("20"));
+        QTRY_COMPARE_WITH_TIMEOUT(app.PanelText(1), QStringLiteral("  12.5"), Wait);
+
+        app.instrument->Vanish();
+        QTRY_VERIFY_WITH_TIMEOUT(!app.errors.isEmpty(), Wait);
+        qInfo() << "device gone:" << app.errors << "status:" << app.window->StatusText();
+        const QStringList portTexts = {QString::fromUtf8(SerialPortMessages[3]) + QLatin1Char(' '),
+                                       QString::fromUtf8(SerialPortMessages[4]) + QLatin1Char(' '),
+                                       QString::fromUtf8(SerialPortMessages[5]) + QLatin1Char(' '),
+                                       QString::fromUtf8(SerialPortMessages[9]) + QLatin1Char(' ')};
+        QVERIFY2(portTexts.contains(app.errors.first()), qPrintable(app.errors.first()));
+        // The polling comes to rest: no request awaited, no timer left to fire.
+        QTRY_VERIFY_WITH_TIMEOUT(!AwaitingAnswer && !app.window->Timer_Out->isActive() &&
+                                     !app.window->TimerRepeat->isActive(),
+                                 Wait);
+        // and stays there: one message, not one per time-out.
+        const int told = app.errors.size();
+        QTest::qWait(3 * AnswerTimeoutMs);
+        QCOMPARE(app.errors.size(), told);
+        QVERIFY(!AwaitingAnswer);
+
+        app.instrument->Reappear();
+        const QString path = QString::fromStdString(app.instrument->DevicePath());
+        if (throughDialog) {
+            BoxCloser boxes;
+            QTimer::singleShot(0, this, [path] {
+                SettingForm->ui->ComboBox1->setEditText(path);
+                SettingForm->ui->Button1->click();
+            });
+            app.ui().ToolButton3->click();  // modal: the dialog's own loop runs the clicks above
+            QVERIFY2(boxes.seen.isEmpty(), qPrintable(boxes.seen.join(QLatin1Char('|'))));
+        } else {
+            app.window->ComPort->Close();
+            app.window->ComPort->SetPort(path);
+            app.window->ComPort->Open();
+        }
+        QVERIFY(app.window->ComPort->Connected());
+        QCOMPARE(app.window->ComPort->Port(), path);
+
+        app.errors.clear();
+        app.instrument->ClearReceived();
+        app.instrument->Model().FreezeValue(1, 1.25f);
+        const int passes = ExchangeThread->PassCount();
+        app.ui().BitBtn1->click();
+        QTRY_COMPARE_WITH_TIMEOUT(app.PanelText(1), QStringLiteral("   1.3"), Wait);
+        QVERIFY(app.WaitForFrames(5, Wait));  // and it goes on
+        QVERIFY(ExchangeThread->PassCount() >= passes + 4);
+        QCOMPARE(NoAnswerCount.load(), 0);
+        QCOMPARE(CrcErrorCount.load(), 0);
+        QVERIFY(app.errors.isEmpty());
+    }
+
+    // --- random bytes on the line --------------------------------------------------------
+
+    void floodDuringPolling_data() {
+        QTest::addColumn<bool>("modbus");
+        QTest::newRow("Modbus") << true;
+        QTest::newRow("QV") << false;
+    }
+    void floodDuringPolling() {
+        QFETCH(bool, modbus);
+        StartWith(modbus ? Protocol::Modbus : Protocol::Qv, 5);
+        Tick(true, true, true);
+        FWatch.inner = app.window.get();
+        QueryTarget = &FWatch;
+        int interpreted = 0;
+        CountInterpretedAnswers(&interpreted);
+        const int passesAtStart = ExchangeThread->PassCount();
+        StartPolling(QStringLiteral("2"));
+
+        std::atomic<bool> stop{false};
+        std::atomic<int> injected{0};
+        sim::VirtualInstrument* instrument = app.instrument.get();
+        std::thread flood([&stop, &injected, instrument] {
+            std::mt19937 random(485);
+            while (!stop) {
+                sim::Bytes bytes(1 + random() % 16);
+                for (uint8_t& b : bytes) b = uint8_t(random());
+                instrument->InjectBytes(bytes);
+                injected += int(bytes.size());
+                // pacing of the noise, not synchronisation
+                std::this_thread::sleep_for(std::chrono::milliseconds(1 + random() % 25));
+            }
+        });
+        const bool polled = MoreRequests(600);
+        stop = true;
+        flood.join();
+        QVERIFY2(polled, qPrintable(QStringLiteral("only %1 requests").arg(SentCount.load())));
+        QCOMPARE(int(ExchangeState), 11);
+        const int failedInFlood = CrcErrorCount + NoAnswerCount;
+        qInfo("flood: %d bytes injected, %d requests, %d checksum errors, %d without answer",
+              injected.load(), SentCount.load(), CrcErrorCount.load(), NoAnswerCount.load());
+        QVERIFY(CrcErrorCount > 0);  // the noise did reach the answers
+
+        // Once the line is quiet the exchanges are good again (the one in flight may still
+        // carry the last noise).
+        QVERIFY(MoreRequests(30));
+        QVERIFY(CrcErrorCount + NoAnswerCount <= failedInFlood + 1);
+
+        // Stop at an exchange boundary: an interval of 0 leaves the repeat timer idle.
+        app.ui().Edit1->setText(QStringLiteral("0"));
+        QVERIFY(SpinUntil([&] { return !AwaitingAnswer && !app.window->TimerRepeat->isActive(); }, Wait));
+        const int sent = SentCount;
+        QVERIFY(SpinUntil([&] { return ExchangeThread->PassCount() - passesAtStart == sent; }, Wait));
+        const int ticked = 3;
+        // Every value request ended exactly once: interpreted (good or bad checksum) or
+        // timed out; none was sent while another was awaited.
+        QCOMPARE(interpreted + NoAnswerCount, sent - ticked);
+        QVERIFY(interpreted - CrcErrorCount > 0);
+        QCOMPARE(FWatch.overlaps, 0);
+        QCOMPARE(FWatch.queries, sent);
+        QVERIFY(app.errors.isEmpty());
+    }
+
+    // --- answers overlapping the next exchange -------------------------------------------
+
+    void overlappingAnswers_data() {
+        QTest::addColumn<bool>("modbus");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("pieces");
+        QTest::addColumn<int>("pieceGapMs");
+        QTest::addColumn<int>("trailingBytes");  // of another whole answer; -1: all of it
+        QTest::addColumn<int>("minFailures");
+        QTest::addColumn<int>("maxFailures");
+        // The late answer is taken for the next request's (the protocol carries no sequence
+        // number); the next request's own answer is then purged.
+        QTest::newRow("Modbus: late answer after the time-out") << true << 600 << 1 << 0 << 0 << 1 << 1;
+        QTest::newRow("QV: late answer after the time-out") << false << 600 << 1 << 0 << 0 << 1 << 1;
+        QTest::newRow("answer split across two time-outs") << true << 0 << 3 << 500 << 0 << 1 << 3;
+        QTest::newRow("a second answer follows after a pause") << true << 0 << 2 << 150 << -1 << 0 << 0;
+        QTest::newRow("a second answer's first bytes glued on") << true << 0 << 1 << 0 << 5 << 0 << 0;
+        QTest::newRow("QV: a second answer glued on") << false << 0 << 1 << 0 << -1 << 0 << 0;
+    }
+    void overlappingAnswers() {
+        QFETCH(bool, modbus);
+        QFETCH(int, delayMs);
+        QFETCH(int, pieces);
+        QFETCH(int, pieceGapMs);
+        QFETCH(int, trailingBytes);
+        QFETCH(int, minFailures);
+        QFETCH(int, maxFailures);
+        const Protocol protocol = modbus ? Protocol::Modbus : Protocol::Qv;
+        StartWith(protocol, 7);
+        sim::InstrumentModel& model = app.instrument->Model();
+        model.SetParameterSetup(1, 100.0f, 1, 2);
+        model.SetParameterSetup(3, 100.0f, 1, 2);
+        model.FreezeValue(1, 12.5f);
+        model.FreezeValue(3, 45.0f);
+        Tick(true, false, true);
+        FWatch.inner = app.window.get();
+        QueryTarget = &FWatch;
+        StartPolling(QStringLiteral("50"));
+        const QString shown1 = QStringLiteral("  12.5"), shown3 = QStringLiteral("  45.0");
+        QTRY_VERIFY_WITH_TIMEOUT(app.PanelText(1) == shown1 && app.PanelText(3) == shown3, Wait);
+
+        // Another instrument's answer to the same kind of request, with a value of its own.
+        sim::InstrumentState other = model.Snapshot();
+        sim::InstrumentModel foreign(other);
+        foreign.FreezeValue(1, 77.0f);
+        foreign.FreezeValue(3, 77.0f);
+        const sim::Bytes request = app.instrument->ReceivedFrames().back();
+        sim::Bytes second = sim::Answer(foreign, request);
+        QVERIFY(!second.empty());
+        if (trailingBytes > 0) second.resize(size_t(trailingBytes));
+
+        const int failedBefore = CrcErrorCount + NoAnswerCount;
+        app.instrument->SetFaults(Fault([&](sim::Faults& f) {
+            f.delayMs = delayMs;
+            f.pieces = pieces;
+            f.pieceGapMs = pieceGapMs;
+            if (trailingBytes != 0) f.trailing = second;
+            f.count = 1;
+        }));
+        QTRY_VERIFY_WITH_TIMEOUT(app.instrument->InjectedFaults().delayed + app.instrument->InjectedFaults().split +
+                                         app.instrument->InjectedFaults().trailing > 0,
+                                 Wait);
+        // Give the overlap time to play out, then the exchanges must be good again and the
+        // values on their own panels.
+        QVERIFY(MoreRequests(8));
+        const int failures = CrcErrorCount + NoAnswerCount - failedBefore;
+        qInfo("failures counted: %d", failures);
+        QVERIFY(failures >= minFailures && failures <= maxFailures);
+        const int failedAfter = CrcErrorCount + NoAnswerCount;
+        QVERIFY(MoreRequests(8));
+        QCOMPARE(CrcErrorCount + NoAnswerCount, failedAfter);
+        QCOMPARE(app.PanelText(1), shown1);
+        QCOMPARE(app.PanelText(3), shown3);
+        QCOMPARE(int(ExchangeState), 11);
+        QCOMPARE(FWatch.overlaps, 0);
+        QVERIFY(app.errors.isEmpty());
+    }
+
+    // --- a long run with faults injected at random -------------------------------------
+
+    void soak() {
+        const int exchanges = SoakExchanges();
+        const qint64 rssBefore = RssKiB();
+        QElapsedTimer clock;
+        clock.start();
+        StartWith(Protocol::Modbus, 1);
+        Tick(true, true, true);
+        FWatch.inner = app.window.get();
+        QueryTarget = &FWatch;
+        int interpreted = 0;
+        CountInterpretedAnswers(&interpreted);
+        const int passesAtStart = ExchangeThread->PassCount();
+        StartPolling(QStringLiteral("1"));
+        // Faults only from the values on: a silence while the characteristics are read ends
+        // the reading with a message box, as it should.
+        app.instrument->SetFaults(Fault([](sim::Faults& f) {
+            f.silenceChance = 0.05;
+            f.badCrcChance = 0.05;
+            f.seed = 485;
+        }));
+
+        const int warmUp = std::min(1000, exchanges / 5);
+        qint64 rssWarm = -1;
+        int nextClear = 500;
+        const bool reached = SpinUntil(
+            [&] {
+                if (rssWarm < 0 && SentCount >= warmUp) rssWarm = RssKiB();
+                // The instrument's own record of frames would grow with the run and hide
+                // the program's memory; the counts below do not need it.
+                if (SentCount >= nextClear) {
+                    app.instrument->ClearReceived();
+                    nextClear += 500;
+                }
+                return SentCount >= exchanges;
+            },
+            exchanges * 60 + 60000);
+        QVERIFY2(reached, qPrintable(QStringLiteral("%1 of %2 requests").arg(SentCount.load()).arg(exchanges)));
+        // Stop at an exchange boundary: an interval of 0 leaves the repeat timer idle after
+        // the exchange in flight.
+        app.ui().Edit1->setText(QStringLiteral("0"));
+        QVERIFY(SpinUntil([&] { return !AwaitingAnswer && !app.window->TimerRepeat->isActive(); }, Wait));
+        const int sent = SentCount;
+        QVERIFY(SpinUntil([&] { return ExchangeThread->PassCount() - passesAtStart == sent; }, Wait));
+        const qint64 elapsedMs = clock.elapsed();
+        app.instrument->ClearReceived();
+        const qint64 rssEnd = RssKiB();
+
+        const sim::FaultCounts injected = app.instrument->InjectedFaults();
+        const qint64 answers = qint64(app.instrument->AnswersSent());
+        const int ticked = 3;
+        qInfo("soak: %d requests in %.1f s; injected %llu silences, %llu bad checksums; counted %d "
+              "without answer, %d checksum errors; %lld answers sent, %d interpreted",
+              sent, elapsedMs / 1000.0, qulonglong(injected.silenced), qulonglong(injected.badCrc),
+              NoAnswerCount.load(), CrcErrorCount.load(), answers, interpreted);
+        qInfo("soak: VmRSS %lld KiB before start, %lld KiB after %d requests, %lld KiB at the end (%+lld KiB)",
+              rssBefore, rssWarm, warmUp, rssEnd, rssEnd - rssWarm);
+
+        QCOMPARE(qulonglong(NoAnswerCount.load()), qulonglong(injected.silenced));
+        QCOMPARE(qulonglong(CrcErrorCount.load()), qulonglong(injected.badCrc));
+        // Every request reached the instrument and met exactly one answer or silence ...
+        QCOMPARE(qint64(sent), answers + qint64(injected.silenced));
+        // ... every good answer was taken as good exactly once ...
+        QCOMPARE(qint64(interpreted - CrcErrorCount), answers - ticked - qint64(injected.badCrc));
+        // ... each request was ended by exactly one pass of the exchange thread, and none went
+        // out while the answer to the one before was still awaited.
+        QCOMPARE(ExchangeThread->PassCount() - passesAtStart, sent);
+        QCOMPARE(FWatch.overlaps, 0);
+        QCOMPARE(FWatch.queries, sent);
+        // The faults were really there, at about the rates asked for.
+        const double values = sent - ticked;
+        QVERIFY(injected.silenced > 0.03 * values && injected.silenced < 0.07 * values);
+        QVERIFY(injected.badCrc > 0.03 * values && injected.badCrc < 0.07 * values);
+        QVERIFY(app.errors.isEmpty());
+        QVERIFY(rssWarm > 0 && rssEnd > 0);
+        QVERIFY2(rssEnd - rssWarm < 10 * 1024, "resident memory grew by 10 MiB or more after the warm-up");
+    }
+
+    // --- hostile settings files ----------------------------------------------------------
+
+    void hostileSettingsFile_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<SettingsShape>("shape");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("prot");
+        QTest::addColumn<int>("pause");
+        QTest::addColumn<bool>("saved");
+        const QByteArray valid = "[Port]\nBaud=6\nprot=0\nPause=250\n[Update]\nUpdate=0\n";
+        const QByteArray junkLine = "junk=a line of no interest to anyone\n";
+        auto row = [](const char* name, const QByteArray& content, int baud, int prot, int pause,
+                      SettingsShape shape = RegularFile, bool saved = true) {
+            QTest::newRow(name) << content << shape << baud << prot << pause << (saved && shape == RegularFile);
+        };
+        row("binary garbage", RandomBytes(64 * 1024, 1), 3, 1, 500);
+        row("binary garbage around valid keys",
+            RandomBytes(4096, 2) + "\n[Port]\nBaud=6\nprot=0\n" + RandomBytes(4096, 3), 6, 0, 500);
+        row("several megabytes", valid + junkLine.repeated(5 * 1024 * 1024 / junkLine.size()), 6, 0, 250);
+        row("keys beyond the first megabyte", junkLine.repeated(2 * 1024 * 1024 / junkLine.size()) + valid, 3, 1, 500);
+        // Whole, yet with no room for the keys: writing them would push them past what is read.
+        row("just under the size limit", junkLine.repeated(MaxProfileBytes / junkLine.size()), 3, 1, 500,
+            RegularFile, false);
+        row("one line of several megabytes", QByteArray(3 * 1024 * 1024, 'x') + "\n" + valid, 3, 1, 500);
+        row("empty file", QByteArray(), 3, 1, 500);
+        row("missing sections", "[Update]\nUpdate=0\n", 3, 1, 500);
+        row("keys outside any section", "Baud=6\nprot=0\nPause=250\n", 3, 1, 500);
+        row("duplicate keys and sections", "[Port]\nBaud=6\nBaud=2\n[port]\nBaud=5\nprot=0\n", 6, 1, 500);
+        row("Baud=99", "[Port]\nBaud=99\n", 3, 1, 500);
+        row("Baud=99999999999", "[Port]\nBaud=99999999999\n", 3, 1, 500);
+        row("Baud=-1", "[Port]\nBaud=-1\n", 3, 1, 500);
+        row("Baud=0x7", "[Port]\nBaud=0x7\n", 7, 1, 500);
+        row("Baud=7abc", "[Port]\nBaud=7abc\n", 3, 1, 500);
+        row("prot=-1", "[Port]\nprot=-1\n", 3, 1, 500);
+        row("prot=2", "[Port]\nprot=2\n", 3, 1, 500);
+        row("Pause=abc", "[Port]\nPause=abc\n", 3, 1, 500);
+        row("Pause=-1", "[Port]\nPause=-1\n", 3, 1, 500);
+        row("Pause=99999999999", "[Port]\nPause=99999999999\n", 3, 1, 500);
+        row("Pause=0x80000000", "[Port]\nPause=0x80000000\n", 3, 1, 500);
+        row("Pause=2147483647", "[Port]\nPause=2147483647\n", 3, 1, 2147483647);
+        row("window far off any screen", "[form]\nleft=-2147483648\ntop=2147483647\n", 3, 1, 500);
+        row("byte order mark and CRLF", "\xEF\xBB\xBF[Port]\r\nBaud=6\r\nprot=0\r\n", 6, 0, 500);
+        row("NUL bytes in the values", QByteArray("[Port]\nBaud=6\0\nprot=\0\n", 22), 3, 1, 500);
+        row("read-only file", valid, 6, 0, 250, ReadOnlyFile);
+        row("a folder in place of the file", QByteArray(), 3, 1, 500, FolderInstead);
+        row("a FIFO in place of the file", QByteArray(), 3, 1, 500, FifoInstead);
+        row("a dangling link in place of the file", QByteArray(), 3, 1, 500, DanglingLink);
+        row("a file in place of the settings folder", valid, 3, 1, 500, FolderIsAFile);
+    }
+    void hostileSettingsFile() {
+        QFETCH(QByteArray, content);
+        QFETCH(SettingsShape, shape);
+        QFETCH(int, baud);
+        QFETCH(int, prot);
+        QFETCH(int, pause);
+        QFETCH(bool, saved);
+        const QString path = AppHarness::SettingsPath();
+        const QString folder = QFileInfo(path).path();
+        RemoveSettingsShapes();
+        QVERIFY(QDir().mkpath(folder));
+        switch (shape) {
+            case RegularFile:
+            case ReadOnlyFile: {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                QCOMPARE(file.write(content), content.size());
+                file.close();
+                if (shape == ReadOnlyFile) QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
+                break;
+            }
+            case FolderInstead: QVERIFY(QDir().mkdir(path)); break;
+            case FifoInstead: QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0); break;
+            case DanglingLink: QVERIFY(QFile::link(folder + QStringLiteral("/nowhere/setup.cfg"), path)); break;
+            case FolderIsAFile: {
+                QVERIFY(QDir(folder).removeRecursively());
+                QFile file(folder);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(content);
+                break;
+            }
+        }
+
+        const QString portError = QString::fromUtf8(SerialPortMessages[0]) + QLatin1Char(' ');
+        app.errors.clear();
+        Tz::PortOverride = QStringLiteral("/dev/tessera-no-such-port");
+        Tz::ErrorBoxHook = [this](const QString& text) { app.errors << text; };
+        app.window = std::make_unique<Tz>();
+        app.window->show();
+        QVERIFY(QTest::qWaitFor([] { return CurrentQuery != nullptr; }, Wait));
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{portError}, Wait);
+        QCOMPARE(SpeedIndex, baud);
+        QCOMPARE(int(ProtocolIsModbus), prot);
+        QCOMPARE(RepeatPause, pause);
+        QCOMPARE(app.ui().Edit1->text(), QString::number(pause));
+        QCOMPARE(app.window->windowTitle(), Title(baud, prot));
+
+        app.errors.clear();
+        app.window->close();
+        if (saved) {
+            QVERIFY2(app.errors.isEmpty(), qPrintable(app.errors.join(QLatin1Char('|'))));
+            QVERIFY(QFileInfo(path).size() <= MaxProfileBytes);
+            TProfile written;
+            QVERIFY(written.Load(path));
+            const QString absent = QStringLiteral("(absent)");
+            auto number = [&](const char* section, const char* key) {
+                const QString text = written.ReadString(QLatin1String(section), QLatin1String(key), absent);
+                int32_t value = 0;
+                if (!QRegularExpression(QStringLiteral("^-?[0-9]+$")).match(text).hasMatch() ||
+                    !ParseProfileInteger(text, &value))
+                    return std::numeric_limits<qint64>::min();  // no plain decimal integer: never valid
+                return qint64(value);
+            };
+            QCOMPARE(number("Port", "Baud"), qint64(baud));
+            QCOMPARE(number("Port", "prot"), qint64(prot));
+            QCOMPARE(number("Port", "Pause"), qint64(pause));
+            QVERIFY(number("Port", "SP") == 0 || number("Port", "SP") == 1);
+            QCOMPARE(number("Update", "Update"), qint64(1));  // no notification this run
+            QCOMPARE(number("form", "left"), qint64(app.window->x()));
+            QCOMPARE(number("form", "top"), qint64(app.window->y()));
+            QVERIFY(written.ReadString(QStringLiteral("Port"), QStringLiteral("Port"), absent) != absent);
+        } else {
+            // Not writable: the operator is told once, and what stood there stays as it was.
+            QCOMPARE(app.errors.size(), 1);
+            QVERIFY2(app.errors[0].contains(QStringLiteral("setup.cfg")), qPrintable(app.errors[0]));
+            const QFileInfo info(path);
+            switch (shape) {
+                case RegularFile:
+                case ReadOnlyFile: {
+                    QFile file(path);
+                    QVERIFY(file.open(QIODevice::ReadOnly));
+                    QCOMPARE(file.readAll(), content);
+                    QVERIFY(shape == RegularFile || !(info.permissions() & QFile::WriteOwner));
+                    break;
+                }
+                case FolderInstead: QVERIFY(info.isDir()); break;
+                case FifoInstead: QVERIFY(!info.isFile() && !info.isDir() && info.exists()); break;
+                case DanglingLink: QVERIFY(info.isSymLink() && !info.exists()); break;
+                case FolderIsAFile: {
+                    QVERIFY(QFileInfo(folder).isFile());
+                    QFile file(folder);
+                    QVERIFY(file.open(QIODevice::ReadOnly));
+                    QCOMPARE(file.readAll(), content);
+                    break;
+                }
+            }
+        }
+        RemoveSettingsShapes();
+    }
+
+    // --- hostile update pages ------------------------------------------------------------
+
+    void hostileUpdatePage_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("version");
+        const QByteArray key = "Tessera_RS-485";
+        QTest::newRow("Windows-1251 text") << ToCp1251(QStringLiteral("<p>Новая версия Tessera_RS-485 4.16 — здесь</p>"))
+                                           << true << QStringLiteral("4.16");
+        QTest::newRow("binary, the key inside") << RandomBytes(64 * 1024, 7) + key + " 4.17 " + RandomBytes(64 * 1024, 8)
+                                                << true << QStringLiteral("4.17");
+        QTest::newRow("binary, no key") << RandomBytes(512 * 1024, 9) << false << QString();
+        QTest::newRow("NUL bytes around the version")
+            << QByteArray(2, '\0') + key + QByteArray(1, '\0') + "4.18" + QByteArray(2, '\0') << true
+            << QStringLiteral("4.18");
+        QTest::newRow("invalid UTF-8 ends the version") << key + " 4.19\xFF\xFE</p>" << true << QStringLiteral("4.19");
+        const QString utf16Text = QStringLiteral("<p>Tessera_RS-485 4.20</p>");
+        QTest::newRow("UTF-16 page") << QByteArray(reinterpret_cast<const char*>(utf16Text.utf16()), utf16Text.size() * 2)
+                                     << false << QString();
+    }
+    void hostileUpdatePage() {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, found);
+        QFETCH(QString, version);
+        PageServer server(body);
+        QVERIFY(server.Listen());
+        // The fetch blocks its caller, as on the update worker; the server answers here.
+        QString page;
+        std::unique_ptr<QThread> worker(QThread::create([&page, url = server.Url()] { page = FetchUrlText(url); }));
+        QSignalSpy finished(worker.get(), &QThread::finished);
+        worker->start();
+        QVERIFY(finished.wait(60000));
+        worker->wait();
+        QVERIFY(!page.isEmpty());
+        bool keyFound = !found;
+        QCOMPARE(ScanPageVersion(page, QStringLiteral("Tessera_RS-485"), &keyFound), version);
+        QCOMPARE(keyFound, found);
+    }
+
+private:
+    QTemporaryDir FHome;
+    OverlapWatch FWatch;
+};
+
+QTEST_MAIN(TestReliability)
+#include "test_reliability.moc"
