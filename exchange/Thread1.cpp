@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QTimer>
+#include <algorithm>
 
 #include "exchange/Convert.h"
 #include "exchange/cp1251.h"
@@ -38,6 +39,10 @@ int s8(uint8_t x) { return int8_t(x); }
 int s16(int word) { return int16_t(uint16_t(word)); }
 
 bool IsQv() { return ProtocolIsModbus.load() == 0; }
+
+// The answer's length as far as AnswerBuffer holds it: whatever length a request left behind,
+// the answer is never read or checked past the buffer (an overlong one fails its CRC).
+int AnswerLength() { return std::min<int>(CurrentQuery->LengthIn, FrameBufferSize); }
 
 // The setpoint and format answers carry one data byte in QV (A[3]) and a register in Modbus
 // (A[3] high, A[4] low).
@@ -163,7 +168,7 @@ void Th1::Pass() {
         AwaitingAnswer = false;
         const int length = CurrentQuery->LengthIn;
         if (n >= length && length > 0) {
-            port->Read(AnswerBuffer, length);
+            port->Read(AnswerBuffer, std::min(length, FrameBufferSize));
             if (ProtocolIsModbus == 1) RunUnlessSuspended(epoch, [this] { decmb(); });
             RunUnlessSuspended(epoch, [this] { Update(); });
         } else if (ProtocolIsModbus == 1 && n == 5) {
@@ -203,7 +208,7 @@ void Th1::decmb() {
     if (IsUntranslatedRead(CurrentQuery->FName)) return;
     // The rewrite replaces the answer's CRC, so a corrupted Modbus answer must be caught
     // here: it is left as it came and the interpretation reports the checksum error.
-    if (Crc16(AnswerBuffer, CurrentQuery->LengthIn) != 0) return;
+    if (Crc16(AnswerBuffer, AnswerLength()) != 0) return;
     FromModbusAnswer();
 }
 
@@ -251,7 +256,7 @@ void Th1::Update() {
     const uint8_t* A = AnswerBuffer;
     TQuery& q = *CurrentQuery;
 
-    if (Crc16(A, q.LengthIn) != 0) {
+    if (Crc16(A, AnswerLength()) != 0) {
         if (ExchangeState == 11) {
             RepeatQueryCRC();
         } else {

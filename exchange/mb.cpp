@@ -1,5 +1,6 @@
 #include "exchange/mb.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "exchange/crc.h"
@@ -140,7 +141,9 @@ void FromModbusAnswer() {
     b[1] = 0;
     auto fill = [&](uint8_t code, std::initializer_list<uint8_t> data, uint8_t length) {
         b[2] = code;
-        std::memcpy(b + 3, data.begin(), data.size());
+        // std::copy, not memcpy: an empty list (the address answer) may have a null begin(),
+        // which memcpy must not be given even for zero bytes.
+        std::copy(data.begin(), data.end(), b + 3);
         lengthIn = length;
     };
     if (reg == 0xFFFF) {  // the device search
@@ -173,7 +176,9 @@ void FromModbusAnswer() {
         b[2] = CurrentQuery->Code;
         b[3] = 0;
     }
-    if (lengthIn < 3) return;
+    // An answer of a register this rewrite does not know keeps its length; one longer than
+    // the rewrite's frame is left as it came rather than copied from beyond it.
+    if (lengthIn < 3 || lengthIn > LocalFrameSize) return;
     std::memcpy(AnswerBuffer, b, lengthIn - 2);
     StoreCrc(AnswerBuffer, lengthIn);
     CurrentQuery->LengthIn = lengthIn;
