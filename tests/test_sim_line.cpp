@@ -118,6 +118,8 @@ private slots:
         LinePort port(vi.DevicePath());
         QVERIFY(port.IsOpen());
         QCOMPARE(port.Exchange(request.toStdString(), FromHex(answer.toStdString()).size()), answer);
+        // The answer is counted after it is written, so the port may have it first.
+        QVERIFY(vi.WaitForAnswers(1, 5000));
         QCOMPARE(int(vi.AnswersSent()), 1);
     }
 
