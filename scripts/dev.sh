@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The two set-up commands of the README:
 #   scripts/dev.sh run   installs what is missing, builds, starts the program (demo instrument)
-#   scripts/dev.sh test  installs what is missing, builds, runs every test
+#   scripts/dev.sh test  installs what is missing, builds, runs every test; then the same tests
+#                        under AddressSanitizer+UBSan (build-asan), the threaded ones under
+#                        ThreadSanitizer (build-tsan), and short fuzz runs (build-fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +13,7 @@ packages=(
     fonts-dejavu-core                           # a font for the offscreen and Xvfb platforms
     libmodbus-dev mbpoll                        # Modbus masters nobody here wrote, for interop tests
     xvfb xauth                                  # a display for screenshots and headless runs
+    clang libclang-rt-14-dev                    # libFuzzer for the fuzz harnesses
 )
 
 install_missing() {
@@ -28,8 +31,74 @@ install_missing() {
 
 build() {
     local dir=$1; shift
+    local configure=() targets=()
+    while [ $# -gt 0 ]; do
+        if [ "$1" = --target ]; then targets+=(--target "$2"); shift 2; else configure+=("$1"); shift; fi
+    done
+    cmake -S . -B "$dir" -G Ninja "${configure[@]}" >/dev/null
+    cmake --build "$dir" -j "$(nproc)" "${targets[@]}"
+}
+
+# Builds only what the selected tests need (their executables are named as the tests).
+build_tests() {
+    local dir=$1 select=$2; shift 2
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$dir" -j "$(nproc)"
+    local targets
+    # shellcheck disable=SC2086
+    targets=$(cd "$dir" && ctest -N $select 2>/dev/null | sed -n 's/^ *Test *#[0-9]*: *//p')
+    # shellcheck disable=SC2086
+    cmake --build "$dir" -j "$(nproc)" $(printf -- '--target %s ' $targets)
+}
+
+run_in() {
+    local dir=$1; shift
+    (cd "$dir" && "$@")
+}
+
+fuzz_build() {
+    CC=clang CXX=clang++ build build-fuzz -DTESSERA_SANITIZER=address -DTESSERA_FUZZ=ON \
+        -DBUILD_TESTING=OFF --target fuzzers
+}
+
+# One bounded libFuzzer run over the committed seeds; what it finds on the way goes to a
+# scratch folder, so the committed corpus is never changed by CI.
+fuzz() {
+    local name=$1 seconds=$2
+    local scratch="$home/corpus-$name" log="$home/fuzz-$name.log"
+    mkdir -p "$scratch"
+    if ! "build-fuzz/tests/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+        "$scratch" "tests/fuzz/corpus/$name" >"$log" 2>&1; then
+        tail -n 60 "$log"
+        return 1
+    fi
+    grep -E '^stat::number_of_executed_units|^Done ' "$log" | tr '\n' ' '
+    echo
+}
+
+# Stages run in order; each prints one line with its wall time, and all lines are repeated
+# at the end (also when a stage fails).
+stages=()
+stage() {
+    local name=$1; shift
+    local start=$SECONDS status=0
+    echo "== $name"
+    # A subshell outside any || list, so that set -e still stops the stage at its first failure.
+    set +e
+    (set -e; "$@")
+    status=$?
+    set -e
+    local line
+    line=$(printf '%-16s %-6s %5d s' "$name" "$([ $status -eq 0 ] && echo ok || echo FAILED)" $((SECONDS - start)))
+    stages+=("$line")
+    echo "== $line"
+    return $status
+}
+
+summary() {
+    [ ${#stages[@]} -eq 0 ] && return 0
+    echo "== stage summary (wall time)"
+    printf '   %s\n' "${stages[@]}"
+    printf '   %-23s %5d s\n' total "$SECONDS"
 }
 
 case "${1:-}" in
@@ -41,12 +110,22 @@ run)
     exec ./build/app/tessera "$@"
     ;;
 test)
-    install_missing
-    build build
     home=$(mktemp -d)
-    trap 'rm -rf "$home"' EXIT
-    cd build
-    HOME="$home" QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
+    trap 'rm -rf "$home"; summary' EXIT
+    stage packages install_missing
+    stage build build build
+    stage ctest run_in build env HOME="$home" QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
+    # The same tests under the sanitizers. Any report fails its test: the options are set per
+    # test in tests/CMakeLists.txt (halt on error, leak check, one suppression file each).
+    stage asan-build build_tests build-asan "" -DTESSERA_SANITIZER=address
+    stage asan-ctest run_in build-asan ctest --output-on-failure -j "$(nproc)"
+    stage tsan-build build_tests build-tsan "-L threaded" -DTESSERA_SANITIZER=thread
+    stage tsan-ctest run_in build-tsan ctest --output-on-failure -j "$(nproc)" -L threaded
+    # The fuzz harnesses, each for a short bounded time over the committed seeds.
+    stage fuzz-build fuzz_build
+    for harness in answer packet profile version; do
+        stage "fuzz-$harness" fuzz "$harness" "${TESSERA_FUZZ_SECONDS:-60}"
+    done
     ;;
 *)
     echo "usage: $0 run [program arguments] | test" >&2
