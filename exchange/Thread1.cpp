@@ -169,8 +169,13 @@ void Th1::Pass() {
         const int length = CurrentQuery->LengthIn;
         if (n >= length && length > 0) {
             port->Read(AnswerBuffer, std::min(length, FrameBufferSize));
-            if (ProtocolIsModbus == 1) RunUnlessSuspended(epoch, [this] { decmb(); });
-            RunUnlessSuspended(epoch, [this] { Update(); });
+            // One hand-over for the rewrite and the interpretation: the thread has nothing to
+            // do between them, and every hand-over costs two thread switches per answer.
+            const bool modbus = ProtocolIsModbus == 1;
+            RunUnlessSuspended(epoch, [this, modbus] {
+                if (modbus) decmb();
+                Update();
+            });
         } else if (ProtocolIsModbus == 1 && n == 5) {
             port->Read(AnswerBuffer, 5);
             if (AnswerBuffer[1] > 0x80) RunUnlessSuspended(epoch, [this] { MBer(); });
