@@ -29,6 +29,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QListWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -56,10 +57,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+enum StampKind : uint8_t {
+    MainWrite,     // write() on the main thread: the program's request
+    OtherWrite,    // write() on another thread: the instrument's answer
+    RxEvent,       // --profile-ms only: the port's receive event reached the main window
+    Interpreted,   // --profile-ms only: the answer interpretation reached its answer log
+};
+
 struct WriteStamp {
-    int64_t ns;     // steady clock, when write() returned
+    int64_t ns;     // steady clock
     int32_t bytes;  // bytes written
-    bool mainThread;
+    StampKind kind;
 };
 
 constexpr size_t StampCapacity = size_t(1) << 20;
@@ -81,10 +89,21 @@ extern "C" ssize_t __wrap_write(int fd, const void* buffer, size_t count) {
     const ssize_t written = __real_write(fd, buffer, count);
     if (written > 0 && Stamping.load(std::memory_order_relaxed)) {
         const size_t i = StampCount.fetch_add(1, std::memory_order_relaxed);
-        if (i < StampCapacity) Stamps[i] = {NowNs(), int32_t(written), OnMainThread};
+        if (i < StampCapacity)
+            Stamps[i] = {NowNs(), int32_t(written), OnMainThread ? MainWrite : OtherWrite};
     }
     return written;
 }
+
+namespace {
+
+void Stamp(StampKind kind) {
+    if (!Stamping.load(std::memory_order_relaxed)) return;
+    const size_t i = StampCount.fetch_add(1, std::memory_order_relaxed);
+    if (i < StampCapacity) Stamps[i] = {NowNs(), 0, kind};
+}
+
+}  // namespace
 
 namespace {
 
@@ -117,17 +136,51 @@ ExchangeTimes TimesFromStamps(int requestBytes) {
     int64_t lastRequest = -1, lastAnswer = -1;
     for (size_t i = 0; i < n; ++i) {
         const WriteStamp& s = Stamps[i];
-        if (s.mainThread) {
+        if (s.kind == MainWrite) {
             if (s.bytes != requestBytes) continue;
             if (lastRequest >= 0) t.cycle.push_back(double(s.ns - lastRequest) / 1000.0);
             if (lastAnswer > lastRequest && lastRequest >= 0)
                 t.own.push_back(double(s.ns - lastAnswer) / 1000.0);
             lastRequest = s.ns;
-        } else {
+        } else if (s.kind == OtherWrite) {
             lastAnswer = s.ns;
         }
     }
     return t;
+}
+
+// Where the own time goes (--profile-ms): answer written -> receive event on the main thread
+// -> answer log written by the interpretation (the repeat timer armed just before) -> request.
+void PrintStages(int requestBytes) {
+    std::vector<double> toRx, toStatus, toRequest;
+    const size_t n = std::min(StampCount.load(), StampCapacity);
+    int64_t answer = -1, rx = -1, status = -1;
+    for (size_t i = 0; i < n; ++i) {
+        const WriteStamp& s = Stamps[i];
+        switch (s.kind) {
+        case OtherWrite: answer = s.ns; rx = status = -1; break;
+        case RxEvent: if (answer >= 0 && rx < 0) rx = s.ns; break;
+        case Interpreted: if (rx >= 0 && status < 0) status = s.ns; break;
+        case MainWrite:
+            if (s.bytes == requestBytes && status >= 0) {
+                toRx.push_back(double(rx - answer) / 1000.0);
+                toStatus.push_back(double(status - rx) / 1000.0);
+                toRequest.push_back(double(s.ns - status) / 1000.0);
+            }
+            answer = rx = status = -1;
+            break;
+        }
+    }
+    auto show = [](const char* what, const std::vector<double>& v) {
+        std::vector<double> sorted = v;
+        std::sort(sorted.begin(), sorted.end());
+        if (sorted.empty()) return;
+        std::printf("  %-44s median %8.1f us   p99 %8.1f us\n", what, sorted[sorted.size() / 2],
+                    sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)]);
+    };
+    show("answer written -> receive event, main thread", toRx);
+    show("receive event -> interpretation done", toStatus);
+    show("interpretation done -> next request written (pause)", toRequest);
 }
 
 void Append(std::vector<double>& to, const std::vector<double>& from) {
@@ -201,7 +254,8 @@ void WriteSettings(int protocol) {
 
 // Starts the program on the instrument's line, reads the ticked parameters with interval 1,
 // stamps `ms` of steady polling, stops and closes the program (and with it the port).
-Round ProgramRound(sim::VirtualInstrument& instrument, bool modbus, int parameters, int ms) {
+Round ProgramRound(sim::VirtualInstrument& instrument, bool modbus, int parameters, int ms,
+                   bool stages = false) {
     Round r;
     QStringList errors;
     WriteSettings(modbus ? 1 : 0);
@@ -222,6 +276,17 @@ Round ProgramRound(sim::VirtualInstrument& instrument, bool modbus, int paramete
         f.CheckBox2->setChecked(parameters >= 2);
         f.CheckBox3->setChecked(parameters >= 3);
         f.Edit1->setText(QStringLiteral("1"));
+        if (stages) {
+            auto original = window->ComPort->OnRxChar;
+            window->ComPort->OnRxChar = [original](TSerialPort* sender, int32_t count) {
+                Stamp(RxEvent);
+                original(sender, count);
+            };
+            // The answer log is written at the end of the interpretation, just after the
+            // repeat timer is armed.
+            QObject::connect(f.Memo1->model(), &QAbstractItemModel::rowsInserted,
+                             [] { Stamp(Interpreted); });
+        }
         f.BitBtn1->click();
         // Preparation (GetPar for each parameter) and a short warm-up are left out.
         if (!WaitUntil([] { return ExchangeState == 11; }, 5000)) qFatal("reading did not start");
@@ -249,13 +314,15 @@ Round ProgramRound(sim::VirtualInstrument& instrument, bool modbus, int paramete
 
 // ---- B: libmodbus ---------------------------------------------------------------------------
 
-Round LibmodbusRound(const std::string& path, int ms) {
+Round LibmodbusRound(sim::VirtualInstrument& instrument, int ms) {
     Round r;
+    const std::string path = instrument.DevicePath();
     modbus_t* ctx = modbus_new_rtu(path.c_str(), 115200, 'N', 8, 1);
     if (!ctx || modbus_set_slave(ctx, 1) != 0 || modbus_connect(ctx) != 0)
         qFatal("libmodbus cannot open %s: %s", path.c_str(), modbus_strerror(errno));
     uint16_t registers[2];
     int failures = 0;
+    instrument.ClearReceived();
     const auto start = Clock::now();
     const auto end = start + std::chrono::milliseconds(ms);
     for (Clock::time_point now = start; now < end;) {
@@ -270,6 +337,11 @@ Round LibmodbusRound(const std::string& path, int ms) {
         now = done;
     }
     r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    // Every read counted must have been a request the instrument received and answered.
+    const size_t received = instrument.ReceivedFrames().size();
+    if (received != r.exchanges + failures)
+        std::printf("  libmodbus: %zu reads, but the instrument received %zu requests\n",
+                    r.exchanges + failures, received);
     modbus_close(ctx);
     modbus_free(ctx);
     if (failures) std::printf("  libmodbus: %d failed reads\n", failures);
@@ -314,10 +386,11 @@ int main(int argc, char** argv) {
     sim::VirtualInstrument modbusInstrument(config);
     modbusInstrument.Start();
     if (profileMs > 0) {
-        const Round r = ProgramRound(modbusInstrument, true, 1, profileMs);
+        const Round r = ProgramRound(modbusInstrument, true, 1, profileMs, true);
         std::printf("program alone: %.1f exchanges/s\n", r.exchanges / r.seconds);
         PrintSpread("request -> next request", SpreadOf(r.times.cycle));
         PrintSpread("answer on the line -> next request (own time)", SpreadOf(r.times.own));
+        PrintStages(8);
         return 0;
     }
 
@@ -327,7 +400,7 @@ int main(int argc, char** argv) {
     std::vector<double> aCycle, aOwn, bCycle;
     for (int i = 0; i < rounds; ++i) {
         const Round a = ProgramRound(modbusInstrument, true, 1, roundMs);
-        const Round b = LibmodbusRound(modbusInstrument.DevicePath(), roundMs);
+        const Round b = LibmodbusRound(modbusInstrument, roundMs);
         std::printf("round %d: A %7.1f exchanges/s   B %7.1f exchanges/s\n", i + 1,
                     a.exchanges / a.seconds, b.exchanges / b.seconds);
         std::fflush(stdout);
@@ -352,6 +425,7 @@ int main(int argc, char** argv) {
     PrintSpread("A request -> next request, minus the timer's median period", aNetTimer);
     PrintSpread("A answer on the line -> next request (own time)", SpreadOf(aOwn));
     PrintSpread("A own time minus the configured 1 ms", SpreadOf(Minus(aOwn, 1000.0)));
+    PrintSpread("A own time minus the timer's median period", SpreadOf(Minus(aOwn, timer.median)));
     PrintSpread("B modbus_read_registers call", bSpread);
     std::printf("  per-exchange time A (minus 1 ms) / B, medians: %.2f\n", aNet.median / bSpread.median);
     std::fflush(stdout);
@@ -364,6 +438,7 @@ int main(int argc, char** argv) {
         PrintSpread("request -> next request", SpreadOf(r.times.cycle));
         PrintSpread("own time: answer on the line -> next request", SpreadOf(r.times.own));
         PrintSpread("own time minus the configured 1 ms", SpreadOf(Minus(r.times.own, 1000.0)));
+        PrintSpread("own time minus the timer's median period", SpreadOf(Minus(r.times.own, timer.median)));
         std::fflush(stdout);
     }
     modbusInstrument.Stop();
@@ -385,18 +460,22 @@ int main(int argc, char** argv) {
         }
         qvInstrument.Stop();
         const Spread overhead = SpreadOf(Minus(own, 1000.0));
+        const Spread beyondTimer = SpreadOf(Minus(own, timer.median));
         // GetVal: request 6 + answer 10 bytes, 10 bits each (start, 8 data, stop).
         const double wire115200 = 16 * 10 / 115200.0 * 1e6, wire9600 = 16 * 10 / 9600.0 * 1e6;
         std::printf("\nQV, GetVal of parameter 1, interval 1 ms:\n");
         std::printf("  %.1f exchanges/s on the pty\n", exchanges / seconds);
         PrintSpread("request -> next request", SpreadOf(cycle));
         PrintSpread("overhead: answer on the line -> next request, minus 1 ms", overhead);
+        PrintSpread("the same minus the timer's median period instead", beyondTimer);
         std::printf("  wire time of one exchange: %.0f us at 115200, %.0f us at 9600 bit/s\n",
                     wire115200, wire9600);
         std::printf("  overhead / wire time: median %.2f (p99 %.2f) at 115200, median %.3f "
                     "(p99 %.3f) at 9600\n",
                     overhead.median / wire115200, overhead.p99 / wire115200,
                     overhead.median / wire9600, overhead.p99 / wire9600);
+        std::printf("  (minus the timer's period: median %.2f at 115200, %.3f at 9600)\n",
+                    beyondTimer.median / wire115200, beyondTimer.median / wire9600);
     }
     return 0;
 }
