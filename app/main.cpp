@@ -2,7 +2,8 @@
 //   tessera            the stored port
 //   tessera --demo     a virtual instrument on a pseudo-terminal, for this run only
 // TESSERA_EXIT_AFTER_SHOWN=1 (start-up benchmark): quit as soon as the main window is shown
-// and its first activation (port opened) has run; prints "shown after N ms" (since main()).
+// and its first activation (port opened) has run; prints "shown after N ms, port open" (or
+// "port not open"), N counted from main().
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -81,7 +82,8 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsSet("TESSERA_EXIT_AFTER_SHOWN")) {
         // Posted after the activation that show() queued, so it runs once that has finished.
         QTimer::singleShot(0, &app, [&] {
-            std::printf("shown after %lld ms\n", static_cast<long long>(sinceStart.elapsed()));
+            std::printf("shown after %lld ms, port %s\n", static_cast<long long>(sinceStart.elapsed()),
+                        mainWindow.ComPort->Connected() ? "open" : "not open");
             std::fflush(stdout);
             app.quit();
         });
