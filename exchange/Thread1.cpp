@@ -192,7 +192,8 @@ void Th1::Pass() {
             RunUnlessSuspended(epoch, [this] { thrErrBox(); });
         }
     } catch (const ESerialPort& e) {
-        ReportPassFailure(e.Message());
+        const QString message = e.Message();
+        Sync::Synchronize([message] { z->ReportLineFailure(ESerialPort(message)); });
     } catch (const EConvertError& e) {
         ReportPassFailure(e.Message());
     } catch (const std::exception& e) {

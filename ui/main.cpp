@@ -301,11 +301,25 @@ void Tz::ShowError(const QString& text) {
     box.exec();
 }
 
+// A port failure in the middle of work usually means the line went away (a USB adapter
+// pulled, the cable out): the component's own text is kept and the operator is told what to
+// look at.
+QString Tz::LineFailureText(const ESerialPort& e) const {
+    return e.Message() + QStringLiteral(". Обмен с прибором прерван: проверьте подключение к порту %1.")
+                             .arg(ComPort->Port());
+}
+
+void Tz::ReportLineFailure(const ESerialPort& e) {
+    const QString text = LineFailureText(e);
+    ShowStatus(text);
+    ShowError(text);
+}
+
 void Tz::Guarded(const std::function<void()>& body) {
     try {
         body();
     } catch (const ESerialPort& e) {
-        ShowError(e.Message());
+        ReportLineFailure(e);
     } catch (const EConvertError& e) {
         ShowError(e.Message());
     }

@@ -68,6 +68,9 @@ public:
     void ShowStatus(const QString& text);
     void ShowError(const QString& text);
     QString StatusText() const;
+    // A port error met during an exchange, with a hint on what to check.
+    QString LineFailureText(const ESerialPort& e) const;
+    void ReportLineFailure(const ESerialPort& e);
 
     void ShowReading(int panel, uint8_t pointCode, double value);
     void ClearPanel(int panel);

@@ -27,7 +27,7 @@ void Tz::BitBtn21Click() {
         // Nothing went out: the search never started.
         ProtocolIsModbus = SavedProtocol.load();
         ExchangeState = 0;
-        ShowError(e.Message());
+        ReportLineFailure(e);
     }
 }
 
