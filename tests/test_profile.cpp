@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 
 #include "ui/Profile.h"
-#include "ui/SpecialFolders.h"
+#include "ui/KnownFolders.h"
 
 namespace {
 

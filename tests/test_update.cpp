@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "ui/SpecialFolders.h"
+#include "ui/KnownFolders.h"
 #include "ui/UpdateForm.h"
 
 namespace {

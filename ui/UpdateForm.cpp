@@ -11,7 +11,7 @@
 #include <mutex>
 
 #include "serial/Synchronize.h"
-#include "ui/SpecialFolders.h"
+#include "ui/KnownFolders.h"
 #include "ui/UpdateNet.h"
 #include "ui_UpdateForm.h"
 

@@ -3,8 +3,8 @@
 add_library(tessera_uicommon STATIC
     ${CMAKE_CURRENT_LIST_DIR}/Profile.h
     ${CMAKE_CURRENT_LIST_DIR}/Profile.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/SpecialFolders.h
-    ${CMAKE_CURRENT_LIST_DIR}/SpecialFolders.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/KnownFolders.h
+    ${CMAKE_CURRENT_LIST_DIR}/KnownFolders.cpp
     ${CMAKE_CURRENT_LIST_DIR}/UpdateNet.h
     ${CMAKE_CURRENT_LIST_DIR}/UpdateNet.cpp
     ${CMAKE_CURRENT_LIST_DIR}/UpdateForm.h

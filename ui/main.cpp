@@ -15,7 +15,7 @@
 #include "controls/Digit.h"
 #include "exchange/Convert.h"
 #include "ui/Profile.h"
-#include "ui/SpecialFolders.h"
+#include "ui/KnownFolders.h"
 #include "ui/Unit1.h"
 #include "ui/UpdateForm.h"
 #include "ui_main.h"

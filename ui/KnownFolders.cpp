@@ -1,4 +1,4 @@
-#include "ui/SpecialFolders.h"
+#include "ui/KnownFolders.h"
 
 #include <QDir>
 #include <QStandardPaths>
