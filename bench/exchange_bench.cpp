@@ -53,6 +53,12 @@
 
 // ---- write() time stamps ------------------------------------------------------------------
 
+#include "bench/BenchSupport.h"
+
+using bench::CpuSeconds;
+using bench::RunEventLoopFor;
+using bench::WaitUntil;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -202,22 +208,7 @@ std::vector<double> Minus(std::vector<double> v, double us) {
     return v;
 }
 
-void RunEventLoopFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::usleep(500);
-    }
-    return true;
-}
 
 // The repeat timer's real period at interval 1: a 1 ms QTimer restarted from its own slot,
 // as the program restarts TimerRepeat after each answer.

@@ -45,6 +45,12 @@
 #include "ui/main.h"
 #include "ui_main.h"
 
+#include "bench/BenchSupport.h"
+
+using bench::CpuSeconds;
+using bench::RunEventLoopFor;
+using bench::WaitUntil;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -104,29 +110,8 @@ void StopInstrument(InstrumentProcess& p) {
 
 // ---- helpers --------------------------------------------------------------------------------
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
-void RunEventLoopFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::usleep(1000);
-    }
-    return true;
-}
 
 QString SettingsText(const std::string& port, int pause) {
     return QStringLiteral("[Port]\nPort=%1\nBaud=7\nPause=%2\nprot=1\n[Update]\nUpdate=0\n")

@@ -18,22 +18,17 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/BenchSupport.h"
+
+using bench::CpuSeconds;
+using bench::RunEventLoopFor;
+using bench::WaitUntil;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
-void RunEventLoopFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 bool WaitForCall(const bool& called, int timeoutMs) {
     QEventLoop loop;
