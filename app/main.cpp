@@ -37,14 +37,7 @@ std::unique_ptr<sim::VirtualInstrument> StartDemoInstrument(sim::Protocol protoc
     config.address = 1;
     config.parameterCount = 3;
     auto instrument = std::make_unique<sim::VirtualInstrument>(config);
-    // A voltage, a current and a frequency that move, so the digits show a live panel.
-    sim::InstrumentModel& model = instrument->Model();
-    model.SetParameterSetup(1, 250.0f, 1, 2);
-    model.LetValueDrift(1, 229.7f, 3.0f, 7000);
-    model.SetParameterSetup(2, 5.0f, 2, 0);
-    model.LetValueDrift(2, 1.48f, 0.2f, 5000);
-    model.SetParameterSetup(3, 60.0f, 13, 1);
-    model.LetValueDrift(3, 50.0f, 0.05f, 3000);
+    sim::SetUpDemoPanel(instrument->Model());
     instrument->Start();
     return instrument;
 }

@@ -103,4 +103,13 @@ void InstrumentModel::SetWriteProtected(bool on) {
     Change([&](InstrumentState& s) { s.writeProtected = on; });
 }
 
+void SetUpDemoPanel(InstrumentModel& model) {
+    model.SetParameterSetup(1, 250.0f, 1, 2);
+    model.LetValueDrift(1, 229.7f, 3.0f, 7000);
+    model.SetParameterSetup(2, 5.0f, 2, 0);
+    model.LetValueDrift(2, 1.48f, 0.2f, 5000);
+    model.SetParameterSetup(3, 60.0f, 13, 1);
+    model.LetValueDrift(3, 50.0f, 0.05f, 3000);
+}
+
 }  // namespace sim

@@ -122,4 +122,8 @@ private:
     const std::chrono::steady_clock::time_point FBorn = std::chrono::steady_clock::now();
 };
 
+// The demo panel: a voltage, a current and a frequency that move, so the digits show a live
+// instrument (the program's --demo mode and the README's screenshots).
+void SetUpDemoPanel(InstrumentModel& model);
+
 }  // namespace sim

@@ -34,14 +34,9 @@ bool Shoot(QWidget& window, const QString& path) {
 }
 
 void PrepareInstrument(sim::VirtualInstrument& instrument) {
-    sim::InstrumentModel& m = instrument.Model();
-    m.SetParameterSetup(1, 250.0f, 1, 2);
-    m.LetValueDrift(1, 229.7f, 3.0f, 7000);
-    m.SetParameterSetup(2, 5.0f, 2, 0);
-    m.FreezeValue(2, 1.482f);
-    m.SetParameterSetup(3, 60.0f, 13, 1);
-    m.LetValueDrift(3, 50.02f, 0.05f, 3000);
-    m.SetInfoText(ToCp1251(QStringLiteral("Щит 3, ввод 1")).toStdString());
+    sim::SetUpDemoPanel(instrument.Model());
+    instrument.Model().FreezeValue(2, 1.482f);  // one steady value in the picture
+    instrument.Model().SetInfoText(ToCp1251(QStringLiteral("Щит 3, ввод 1")).toStdString());
 }
 
 }  // namespace
