@@ -187,6 +187,12 @@ class TestReliability : public QObject {
     // Counts the answers the interpretation took while values were polled: each one ends
     // with a blank line in the hidden answer log.
     // The count lives in the test object, which outlives the window.
+    // Puts the request watcher between the request builder and the window.
+    void WatchRequests() {
+        FWatch.inner = app.window.get();
+        QueryTarget = &FWatch;
+    }
+
     void CountInterpretedAnswers() {
         FInterpreted = 0;
         QAbstractItemModel* log = app.ui().Memo1->model();
@@ -309,8 +315,7 @@ private slots:
         QFETCH(bool, modbus);
         StartWith(modbus ? Protocol::Modbus : Protocol::Qv, 5);
         Tick(true, true, true);
-        FWatch.inner = app.window.get();
-        QueryTarget = &FWatch;
+        WatchRequests();
         CountInterpretedAnswers();
         const int& interpreted = FInterpreted;
         const int passesAtStart = ExchangeThread->PassCount();
@@ -405,8 +410,7 @@ private slots:
         model.FreezeValue(1, 12.5f);
         model.FreezeValue(3, 45.0f);
         Tick(true, false, true);
-        FWatch.inner = app.window.get();
-        QueryTarget = &FWatch;
+        WatchRequests();
         StartPolling(QStringLiteral("50"));
         const QString shown1 = QStringLiteral("  12.5"), shown3 = QStringLiteral("  45.0");
         QTRY_VERIFY_WITH_TIMEOUT(app.PanelText(1) == shown1 && app.PanelText(3) == shown3, Wait);
@@ -457,8 +461,7 @@ private slots:
         clock.start();
         StartWith(Protocol::Modbus, 1);
         Tick(true, true, true);
-        FWatch.inner = app.window.get();
-        QueryTarget = &FWatch;
+        WatchRequests();
         CountInterpretedAnswers();
         const int& interpreted = FInterpreted;
         const int passesAtStart = ExchangeThread->PassCount();
