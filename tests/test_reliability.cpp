@@ -228,10 +228,12 @@ private slots:
         }
     }
 
+    // The window goes first: its exchange thread may still be in a pass that reads the
+    // watcher, and the window ends that thread before it lets go of the request target.
     void cleanup() {
-        if (QueryTarget == &FWatch) QueryTarget = app.window.get();
-        FWatch = OverlapWatch{};
         app.Stop();
+        QVERIFY(QueryTarget == nullptr);
+        FWatch = OverlapWatch{};
     }
 
     // --- the device vanishes -------------------------------------------------------------
