@@ -7,8 +7,8 @@
 
 #include "exchange/Convert.h"
 #include "exchange/cp1251.h"
-#include "exchange/crc.h"
-#include "exchange/float.h"
+#include "protocol/Crc.h"
+#include "protocol/Float.h"
 #include "exchange/mb.h"
 #include "exchange/typeCMD.h"
 #include "serial/Synchronize.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "exchange/crc.h"
+#include "protocol/Crc.h"
 #include "exchange/typeCMD.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "exchange/Thread1.h"
-#include "exchange/crc.h"
+#include "protocol/Crc.h"
 #include "exchange/mb.h"
 #include "serial/SerialPort.h"
 

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <stdexcept>
 
-#include "exchange/crc.h"
+#include "protocol/Crc.h"
 
 namespace sim {
 

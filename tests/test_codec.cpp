@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "exchange/crc.h"
-#include "exchange/float.h"
+#include "protocol/Crc.h"
+#include "protocol/Float.h"
 
 class TestCodec : public QObject {
     Q_OBJECT

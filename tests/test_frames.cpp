@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "exchange/Thread1.h"
-#include "exchange/crc.h"
+#include "protocol/Crc.h"
 #include "exchange/mb.h"
 #include "exchange/typeCMD.h"
 

@@ -6,7 +6,7 @@
 
 #include "exchange/Convert.h"
 #include "exchange/cp1251.h"
-#include "exchange/float.h"
+#include "protocol/Float.h"
 #include "ui/main.h"
 #include "ui_main.h"
 

@@ -24,7 +24,7 @@
 
 #include "exchange/Convert.h"
 #include "exchange/Thread1.h"
-#include "exchange/crc.h"
+#include "protocol/Crc.h"
 #include "exchange/typeCMD.h"
 #include "serial/SerialPort.h"
 #include "ui/main.h"

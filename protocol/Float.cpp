@@ -1,4 +1,4 @@
-#include "float.h"
+#include "protocol/Float.h"
 
 #include <cstring>
 

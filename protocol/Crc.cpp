@@ -1,8 +1,8 @@
-#include "crc.h"
+#include "protocol/Crc.h"
 
 namespace {
 
-// Table-driven CRC-16 (polynomial 0xA001 reflected) as published for Modbus RTU:
+// Table-driven CRC-16 (polynomial 0xA001 reflected), the Modbus RTU check:
 // HighTable feeds the first state byte, LowTable the second.
 const uint8_t HighTable[256] = {
     0x00, 0xC1, 0x81, 0x40, 0x01, 0xC0, 0x80, 0x41, 0x01, 0xC0, 0x80, 0x41,
