@@ -151,4 +151,17 @@ private:
 // system's list cannot be read.
 bool ListSerialPorts(std::vector<std::string>& names);
 
+// One serial port as an engineer recognises it.
+struct PortInfo {
+    std::string name;         // kernel name without directory ("ttyUSB0"; "COM3" on Windows)
+    std::string path;         // what Open takes ("/dev/ttyUSB0"; "COM3")
+    std::string stablePath;   // a name that survives replugging (/dev/serial/by-id/...), or empty
+    std::string description;  // adapter's vendor and model where the system knows them, or empty
+};
+
+// The serial ports present with what the system knows of them, sorted by name; false if the
+// system's list cannot be read. `root` prefixes every system path read ("" on a real system),
+// so that tests can use a fake /sys and /dev tree.
+bool ListPortDetails(std::vector<PortInfo>& ports, const std::string& root = std::string());
+
 }  // namespace serial_backend
