@@ -1,19 +1,17 @@
 #include "exchange/Thread1.h"
 
-#include <QLabel>
-#include <QListWidget>
-#include <QTimer>
 #include <algorithm>
 
+#include "base/Synchronize.h"
+#include "exchange/Channels.h"
 #include "exchange/Convert.h"
+#include "exchange/ExchangeView.h"
 #include "exchange/cp1251.h"
-#include "protocol/Crc.h"
-#include "protocol/Float.h"
 #include "exchange/mb.h"
 #include "exchange/typeCMD.h"
-#include "serial/Synchronize.h"
-#include "ui/main.h"
-#include "ui_main.h"
+#include "protocol/Crc.h"
+#include "protocol/Float.h"
+#include "serial/SerialPort.h"
 
 std::atomic<bool> AwaitingAnswer{false};
 std::atomic<uint8_t> ExchangeState{0};
@@ -25,12 +23,9 @@ std::atomic<uint8_t> SavedProtocol{0};
 uint16_t SetpointFormat = 0;
 uint8_t ScalePointPos = 0;
 Th1* ExchangeThread = nullptr;
+TExchangeView* ExchangeView = nullptr;
 
 namespace {
-
-// The hidden answer log keeps only its most recent lines, so hours of polling cannot grow it
-// without bound.
-constexpr int TraceLineLimit = 2000;
 
 // single(a, b, c, d): a is the least significant byte.
 double single(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { return BytesToSingle({a, b, c, d}); }
@@ -59,20 +54,21 @@ QString TwoDigits(int v) {
     return s;
 }
 
+TExchangeView& View() { return *ExchangeView; }
+
 // Interval of the repeat timer: the integer in the interval field, 300 ms when it is empty.
 int RepeatInterval() {
-    const QString text = z->ui->Edit1->text();
+    const QString text = View().FieldText(TField::Edit1);
     return text.isEmpty() ? 300 : StrToInt(text);
 }
 
-// An interval of 0 (or less) leaves the repeat timer idle, so the polling stops after the
-// value just shown instead of firing without pause.
-void EnableTimer(QTimer* timer) {
-    if (timer->interval() > 0 && !timer->isActive()) timer->start();
+void ShowStatusAndError(const QString& text) {
+    View().ShowStatus(text);
+    View().ShowError(text);
 }
 
-void SendSetpoint(QLineEdit* field, TListComand wide, TListComand narrow) {
-    const int u = StrToInt(field->text());
+void SendSetpoint(TField field, TListComand wide, TListComand narrow) {
+    const int u = StrToInt(View().FieldText(field));
     if (SetpointFormat == 710) {
         CurrentQuery->SetName(wide);
         CurrentQuery->Push(uint8_t(u >> 8));
@@ -84,24 +80,17 @@ void SendSetpoint(QLineEdit* field, TListComand wide, TListComand narrow) {
     CurrentQuery->Query();
 }
 
-bool SetpointInRange(QLineEdit* field) {
-    const int u = StrToInt(field->text());
+bool SetpointInRange(TField field) {
+    const int u = StrToInt(View().FieldText(field));
     if (u > 230 || u < -230) {
-        z->ShowError(QStringLiteral("Неверное значение уставки"));
-        z->ShowStatus(QStringLiteral("Неверное значение уставки"));
+        View().ShowError(QStringLiteral("Неверное значение уставки"));
+        View().ShowStatus(QStringLiteral("Неверное значение уставки"));
         return false;
     }
     return true;
 }
 
-void Trace() {
-    QListWidget* memo = z->ui->Memo1;
-    const int length = CurrentQuery->LengthIn;
-    for (int i = 0; i < length && i < FrameBufferSize; ++i)
-        memo->addItem(QString::number(AnswerBuffer[i]));
-    memo->addItem(QStringLiteral("  "));
-    while (memo->count() > TraceLineLimit) delete memo->takeItem(0);
-}
+void Trace() { View().TraceAnswer(AnswerBuffer, AnswerLength()); }
 
 bool IsUntranslatedRead(TListComand name) {
     switch (name) {
@@ -193,7 +182,7 @@ void Th1::Pass() {
         }
     } catch (const ESerialPort& e) {
         const QString message = e.Message();
-        Sync::Synchronize([message] { z->ReportLineFailure(ESerialPort(message)); });
+        Sync::Synchronize([message] { View().ReportLineFailure(ESerialPort(message)); });
     } catch (const EConvertError& e) {
         ReportPassFailure(e.Message());
     } catch (const std::exception& e) {
@@ -204,10 +193,7 @@ void Th1::Pass() {
 // A failure inside a pass (the port vanished, a field that does not convert) is shown on the
 // main thread; the thread goes back to sleep and the next request works as usual.
 void Th1::ReportPassFailure(const QString& message) {
-    Sync::Synchronize([message] {
-        z->ShowStatus(message);
-        z->ShowError(message);
-    });
+    Sync::Synchronize([message] { ShowStatusAndError(message); });
 }
 
 void Th1::decmb() {
@@ -230,16 +216,14 @@ void Th1::MBer() {
         default: return;
     }
     ExchangeState = 0;
-    z->ShowStatus(text);
-    z->ShowError(text);
+    ShowStatusAndError(text);
 }
 
 void Th1::RepeatAfterFailure(std::atomic<int32_t>& counter, const QString& text) {
     ++counter;
-    z->ShowStatus(text + QString::number(counter.load()) + QLatin1Char(')'));
-    for (int panel = 1; panel <= 3; ++panel) z->ClearPanel(panel);
-    z->TimerRepeat->setInterval(RepeatInterval());
-    EnableTimer(z->TimerRepeat);
+    View().ShowStatus(text + QString::number(counter.load()) + QLatin1Char(')'));
+    for (int panel = 1; panel <= 3; ++panel) View().ClearPanel(panel);
+    View().ArmRepeatTimer(RepeatInterval());
 }
 
 void Th1::RepeatQuery() { RepeatAfterFailure(NoAnswerCount, QStringLiteral("Прибор не отвечает (")); }
@@ -253,12 +237,11 @@ void Th1::thrErrBox() {
         ProtocolIsModbus = SavedProtocol.load();
         ExchangeState = 0;
     }
-    z->ShowStatus(QStringLiteral("Прибор не отвечает"));
-    z->ShowError(QStringLiteral("Прибор не отвечает"));
+    ShowStatusAndError(QStringLiteral("Прибор не отвечает"));
 }
 
 void Th1::Update() {
-    Ui::Tz& f = *z->ui;
+    TExchangeView& view = View();
     const uint8_t* A = AnswerBuffer;
     TQuery& q = *CurrentQuery;
 
@@ -266,35 +249,36 @@ void Th1::Update() {
         if (ExchangeState == 11) {
             RepeatQueryCRC();
         } else {
-            z->ShowStatus(QStringLiteral("Ошибка контрольной суммы"));
-            z->ShowError(QStringLiteral("Ошибка контрольной суммы !"));
+            view.ShowStatus(QStringLiteral("Ошибка контрольной суммы"));
+            view.ShowError(QStringLiteral("Ошибка контрольной суммы !"));
         }
         Trace();
         return;
     }
-    z->ShowStatus(QStringLiteral("Операция выполнена успешно"));
+    view.ShowStatus(QStringLiteral("Операция выполнена успешно"));
 
-    if (q.FName == GetAdr) f.Edit2->setText(QString::number(A[0] + 256 * A[1]));
-    if (q.FName == GetBright) f.TrackBar1->setValue(A[3] % 3);
+    if (q.FName == GetAdr) view.SetFieldText(TField::Edit2, QString::number(A[0] + 256 * A[1]));
+    if (q.FName == GetBright) view.SetFieldIndex(TField::TrackBar1, A[3] % 3);
     if (q.FName == GetPar && ExchangeState != 10) {
         const double v = single(A[6], A[5], A[4], A[3]);
-        f.ei1->setCurrentIndex(A[7] - 1);
+        view.SetFieldIndex(TField::ei1, A[7] - 1);
         ScalePointPos = A[8];
-        f.Edit7->setText(FixedText(v, 3 - A[8]));
+        view.SetFieldText(TField::Edit7, FixedText(v, 3 - A[8]));
     }
     if (q.FName == GetInfo) {
         const QByteArray text(reinterpret_cast<const char*>(A + 3), 64);
-        f.Edit9->setText(FromCp1251(text.left(text.indexOf('\0') < 0 ? 64 : text.indexOf('\0'))));
+        const int end = text.indexOf('\0');
+        view.SetFieldText(TField::Edit9, FromCp1251(text.left(end < 0 ? 64 : end)));
     }
     if (q.FName == GetYear) {
         const QString y = TwoDigits(A[3]);
         const QString n = QString::number(256 * A[4] + A[5]).rightJustified(4, QLatin1Char('0'));
-        f.Edit3->setText(y + n);
-        f.Edit4->setText(QStringLiteral("20") + y);
-        f.Edit5->setText(QString::number(A[6]));
+        view.SetFieldText(TField::Edit3, y + n);
+        view.SetFieldText(TField::Edit4, QStringLiteral("20") + y);
+        view.SetFieldText(TField::Edit5, QString::number(A[6]));
     }
-    if (q.FName == GetUst2) f.Edit12->setText(QString::number(SetpointValue(A)));
-    if (q.FName == GetUst1) f.Edit11->setText(QString::number(SetpointValue(A)));
+    if (q.FName == GetUst2) view.SetFieldText(TField::Edit12, QString::number(SetpointValue(A)));
+    if (q.FName == GetUst1) view.SetFieldText(TField::Edit11, QString::number(SetpointValue(A)));
     if (q.FName == GetVersForUst1) {
         SetpointFormat = FormatWord(A);
         q.SetName(GetUst1);
@@ -307,38 +291,38 @@ void Th1::Update() {
     }
     if (q.FName == GetVersForUst11) {
         SetpointFormat = FormatWord(A);
-        if (!SetpointInRange(f.Edit11)) return;
-        SendSetpoint(f.Edit11, SetUst11, SetUst1);
+        if (!SetpointInRange(TField::Edit11)) return;
+        SendSetpoint(TField::Edit11, SetUst11, SetUst1);
     }
     if (q.FName == GetVersForUst22) {
         SetpointFormat = FormatWord(A);
-        if (!SetpointInRange(f.Edit12)) return;
-        SendSetpoint(f.Edit12, SetUst22, SetUst2);
+        if (!SetpointInRange(TField::Edit12)) return;
+        SendSetpoint(TField::Edit12, SetUst22, SetUst2);
     }
     if (q.FName == GetIEC) {
-        f.ComboBox4->setCurrentIndex(A[4] - 1);
-        f.ComboBox5->setCurrentIndex(A[6] - 1);
-        f.ComboBox6->setCurrentIndex(A[8] - 1);
-        if (A[10] == 9) f.ComboBox7->setCurrentIndex(0);
-        if (A[10] == 13) f.ComboBox7->setCurrentIndex(1);
-        if (A[10] == 21) f.ComboBox7->setCurrentIndex(2);
+        view.SetFieldIndex(TField::ComboBox4, A[4] - 1);
+        view.SetFieldIndex(TField::ComboBox5, A[6] - 1);
+        view.SetFieldIndex(TField::ComboBox6, A[8] - 1);
+        if (A[10] == 9) view.SetFieldIndex(TField::ComboBox7, 0);
+        if (A[10] == 13) view.SetFieldIndex(TField::ComboBox7, 1);
+        if (A[10] == 21) view.SetFieldIndex(TField::ComboBox7, 2);
     }
-    if (q.FName == GetSpeakerMode) f.ComboBox10->setCurrentIndex(A[4]);
-    const bool relay2 = f.ComboBox8->currentIndex() == 1;
+    if (q.FName == GetSpeakerMode) view.SetFieldIndex(TField::ComboBox10, A[4]);
+    const bool relay2 = QueryTarget && QueryTarget->SelectedRelay() == 1;
     if (q.FName == GetRelayGist) {
         const int k = relay2 ? 7 : 3;
         const double v = single(A[k + 1], A[k], A[k + 3], A[k + 2]);
-        f.Edit10->setText(FixedText(v, 3 - ScalePointPos));
+        view.SetFieldText(TField::Edit10, FixedText(v, 3 - ScalePointPos));
     }
     if (q.FName == GetRelayParams) {
         const int k = relay2 ? 12 : 4;
-        f.ComboBox9->setCurrentIndex(A[k]);
-        f.Edit6->setText(QString::number(s16(256 * A[k + 5] + A[k + 6])));
+        view.SetFieldIndex(TField::ComboBox9, A[k]);
+        view.SetFieldText(TField::Edit6, QString::number(s16(256 * A[k + 5] + A[k + 6])));
         q.SetName(GetRelayGist);
         q.Query();
     }
     if (q.FName == SetRelayParams) {
-        const double v = StrToFloat(f.Edit10->text());
+        const double v = StrToFloat(view.FieldText(TField::Edit10));
         q.SetName(SetRelayGist);
         TBytes4 bytes;
         SingleToBytesBE(bytes, v);
@@ -347,7 +331,7 @@ void Th1::Update() {
     }
     if (ExchangeState == 30) {
         ExchangeState = 0;
-        const int y = StrToInt(f.Edit3->text().left(2));
+        const int y = StrToInt(view.FieldText(TField::Edit3).left(2));
         q.SetName(SetYearMB);
         q.Push(uint8_t(y));
         q.Push(uint8_t(y >> 8));
@@ -357,27 +341,26 @@ void Th1::Update() {
         const double v = single(A[6], A[5], A[4], A[3]);
         const int channel = SelectedChannel;
         if (channel >= 1 && channel <= 3)
-            z->ShowReading(channel, ChannelSetup[channel - 1].PointCode, v);
-        z->TimerRepeat->setInterval(RepeatInterval());
-        EnableTimer(z->TimerRepeat);
+            view.ShowReading(channel, ChannelSetup[channel - 1].PointCode, v);
+        view.ArmRepeatTimer(RepeatInterval());
     }
     if (ExchangeState == 10 && q.Code == 0x41 && A[9] != 2) {
         const int p = SelectedChannel;
         if (p < 1 || p > 3) {
             // Nothing was ticked: there is no parameter to prepare, so reading ends here.
             ExchangeState = 0;
-            z->ShowStatus(NoChannelTickedText());
+            view.ShowStatus(NoChannelTickedText());
             return;
         }
         TChannelSetup& setup = ChannelSetup[p - 1];
         setup.PointCode = A[8];
         setup.Scale = single(A[6], A[5], A[4], A[3]);
         setup.UnitCode = A[7];
-        z->UnitsLabel(p)->setText(UnitName(setup.UnitCode));
-        if (z->NextTickedChannel()) {
+        view.ShowUnit(p, UnitName(setup.UnitCode));
+        if (NextTickedChannel()) {
             ExchangeState = 11;
             SelectedChannel = 0;
-            z->NextTickedChannel();
+            NextTickedChannel();
             q.SetName(GetVal);
             q.Push(SelectedChannel);
             q.Query();
@@ -390,35 +373,28 @@ void Th1::Update() {
     if (q.FName == GetTypeProt) {
         const int a = A[0] + 256 * A[1];
         const bool qv = A[4] == 0;
-        z->ShowStatus(QStringLiteral("Сетевой адрес найденого прибора: ") + QString::number(a) +
-                      QStringLiteral("    Протокол: ") +
-                      (qv ? QStringLiteral("QV") : QStringLiteral("MB")));
+        view.ShowStatus(QStringLiteral("Сетевой адрес найденого прибора: ") + QString::number(a) +
+                        QStringLiteral("    Протокол: ") +
+                        (qv ? QStringLiteral("QV") : QStringLiteral("MB")));
         ProtocolIsModbus = qv ? 0 : 1;
-        z->RefreshProtocolView();
-        f.EditAdr->setText(QString::number(a));
+        view.RefreshProtocolView();
+        view.SetFieldText(TField::EditAdr, QString::number(a));
         q.Adr = uint16_t(a);
         ExchangeState = 0;
-        f.BitBtn23->setEnabled(true);
+        view.EnableProtocolSwitch(true);
     }
     if (q.FName == SetTypeProt) {
         ProtocolIsModbus = uint8_t(1 - ProtocolIsModbus);
-        z->RefreshProtocolView();
-        f.BitBtn23->setEnabled(false);
+        view.RefreshProtocolView();
+        view.EnableProtocolSwitch(false);
     }
     if (IsQv()) {
-        if (q.FName == SetYear && A[3] == 10) {
-            z->ShowStatus(QStringLiteral("Невозможно изменить номер"));
-            z->ShowError(QStringLiteral("Невозможно изменить номер"));
-        }
+        if (q.FName == SetYear && A[3] == 10) ShowStatusAndError(QStringLiteral("Невозможно изменить номер"));
         if (q.FName == GetPar && A[9] == 2) {
-            z->ShowStatus(QStringLiteral("Несуществующий параметр"));
-            z->ShowError(QStringLiteral("Несуществующий параметр"));
+            ShowStatusAndError(QStringLiteral("Несуществующий параметр"));
             ExchangeState = 0;
         }
-        if (q.FName == GetVal && A[7] == 2) {
-            z->ShowStatus(QStringLiteral("Несуществующий параметр"));
-            z->ShowError(QStringLiteral("Несуществующий параметр"));
-        }
+        if (q.FName == GetVal && A[7] == 2) ShowStatusAndError(QStringLiteral("Несуществующий параметр"));
     }
     Trace();
 }

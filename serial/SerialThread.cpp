@@ -1,7 +1,7 @@
 #include "serial/SerialThread.h"
 
 #include "serial/SerialBackend.h"
-#include "serial/Synchronize.h"
+#include "base/Synchronize.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "serial/Synchronize.h"
+#include "base/Synchronize.h"
 #include "ui/KnownFolders.h"
 #include "ui/UpdateNet.h"
 #include "ui_UpdateForm.h"

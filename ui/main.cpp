@@ -16,6 +16,7 @@
 #include "exchange/Convert.h"
 #include "ui/Profile.h"
 #include "ui/KnownFolders.h"
+#include "ui/MainFormView.h"
 #include "ui/Unit1.h"
 #include "ui/UpdateForm.h"
 #include "ui_main.h"
@@ -99,9 +100,9 @@ Tz::~Tz() {
         // closing at exit: nothing left to tell the operator
     }
     QueryTarget = nullptr;
+    if (ExchangeView == FView.get()) ExchangeView = nullptr;
     delete CurrentQuery;
     CurrentQuery = nullptr;
-    delete ui;
     if (z == this) z = nullptr;
 }
 
@@ -241,6 +242,8 @@ void Tz::FormActivate() {
     CurrentQuery->Adr = ui->EditAdr->text().toUShort();
     FillCommandTable();
     QueryTarget = this;
+    FView = std::make_unique<TMainFormView>(*this);
+    ExchangeView = FView.get();
     ExchangeThread = new Th1;
     ui->ComboBox1->setCurrentIndex(0);
     ComPort->SetPort(PortOverride.isEmpty() ? PortName : PortOverride);

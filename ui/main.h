@@ -11,6 +11,9 @@
 #include <cstdint>
 #include <functional>
 
+#include <memory>
+
+#include "exchange/Channels.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
 #include "serial/SerialPort.h"
@@ -18,6 +21,7 @@
 class QLabel;
 class QTimer;
 class TDigit;
+class TMainFormView;
 namespace Ui { class Tz; }
 
 // Run-time settings, read from setup.cfg when the window is created and written when it is
@@ -34,25 +38,13 @@ extern const char* const SpeedNames[8];
 // Speed list index (0..7) to the port's speed; shared with the port settings dialog.
 TBaudRate SpeedIndexToBaudRate(int index);
 
-// Readings: what the device said about each parameter, and which one is being read.
-struct TChannelSetup {
-    double Scale = 0;
-    uint8_t PointCode = 0;
-    uint8_t UnitCode = 0;
-};
-extern TChannelSetup ChannelSetup[3];  // parameters 1..3 at 0..2
-extern bool ChannelTicked[3];
-extern uint8_t SelectedChannel;  // 1..3; 0 when nothing was ticked
-QString UnitName(int unitCode);  // "V" .. "%"; empty outside 1..21
-QString NoChannelTickedText();
-
 class Tz : public QMainWindow, public TQueryTarget {
     Q_OBJECT
 public:
     explicit Tz(QWidget* parent = nullptr);
     ~Tz() override;
 
-    Ui::Tz* ui;  // every control of the form, by its form name
+    std::unique_ptr<Ui::Tz> ui;  // every control of the form, by its form name
     TSerialPort* ComPort;
     QTimer* Timer_Out;
     QTimer* TimerRepeat;
@@ -74,7 +66,6 @@ public:
 
     void ShowReading(int panel, uint8_t pointCode, double value);
     void ClearPanel(int panel);
-    bool NextTickedChannel();
     QLabel* UnitsLabel(int panel);
     TDigit* PanelCell(int panel, int cell);  // cell 0 = sign, 1..4 = digits left to right
 
@@ -156,6 +147,7 @@ private:
     bool RefuseInModbus(TListComand name);
 
     bool FActivated = false;
+    std::unique_ptr<TMainFormView> FView;
 };
 
 extern Tz* z;  // the main window

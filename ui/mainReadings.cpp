@@ -7,15 +7,7 @@
 #include "ui/main.h"
 #include "ui_main.h"
 
-TChannelSetup ChannelSetup[3];
-bool ChannelTicked[3] = {true, false, false};
-uint8_t SelectedChannel = 1;
-
 namespace {
-
-const char* const UnitNames[25] = {"V",  "A",  "W",   "var", "kV",   "kA", "kW", "kvar", "MV",
-                                   "MA", "MW", "Mvar", "Hz", "C",    "mA", "mkA", "GW", "Gvar",
-                                   "mV", "N",  "%",   "",    "",     "",   ""};
 
 // Scale of the magnitude for each point code: one digit more than shown, for the rounding.
 double PointFactor(uint8_t pointCode) {
@@ -42,13 +34,6 @@ QString FourDigits(double magnitude, uint8_t pointCode) {
 }
 
 }  // namespace
-
-QString UnitName(int unitCode) {
-    if (unitCode < 1 || unitCode > 25) return QString();
-    return QString::fromUtf8(UnitNames[unitCode - 1]);
-}
-
-QString NoChannelTickedText() { return QStringLiteral("Не выбран ни один параметр для чтения"); }
 
 TDigit* Tz::PanelCell(int panel, int cell) {
     // Sign cell first, then the digits left to right, as the panels are laid out.
@@ -83,20 +68,6 @@ void Tz::ClearPanel(int panel) {
     UnitsLabel(panel)->setText(QString());
     for (int k = 1; k <= 4; ++k) PanelCell(panel, k)->Setdp(false);
     for (int k = 0; k <= 4; ++k) PanelCell(panel, k)->SetValue(QLatin1Char(' '));
-}
-
-bool Tz::NextTickedChannel() {
-    auto advance = [] {
-        do {
-            ++SelectedChannel;
-        } while (SelectedChannel < 4 && !ChannelTicked[SelectedChannel - 1]);
-    };
-    advance();
-    if (SelectedChannel < 4) return false;
-    SelectedChannel = 0;
-    advance();
-    if (SelectedChannel == 4) SelectedChannel = 0;  // nothing ticked: no endless search
-    return true;
 }
 
 void Tz::BitBtn1Click() {

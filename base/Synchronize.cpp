@@ -1,4 +1,4 @@
-#include "Synchronize.h"
+#include "base/Synchronize.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -1,0 +1,96 @@
+#include "ui/MainFormView.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSlider>
+#include <QTimer>
+
+#include "ui/main.h"
+#include "ui_main.h"
+
+namespace {
+
+// The hidden answer log keeps only its most recent lines, so hours of polling cannot grow it
+// without bound.
+constexpr int TraceLineLimit = 2000;
+
+}  // namespace
+
+QWidget* TMainFormView::Field(TField field) const {
+    Ui::Tz& f = *FWindow.ui;
+    switch (field) {
+        case TField::EditAdr: return f.EditAdr;
+        case TField::Edit1: return f.Edit1;
+        case TField::Edit2: return f.Edit2;
+        case TField::Edit3: return f.Edit3;
+        case TField::Edit4: return f.Edit4;
+        case TField::Edit5: return f.Edit5;
+        case TField::Edit6: return f.Edit6;
+        case TField::Edit7: return f.Edit7;
+        case TField::Edit9: return f.Edit9;
+        case TField::Edit10: return f.Edit10;
+        case TField::Edit11: return f.Edit11;
+        case TField::Edit12: return f.Edit12;
+        case TField::ei1: return f.ei1;
+        case TField::TrackBar1: return f.TrackBar1;
+        case TField::ComboBox4: return f.ComboBox4;
+        case TField::ComboBox5: return f.ComboBox5;
+        case TField::ComboBox6: return f.ComboBox6;
+        case TField::ComboBox7: return f.ComboBox7;
+        case TField::ComboBox9: return f.ComboBox9;
+        case TField::ComboBox10: return f.ComboBox10;
+    }
+    return nullptr;
+}
+
+void TMainFormView::ShowStatus(const QString& text) { FWindow.ShowStatus(text); }
+
+void TMainFormView::ShowError(const QString& text) { FWindow.ShowError(text); }
+
+void TMainFormView::ReportLineFailure(const ESerialPort& error) { FWindow.ReportLineFailure(error); }
+
+void TMainFormView::ShowReading(int panel, uint8_t pointCode, double value) {
+    FWindow.ShowReading(panel, pointCode, value);
+}
+
+void TMainFormView::ClearPanel(int panel) { FWindow.ClearPanel(panel); }
+
+void TMainFormView::ShowUnit(int panel, const QString& unit) {
+    if (panel >= 1 && panel <= 3) FWindow.UnitsLabel(panel)->setText(unit);
+}
+
+QString TMainFormView::FieldText(TField field) const {
+    QWidget* w = Field(field);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text();
+    if (auto* list = qobject_cast<QComboBox*>(w)) return list->currentText();
+    return QString();
+}
+
+void TMainFormView::SetFieldText(TField field, const QString& text) {
+    if (auto* edit = qobject_cast<QLineEdit*>(Field(field))) edit->setText(text);
+}
+
+void TMainFormView::SetFieldIndex(TField field, int index) {
+    QWidget* w = Field(field);
+    if (auto* list = qobject_cast<QComboBox*>(w)) list->setCurrentIndex(index);
+    if (auto* slider = qobject_cast<QSlider*>(w)) slider->setValue(index);
+}
+
+void TMainFormView::ArmRepeatTimer(int intervalMs) {
+    QTimer* timer = FWindow.TimerRepeat;
+    timer->setInterval(intervalMs);
+    if (timer->interval() > 0 && !timer->isActive()) timer->start();
+}
+
+void TMainFormView::RefreshProtocolView() { FWindow.RefreshProtocolView(); }
+
+void TMainFormView::EnableProtocolSwitch(bool enabled) { FWindow.ui->BitBtn23->setEnabled(enabled); }
+
+void TMainFormView::TraceAnswer(const uint8_t* answer, int length) {
+    QListWidget* memo = FWindow.ui->Memo1;
+    for (int i = 0; i < length; ++i) memo->addItem(QString::number(answer[i]));
+    memo->addItem(QStringLiteral("  "));
+    while (memo->count() > TraceLineLimit) delete memo->takeItem(0);
+}
