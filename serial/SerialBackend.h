@@ -1,8 +1,9 @@
 #pragma once
 // serial_backend: the operating system's side of TSerialPort, one implementation file per
-// platform (SerialBackendPosix.cpp here). The interface speaks in the Win32 communications
-// vocabulary the component is written against (EV_*, CE_*, MS_*, PURGE_*, escape codes,
-// COMMTIMEOUTS with MAXDWORD), so the component itself never sees an OS call.
+// platform (SerialBackendPosix.cpp, SerialBackendWin32.cpp). The interface speaks the Win32
+// communications vocabulary (EV_*, CE_*, MS_*, PURGE_*, escape codes, COMMTIMEOUTS with
+// MAXDWORD), which the component's properties and events use too, so the component itself
+// never sees an OS call.
 //
 // No Qt here: only the C++ standard library and the OS.
 //

@@ -1,5 +1,6 @@
 #pragma once
-// The shell's special folders, by the Windows folder ids the program was written against.
+// The shell's special folders, named by the Windows folder ids (CSIDL_*) so that the same
+// calls mean the same folders on every platform.
 // Stateless; callable from any thread.
 #include <QString>
 

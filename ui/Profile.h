@@ -1,6 +1,6 @@
 #pragma once
-// Profile (INI) files with the semantics of the Windows profile functions, which the settings
-// file was designed around:
+// Profile (INI) files with the semantics of the Windows profile functions, so that a settings
+// file behaves the same whichever platform wrote it:
 //  - "[section]" lines open a section, "key=value" lines follow; names are trimmed and matched
 //    without regard to case; values are trimmed, and one pair of matching surrounding quotes
 //    ('…' or "…") is removed;

@@ -12,6 +12,7 @@
 #include <exception>
 
 #include "serial/SerialPort.h"
+#include "ui/SetupFile.h"
 #include "ui/main.h"
 #include "ui_Unit1.h"
 
@@ -19,8 +20,8 @@ TSettingForm* SettingForm = nullptr;
 
 namespace {
 
-constexpr int DefaultSpeedIndex = 3;    // 9600
-constexpr int DefaultProtocol = 1;      // Modbus RTU
+constexpr int DefaultSpeedIndex = SetupFile::DefaultSpeedIndex;
+constexpr int DefaultProtocol = SetupFile::DefaultProtocolIsModbus;
 const QPoint OffsetFromMainWindow(170, 100);
 
 QString ErrorCaption() { return QStringLiteral("Ошибка"); }

@@ -116,9 +116,8 @@ bool StopUpdateCheck(int timeoutMs) {
 
 bool UpdateWorkerRunning() { return !CurrentWorker.isNull() && CurrentWorker->isRunning(); }
 
-// The scan keeps two quirks the published pages are written for: the character right after
-// the key is skipped (the pages put a separator there), and the page's last character is
-// never looked at.
+// The product pages put a separator right after the key, so the character after the key is
+// skipped; the page's last character is never looked at (a version never ends a page).
 QString ScanPageVersion(const QString& page, const QString& key, bool* keyFound) {
     const qsizetype keyAt = key.isEmpty() ? -1 : page.indexOf(key, 0, Qt::CaseSensitive);
     if (keyFound != nullptr) *keyFound = keyAt >= 0;

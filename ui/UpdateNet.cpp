@@ -135,7 +135,7 @@ bool IsOurReply(const EchoSocket& echo, const uint8_t* data, size_t size, const 
 
 bool AwaitEchoReply(const EchoSocket& echo, const sockaddr_in& target, uint16_t id, uint16_t sequence,
                     Clock::time_point deadline) {
-    // One reply buffer of the size the original check used is enough for a reply without data.
+    // An echo reply without data fits easily in 128 bytes (IP header, ICMP header).
     uint8_t reply[128];
     while (PollUntil(echo.fd, POLLIN, deadline)) {
         sockaddr_in from{};

@@ -14,19 +14,19 @@
 
 #include "controls/Digit.h"
 #include "exchange/Convert.h"
-#include "ui/Profile.h"
 #include "ui/KnownFolders.h"
 #include "ui/MainFormView.h"
+#include "ui/SetupFile.h"
 #include "ui/Unit1.h"
 #include "ui/UpdateForm.h"
 #include "ui_main.h"
 
 QString SettingsFolder;
-QString PortName = QStringLiteral("COM1");
-int32_t SpeedIndex = 3;
-int32_t RepeatPause = 500;
-bool SPFlag = true;
-bool CheckUpdates = true;
+QString PortName = QString::fromLatin1(SetupFile::DefaultPortName);
+int32_t SpeedIndex = SetupFile::DefaultSpeedIndex;
+int32_t RepeatPause = SetupFile::DefaultRepeatPause;
+bool SPFlag = SetupFile::DefaultSPFlag;
+bool CheckUpdates = SetupFile::DefaultCheckUpdates;
 std::atomic<bool> ShowCounters{false};
 Tz* z = nullptr;
 QString Tz::PortOverride;
@@ -77,7 +77,7 @@ Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
         return timer;
     };
     Timer_Out = makeTimer("Timer_Out", AnswerTimeoutMs);
-    TimerRepeat = makeTimer("TimerRepeat", 500);
+    TimerRepeat = makeTimer("TimerRepeat", SetupFile::DefaultRepeatPause);
     StatusTimer = makeTimer("StatusTimer", 5000);
     UpdateTimer = makeTimer("UpdateTimer", 1000);
     SetUpControls();
@@ -89,10 +89,10 @@ Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
 
 Tz::~Tz() {
     qApp->removeEventFilter(this);
-    if (ExchangeThread) {
-        ExchangeThread->Terminate();
-        delete ExchangeThread;
+    if (FThread) {
+        FThread->Terminate();
         ExchangeThread = nullptr;
+        FThread.reset();
     }
     try {
         ComPort->Close();
@@ -101,8 +101,8 @@ Tz::~Tz() {
     }
     QueryTarget = nullptr;
     if (ExchangeView == FView.get()) ExchangeView = nullptr;
-    delete CurrentQuery;
     CurrentQuery = nullptr;
+    FQuery.reset();
     if (z == this) z = nullptr;
 }
 
@@ -195,35 +195,27 @@ void Tz::FormCreate() {
 }
 
 void Tz::ReadSettings() {
-    TProfile profile;
-    profile.Load(SettingsFile());
-    move(profile.ReadInteger(QStringLiteral("form"), QStringLiteral("left"), 0),
-         profile.ReadInteger(QStringLiteral("form"), QStringLiteral("top"), 0));
-    PortName = profile.ReadString(QStringLiteral("Port"), QStringLiteral("Port"), QStringLiteral("COM1"));
-    // A settings file from elsewhere may hold anything: out-of-range values fall back to the
-    // defaults instead of reaching the speed list or the protocol switch.
-    SpeedIndex = profile.ReadInteger(QStringLiteral("Port"), QStringLiteral("Baud"), 3);
-    if (SpeedIndex < 0 || SpeedIndex > 7) SpeedIndex = 3;
-    RepeatPause = profile.ReadInteger(QStringLiteral("Port"), QStringLiteral("Pause"), 500);
-    if (RepeatPause < 0) RepeatPause = 500;
-    const int32_t protocol = profile.ReadInteger(QStringLiteral("Port"), QStringLiteral("prot"), 1);
-    ProtocolIsModbus = (protocol == 0 || protocol == 1) ? uint8_t(protocol) : uint8_t(1);
-    SPFlag = profile.ReadBool(QStringLiteral("Port"), QStringLiteral("SP"), true);
-    CheckUpdates = profile.ReadBool(QStringLiteral("Update"), QStringLiteral("Update"), true);
+    const SetupFile::TSetup setup = SetupFile::Read(SettingsFile());
+    move(setup.left, setup.top);
+    PortName = setup.portName;
+    SpeedIndex = setup.speedIndex;
+    RepeatPause = setup.repeatPause;
+    ProtocolIsModbus = setup.protocolIsModbus;
+    SPFlag = setup.spFlag;
+    CheckUpdates = setup.checkUpdates;
 }
 
 bool Tz::WriteSettings() {
-    TProfile profile;
-    profile.Load(SettingsFile());
-    profile.WriteInteger(QStringLiteral("form"), QStringLiteral("left"), x());
-    profile.WriteInteger(QStringLiteral("form"), QStringLiteral("top"), y());
-    profile.WriteString(QStringLiteral("Port"), QStringLiteral("Port"), PortName);
-    profile.WriteInteger(QStringLiteral("Port"), QStringLiteral("Baud"), SpeedIndex);
-    profile.WriteInteger(QStringLiteral("Port"), QStringLiteral("Pause"), RepeatPause);
-    profile.WriteInteger(QStringLiteral("Port"), QStringLiteral("prot"), ProtocolIsModbus.load());
-    profile.WriteBool(QStringLiteral("Port"), QStringLiteral("SP"), SPFlag);
-    profile.WriteBool(QStringLiteral("Update"), QStringLiteral("Update"), UpdateCheckWanted());
-    return profile.Save();
+    SetupFile::TSetup setup;
+    setup.left = x();
+    setup.top = y();
+    setup.portName = PortName;
+    setup.speedIndex = SpeedIndex;
+    setup.repeatPause = RepeatPause;
+    setup.protocolIsModbus = ProtocolIsModbus.load();
+    setup.spFlag = SPFlag;
+    setup.checkUpdates = UpdateCheckWanted();
+    return SetupFile::Write(SettingsFile(), setup);
 }
 
 void Tz::showEvent(QShowEvent* event) {
@@ -238,13 +230,15 @@ void Tz::showEvent(QShowEvent* event) {
 
 void Tz::FormActivate() {
     QLocale::setDefault(QLocale::c());
-    CurrentQuery = new TQuery;
+    FQuery = std::make_unique<TQuery>();
+    CurrentQuery = FQuery.get();
     CurrentQuery->Adr = ui->EditAdr->text().toUShort();
     FillCommandTable();
     QueryTarget = this;
     FView = std::make_unique<TMainFormView>(*this);
     ExchangeView = FView.get();
-    ExchangeThread = new Th1;
+    FThread = std::make_unique<Th1>();
+    ExchangeThread = FThread.get();
     ui->ComboBox1->setCurrentIndex(0);
     ComPort->SetPort(PortOverride.isEmpty() ? PortName : PortOverride);
     ComPort->SetBaudRate(SpeedIndexToBaudRate(SpeedIndex));

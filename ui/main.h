@@ -147,6 +147,10 @@ private:
     bool RefuseInModbus(TListComand name);
 
     bool FActivated = false;
+    // What the window owns behind the exchange's shared pointers CurrentQuery,
+    // ExchangeThread and ExchangeView.
+    std::unique_ptr<TQuery> FQuery;
+    std::unique_ptr<Th1> FThread;
     std::unique_ptr<TMainFormView> FView;
 };
 

@@ -1,0 +1,48 @@
+#include "ui/SetupFile.h"
+
+#include "ui/Profile.h"
+
+namespace SetupFile {
+namespace {
+
+const QString Form = QStringLiteral("form");
+const QString Port = QStringLiteral("Port");
+const QString Update = QStringLiteral("Update");
+
+}  // namespace
+
+TSetup Read(const QString& path) {
+    TProfile profile;
+    profile.Load(path);
+    TSetup s;
+    s.left = profile.ReadInteger(Form, QStringLiteral("left"), 0);
+    s.top = profile.ReadInteger(Form, QStringLiteral("top"), 0);
+    s.portName = profile.ReadString(Port, QStringLiteral("Port"), s.portName);
+    // A settings file from elsewhere may hold anything: out-of-range values fall back to the
+    // defaults instead of reaching the speed list or the protocol switch.
+    s.speedIndex = profile.ReadInteger(Port, QStringLiteral("Baud"), DefaultSpeedIndex);
+    if (s.speedIndex < 0 || s.speedIndex > 7) s.speedIndex = DefaultSpeedIndex;
+    s.repeatPause = profile.ReadInteger(Port, QStringLiteral("Pause"), DefaultRepeatPause);
+    if (s.repeatPause < 0) s.repeatPause = DefaultRepeatPause;
+    const int32_t protocol = profile.ReadInteger(Port, QStringLiteral("prot"), DefaultProtocolIsModbus);
+    s.protocolIsModbus = (protocol == 0 || protocol == 1) ? uint8_t(protocol) : DefaultProtocolIsModbus;
+    s.spFlag = profile.ReadBool(Port, QStringLiteral("SP"), DefaultSPFlag);
+    s.checkUpdates = profile.ReadBool(Update, QStringLiteral("Update"), DefaultCheckUpdates);
+    return s;
+}
+
+bool Write(const QString& path, const TSetup& s) {
+    TProfile profile;
+    profile.Load(path);
+    profile.WriteInteger(Form, QStringLiteral("left"), s.left);
+    profile.WriteInteger(Form, QStringLiteral("top"), s.top);
+    profile.WriteString(Port, QStringLiteral("Port"), s.portName);
+    profile.WriteInteger(Port, QStringLiteral("Baud"), s.speedIndex);
+    profile.WriteInteger(Port, QStringLiteral("Pause"), s.repeatPause);
+    profile.WriteInteger(Port, QStringLiteral("prot"), s.protocolIsModbus);
+    profile.WriteBool(Port, QStringLiteral("SP"), s.spFlag);
+    profile.WriteBool(Update, QStringLiteral("Update"), s.checkUpdates);
+    return profile.Save();
+}
+
+}  // namespace SetupFile

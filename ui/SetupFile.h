@@ -1,0 +1,34 @@
+#pragma once
+// setup.cfg: the program's settings file, its keys and their defaults in one place.
+//
+// The file is a profile (INI) file in <Documents>/Tessera_RS/. Only the keys below belong to
+// the program; everything else in the file is kept as it is when the keys are written back.
+#include <QString>
+#include <cstdint>
+
+namespace SetupFile {
+
+constexpr const char* DefaultPortName = "COM1";
+constexpr int32_t DefaultSpeedIndex = 3;  // 9600 bit/s
+constexpr int32_t DefaultRepeatPause = 500;  // ms between value requests
+constexpr uint8_t DefaultProtocolIsModbus = 1;
+constexpr bool DefaultSPFlag = true;
+constexpr bool DefaultCheckUpdates = true;
+
+struct TSetup {
+    int left = 0;
+    int top = 0;
+    QString portName = QString::fromLatin1(DefaultPortName);
+    int32_t speedIndex = DefaultSpeedIndex;
+    int32_t repeatPause = DefaultRepeatPause;
+    uint8_t protocolIsModbus = DefaultProtocolIsModbus;
+    bool spFlag = DefaultSPFlag;
+    bool checkUpdates = DefaultCheckUpdates;
+};
+
+// Reads the file; a missing file, a missing key and a value out of range give the default.
+TSetup Read(const QString& path);
+// Writes the keys into the file, keeping the rest of it; false if the file was not written.
+bool Write(const QString& path, const TSetup& setup);
+
+}  // namespace SetupFile
