@@ -3,7 +3,7 @@
 // Close during a delivery, the far side hanging up, and packets cut from received text.
 #include "serial/SerialPort.h"
 #include "serial/SerialThread.h"
-#include "test_serial_pty.h"
+#include "PtyPair.h"
 
 #include <QtTest>
 #include <mutex>

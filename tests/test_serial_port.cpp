@@ -4,7 +4,7 @@
 #include "serial/SerialPort.h"
 #include "serial/SerialTermios.h"
 #include "serial/SerialTermios2.h"
-#include "test_serial_pty.h"
+#include "PtyPair.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

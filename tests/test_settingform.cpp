@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+
+#include "BoxCloser.h"
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -43,29 +45,6 @@ public:
 private:
     int FMaster = -1;
     QString FPath;
-};
-
-// Closes every message box that comes up as the active modal window and records it.
-class BoxCloser : public QObject {
-public:
-    struct Seen {
-        QString title;
-        QString text;
-        QMessageBox::Icon icon;
-    };
-    BoxCloser() {
-        connect(&FTimer, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible()) return;
-            seen.append({box->windowTitle(), box->text(), box->icon()});
-            box->done(QMessageBox::Ok);
-        });
-        FTimer.start(10);
-    }
-    QList<Seen> seen;
-
-private:
-    QTimer FTimer;
 };
 
 // Lets every event posted so far run, including deferred reports: queued calls run in order.
