@@ -19,7 +19,10 @@ int StrToInt(const QString& text) {
 
 double StrToFloat(const QString& text) {
     bool ok = false;
-    const double v = QLocale::c().toDouble(text.trimmed(), &ok);
+    // Russian keyboards type a decimal comma: it is the decimal point here too.
+    QString t = text.trimmed();
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    const double v = QLocale::c().toDouble(t, &ok);
     if (!ok || !std::isfinite(v))
         throw EConvertError(QStringLiteral("«%1» не является числом").arg(text));
     return v;

@@ -18,7 +18,7 @@ private:
 
 // Decimal integer (optionally signed, or 0x hex), surrounding blanks allowed.
 int StrToInt(const QString& text);
-// Real number with "." as the decimal separator.
+// Real number with "." (or ",", as Russian keyboards type it) as the decimal separator.
 double StrToFloat(const QString& text);
 // Fixed notation with `decimals` places after rounding to 8 significant digits.
 QString FixedText(double value, int decimals);

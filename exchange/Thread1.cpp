@@ -24,6 +24,9 @@ uint16_t SetpointFormat = 0;
 uint8_t ScalePointPos = 0;
 Th1* ExchangeThread = nullptr;
 TExchangeView* ExchangeView = nullptr;
+std::atomic<bool> AnswerPending{false};
+std::atomic<bool> LineOutOfStep{false};
+std::atomic<int32_t> OutOfStepCount{0};
 
 namespace {
 
@@ -92,6 +95,31 @@ bool SetpointInRange(TField field) {
 
 void Trace() { View().TraceAnswer(AnswerBuffer, AnswerLength()); }
 
+// A step of a chain that failed ends the chain: the serial number's year is never written
+// after an unanswered or corrupted serial-number write.
+void EndChainAfterFailure() {
+    if (ExchangeState == 30) ExchangeState = 0;
+}
+
+// Whether the answer in AnswerBuffer is the answer to the request in RequestBuffer: from the
+// address the request went to, and of the search attempt's own protocol. A corrupted answer
+// is left to the checksum check, which reports it.
+bool AnswerIsForRequest(int received) {
+    const uint8_t* a = AnswerBuffer;
+    const uint8_t* r = RequestBuffer;
+    if (received < 5 || Crc16(a, uint16_t(received)) != 0) return true;
+    if (ExchangeState == 17) return a[2] == CommandTable[GetTypeProt].Code;  // QV search answer
+    if (ExchangeState == 18) return a[1] == 0x77;  // Modbus search answer
+    if (ProtocolIsModbus == 1 || IsModbusOnlyWrite(CurrentQuery->FName)) {
+        // The search and the protocol switch go to 0xFF: the instrument answers from its own
+        // address.
+        return r[0] == 0xFF || a[0] == r[0];
+    }
+    const uint16_t to = uint16_t(r[0] | r[1] << 8);
+    if (to == 0 || to == SearchAddress) return true;
+    return uint16_t(a[0] | a[1] << 8) == to;
+}
+
 bool IsUntranslatedRead(TListComand name) {
     switch (name) {
         case GetUst1:
@@ -158,31 +186,41 @@ void Th1::Pass() {
         const int length = CurrentQuery->LengthIn;
         if (n >= length && length > 0) {
             port->Read(AnswerBuffer, std::min(length, FrameBufferSize));
-            // One hand-over for the rewrite and the interpretation: the thread has nothing to
-            // do between them, and every hand-over costs two thread switches per answer.
+            AnswerPending = false;
+            // Bytes beyond the expected answer belong to no request of ours.
+            if (n > length) LineOutOfStep = true;
+            // One hand-over for the check, the rewrite and the interpretation: the thread has
+            // nothing to do between them, and every hand-over costs two thread switches.
             const bool modbus = ProtocolIsModbus == 1;
-            RunUnlessSuspended(epoch, [this, modbus] {
+            const int received = std::min(length, FrameBufferSize);
+            RunUnlessSuspended(epoch, [this, modbus, received] {
+                if (!AnswerIsForRequest(received)) {
+                    LineOutOfStep = true;
+                    NoAnswer();
+                    return;
+                }
                 if (modbus) decmb();
                 Update();
             });
         } else if (ProtocolIsModbus == 1 && n == 5) {
             port->Read(AnswerBuffer, 5);
-            if (AnswerBuffer[1] > 0x80) RunUnlessSuspended(epoch, [this] { MBer(); });
-        } else if (ExchangeState == 17) {
-            // The QV search went unanswered: the same request in its Modbus RTU form.
-            RunUnlessSuspended(epoch, [] {
-                ExchangeState = 18;
-                ProtocolIsModbus = 1;
-                CurrentQuery->QueryAt(SearchAddress, GetTypeProt);
-            });
-        } else if (ExchangeState == 11) {
-            RunUnlessSuspended(epoch, [this] { RepeatQuery(); });
+            AnswerPending = false;
+            if (AnswerBuffer[1] > 0x80)
+                RunUnlessSuspended(epoch, [this] {
+                    if (AnswerIsForRequest(5)) MBer();
+                    else NoAnswer();
+                });
         } else {
-            RunUnlessSuspended(epoch, [this] { thrErrBox(); });
+            AnswerPending = false;
+            RunUnlessSuspended(epoch, [this] { NoAnswer(); });
         }
     } catch (const ESerialPort& e) {
+        AnswerPending = false;
         const QString message = e.Message();
-        Sync::Synchronize([message] { View().ReportLineFailure(ESerialPort(message)); });
+        Sync::Synchronize([message] {
+            EndChainAfterFailure();
+            View().ReportLineFailure(ESerialPort(message));
+        });
     } catch (const EConvertError& e) {
         ReportPassFailure(e.Message());
     } catch (const std::exception& e) {
@@ -190,10 +228,27 @@ void Th1::Pass() {
     }
 }
 
+// The request went unanswered (or was answered by something that is not its answer).
+void Th1::NoAnswer() {
+    if (ExchangeState == 17) {
+        // The QV search went unanswered: the same request in its Modbus RTU form.
+        ExchangeState = 18;
+        ProtocolIsModbus = 1;
+        CurrentQuery->QueryAt(SearchAddress, GetTypeProt);
+    } else if (ExchangeState == 11) {
+        RepeatQuery();
+    } else {
+        thrErrBox();
+    }
+}
+
 // A failure inside a pass (the port vanished, a field that does not convert) is shown on the
 // main thread; the thread goes back to sleep and the next request works as usual.
 void Th1::ReportPassFailure(const QString& message) {
-    Sync::Synchronize([message] { ShowStatusAndError(message); });
+    Sync::Synchronize([message] {
+        EndChainAfterFailure();
+        ShowStatusAndError(message);
+    });
 }
 
 void Th1::decmb() {
@@ -205,6 +260,7 @@ void Th1::decmb() {
 }
 
 void Th1::MBer() {
+    EndChainAfterFailure();
     QString text;
     switch (AnswerBuffer[2]) {
         case 2:
@@ -233,6 +289,7 @@ void Th1::RepeatQueryCRC() {
 }
 
 void Th1::thrErrBox() {
+    EndChainAfterFailure();
     if (ExchangeState == 18) {
         ProtocolIsModbus = SavedProtocol.load();
         ExchangeState = 0;
@@ -246,6 +303,7 @@ void Th1::Update() {
     TQuery& q = *CurrentQuery;
 
     if (Crc16(A, AnswerLength()) != 0) {
+        EndChainAfterFailure();
         if (ExchangeState == 11) {
             RepeatQueryCRC();
         } else {

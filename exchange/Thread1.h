@@ -19,6 +19,14 @@ extern std::atomic<int32_t> SentCount;
 extern std::atomic<int32_t> CrcErrorCount;
 extern std::atomic<int32_t> NoAnswerCount;
 extern std::atomic<uint8_t> SavedProtocol;  // protocol as it was when a search started
+// True from the wake-up given for an answer (or its time-out) until the exchange thread has
+// taken the answer's bytes: bytes that arrive outside that span and outside AwaitingAnswer
+// belong to no request.
+extern std::atomic<bool> AnswerPending;
+// Bytes came that belong to no request (late, duplicated, beyond the answer, from another
+// address): before the next request the line is left to fall silent and purged.
+extern std::atomic<bool> LineOutOfStep;
+extern std::atomic<int32_t> OutOfStepCount;  // times the line was found out of step
 // Main thread only.
 extern uint16_t SetpointFormat;  // 710: 16-bit setpoints; anything else: 8-bit
 extern uint8_t ScalePointPos;    // point code of the scale last read or written
@@ -43,6 +51,9 @@ public:
     void RepeatQuery();
     void RepeatQueryCRC();
     void thrErrBox();
+    // The request ended without its answer: the search's next attempt, the polling's repeat,
+    // or the error box.
+    void NoAnswer();
 
     // Passes completed so far (tests and benchmarks wait on it).
     int PassCount() const { return FPasses.load(); }

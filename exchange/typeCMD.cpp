@@ -1,5 +1,7 @@
 #include "exchange/typeCMD.h"
 
+#include <QElapsedTimer>
+#include <QThread>
 #include <cstring>
 
 #include "exchange/Thread1.h"
@@ -140,9 +142,32 @@ void TQuery::BuildFrame() {
     if (ProtocolIsModbus == 1 && !IsModbusOnlyWrite(FName)) ToModbusRequest();
 }
 
+namespace {
+
+// A line out of step still carries bytes of an earlier exchange, or is about to: they are
+// purged until the line has been quiet for a few character times, so that the next answer
+// cannot be mistaken for them. Bounded, so that a line flooded with noise still gets its
+// request.
+void LetLineFallSilent(TSerialPort& port) {
+    constexpr int QuietMs = 5;
+    constexpr int LongestWaitMs = 150;
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        port.ClearBuffer(true, false);
+        QThread::msleep(QuietMs);
+    } while (port.InBufCount() > 0 && waited.elapsed() < LongestWaitMs);
+}
+
+}  // namespace
+
 void TQuery::Query() {
     BuildFrame();
     TSerialPort* port = QueryTarget ? QueryTarget->QueryPort() : nullptr;
+    if (port && LineOutOfStep.exchange(false)) {
+        ++OutOfStepCount;
+        LetLineFallSilent(*port);
+    }
     if (port) {
         port->ClearBuffer(true, false);
         port->ClearBuffer(false, true);

@@ -5,3 +5,4 @@ tessera_add_test(test_exchange SOURCES test_exchange.cpp support/AppHarness.h LI
 add_executable(tessera_screens screens.cpp)
 target_link_libraries(tessera_screens PRIVATE tessera_app tessera_sim Qt6::Test)
 set_target_properties(tessera_screens PROPERTIES AUTOUIC_SEARCH_PATHS ${PROJECT_SOURCE_DIR}/ui)
+tessera_add_test(test_line_faults SOURCES test_line_faults.cpp support/AppHarness.h LIBS tessera_app tessera_sim LABELS threaded)

@@ -278,11 +278,41 @@ private slots:
         QVERIFY(app.instrument->ReceivedFrames().empty());
     }
 
-    void scaleFieldTakesDigitsAndPointOnly() {
+    void scaleFieldTakesDigitsAndDecimalSeparatorOnly() {
         StartProgram(AppHarness::Settings(1));
         app.ui().Edit7->clear();
-        QTest::keyClicks(app.ui().Edit7, QStringLiteral("1a7,3.-2"));
+        QTest::keyClicks(app.ui().Edit7, QStringLiteral("1a7-3.2"));
         QCOMPARE(app.ui().Edit7->text(), QStringLiteral("173.2"));
+        app.ui().Edit7->clear();
+        QTest::keyClicks(app.ui().Edit7, QStringLiteral("1a73,2"));
+        QCOMPARE(app.ui().Edit7->text(), QStringLiteral("173,2"));
+    }
+
+    // A decimal comma is the decimal point (Russian keyboards type it); a text that is still
+    // not a number is refused with a message and nothing is written.
+    void decimalCommaIsTheDecimalPoint_data() {
+        QTest::addColumn<QString>("scale");
+        QTest::addColumn<float>("written");  // 0: refused
+        QTest::newRow("comma") << QStringLiteral("173,2") << 173.2f;
+        QTest::newRow("point") << QStringLiteral("17.32") << 17.32f;
+        QTest::newRow("two separators") << QStringLiteral("17,3,2") << 0.0f;
+    }
+    void decimalCommaIsTheDecimalPoint() {
+        QFETCH(QString, scale);
+        QFETCH(float, written);
+        StartWithInstrument(Protocol::Qv, 1);
+        app.ui().Edit7->setText(scale);
+        app.ui().Edit8->setText(QStringLiteral("1"));
+        app.ui().ei1->setCurrentIndex(0);
+        app.ui().BitBtn8->click();
+        if (written == 0.0f) {
+            QCOMPARE(app.errors.size(), 1);
+            QVERIFY(app.instrument->ReceivedFrames().empty());
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(app.instrument->Model().Snapshot().parameters[0].scale, written, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(app.window->StatusText(), QStringLiteral("Операция выполнена успешно"), 10000);
+        QVERIFY(app.errors.isEmpty());
     }
 };
 

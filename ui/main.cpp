@@ -43,14 +43,14 @@ constexpr int DocumentsFolderId = 5;
 
 QString SettingsFile() { return SettingsFolder + QStringLiteral("setup.cfg"); }
 
-// The scale field takes digits, the point and backspace; keys that type nothing (arrows,
-// Delete) are editing keys and pass.
+// The scale field takes digits, the decimal point or comma and backspace; keys that type
+// nothing (arrows, Delete) are editing keys and pass.
 bool ScaleKeyAllowed(const QKeyEvent& key) {
     const QString text = key.text();
     if (key.key() == Qt::Key_Backspace || key.key() == Qt::Key_Delete || text.isEmpty()) return true;
     if (text.size() != 1) return false;
     const char16_t c = text[0].unicode();
-    return (c >= u'0' && c <= u'9') || c == u'.';
+    return (c >= u'0' && c <= u'9') || c == u'.' || c == u',';
 }
 
 }  // namespace
@@ -329,12 +329,18 @@ void Tz::ArmAnswerTimeout() {
 int Tz::SelectedRelay() { return ui->ComboBox8->currentIndex() == 1 ? 1 : 0; }
 
 void Tz::ComPortRxChar(TSerialPort*, int32_t) {
-    if (!AwaitingAnswer) return;
+    if (!AwaitingAnswer) {
+        // Bytes that no request awaits (a late or duplicated answer, noise) put the line out
+        // of step; bytes of an answer already handed to the exchange thread do not.
+        if (!AnswerPending && ComPort->Connected() && ComPort->InBufCount() > 0) LineOutOfStep = true;
+        return;
+    }
     Timer_Out->stop();
     Timer_Out->start();
     if (ComPort->InBufCount() >= CurrentQuery->LengthIn) {
         AwaitingAnswer = false;
         Timer_Out->stop();
+        AnswerPending = true;
         ExchangeThread->WakeUp();
     }
 }
@@ -342,6 +348,7 @@ void Tz::ComPortRxChar(TSerialPort*, int32_t) {
 void Tz::Timer_OutTimer() {
     if (!AwaitingAnswer) return;
     AwaitingAnswer = false;
+    AnswerPending = true;
     ExchangeThread->WakeUp();
     Timer_Out->stop();
 }

@@ -14,9 +14,12 @@ namespace {
 
 constexpr int InfoTextBytes = 64;
 
-// Point code of a scale text: digits before the first point, minus one (3 without a point).
+// Point code of a scale text: digits before the first point (or comma), minus one (3 without
+// a point).
 int ScalePointCode(const QString& scaleText) {
-    const int position = scaleText.indexOf(QLatin1Char('.')) + 1;
+    QString text = scaleText;
+    text.replace(QLatin1Char(','), QLatin1Char('.'));
+    const int position = text.indexOf(QLatin1Char('.')) + 1;
     return (position > 0 ? position : 5) - 2;
 }
 
@@ -46,9 +49,36 @@ bool Tz::RefuseInModbus(TListComand) {
     return true;
 }
 
+namespace {
+
+// An address the protocol cannot carry would be cut to its low bits on the wire and reach
+// another instrument: Modbus RTU carries 1..247 (0 is the broadcast), QV a 16-bit address.
+bool AddressFitsProtocol(int address) {
+    const int highest = ProtocolIsModbus == 0 ? 65535 : 247;
+    return address >= 0 && address <= highest;
+}
+
+QString AddressRefusedText(int address) {
+    return QStringLiteral("Неверно указан адрес устройства: %1 (допустимо %2)")
+        .arg(address)
+        .arg(ProtocolIsModbus == 0 ? QStringLiteral("0..65535") : QStringLiteral("0..247"));
+}
+
+}  // namespace
+
 void Tz::EditAdrExit() {
     if (!CurrentQuery) return;
-    Guarded([this] { CurrentQuery->Adr = uint16_t(StrToInt(ui->EditAdr->text())); });
+    Guarded([this] {
+        const int address = StrToInt(ui->EditAdr->text());
+        if (!AddressFitsProtocol(address)) {
+            // The field goes back to the address requests really go to.
+            ui->EditAdr->setText(QString::number(CurrentQuery->Adr));
+            ShowStatus(AddressRefusedText(address));
+            ShowError(AddressRefusedText(address));
+            return;
+        }
+        CurrentQuery->Adr = uint16_t(address);
+    });
 }
 
 void Tz::BitBtn3Click() { SendSimple(GetAdr); }
@@ -56,6 +86,11 @@ void Tz::BitBtn3Click() { SendSimple(GetAdr); }
 void Tz::BitBtn4Click() {
     Guarded([this] {
         const int address = StrToInt(ui->Edit2->text());
+        if (address == 0 || !AddressFitsProtocol(address)) {
+            ShowStatus(AddressRefusedText(address));
+            ShowError(AddressRefusedText(address));
+            return;
+        }
         CurrentQuery->SetName(SetAdr);
         CurrentQuery->Push(uint8_t(address));
         CurrentQuery->Push(uint8_t(address >> 8));

@@ -1,0 +1,220 @@
+// Faults on the line that must neither write anything unasked nor show a value as good that
+// is not the answer to its request. The program runs on a pseudo-terminal whose far side is
+// this test: it reads each request and writes exactly the answer bytes a case needs.
+#include <QLineEdit>
+#include <QSlider>
+#include <QtTest>
+#include <poll.h>
+
+#include "AppHarness.h"
+#include "PtyPair.h"
+#include "protocol/Crc.h"
+
+namespace {
+
+constexpr int Wait = 10000;  // generous: these machines are shared and noisy
+
+QByteArray WithCrc(const char* hexBody) {
+    QByteArray frame = QByteArray::fromHex(hexBody);
+    frame.append(2, '\0');
+    StoreCrc(reinterpret_cast<uint8_t*>(frame.data()), uint16_t(frame.size()));
+    return frame;
+}
+
+QByteArray BadCrc(const char* hexBody) {
+    QByteArray frame = WithCrc(hexBody);
+    frame[frame.size() - 1] = char(frame[frame.size() - 1] ^ 0xFF);
+    return frame;
+}
+
+QString Hex(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
+
+}  // namespace
+
+class TestLineFaults : public QObject {
+    Q_OBJECT
+    std::unique_ptr<PtyPair> line;
+    AppHarness app;
+    QByteArray pending;
+
+    void StartOnLine(bool modbus, int address) {
+        line = std::make_unique<PtyPair>();
+        QVERIFY(line->Valid());
+        Tz::PortOverride = line->slavePath;
+        AppHarness::WriteSettings(AppHarness::Settings(modbus ? 1 : 0));
+        Tz::ErrorBoxHook = [this](const QString& text) { app.errors << text; };
+        app.errors.clear();
+        app.window = std::make_unique<Tz>();
+        app.window->show();
+        QVERIFY(QTest::qWaitFor([] { return CurrentQuery != nullptr; }, Wait));
+        QVERIFY(app.window->ComPort->Connected());
+        app.SetAddress(address);
+        pending.clear();
+    }
+
+    // The next request the program wrote (requests go out in one write each).
+    QString NextRequest() {
+        if (!QTest::qWaitFor(
+                [this] {
+                    pending += line->Received();
+                    return !pending.isEmpty();
+                },
+                Wait))
+            return QString();
+        const QString request = Hex(pending);
+        pending.clear();
+        return request;
+    }
+    // Nothing more was written: the program has finished with what it was given.
+    bool NothingSent() {
+        pending += line->Received();
+        return pending.isEmpty();
+    }
+
+private slots:
+    void cleanup() {
+        app.Stop();
+        line.reset();
+        LineOutOfStep = false;
+    }
+
+    // A failed serial-number write ends its chain: the year write never follows a later,
+    // unrelated answer (with an address changed in between it went to another device).
+    void serialNumberChainEndsWithItsFailure_data() {
+        QTest::addColumn<QByteArray>("answer");  // empty: no answer
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no answer") << QByteArray() << QStringLiteral("Прибор не отвечает ");
+        QTest::newRow("bad checksum") << BadCrc("07 06 03 F0 04 D2")
+                                      << QStringLiteral("Ошибка контрольной суммы ! ");
+        QTest::newRow("exception") << WithCrc("07 86 03") << QStringLiteral("Неверное значение параметра ");
+    }
+    void serialNumberChainEndsWithItsFailure() {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, error);
+        StartOnLine(true, 7);
+        app.ui().Edit3->setText(QStringLiteral("231234"));
+        app.ui().BitBtn19->click();
+        QCOMPARE(NextRequest(), Hex(WithCrc("07 06 03 F0 04 D2")));
+        if (!answer.isEmpty()) QVERIFY(line->Send(answer));
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors.value(0), error, Wait);
+
+        app.ui().BitBtn9->click();  // brightness
+        QCOMPARE(NextRequest(), Hex(WithCrc("07 03 03 EE 00 01")));
+        QVERIFY(line->Send(WithCrc("07 03 02 00 01")));
+        QTRY_COMPARE_WITH_TIMEOUT(app.ui().TrackBar1->value(), 1, Wait);
+        QVERIFY2(NothingSent(), qPrintable(Hex(pending)));
+        QCOMPARE(int(ExchangeState), 0);
+    }
+
+    // An address the protocol cannot carry is refused instead of being cut to its low bits.
+    void addressesOutOfRangeAreRefused_data() {
+        QTest::addColumn<bool>("modbus");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("Modbus 257") << true << QStringLiteral("257");
+        QTest::newRow("Modbus -255") << true << QStringLiteral("-255");
+        QTest::newRow("Modbus 248") << true << QStringLiteral("248");
+        QTest::newRow("QV 70000") << false << QStringLiteral("70000");
+        QTest::newRow("QV -1") << false << QStringLiteral("-1");
+    }
+    void addressesOutOfRangeAreRefused() {
+        QFETCH(bool, modbus);
+        QFETCH(QString, typed);
+        StartOnLine(modbus, 7);
+        app.ui().EditAdr->setText(typed);
+        app.window->EditAdrExit();
+        QCOMPARE(app.errors.size(), 1);
+        QVERIFY(app.errors[0].startsWith(QStringLiteral("Неверно указан адрес устройства")));
+        QCOMPARE(int(CurrentQuery->Adr), 7);
+        QCOMPARE(app.ui().EditAdr->text(), QStringLiteral("7"));
+        // and a new address that the instrument could not take is not written either
+        app.ui().Edit2->setText(typed);
+        app.ui().BitBtn4->click();
+        QCOMPARE(app.errors.size(), 2);
+        QVERIFY(NothingSent());
+    }
+
+    // An answer from another address is not the request's answer.
+    void answerFromAnotherAddressIsNotTaken_data() {
+        QTest::addColumn<bool>("modbus");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("foreign");
+        QTest::newRow("Modbus") << true << WithCrc("07 03 03 EE 00 01") << WithCrc("08 03 02 00 02");
+        QTest::newRow("QV") << false << WithCrc("07 00 43") << WithCrc("08 00 43 02");
+    }
+    void answerFromAnotherAddressIsNotTaken() {
+        QFETCH(bool, modbus);
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, foreign);
+        StartOnLine(modbus, 7);
+        app.ui().BitBtn9->click();
+        QCOMPARE(NextRequest(), Hex(request));
+        QVERIFY(line->Send(foreign));
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors.value(0), QStringLiteral("Прибор не отвечает "), Wait);
+        QCOMPARE(app.ui().TrackBar1->value(), 0);
+        QVERIFY(app.window->StatusText() != QStringLiteral("Операция выполнена успешно"));
+    }
+
+    // A QV instrument that answers the search late is not taken for the Modbus attempt's
+    // answer: the program's protocol stays as it was.
+    void lateQvSearchAnswerIsNotAModbusAnswer() {
+        StartOnLine(false, 0);
+        app.ui().BitBtn21->click();
+        QCOMPARE(NextRequest(), Hex(WithCrc("FF 77 FF 00 00 00")));       // QV attempt
+        QCOMPARE(NextRequest(), Hex(WithCrc("FF 77 FF FF 00 01")));       // Modbus attempt
+        QVERIFY(line->Send(WithCrc("05 00 FF 00 00")));                   // the QV answer, late
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors.value(0), QStringLiteral("Прибор не отвечает "), Wait);
+        QCOMPARE(int(ProtocolIsModbus), 0);
+        QVERIFY(!app.window->windowTitle().contains(QStringLiteral("ModBus")));
+    }
+
+    // Bytes that arrive while no answer is awaited (a duplicated answer, late) put the line
+    // out of step: at most the exchange they fall into is wrong, the line is purged after it
+    // falls silent, and every later value is on its own panel.
+    void duplicatedAnswersNeverShiftThePanels_data() {
+        QTest::addColumn<QString>("pause");
+        QTest::addColumn<bool>("whileAwaited");  // the duplicate comes before the next answer
+        QTest::newRow("between exchanges, pause 500 ms") << QStringLiteral("500") << false;
+        QTest::newRow("before the next answer, pause 20 ms") << QStringLiteral("20") << true;
+    }
+    void duplicatedAnswersNeverShiftThePanels() {
+        QFETCH(QString, pause);
+        QFETCH(bool, whileAwaited);
+        StartOnLine(true, 7);
+        app.ui().CheckBox1->setChecked(true);
+        app.ui().CheckBox2->setChecked(false);
+        app.ui().CheckBox3->setChecked(true);
+        app.ui().Edit1->setText(pause);
+        app.ui().BitBtn1->click();
+        // parameters 1 and 3: scale 100, unit V, point code 1
+        QCOMPARE(NextRequest(), Hex(WithCrc("07 03 00 64 00 04")));
+        QVERIFY(line->Send(WithCrc("07 03 08 00 00 42 C8 00 01 00 02")));
+        QCOMPARE(NextRequest(), Hex(WithCrc("07 03 00 74 00 04")));
+        QVERIFY(line->Send(WithCrc("07 03 08 00 00 42 C8 00 01 00 02")));
+        const QByteArray value1 = WithCrc("07 03 04 00 00 41 48");  // 12.5
+        const QByteArray value3 = WithCrc("07 03 04 00 00 42 34");  // 45.0
+        const int outOfStepBefore = OutOfStepCount;
+        for (int round = 0; round < 6; ++round) {
+            QCOMPARE(NextRequest(), Hex(WithCrc("07 03 00 00 00 02")));
+            QVERIFY(line->Send(value1));
+            if (round == 2 && !whileAwaited) {
+                // the same answer again while the pause runs
+                QTRY_COMPARE_WITH_TIMEOUT(app.PanelText(1), QStringLiteral("  12.5"), Wait);
+                QVERIFY(line->Send(value1));
+            }
+            const QString request3 = NextRequest();
+            QCOMPARE(request3, Hex(WithCrc("07 03 00 08 00 02")));
+            if (round == 2 && whileAwaited) QVERIFY(line->Send(value1));
+            QVERIFY(line->Send(value3));
+        }
+        QCOMPARE(NextRequest(), Hex(WithCrc("07 03 00 00 00 02")));
+        QVERIFY(line->Send(value1));
+        QTRY_COMPARE_WITH_TIMEOUT(app.PanelText(1), QStringLiteral("  12.5"), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(app.PanelText(3), QStringLiteral("  45.0"), Wait);
+        QCOMPARE(OutOfStepCount - outOfStepBefore, 1);
+        QCOMPARE(CrcErrorCount.load(), 0);
+        QVERIFY(app.errors.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestLineFaults)
+#include "test_line_faults.moc"
