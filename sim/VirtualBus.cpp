@@ -6,6 +6,13 @@
 
 namespace sim {
 
+BusOptions SingleInstrumentLine(const Config& config) {
+    BusOptions options;
+    options.silenceMs = config.silenceMs;
+    options.answersEndFrames = false;
+    return options;
+}
+
 VirtualBus::VirtualBus(const std::vector<Config>& instruments, const BusOptions& options)
     : FOptions(options) {
     for (const Config& config : instruments) FStations.push_back(std::make_unique<Station>(config));

@@ -40,6 +40,10 @@ struct BusOptions {
     bool answersEndFrames = true;
 };
 
+// The options of a line with one instrument alone on it (VirtualInstrument): its own silence
+// ends a frame, and no other instrument's answer does.
+BusOptions SingleInstrumentLine(const Config& config);
+
 class VirtualBus {
 public:
     // One instrument per entry, in this order. Throws std::invalid_argument for a bad entry.
