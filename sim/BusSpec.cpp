@@ -17,9 +17,12 @@ bool ParseNumber(const std::string& text, unsigned long low, unsigned long high,
 }
 
 bool ParseProtocol(const std::string& text, Protocol& protocol) {
-    if (text == "modbus") protocol = Protocol::Modbus;
-    else if (text == "qv") protocol = Protocol::Qv;
-    else return false;
+    if (text == "modbus")
+        protocol = Protocol::Modbus;
+    else if (text == "qv")
+        protocol = Protocol::Qv;
+    else
+        return false;
     return true;
 }
 
@@ -37,7 +40,8 @@ bool ParseInstrument(const std::string& text, Config& config, std::string& error
         error = "unknown protocol in '" + text + "' (modbus or qv)";
         return false;
     }
-    const std::string address = text.substr(colon + 1, at == std::string::npos ? at : at - colon - 1);
+    const std::string address =
+        text.substr(colon + 1, at == std::string::npos ? at : at - colon - 1);
     const unsigned long highest =
         parsed.protocol == Protocol::Modbus ? limits::kMaxModbusAddress : limits::kMaxQvAddress;
     unsigned long number = 0;
@@ -48,8 +52,10 @@ bool ParseInstrument(const std::string& text, Config& config, std::string& error
     parsed.address = uint16_t(number);
     parsed.lineSpeed = kDefaultLineSpeed;
     if (at != std::string::npos) {
-        if (!ParseNumber(text.substr(at + 1), 1, 115200, number) || SpeedCode(uint32_t(number)) == 0) {
-            error = "speed in '" + text + "' must be one of 1200 2400 4800 9600 19200 38400 57600 115200";
+        if (!ParseNumber(text.substr(at + 1), 1, 115200, number) ||
+            SpeedCode(uint32_t(number)) == 0) {
+            error = "speed in '" + text +
+                    "' must be one of 1200 2400 4800 9600 19200 38400 57600 115200";
             return false;
         }
         parsed.lineSpeed = uint32_t(number);

@@ -3,8 +3,9 @@
 #include "sim/LineSpeed.h"
 
 #include <asm/termbits.h>
-#include <cerrno>
 #include <sys/ioctl.h>
+
+#include <cerrno>
 
 namespace sim {
 

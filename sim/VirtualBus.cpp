@@ -1,8 +1,9 @@
 #include "sim/VirtualBus.h"
 
-#include <cerrno>
 #include <poll.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace sim {
 
@@ -18,7 +19,9 @@ VirtualBus::VirtualBus(const std::vector<Config>& instruments, const BusOptions&
     for (const Config& config : instruments) FStations.push_back(std::make_unique<Station>(config));
 }
 
-VirtualBus::~VirtualBus() { Stop(); }
+VirtualBus::~VirtualBus() {
+    Stop();
+}
 
 void VirtualBus::Start() {
     if (Running()) return;
@@ -32,9 +35,13 @@ void VirtualBus::Stop() {
     FLine.Close();
 }
 
-bool VirtualBus::Running() const { return FLine.IsOpen(); }
+bool VirtualBus::Running() const {
+    return FLine.IsOpen();
+}
 
-std::string VirtualBus::DevicePath() const { return FLine.Path(); }
+std::string VirtualBus::DevicePath() const {
+    return FLine.Path();
+}
 
 void VirtualBus::Reappear() {
     if (Running()) return;

@@ -83,7 +83,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         if (i + 1 >= argc || !ParseValueOption(name, argv[++i], options, error)) return false;
     }
     if (!options.bus.empty() && options.singleNamed) {
-        error = "--protocol and --address describe the single instrument; use --bus or --instrument";
+        error =
+            "--protocol and --address describe the single instrument; use --bus or --instrument";
         return false;
     }
     for (sim::Config& config : options.bus) config.parameterCount = options.config.parameterCount;
@@ -144,7 +145,8 @@ int main(int argc, char** argv) {
     sigset_t stopSignals = BlockStopSignals();
 
     std::unique_ptr<sim::VirtualBus> line = MakeLine(options);
-    for (size_t i = 0; i < line->Size(); ++i) SetUpPanel(line->Instrument(i).Model(), options.frozen);
+    for (size_t i = 0; i < line->Size(); ++i)
+        SetUpPanel(line->Instrument(i).Model(), options.frozen);
     try {
         line->Start();
     } catch (const std::exception& failure) {

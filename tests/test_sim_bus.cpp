@@ -2,16 +2,14 @@
 // speed, answers to one search from several collide, faults stay with their instrument, a
 // Modbus master no one here wrote reads two of them, and tessera-sim serves a bus.
 // Waits are bounded polls, never plain sleeps.
-#include <QtTest>
-
-#include <modbus.h>
-
 #include <fcntl.h>
+#include <modbus.h>
 #include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <QtTest>
 #include <chrono>
 #include <functional>
 
@@ -99,9 +97,13 @@ size_t AnswersOnTheBus(const VirtualBus& bus) {
     return answers;
 }
 
-QString Hex(const Bytes& bytes) { return QString::fromStdString(ToHex(bytes)); }
+QString Hex(const Bytes& bytes) {
+    return QString::fromStdString(ToHex(bytes));
+}
 
-Delivery At(int pauseMs, const char* hex) { return Delivery{{{pauseMs, FromHex(hex)}}}; }
+Delivery At(int pauseMs, const char* hex) {
+    return Delivery{{{pauseMs, FromHex(hex)}}};
+}
 
 const char kMixedBus[] = "modbus:7,qv:12,modbus:30@19200";
 const char kQvSearch[] = "FF 77 FF 00 00 00 D0 0B";
@@ -124,11 +126,16 @@ private slots:
                                        << "0C 00 40 41 48 00 00 00 65 31" << 1;
         QTest::newRow("Modbus 30 at 19200") << 19200 << "1E 03 03 EA 00 01 A7 D5"
                                             << "1E 03 02 00 1E AD 8E" << 2;
-        QTest::newRow("Modbus 7 at 19200") << 19200 << "07 03 03 EA 00 01 A5 DC" << "" << -1;
-        QTest::newRow("QV 12 at 19200") << 19200 << "0C 00 40 01 F3 74" << "" << -1;
-        QTest::newRow("Modbus 30 at 9600") << 9600 << "1E 03 03 EA 00 01 A7 D5" << "" << -1;
-        QTest::newRow("Modbus 8, nobody there") << 9600 << "08 03 03 EA 00 01 A5 23" << "" << -1;
-        QTest::newRow("QV 13, nobody there") << 9600 << "0D 00 40 01 F2 88" << "" << -1;
+        QTest::newRow("Modbus 7 at 19200") << 19200 << "07 03 03 EA 00 01 A5 DC"
+                                           << "" << -1;
+        QTest::newRow("QV 12 at 19200") << 19200 << "0C 00 40 01 F3 74"
+                                        << "" << -1;
+        QTest::newRow("Modbus 30 at 9600") << 9600 << "1E 03 03 EA 00 01 A7 D5"
+                                           << "" << -1;
+        QTest::newRow("Modbus 8, nobody there") << 9600 << "08 03 03 EA 00 01 A5 23"
+                                                << "" << -1;
+        QTest::newRow("QV 13, nobody there") << 9600 << "0D 00 40 01 F2 88"
+                                             << "" << -1;
     }
     void eachInstrumentAnswersItsAddressAtItsSpeed() {
         QFETCH(int, speed);
@@ -181,22 +188,22 @@ private slots:
         QTest::addColumn<QString>("search");
         QTest::addColumn<QString>("answer");  // empty: the answers collide
         QTest::addColumn<QList<int>>("answering");
-        QTest::newRow("Modbus, one at 9600") << kMixedBus << 9600 << kModbusSearch
-                                             << "07 77 00 00 01 4B B4" << QList<int>{0};
-        QTest::newRow("Modbus, one at 19200") << kMixedBus << 19200 << kModbusSearch
-                                              << "1E 77 00 00 01 56 76" << QList<int>{2};
-        QTest::newRow("QV, one at 9600") << kMixedBus << 9600 << kQvSearch
-                                         << "0C 00 FF 00 00 04 31" << QList<int>{1};
-        QTest::newRow("QV, nobody at 19200") << kMixedBus << 19200 << kQvSearch << ""
-                                             << QList<int>{};
-        QTest::newRow("Modbus, two at 9600") << "modbus:7,qv:12,modbus:30" << 9600
-                                             << kModbusSearch << "" << QList<int>{0, 2};
-        QTest::newRow("QV, two at 19200") << "qv:12,qv:20@19200,qv:40@19200" << 19200 << kQvSearch
-                                          << "" << QList<int>{1, 2};
+        QTest::newRow("Modbus, one at 9600")
+            << kMixedBus << 9600 << kModbusSearch << "07 77 00 00 01 4B B4" << QList<int>{0};
+        QTest::newRow("Modbus, one at 19200")
+            << kMixedBus << 19200 << kModbusSearch << "1E 77 00 00 01 56 76" << QList<int>{2};
+        QTest::newRow("QV, one at 9600")
+            << kMixedBus << 9600 << kQvSearch << "0C 00 FF 00 00 04 31" << QList<int>{1};
+        QTest::newRow("QV, nobody at 19200")
+            << kMixedBus << 19200 << kQvSearch << "" << QList<int>{};
+        QTest::newRow("Modbus, two at 9600")
+            << "modbus:7,qv:12,modbus:30" << 9600 << kModbusSearch << "" << QList<int>{0, 2};
+        QTest::newRow("QV, two at 19200")
+            << "qv:12,qv:20@19200,qv:40@19200" << 19200 << kQvSearch << "" << QList<int>{1, 2};
         // Instrument 1's answer has only ones where instrument 13's has them: the overlap
         // carries 1's bytes, and still must not pass for an answer.
-        QTest::newRow("Modbus 1 and 13") << "modbus:1,modbus:13" << 9600 << kModbusSearch << ""
-                                         << QList<int>{0, 1};
+        QTest::newRow("Modbus 1 and 13")
+            << "modbus:1,modbus:13" << 9600 << kModbusSearch << "" << QList<int>{0, 1};
     }
     void searchCollidesWhenSeveralAnswer() {
         QFETCH(QString, bus);
@@ -241,13 +248,13 @@ private slots:
         QTest::addColumn<QString>("received");  // pieces separated by " | "
         QTest::newRow("same bytes at once") << "07 77 00 00 01 4B B4" << 0 << "07 77 00 00 01 4B B4"
                                             << false << "07 77 00 00 01 4B B4";
-        QTest::newRow("one after the other") << "07 77 00 00 01 4B B4" << 50
-                                             << "1E 77 00 00 01 56 76" << false
-                                             << "07 77 00 00 01 4B B4 | 1E 77 00 00 01 56 76";
+        QTest::newRow("one after the other")
+            << "07 77 00 00 01 4B B4" << 50 << "1E 77 00 00 01 56 76" << false
+            << "07 77 00 00 01 4B B4 | 1E 77 00 00 01 56 76";
         // At 9600 a byte takes 1.04 ms: 4 ms late, the second starts in the first's 4th byte
         // time and runs on after it.
-        QTest::newRow("overlapping tails") << "07 77 00 00 01 4B B4" << 4 << "1E 77 00 00 01 56 76"
-                                           << true << "";
+        QTest::newRow("overlapping tails")
+            << "07 77 00 00 01 4B B4" << 4 << "1E 77 00 00 01 56 76" << true << "";
     }
     void collisionFollowsTheTiming() {
         QFETCH(QString, first);
@@ -362,7 +369,8 @@ private slots:
             << QStringList{"--bus", kMixedBus} << 9600 << kQvSearch << "0C 00 FF 00 00 04 31";
         QTest::newRow("--instrument twice")
             << QStringList{"--instrument", "qv:12", "--instrument", "modbus:7@19200"} << 19200
-            << "07 03 03 EA 00 01 A5 DC" << "07 03 02 00 07 71 86";
+            << "07 03 03 EA 00 01 A5 DC"
+            << "07 03 02 00 07 71 86";
     }
     void programServesABus() {
         QFETCH(QStringList, arguments);
@@ -391,10 +399,11 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("output");  // the start of standard output
-        QTest::newRow("--version") << QStringList{"--version"} << 0
-                                   << "tessera-sim " TESSERA_VERSION "\n";
+        QTest::newRow("--version")
+            << QStringList{"--version"} << 0 << "tessera-sim " TESSERA_VERSION "\n";
         QTest::newRow("--help") << QStringList{"--help"} << 0 << "usage: tessera-sim";
-        QTest::newRow("Modbus address 300") << QStringList{"--bus", "modbus:7,modbus:300"} << 2 << "";
+        QTest::newRow("Modbus address 300")
+            << QStringList{"--bus", "modbus:7,modbus:300"} << 2 << "";
         QTest::newRow("unknown protocol") << QStringList{"--instrument", "rtu:7"} << 2 << "";
         QTest::newRow("speed the instrument lacks")
             << QStringList{"--instrument", "qv:12@14400"} << 2 << "";
