@@ -1,22 +1,34 @@
-// tessera-sim: the virtual instrument on a pseudo-terminal, for any Modbus RTU or QV master.
-// Prints the device path to open, serves until SIGINT or SIGTERM, then exits cleanly.
+// tessera-sim: virtual instruments on a pseudo-terminal, for any Modbus RTU or QV master.
+// One instrument, or several on one line (--bus, --instrument). Prints the device path to
+// open, serves until SIGINT or SIGTERM, then exits cleanly.
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "sim/BusSpec.h"
+#include "sim/VirtualBus.h"
 #include "sim/VirtualInstrument.h"
 
 namespace {
 
-void PrintUsage() {
-    std::cerr << "usage: tessera-sim [--protocol modbus|qv] [--address N] [--params K] [--frozen]\n"
-                 "  --protocol  protocol spoken at start (default modbus)\n"
-                 "  --address   network address, 1..247 for modbus, 1..65000 for qv (default 1)\n"
-                 "  --params    number of measured parameters 1..3 (default 3)\n"
-                 "  --frozen    measured values stay fixed instead of drifting\n";
+constexpr int kUsageError = 2;
+
+void PrintUsage(std::ostream& out) {
+    out << "usage: tessera-sim [--protocol modbus|qv] [--address N] [--params K] [--frozen]\n"
+           "       tessera-sim --bus LIST | --instrument SPEC... [--params K] [--frozen]\n"
+           "  --protocol    protocol spoken at start (default modbus)\n"
+           "  --address     network address, 1..247 for modbus, 1..65000 for qv (default 1)\n"
+           "  --bus         several instruments on one line, e.g. modbus:7,qv:12,modbus:30@19200\n"
+           "  --instrument  one more instrument on the line, protocol:address[@speed]; repeatable\n"
+           "                (speed 1200..115200, default 9600: each instrument answers only\n"
+           "                requests sent at its speed)\n"
+           "  --params      number of measured parameters 1..3 (default 3)\n"
+           "  --frozen      measured values stay fixed instead of drifting\n"
+           "  --help        this text\n"
+           "  --version     the program's version\n";
 }
 
 bool ParseNumber(const char* text, long low, long high, long& value) {
@@ -26,55 +38,70 @@ bool ParseNumber(const char* text, long low, long high, long& value) {
 }
 
 struct Options {
-    sim::Config config;
+    sim::Config config;            // the single instrument
+    bool singleNamed = false;      // --protocol or --address given
+    std::vector<sim::Config> bus;  // --bus and --instrument, in order
     bool frozen = false;
+    bool help = false;
+    bool version = false;
 };
 
-bool ParseOptions(int argc, char** argv, Options& options) {
+bool ParseValueOption(const std::string& name, const char* value, Options& options,
+                      std::string& error) {
+    long number = 0;
+    if (name == "--bus") return sim::ParseBus(value, options.bus, error);
+    if (name == "--instrument") {
+        sim::Config config;
+        if (!sim::ParseInstrument(value, config, error)) return false;
+        options.bus.push_back(config);
+        return true;
+    }
+    options.singleNamed |= name == "--protocol" || name == "--address";
+    if (name == "--protocol" && std::string(value) == "modbus")
+        options.config.protocol = sim::Protocol::Modbus;
+    else if (name == "--protocol" && std::string(value) == "qv")
+        options.config.protocol = sim::Protocol::Qv;
+    else if (name == "--address" && ParseNumber(value, 1, 65000, number))
+        options.config.address = uint16_t(number);
+    else if (name == "--params" && ParseNumber(value, 1, 3, number))
+        options.config.parameterCount = int(number);
+    else
+        return false;
+    return true;
+}
+
+bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
-        if (name == "--frozen") {
-            options.frozen = true;
+        if (name == "--frozen" || name == "--help" || name == "--version") {
+            bool& flag = name == "--frozen" ? options.frozen
+                         : name == "--help" ? options.help
+                                            : options.version;
+            flag = true;
             continue;
         }
-        if (i + 1 >= argc) return false;
-        const char* value = argv[++i];
-        long number = 0;
-        if (name == "--protocol" && std::strcmp(value, "modbus") == 0)
-            options.config.protocol = sim::Protocol::Modbus;
-        else if (name == "--protocol" && std::strcmp(value, "qv") == 0)
-            options.config.protocol = sim::Protocol::Qv;
-        else if (name == "--address" && ParseNumber(value, 1, 65000, number))
-            options.config.address = uint16_t(number);
-        else if (name == "--params" && ParseNumber(value, 1, 3, number))
-            options.config.parameterCount = int(number);
-        else
-            return false;
+        if (i + 1 >= argc || !ParseValueOption(name, argv[++i], options, error)) return false;
     }
+    if (!options.bus.empty() && options.singleNamed) {
+        error =
+            "--protocol and --address describe the single instrument; use --bus or --instrument";
+        return false;
+    }
+    for (sim::Config& config : options.bus) config.parameterCount = options.config.parameterCount;
     return options.config.protocol == sim::Protocol::Qv || options.config.address <= 247;
 }
 
-// Voltage, current and frequency drifting slowly, so the readings page has something to show.
-void LetValuesDrift(sim::InstrumentModel& model) {
-    model.SetParameterSetup(1, 250.0f, 1, 1);
-    model.LetValueDrift(1, 230.0f, 2.5f, 20000);
-    model.SetParameterSetup(2, 5.0f, 4, 3);
-    model.LetValueDrift(2, 4.2f, 0.3f, 13000);
-    model.SetParameterSetup(3, 60.0f, 12, 2);
-    model.LetValueDrift(3, 50.0f, 0.05f, 7000);
+// The program's demo panel; frozen, its values stay where they start.
+void SetUpPanel(sim::InstrumentModel& model, bool frozen) {
+    sim::SetUpDemoPanel(model);
+    if (!frozen) return;
+    for (int p = 1; p <= 3; ++p) model.FreezeValue(p, model.Parameter(p).base);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    Options options;
-    if (!ParseOptions(argc, argv, options)) {
-        PrintUsage();
-        return 2;
-    }
-    // A shell starts background jobs with SIGINT ignored, and an ignored signal never reaches
-    // sigwait: give both a handler first. Blocked before the reader thread exists, so only the
-    // sigwait below ever takes them.
+// Blocks SIGINT and SIGTERM for sigwait. A shell starts background jobs with SIGINT ignored,
+// and an ignored signal never reaches sigwait: give both a handler first. Blocked before the
+// reader thread exists, so only the sigwait ever takes them.
+sigset_t BlockStopSignals() {
     struct sigaction wanted {};
     wanted.sa_handler = [](int) {};
     sigaction(SIGINT, &wanted, nullptr);
@@ -84,19 +111,53 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    return stopSignals;
+}
 
-    sim::VirtualInstrument instrument(options.config);
-    if (!options.frozen) LetValuesDrift(instrument.Model());
+// One instrument alone on its line hears every speed, as it always has.
+std::unique_ptr<sim::VirtualBus> MakeLine(const Options& options) {
+    if (options.bus.empty())
+        return std::make_unique<sim::VirtualBus>(std::vector<sim::Config>{options.config},
+                                                 sim::SingleInstrumentLine(options.config));
+    return std::make_unique<sim::VirtualBus>(options.bus);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!ParseOptions(argc, argv, options, error)) {
+        if (error.empty())
+            PrintUsage(std::cerr);
+        else
+            std::cerr << "tessera-sim: " << error << " (tessera-sim --help for usage)\n";
+        return kUsageError;
+    }
+    if (options.help) {
+        PrintUsage(std::cout);
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "tessera-sim " << TESSERA_VERSION << "\n";
+        return 0;
+    }
+    sigset_t stopSignals = BlockStopSignals();
+
+    std::unique_ptr<sim::VirtualBus> line = MakeLine(options);
+    for (size_t i = 0; i < line->Size(); ++i)
+        SetUpPanel(line->Instrument(i).Model(), options.frozen);
     try {
-        instrument.Start();
-    } catch (const std::exception& error) {
-        std::cerr << "tessera-sim: " << error.what() << "\n";
+        line->Start();
+    } catch (const std::exception& failure) {
+        std::cerr << "tessera-sim: " << failure.what() << "\n";
         return 1;
     }
-    std::cout << instrument.DevicePath() << std::endl;
+    std::cout << line->DevicePath() << std::endl;
+    for (const sim::Config& config : options.bus) std::cerr << sim::Describe(config) << "\n";
 
     int received = 0;
     sigwait(&stopSignals, &received);
-    instrument.Stop();
+    line->Stop();
     return 0;
 }
