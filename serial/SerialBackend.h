@@ -82,7 +82,8 @@ struct Timeouts {
     uint32_t writeTotalConstant = 1000;
 };
 
-enum class OpenStatus { Ok, NotFound, Busy, NoPermission, Failed };
+// NotSerial: the path opened but is no terminal (a regular file, /dev/null, a FIFO, a folder).
+enum class OpenStatus { Ok, NotFound, Busy, NoPermission, NotSerial, Failed };
 
 class Device {
 public:

@@ -112,6 +112,7 @@ OpenStatus StatusOfOpenError(int error) {
     case ENOENT:
     case ENOTDIR: return OpenStatus::NotFound;
     case EBUSY: return OpenStatus::Busy;
+    case EISDIR: return OpenStatus::NotSerial;
     case EACCES:
     case EPERM:
     case EROFS: return OpenStatus::NoPermission;
@@ -163,6 +164,10 @@ OpenStatus Device::Open(const std::string& path, std::unique_ptr<Device>& device
     int fd = RetryOnInterrupt(
         [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0) return StatusOfOpenError(errno);
+    if (!isatty(fd)) {
+        ::close(fd);
+        return OpenStatus::NotSerial;
+    }
     std::unique_ptr<Device> opened(new Device);
     opened->FFd = fd;
     // TIOCEXCL keeps other opens out but not root's, so the lock is what others really see.

@@ -34,6 +34,7 @@ const char* const SerialPortMessages[SerialPortMessageCount] = {
     "Нельзя менять свойство, пока порт открыт",
     "Ошибка обращения к системному реестру",
     "Нет прав доступа к COM-порту (пользователь должен входить в группу dialout)",
+    "Указанное устройство не является последовательным портом",
 };
 
 namespace {
@@ -42,7 +43,7 @@ enum MessageIndex {
     msgNotFound = 0, msgBusy = 1, msgNotOpen = 2, msgWrite = 3, msgRead = 4, msgPurge = 5,
     msgLineSettings = 6, msgTimeouts = 7, msgQueueSizes = 8, msgQueueCounts = 9,
     msgModemStatus = 10, msgEscape = 11, msgOpenProperty = 12, msgPortList = 13,
-    msgNoPermission = 14,
+    msgNoPermission = 14, msgNotSerial = 15,
 };
 
 struct ErrorFlag {
@@ -145,8 +146,8 @@ void TSerialPort::Open() {
     }
 }
 
-// Any failure other than "missing", "busy" and "no permission" leaves the handle unset, and
-// the open then fails on the line settings.
+// Any failure other than "missing", "busy", "no permission" and "not a serial port" leaves the
+// handle unset, and the open then fails on the line settings.
 void TSerialPort::OpenDevice() {
     const std::string path = DevicePath(FPort).toLocal8Bit().toStdString();
     switch (Device::Open(path, FHandle)) {
@@ -155,6 +156,7 @@ void TSerialPort::OpenDevice() {
     case OpenStatus::NotFound: throw ESerialPort(msgNotFound);
     case OpenStatus::Busy: throw ESerialPort(msgBusy);
     case OpenStatus::NoPermission: throw ESerialPort(msgNoPermission);
+    case OpenStatus::NotSerial: throw ESerialPort(msgNotSerial);
     }
 }
 

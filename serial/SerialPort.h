@@ -47,7 +47,7 @@ extern const int32_t BaudRateTable[29];
 
 // Messages of ESerialPort, by index. 0..13 are the component's classic texts; 14 is the
 // Linux-only "no permission" case, which must never be reported as busy or missing.
-constexpr int SerialPortMessageCount = 15;
+constexpr int SerialPortMessageCount = 16;
 extern const char* const SerialPortMessages[SerialPortMessageCount];
 
 class ESerialPort : public std::exception {

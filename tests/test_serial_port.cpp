@@ -118,7 +118,17 @@ void TestSerialPort::openFailures_data() {
     QTest::addColumn<int>("message");
     QTest::newRow("missing by name") << "ttyTesseraNoSuchPort" << 0;
     QTest::newRow("missing by path") << "/nonexistent-dir/tty0" << 0;
-    QTest::newRow("not a terminal") << "/dev/null" << 6;
+    // Paths that open but are no serial port are told apart from a port that fails to set up.
+    static QTemporaryDir scratch;
+    const QString file = scratch.path() + QStringLiteral("/plain-file");
+    QFile plain(file);
+    if (plain.open(QIODevice::WriteOnly)) plain.write("not a port");
+    const QString fifo = scratch.path() + QStringLiteral("/fifo");
+    ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+    QTest::newRow("/dev/null") << "/dev/null" << 15;
+    QTest::newRow("regular file") << file << 15;
+    QTest::newRow("FIFO") << fifo << 15;
+    QTest::newRow("folder") << scratch.path() << 15;
 }
 
 void TestSerialPort::openFailures() {
