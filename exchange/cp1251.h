@@ -1,6 +1,6 @@
 #pragma once
 // Windows-1251 (Cyrillic), the instrument's one-byte-per-character text encoding.
-// Qt 6 has no converter for it, so the 128 upper code points are tabled here.
+// Qt 6 has no converter for it; the table is protocol/Cp1251.
 #include <QByteArray>
 #include <QString>
 

@@ -11,31 +11,16 @@
 #include <atomic>
 #include <cstdint>
 
-enum TListComand : uint8_t {
-    SetPar, GetPar, SetMode, GetMode, GetVal, SetBright, GetBright, SetAdr, GetAdr, SetInfo,
-    GetInfo, SetUst1, GetUst1, SetUst2, GetUst2, GetYear, SetYear, SetNumberOfProduce,
-    GetNumberOfProduce, SetYearMB, GetTypeProt, SetTypeProt, SetSpeed, GetSpeed, SetSpeed2,
-    GetIEC, SetIEC, GetSpeakerMode, SetSpeakerMode, GetRelayParams, GetRelayGist,
-    SetRelayParams, SetRelayGist, GetVersForUst1, GetVersForUst2, GetVersForUst11,
-    GetVersForUst22, SetUst11, SetUst22
-};
-constexpr int CommandCount = 39;
-
-struct TCommandEntry {
-    uint8_t Code;
-    uint8_t LengthOut;  // whole request, CRC included
-    uint8_t LengthIn;   // whole expected answer, CRC included
-};
+#include "protocol/Commands.h"
+#include "protocol/ModbusFrames.h"
 
 extern std::array<TCommandEntry, CommandCount> CommandTable;
+// Copies the catalogue's default table.
 void FillCommandTable();
 
-constexpr int FrameBufferSize = 128;
+constexpr int FrameBufferSize = protocol::FrameBufferSize;
 extern uint8_t RequestBuffer[FrameBufferSize];
 extern uint8_t AnswerBuffer[FrameBufferSize];
-
-// True for the six writes that exist only as Modbus RTU frames and are built by Query itself.
-bool IsModbusOnlyWrite(TListComand name);
 
 class TSerialPort;
 

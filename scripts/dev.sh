@@ -126,7 +126,7 @@ test)
     stage tsan-ctest run_in build-tsan ctest --output-on-failure -j "$(nproc)" -L threaded
     # The fuzz harnesses, each for a short bounded time over the committed seeds.
     stage fuzz-build fuzz_build
-    for harness in answer packet profile version; do
+    for harness in answer packet profile version decode; do
         stage "fuzz-$harness" fuzz "$harness" "${TESSERA_FUZZ_SECONDS:-60}"
     done
     ;;

@@ -332,7 +332,11 @@ void Tz::ComPortRxChar(TSerialPort*, int32_t) {
     if (!AwaitingAnswer) {
         // Bytes that no request awaits (a late or duplicated answer, noise) put the line out
         // of step; bytes of an answer already handed to the exchange thread do not.
-        if (!AnswerPending && ComPort->Connected() && ComPort->InBufCount() > 0) LineOutOfStep = true;
+        try {
+            if (!AnswerPending && ComPort->Connected() && ComPort->InBufCount() > 0) LineOutOfStep = true;
+        } catch (const ESerialPort&) {
+            // the line is going away; the next request reports it
+        }
         return;
     }
     Timer_Out->stop();

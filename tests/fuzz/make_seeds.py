@@ -144,3 +144,30 @@ version("product_page_own_key", b"Tessera_RS-485:", page)
 version("key_at_end", b"Tessera_RS-485", b"<p>Tessera_RS-485 4")
 version("arabic_indic_digits", b"v", "v ٤.١٥ x".encode())
 version("no_key", b"Tessera_RS-485", b"<html>nothing here 1.2.3</html>")
+
+# --- decode: command, flags, address low, high, data count, data, answer bytes -------------
+# flags: bit 0 Modbus, bit 1 relay 2, bit 2 16-bit setpoints.
+def decode(name, command, flags, address, data, answer_bytes):
+    write("decode", name, bytes([CMD[command], flags, address & 0xFF, address >> 8, len(data)])
+          + bytes(data) + answer_bytes)
+
+
+decode("qv_getpar", "GetPar", 0, 1, [1], frame(A, [0x41], be(173.2), [1, 2, 0]))
+decode("qv_getval_noparam", "GetVal", 0, 1, [2], frame(A, [0x40], be(0), [2]))
+decode("qv_getinfo", "GetInfo", 0, 1, [], frame(A, [0x45], info))
+decode("qv_getyear", "GetYear", 0, 1, [], frame(A, [0x44, 24, 0x01, 0x2C, 3]))
+decode("qv_search", "GetTypeProt", 0, 0, [], frame([5, 0, 0xFF, 0, 0]))
+decode("mb_getval", "GetVal", 1, 1, [1], frame(M, [3, 4], be(230.4)[2:], be(230.4)[:2]))
+decode("mb_getyear", "GetYear", 1, 1, [], frame(M, [3, 12, 0, 3, 0, 1, 0, 0, 0, 0, 0x01, 0x2C, 0, 24]))
+decode("mb_getinfo", "GetInfo", 1, 1, [], frame(M, [3, 64], info))
+decode("mb_getust1_wide", "GetUst1", 5, 1, [], frame(M, [3, 2, 0xFF, 0x38]))
+decode("mb_getrelayparams_r2", "GetRelayParams", 3, 1, [],
+       frame(M, [3, 16, 0, 1, 0, 0, 0, 0, 0, 0x01, 0, 4, 0, 0, 0, 0, 0xFF, 0xE2]))
+decode("mb_getrelaygist", "GetRelayGist", 1, 1, [],
+       frame(M, [3, 8], be(1.5)[2:], be(1.5)[:2], be(-2)[2:], be(-2)[:2]))
+decode("mb_getiec", "GetIEC", 1, 1, [], frame(M, [3, 8, 0, 1, 0, 2, 0, 1, 0, 13]))
+decode("mb_setbright_echo", "SetBright", 1, 1, [2], frame(M, [6, 0x03, 0xEE, 0, 2]))
+decode("mb_exception", "GetPar", 1, 1, [1], frame(M, [0x83, 2]))
+decode("mb_search", "GetTypeProt", 1, 0, [], frame([9, 0x77, 0, 0, 1]))
+decode("qv_relaygist_written_as_modbus", "SetRelayGist", 2, 7, list(be(1.5)),
+       frame([7], [0x10, 0x02, 0x3E, 0, 2]))

@@ -1,0 +1,87 @@
+#include "protocol/Answers.h"
+
+#include <algorithm>
+
+#include "protocol/Crc.h"
+#include "protocol/Registers.h"
+
+namespace protocol {
+
+namespace {
+
+bool AddressMatches(const RequestFrame& request, const uint8_t* answer) {
+    if (request.command == GetTypeProt || request.command == SetTypeProt) return true;
+    if (request.modbus) return answer[0] == request.bytes[0];
+    return answer[0] == request.bytes[0] && answer[1] == request.bytes[1];
+}
+
+bool IsExceptionTo(const RequestFrame& request, const uint8_t* answer, int length) {
+    return request.modbus && request.bytes.size() >= 2 && length >= ExceptionAnswerLength &&
+           answer[0] == request.bytes[0] && answer[1] == (request.bytes[1] | fn::ExceptionFlag);
+}
+
+}  // namespace
+
+bool LooksLikeModbusException(const uint8_t* answer, int length) {
+    return length == ExceptionAnswerLength && answer[1] > fn::ExceptionFlag;
+}
+
+AnswerCheck CheckAnswer(const RequestFrame& request, const uint8_t* answer, int length) {
+    AnswerCheck check;
+    if (IsExceptionTo(request, answer, length)) {
+        const bool good = Crc16(answer, ExceptionAnswerLength) == 0;
+        check.status = good ? AnswerStatus::Exception : AnswerStatus::BadCrc;
+        check.exceptionCode = good ? answer[2] : 0;
+        return check;
+    }
+    const int expected = request.lengthIn;
+    if (expected < 3 || length < expected) {
+        check.status = AnswerStatus::Short;
+    } else if (Crc16(answer, uint16_t(expected)) != 0) {
+        check.status = AnswerStatus::BadCrc;
+    } else if (request.bytes.size() < 2 || !AddressMatches(request, answer)) {
+        check.status = AnswerStatus::WrongAddress;
+    } else {
+        check.status = AnswerStatus::Ok;
+    }
+    return check;
+}
+
+const char* ExceptionText(uint8_t code) {
+    switch (code) {
+        case 2:
+            return "Несуществующий параметр";
+        case 3:
+            return "Неверное значение параметра";
+        case 0x46:
+            return "Аппаратная защита";
+        default:
+            return nullptr;
+    }
+}
+
+bool ExceptionIsReported(uint8_t code, TListComand command) {
+    if (code == 2) return command == GetPar;
+    return code == 3 || code == 0x46;
+}
+
+bool AnswerNeedsRewrite(const RequestFrame& request) {
+    return request.modbus && !IsUntranslatedRead(request.command);
+}
+
+Answer TakeAnswer(const RequestFrame& request, const uint8_t* received, int count) {
+    Answer answer;
+    answer.check = CheckAnswer(request, received, count);
+    const int kept = std::min(count, FrameBufferSize);
+    std::copy(received, received + kept, answer.bytes.begin());
+    answer.length = answer.check.status == AnswerStatus::Exception
+                        ? ExceptionAnswerLength
+                        : std::min<int>(kept, request.lengthIn);
+    if (!answer.Ok() || !AnswerNeedsRewrite(request) || request.bytes.size() < 4) return answer;
+    uint8_t lengthIn = uint8_t(answer.length);
+    FromModbusAnswer(request.bytes.data(), request.code, answer.bytes.data(), lengthIn);
+    answer.length = lengthIn;
+    return answer;
+}
+
+}  // namespace protocol
