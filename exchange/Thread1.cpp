@@ -10,6 +10,7 @@
 #include "exchange/mb.h"
 #include "exchange/typeCMD.h"
 #include "protocol/Crc.h"
+#include "protocol/Decoders.h"
 #include "protocol/Float.h"
 #include "serial/SerialPort.h"
 
@@ -30,11 +31,7 @@ std::atomic<int32_t> OutOfStepCount{0};
 
 namespace {
 
-// single(a, b, c, d): a is the least significant byte.
-double single(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { return BytesToSingle({a, b, c, d}); }
 
-int s8(uint8_t x) { return int8_t(x); }
-int s16(int word) { return int16_t(uint16_t(word)); }
 
 bool IsQv() { return ProtocolIsModbus.load() == 0; }
 
@@ -42,20 +39,6 @@ bool IsQv() { return ProtocolIsModbus.load() == 0; }
 // the answer is never read or checked past the buffer (an overlong one fails its CRC).
 int AnswerLength() { return std::min<int>(CurrentQuery->LengthIn, FrameBufferSize); }
 
-// The setpoint and format answers carry one data byte in QV (A[3]) and a register in Modbus
-// (A[3] high, A[4] low).
-uint16_t FormatWord(const uint8_t* a) { return IsQv() ? a[3] : uint16_t(a[3] << 8 | a[4]); }
-
-int SetpointValue(const uint8_t* a) {
-    if (IsQv()) return s8(a[3]);
-    return SetpointFormat == 710 ? s16(a[3] << 8 | a[4]) : s8(a[4]);
-}
-
-QString TwoDigits(int v) {
-    QString s = QString::number(v);
-    if (s.size() < 2) s.prepend(QLatin1Char('0'));
-    return s;
-}
 
 TExchangeView& View() { return *ExchangeView; }
 
@@ -315,67 +298,75 @@ void Th1::Update() {
     }
     view.ShowStatus(QStringLiteral("Операция выполнена успешно"));
 
-    if (q.FName == GetAdr) view.SetFieldText(TField::Edit2, QString::number(A[0] + 256 * A[1]));
-    if (q.FName == GetBright) view.SetFieldIndex(TField::TrackBar1, A[3] % 3);
-    if (q.FName == GetPar && ExchangeState != 10) {
-        const double v = single(A[6], A[5], A[4], A[3]);
-        view.SetFieldIndex(TField::ei1, A[7] - 1);
-        ScalePointPos = A[8];
-        view.SetFieldText(TField::Edit7, FixedText(v, 3 - A[8]));
-    }
-    if (q.FName == GetInfo) {
-        const QByteArray text(reinterpret_cast<const char*>(A + 3), 64);
-        const int end = text.indexOf('\0');
-        view.SetFieldText(TField::Edit9, FromCp1251(text.left(end < 0 ? 64 : end)));
-    }
-    if (q.FName == GetYear) {
-        const QString y = TwoDigits(A[3]);
-        const QString n = QString::number(256 * A[4] + A[5]).rightJustified(4, QLatin1Char('0'));
-        view.SetFieldText(TField::Edit3, y + n);
-        view.SetFieldText(TField::Edit4, QStringLiteral("20") + y);
-        view.SetFieldText(TField::Edit5, QString::number(A[6]));
-    }
-    if (q.FName == GetUst2) view.SetFieldText(TField::Edit12, QString::number(SetpointValue(A)));
-    if (q.FName == GetUst1) view.SetFieldText(TField::Edit11, QString::number(SetpointValue(A)));
+    const int length = AnswerLength();
+    const protocol::Protocol form = IsQv() ? protocol::Protocol::Qv : protocol::Protocol::Modbus;
+    if (q.FName == GetAdr)
+        if (const auto address = protocol::DecodeAddress(A, length))
+            view.SetFieldText(TField::Edit2, QString::number(*address));
+    if (q.FName == GetBright)
+        if (const auto brightness = protocol::DecodeBrightness(A, length))
+            view.SetFieldIndex(TField::TrackBar1, *brightness);
+    if (q.FName == GetPar && ExchangeState != 10)
+        if (const auto setup = protocol::DecodeParameter(A, length)) {
+            view.SetFieldIndex(TField::ei1, setup->unitCode - 1);
+            ScalePointPos = setup->pointCode;
+            view.SetFieldText(TField::Edit7, FixedText(setup->scale, 3 - setup->pointCode));
+        }
+    if (q.FName == GetInfo)
+        if (const auto text = protocol::DecodeInfoText(A, length))
+            view.SetFieldText(TField::Edit9, QString::fromStdString(*text));
+    if (q.FName == GetYear)
+        if (const auto serial = protocol::DecodeSerialAndYear(A, length)) {
+            view.SetFieldText(TField::Edit3, QString::fromStdString(protocol::SerialNumberText(*serial)));
+            view.SetFieldText(TField::Edit4, QString::fromStdString(protocol::YearText(*serial)));
+            view.SetFieldText(TField::Edit5, QString::number(serial->parameterCount));
+        }
+    if (q.FName == GetUst2)
+        if (const auto value = protocol::DecodeSetpoint(A, length, form, SetpointFormat))
+            view.SetFieldText(TField::Edit12, QString::number(*value));
+    if (q.FName == GetUst1)
+        if (const auto value = protocol::DecodeSetpoint(A, length, form, SetpointFormat))
+            view.SetFieldText(TField::Edit11, QString::number(*value));
     if (q.FName == GetVersForUst1) {
-        SetpointFormat = FormatWord(A);
+        SetpointFormat = protocol::DecodeSetpointFormat(A, length, form).value_or(SetpointFormat);
         q.SetName(GetUst1);
         q.Query();
     }
     if (q.FName == GetVersForUst2) {
-        SetpointFormat = FormatWord(A);
+        SetpointFormat = protocol::DecodeSetpointFormat(A, length, form).value_or(SetpointFormat);
         q.SetName(GetUst2);
         q.Query();
     }
     if (q.FName == GetVersForUst11) {
-        SetpointFormat = FormatWord(A);
+        SetpointFormat = protocol::DecodeSetpointFormat(A, length, form).value_or(SetpointFormat);
         if (!SetpointInRange(TField::Edit11)) return;
         SendSetpoint(TField::Edit11, SetUst11, SetUst1);
     }
     if (q.FName == GetVersForUst22) {
-        SetpointFormat = FormatWord(A);
+        SetpointFormat = protocol::DecodeSetpointFormat(A, length, form).value_or(SetpointFormat);
         if (!SetpointInRange(TField::Edit12)) return;
         SendSetpoint(TField::Edit12, SetUst22, SetUst2);
     }
-    if (q.FName == GetIEC) {
-        view.SetFieldIndex(TField::ComboBox4, A[4] - 1);
-        view.SetFieldIndex(TField::ComboBox5, A[6] - 1);
-        view.SetFieldIndex(TField::ComboBox6, A[8] - 1);
-        if (A[10] == 9) view.SetFieldIndex(TField::ComboBox7, 0);
-        if (A[10] == 13) view.SetFieldIndex(TField::ComboBox7, 1);
-        if (A[10] == 21) view.SetFieldIndex(TField::ComboBox7, 2);
-    }
-    if (q.FName == GetSpeakerMode) view.SetFieldIndex(TField::ComboBox10, A[4]);
-    const bool relay2 = QueryTarget && QueryTarget->SelectedRelay() == 1;
-    if (q.FName == GetRelayGist) {
-        const int k = relay2 ? 7 : 3;
-        const double v = single(A[k + 1], A[k], A[k + 3], A[k + 2]);
-        view.SetFieldText(TField::Edit10, FixedText(v, 3 - ScalePointPos));
-    }
+    if (q.FName == GetIEC)
+        if (const auto framing = protocol::DecodeIecFraming(A, length)) {
+            view.SetFieldIndex(TField::ComboBox4, framing->commonAddressSize - 1);
+            view.SetFieldIndex(TField::ComboBox5, framing->objectAddressSize - 1);
+            view.SetFieldIndex(TField::ComboBox6, framing->causeSize - 1);
+            const int type = protocol::IecTypeIndex(framing->type);
+            if (type >= 0) view.SetFieldIndex(TField::ComboBox7, type);
+        }
+    if (q.FName == GetSpeakerMode)
+        if (const auto mode = protocol::DecodeAlarmMode(A, length))
+            view.SetFieldIndex(TField::ComboBox10, *mode);
+    const int relay = QueryTarget && QueryTarget->SelectedRelay() == 1 ? 2 : 1;
+    if (q.FName == GetRelayGist)
+        if (const auto hysteresis = protocol::DecodeRelayHysteresis(A, length, relay))
+            view.SetFieldText(TField::Edit10, FixedText(*hysteresis, 3 - ScalePointPos));
     if (q.FName == GetRelayParams) {
-        const int k = relay2 ? 12 : 4;
-        view.SetFieldIndex(TField::ComboBox9, A[k]);
-        view.SetFieldText(TField::Edit6, QString::number(s16(256 * A[k + 5] + A[k + 6])));
+        if (const auto params = protocol::DecodeRelayParams(A, length, relay)) {
+            view.SetFieldIndex(TField::ComboBox9, params->mode);
+            view.SetFieldText(TField::Edit6, QString::number(params->delay));
+        }
         q.SetName(GetRelayGist);
         q.Query();
     }
@@ -396,10 +387,10 @@ void Th1::Update() {
         q.Query();
     }
     if (ExchangeState == 11 && q.FName == GetVal) {
-        const double v = single(A[6], A[5], A[4], A[3]);
+        const auto reading = protocol::DecodeReading(A, length);
         const int channel = SelectedChannel;
-        if (channel >= 1 && channel <= 3)
-            view.ShowReading(channel, ChannelSetup[channel - 1].PointCode, v);
+        if (reading && channel >= 1 && channel <= 3)
+            view.ShowReading(channel, ChannelSetup[channel - 1].PointCode, reading->value);
         view.ArmRepeatTimer(RepeatInterval());
     }
     if (ExchangeState == 10 && q.Code == 0x41 && A[9] != 2) {
@@ -411,9 +402,11 @@ void Th1::Update() {
             return;
         }
         TChannelSetup& setup = ChannelSetup[p - 1];
-        setup.PointCode = A[8];
-        setup.Scale = single(A[6], A[5], A[4], A[3]);
-        setup.UnitCode = A[7];
+        if (const auto decoded = protocol::DecodeParameter(A, length)) {
+            setup.PointCode = decoded->pointCode;
+            setup.Scale = decoded->scale;
+            setup.UnitCode = decoded->unitCode;
+        }
         view.ShowUnit(p, UnitName(setup.UnitCode));
         if (NextTickedChannel()) {
             ExchangeState = 11;
@@ -428,9 +421,10 @@ void Th1::Update() {
         q.Push(SelectedChannel);
         q.Query();
     }
-    if (q.FName == GetTypeProt) {
-        const int a = A[0] + 256 * A[1];
-        const bool qv = A[4] == 0;
+    const auto found = q.FName == GetTypeProt ? protocol::DecodeProtocolAnswer(A, length) : std::nullopt;
+    if (found) {
+        const int a = found->address;
+        const bool qv = found->protocol == protocol::Protocol::Qv;
         view.ShowStatus(QStringLiteral("Сетевой адрес найденого прибора: ") + QString::number(a) +
                         QStringLiteral("    Протокол: ") +
                         (qv ? QStringLiteral("QV") : QStringLiteral("MB")));
