@@ -7,8 +7,10 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TESSERA_MINGW_PREFIX x86_64-w64-mingw32)
 # The posix thread model: std::thread and std::mutex (the backend's locks, the programs'
 # worker threads) are missing from GCC's win32 model.
-find_program(CMAKE_C_COMPILER NAMES ${TESSERA_MINGW_PREFIX}-gcc-posix ${TESSERA_MINGW_PREFIX}-gcc REQUIRED)
-find_program(CMAKE_CXX_COMPILER NAMES ${TESSERA_MINGW_PREFIX}-g++-posix ${TESSERA_MINGW_PREFIX}-g++ REQUIRED)
+find_program(CMAKE_C_COMPILER
+             NAMES ${TESSERA_MINGW_PREFIX}-gcc-posix ${TESSERA_MINGW_PREFIX}-gcc REQUIRED)
+find_program(CMAKE_CXX_COMPILER
+             NAMES ${TESSERA_MINGW_PREFIX}-g++-posix ${TESSERA_MINGW_PREFIX}-g++ REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${TESSERA_MINGW_PREFIX}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${TESSERA_MINGW_PREFIX})

@@ -63,7 +63,9 @@ stage() {
     (set -e; trap stop_sim EXIT; "$@")
     status=$?
     set -e
-    stages+=("$(printf '%-18s %-6s %4d s' "$name" "$([ $status -eq 0 ] && echo ok || echo FAILED)" $((SECONDS - start)))")
+    local result=ok
+    [ $status -eq 0 ] || result=FAILED
+    stages+=("$(printf '%-18s %-6s %4d s' "$name" "$result" $((SECONDS - start)))")
     return $status
 }
 
@@ -72,7 +74,8 @@ stage() {
 cli_built() { [ -f "$mingw_build/cli/tessera-cli.exe" ]; }
 
 mingw_build() {
-    cmake -S . -B "$mingw_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+    cmake -S . -B "$mingw_build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
     cmake --build "$mingw_build" -j "$(nproc)"
     ls -l "$mingw_build"/tests/win32/serial_backend_check.exe
     if cli_built; then ls -l "$mingw_build"/cli/tessera-cli.exe; fi
@@ -138,11 +141,13 @@ compare_cli() {
     local command=$1 failed=0
     start_instrument
     # shellcheck disable=SC2086
-    timeout 120 "$linux_build/cli/tessera-cli" --port "$pty" $command >"$work/cli-native.txt" 2>&1 || failed=1
+    timeout 120 "$linux_build/cli/tessera-cli" --port "$pty" $command \
+        >"$work/cli-native.txt" 2>&1 || failed=1
     sed -i "s|$pty|PORT|g" "$work/cli-native.txt"
     start_instrument
     # shellcheck disable=SC2086
-    wine_run "$mingw_build/cli/tessera-cli.exe" --port "$com" $command >"$work/cli-wine.txt" || failed=1
+    wine_run "$mingw_build/cli/tessera-cli.exe" --port "$com" $command \
+        >"$work/cli-wine.txt" || failed=1
     sed -i "s|$com|PORT|g" "$work/cli-wine.txt"
     cat "$work/cli-wine.txt"
     if [ $failed -ne 0 ]; then

@@ -1,8 +1,8 @@
 #pragma once
 // serial_backend: the operating system's side of TSerialPort, one implementation file per
-// platform (SerialBackendPosix.cpp, SerialBackendWin32.cpp). The interface speaks in the Win32 communications
-// vocabulary the component is written against (EV_*, CE_*, MS_*, PURGE_*, escape codes,
-// COMMTIMEOUTS with MAXDWORD), so the component itself never sees an OS call.
+// platform (SerialBackendPosix.cpp, SerialBackendWin32.cpp). The interface speaks in the Win32
+// communications vocabulary the component is written against (EV_*, CE_*, MS_*, PURGE_*,
+// escape codes, COMMTIMEOUTS with MAXDWORD), so the component itself never sees an OS call.
 //
 // No Qt here: only the C++ standard library and the OS.
 //

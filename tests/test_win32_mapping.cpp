@@ -66,20 +66,27 @@ void TestWin32Mapping::dcbValues_data() {
     QTest::addColumn<int>("parityCode");
     QTest::addColumn<bool>("parityCheck");
     QTest::addColumn<int>("stopCode");
-    QTest::newRow("9600 8N1") << Line(9600, 8, Parity::None, StopBits::One) << true << 0 << false << 0;
-    QTest::newRow("19200 7E1 checks parity") << Line(19200, 7, Parity::Even, StopBits::One) << true << 2 << true << 0;
-    QTest::newRow("odd") << Line(9600, 8, Parity::Odd, StopBits::One) << true << 1 << true << 0;
-    QTest::newRow("mark") << Line(9600, 8, Parity::Mark, StopBits::Two) << true << 3 << true << 2;
-    QTest::newRow("space") << Line(9600, 8, Parity::Space, StopBits::One) << true << 4 << true << 0;
-    QTest::newRow("5 bits 1.5 stop") << Line(1200, 5, Parity::None, StopBits::OneAndHalf) << true << 0 << false << 1;
-    QTest::newRow("8 bits 1.5 stop") << Line(9600, 8, Parity::None, StopBits::OneAndHalf) << false << 0 << false << 0;
-    QTest::newRow("5 bits 2 stop") << Line(9600, 5, Parity::None, StopBits::Two) << false << 0 << false << 0;
-    QTest::newRow("4 data bits") << Line(9600, 4, Parity::None, StopBits::One) << false << 0 << false << 0;
-    QTest::newRow("9 data bits") << Line(9600, 9, Parity::None, StopBits::One) << false << 0 << false << 0;
-    QTest::newRow("speed 0") << Line(0, 8, Parity::None, StopBits::One) << false << 0 << false << 0;
-    QTest::newRow("negative speed") << Line(-9600, 8, Parity::None, StopBits::One) << false << 0 << false << 0;
-    QTest::newRow("unknown parity") << Line(9600, 8, Parity(5), StopBits::One) << false << 0 << false << 0;
-    QTest::newRow("unknown stop bits") << Line(9600, 8, Parity::None, StopBits(3)) << false << 0 << false << 0;
+    const auto accepted = [](const char* name, LineSettings line, int parity, bool check,
+                             int stop) {
+        QTest::newRow(name) << line << true << parity << check << stop;
+    };
+    const auto refused = [](const char* name, LineSettings line) {
+        QTest::newRow(name) << line << false << 0 << false << 0;
+    };
+    accepted("9600 8N1", Line(9600, 8, Parity::None, StopBits::One), 0, false, 0);
+    accepted("19200 7E1 checks parity", Line(19200, 7, Parity::Even, StopBits::One), 2, true, 0);
+    accepted("odd", Line(9600, 8, Parity::Odd, StopBits::One), 1, true, 0);
+    accepted("mark, 2 stop bits", Line(9600, 8, Parity::Mark, StopBits::Two), 3, true, 2);
+    accepted("space", Line(9600, 8, Parity::Space, StopBits::One), 4, true, 0);
+    accepted("5 bits 1.5 stop", Line(1200, 5, Parity::None, StopBits::OneAndHalf), 0, false, 1);
+    refused("8 bits 1.5 stop", Line(9600, 8, Parity::None, StopBits::OneAndHalf));
+    refused("5 bits 2 stop", Line(9600, 5, Parity::None, StopBits::Two));
+    refused("4 data bits", Line(9600, 4, Parity::None, StopBits::One));
+    refused("9 data bits", Line(9600, 9, Parity::None, StopBits::One));
+    refused("speed 0", Line(0, 8, Parity::None, StopBits::One));
+    refused("negative speed", Line(-9600, 8, Parity::None, StopBits::One));
+    refused("unknown parity", Line(9600, 8, Parity(5), StopBits::One));
+    refused("unknown stop bits", Line(9600, 8, Parity::None, StopBits(3)));
 }
 
 void TestWin32Mapping::dcbValues() {
