@@ -3,7 +3,8 @@
 #   scripts/dev.sh run   installs what is missing, builds, starts the program (demo instrument)
 #   scripts/dev.sh test  installs what is missing, builds, runs every test; then the same tests
 #                        under AddressSanitizer+UBSan (build-asan), the threaded ones under
-#                        ThreadSanitizer (build-tsan), and short fuzz runs (build-fuzz)
+#                        ThreadSanitizer (build-tsan), short fuzz runs (build-fuzz), and the
+#                        Windows build under Wine (build-mingw, scripts/wine-check.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -111,6 +112,8 @@ run)
     exec ./build/app/tessera "$@"
     ;;
 test)
+    # The Windows cross build and Wine, for the tests only.
+    packages+=(g++-mingw-w64-x86-64 wine wine64)
     home=$(mktemp -d)
     trap 'rm -rf "$home"; summary' EXIT
     stage packages install_missing
@@ -129,6 +132,7 @@ test)
     for harness in answer packet profile version decode; do
         stage "fuzz-$harness" fuzz "$harness" "${TESSERA_FUZZ_SECONDS:-60}"
     done
+    stage windows scripts/wine-check.sh
     ;;
 *)
     echo "usage: $0 run [program arguments] | test" >&2

@@ -17,6 +17,11 @@
 #include <string>
 #include <vector>
 
+// <windows.h> defines the Win32 names below as macros of the same values.
+#if defined(_WIN32) && defined(EV_RXCHAR)
+#error "include serial/SerialBackend.h before <windows.h>"
+#endif
+
 namespace serial_backend {
 
 constexpr uint32_t MaxDword = 0xFFFFFFFFu;
@@ -109,11 +114,28 @@ public:
     int32_t Read(void* buffer, int32_t count);
     int32_t Write(const void* buffer, int32_t count);
 
-    int NativeHandle() const { return FFd; }
+#ifdef _WIN32
+    using NativeHandleType = void*;  // HANDLE
+    NativeHandleType NativeHandle() const { return FHandle; }
+#else
+    using NativeHandleType = int;
+    NativeHandleType NativeHandle() const { return FFd; }
+#endif
     int32_t InQueueSize() const;
 
 private:
     Device() = default;
+#ifdef _WIN32
+    bool ReadsReturnAtOnce() const;
+    // INVALID_HANDLE_VALUE while closed; the DCB and COMMTIMEOUTS found on open are put back
+    // on close.
+    void* FHandle = reinterpret_cast<void*>(intptr_t(-1));
+    bool FSettingsSaved = false;
+    std::vector<unsigned char> FSavedSettings;
+    mutable std::mutex FMutex;  // guards the two below
+    Timeouts FTimeouts;         // as last set on the device
+    int32_t FInQueueSize = 2048;
+#else
     Timeouts CurrentTimeouts() const;
     uint32_t TakeLineErrors();
 
@@ -126,6 +148,7 @@ private:
     Timeouts FTimeouts;
     int32_t FInQueueSize = 2048;
     std::vector<uint32_t> FErrorCounters;  // driver counters at the last QueueCounts
+#endif
 };
 
 enum class WaitResult { Events, Skipped, Stopped, Failed };
@@ -149,6 +172,10 @@ private:
     std::unique_ptr<State> FState;
 };
 
+// The system's text for the latest failure of a call above on this thread (strerror(errno);
+// FormatMessageW(GetLastError()) on Windows), for messages that keep the system's reason.
+std::string LastErrorText();
+
 // Names of the serial ports present (without any directory), unsorted; false if the
 // system's list cannot be read.
 bool ListSerialPorts(std::vector<std::string>& names);
@@ -163,7 +190,7 @@ struct PortInfo {
 
 // The serial ports present with what the system knows of them, sorted by name; false if the
 // system's list cannot be read. `root` prefixes every system path read ("" on a real system),
-// so that tests can use a fake /sys and /dev tree.
+// so that tests can use a fake /sys and /dev tree; Windows reads the registry and ignores it.
 bool ListPortDetails(std::vector<PortInfo>& ports, const std::string& root = std::string());
 
 }  // namespace serial_backend

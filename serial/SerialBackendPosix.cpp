@@ -156,6 +156,8 @@ bool IsSerialPort(const std::string& dir, const std::string& name) {
 
 }  // namespace
 
+std::string LastErrorText() { return std::strerror(errno); }
+
 // ---- Device -------------------------------------------------------------------------------
 
 OpenStatus Device::Open(const std::string& path, std::unique_ptr<Device>& device) {

@@ -119,6 +119,9 @@ TSerialPort::~TSerialPort() {
 }
 
 QString TSerialPort::DevicePath(const QString& port) {
+#ifdef _WIN32
+    return port;  // the backend opens the name in the device namespace (\\.\COM12)
+#else
     if (port.startsWith(QLatin1Char('/'))) return port;
     static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"),
                                             QRegularExpression::CaseInsensitiveOption);
@@ -126,6 +129,7 @@ QString TSerialPort::DevicePath(const QString& port) {
     if (match.hasMatch())
         return QStringLiteral("/dev/ttyS%1").arg(match.captured(1).toLongLong() - 1);
     return QStringLiteral("/dev/") + port;
+#endif
 }
 
 void TSerialPort::Open() {

@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
+#ifndef _WIN32  // the reachability test of Windows is in UpdateNetWin32.cpp
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -21,6 +22,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -40,6 +42,7 @@ int EnvMilliseconds(const char* name, int fallback) {
 }
 
 // ---------- reachability ----------
+#ifndef _WIN32
 
 // Closes a socket descriptor on every way out.
 class SocketHandle {
@@ -163,6 +166,7 @@ bool TcpConnects(const sockaddr_in& target, int timeoutMs) {
     socklen_t errorSize = sizeof error;
     return ::getsockopt(tcp.Fd(), SOL_SOCKET, SO_ERROR, &error, &errorSize) == 0 && error == 0;
 }
+#endif
 
 // ---------- HTTP ----------
 
@@ -262,6 +266,7 @@ QString UpdateEnvText(const char* name, const QString& fallback) {
     return value.isEmpty() ? fallback : value;
 }
 
+#ifndef _WIN32
 uint32_t ResolveHostAddress(const QString& host) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -298,6 +303,7 @@ bool HostReachable(const QString& host) {
     if (!SendEcho(echo, target, id, sequence)) return false;
     return AwaitEchoReply(echo, target, id, sequence, deadline);
 }
+#endif
 
 QString FetchUrlText(const QString& address) {
     const TransferLimits limits{EnvMilliseconds("TESSERA_UPDATE_FETCH_TIMEOUT_MS", kDefaultFetchTimeoutMs),

@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# The Windows build, proven under Wine:
+#   1. cross-builds the Qt-free targets for Windows (cmake/mingw-w64-x86_64.cmake) into
+#      build-mingw, and builds the virtual instrument and the same programs natively (build);
+#   2. creates a fresh Wine prefix in a temporary folder (no display needed: console programs);
+#   3. per run, starts the Linux tessera-sim on a pseudo-terminal and maps Wine's COM5 onto it;
+#   4. runs serial_backend_check natively and under Wine, and, when tessera-cli.exe was built,
+#      the same tessera-cli commands natively and under Wine, whose outputs must be equal.
+# Exits non-zero on any failure; prints each stage's wall time at the end.
+#
+# Environment: TESSERA_LINUX_BUILD (default build), TESSERA_MINGW_BUILD (default build-mingw),
+# TESSERA_CLI_COMMANDS (tessera-cli commands compared, separated by ";", default
+# "scan;read;get-config").
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+linux_build=${TESSERA_LINUX_BUILD:-build}
+mingw_build=${TESSERA_MINGW_BUILD:-build-mingw}
+IFS=';' read -r -a cli_commands <<<"${TESSERA_CLI_COMMANDS:-scan;read;get-config}"
+com=COM5
+
+for tool in x86_64-w64-mingw32-g++-posix wine wineboot wineserver cmake ninja; do
+    command -v "$tool" >/dev/null || {
+        echo "wine-check: $tool is missing (scripts/dev.sh test installs it)" >&2
+        exit 1
+    }
+done
+
+work=$(mktemp -d)
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all
+# No Mono or Gecko installer prompts while the prefix is made; none of this needs them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+sim_pid=""
+
+stop_sim() {
+    [ -n "$sim_pid" ] || return 0
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+    sim_pid=""
+}
+
+stages=()
+cleanup() {
+    stop_sim
+    if [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi
+    rm -rf "$work"
+    if [ ${#stages[@]} -gt 0 ]; then
+        echo "== wine-check stages (wall time)"
+        printf '   %s\n' "${stages[@]}"
+        printf '   %-25s %4d s\n' total "$SECONDS"
+    fi
+}
+trap cleanup EXIT
+
+stage() {
+    local name=$1; shift
+    local start=$SECONDS status=0
+    echo "== $name"
+    set +e
+    # A subshell, so that set -e stops the stage at its first failure; the instrument a stage
+    # started ends with it.
+    (set -e; trap stop_sim EXIT; "$@")
+    status=$?
+    set -e
+    local result=ok
+    [ $status -eq 0 ] || result=FAILED
+    stages+=("$(printf '%-18s %-6s %4d s' "$name" "$result" $((SECONDS - start)))")
+    return $status
+}
+
+# ---- builds ---------------------------------------------------------------------------------
+
+cli_built() { [ -f "$mingw_build/cli/tessera-cli.exe" ]; }
+
+mingw_build() {
+    cmake -S . -B "$mingw_build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+    cmake --build "$mingw_build" -j "$(nproc)"
+    ls -l "$mingw_build"/tests/win32/serial_backend_check.exe
+    if cli_built; then ls -l "$mingw_build"/cli/tessera-cli.exe; fi
+}
+
+linux_build() {
+    [ -f "$linux_build/CMakeCache.txt" ] || cmake -S . -B "$linux_build" -G Ninja >/dev/null
+    local targets=(--target tessera-sim --target serial_backend_check)
+    if cli_built; then targets+=(--target tessera-cli); fi
+    cmake --build "$linux_build" -j "$(nproc)" "${targets[@]}"
+}
+
+# ---- Wine prefix and the instrument behind COM5 ---------------------------------------------
+
+# Wine's own way to name a port: HKLM\Software\Wine\Ports maps COM5 to a Unix path, and Wine
+# then lists it in SERIALCOMM and links dosdevices/com5 to it. The path is a link of ours
+# that each run points at its instrument's pseudo-terminal.
+make_prefix() {
+    wineboot -i >"$work/wineboot.log" 2>&1 || { tail -n 20 "$work/wineboot.log"; return 1; }
+    wine reg add 'HKLM\Software\Wine\Ports' /v "$com" /d "$work/line" /f >/dev/null
+    # The port list is made when Wine starts: stop it so the next start sees COM5.
+    wineserver -k || true
+    wineserver -w
+    wine --version
+}
+
+# Starts a fresh instrument and maps COM5 onto its pseudo-terminal; sets $pty.
+start_instrument() {
+    stop_sim
+    : >"$work/sim.out"
+    "$linux_build/sim/tessera-sim" --frozen >"$work/sim.out" 2>>"$work/sim.log" &
+    sim_pid=$!
+    local waited=0
+    until [ -s "$work/sim.out" ]; do
+        kill -0 "$sim_pid" 2>/dev/null || { echo "tessera-sim ended at start" >&2; return 1; }
+        [ $waited -lt 100 ] || { echo "tessera-sim printed no device" >&2; return 1; }
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    pty=$(head -n 1 "$work/sim.out")
+    ln -sfn "$pty" "$work/line"
+    ln -sfn "$pty" "$WINEPREFIX/dosdevices/${com,,}"
+}
+
+# Console output of a Windows program ends its lines with CR LF.
+wine_run() { timeout 120 wine "$@" 2>>"$work/wine-stderr.log" | tr -d '\r'; }
+
+# ---- checks ---------------------------------------------------------------------------------
+
+backend_native() {
+    start_instrument
+    timeout 120 "$linux_build/tests/win32/serial_backend_check" "$pty" | tee "$work/native.txt"
+}
+
+backend_wine() {
+    start_instrument
+    wine_run "$mingw_build/tests/win32/serial_backend_check.exe" "$com" | tee "$work/wine.txt"
+}
+
+# The same command against a fresh instrument each, natively and under Wine; the port's name
+# is the only thing allowed to differ.
+compare_cli() {
+    local command=$1 failed=0
+    start_instrument
+    # shellcheck disable=SC2086
+    timeout 120 "$linux_build/cli/tessera-cli" --port "$pty" $command \
+        >"$work/cli-native.txt" 2>&1 || failed=1
+    sed -i "s|$pty|PORT|g" "$work/cli-native.txt"
+    start_instrument
+    # shellcheck disable=SC2086
+    wine_run "$mingw_build/cli/tessera-cli.exe" --port "$com" $command \
+        >"$work/cli-wine.txt" || failed=1
+    sed -i "s|$com|PORT|g" "$work/cli-wine.txt"
+    cat "$work/cli-wine.txt"
+    if [ $failed -ne 0 ]; then
+        echo "tessera-cli $command failed" >&2
+        return 1
+    fi
+    diff -u "$work/cli-native.txt" "$work/cli-wine.txt"
+}
+
+stage mingw-build mingw_build
+stage linux-build linux_build
+stage wine-prefix make_prefix
+stage backend-native backend_native
+stage backend-wine backend_wine
+if cli_built; then
+    for command in "${cli_commands[@]}"; do
+        stage "cli ${command%% *}" compare_cli "$command"
+    done
+else
+    echo "== no $mingw_build/cli/tessera-cli.exe: tessera-cli not compared"
+fi
