@@ -119,10 +119,10 @@ test)
     stage packages install_missing
     stage build build build
     stage ctest run_in build env HOME="$home" QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" -LE soak
-    # The same tests under the sanitizers. Any report fails its test: the options are set per
-    # test in tests/CMakeLists.txt (halt on error, leak check, one suppression file each).
     # The long soak (10 000 exchanges with faults injected), kept out of the default run.
     stage soak run_in build env HOME="$home" QT_QPA_PLATFORM=offscreen ctest --output-on-failure -L soak
+    # The same tests under the sanitizers. Any report fails its test: the options are set per
+    # test in tests/CMakeLists.txt (halt on error, leak check, one suppression file each).
     stage asan-build build_tests build-asan "-LE soak" -DTESSERA_SANITIZER=address
     stage asan-ctest run_in build-asan ctest --output-on-failure -j "$(nproc)" -LE soak
     stage tsan-build build_tests build-tsan "-L threaded" -DTESSERA_SANITIZER=thread
@@ -130,7 +130,7 @@ test)
     # The fuzz harnesses, each for a short bounded time over the committed seeds.
     stage fuzz-build fuzz_build
     for harness in answer packet profile version decode; do
-        stage "fuzz-$harness" fuzz "$harness" "${TESSERA_FUZZ_SECONDS:-60}"
+        stage "fuzz-$harness" fuzz "$harness" "${TESSERA_FUZZ_SECONDS:-30}"
     done
     stage windows scripts/wine-check.sh
     ;;
