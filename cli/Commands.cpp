@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <functional>
@@ -449,10 +450,8 @@ void PlanSetpoints(Planner& plan) {
             throw CliError(ExitNoAnswer, key + ": the instrument did not tell its setpoint format");
         const long value = Int(plan, key, key);
         const uint16_t word = uint16_t(IntegerValue(*format));
-        // An 8-bit setpoint travels as one signed byte: other values cannot be written.
-        if (word != protocol::SixteenBitSetpoints && (value < -128 || value > 127))
-            throw CliError(ExitUsage, key + ": " + std::to_string(value) +
-                                          " does not fit the instrument's 8-bit setpoints");
+        // As on the parameter page: any value within -230..230 goes out; in the 8-bit format
+        // only its low byte travels, and the read-back shows what the instrument took.
         plan.Add(key, {key},
                  [=](Session& s) { s.Write(protocol::WriteSetpoint(upper, int(value), word)); });
     }
