@@ -367,7 +367,7 @@ std::vector<std::string> OnlyList(const Options& o) {
     std::stringstream items(*o.only);
     for (std::string item; std::getline(items, item, ',');) {
         bool matches = false;
-        for (const KeySpec& key : ConfigKeys()) matches = matches || Selected(key.name, {item});
+        for (const KeyInfo& key : ConfigKeys()) matches = matches || Selected(key.name, {item});
         if (!matches) throw CliError(ExitUsage, "--only: no key is called \"" + item + "\"");
         list.push_back(item);
     }
@@ -604,7 +604,7 @@ int SetConfig(const Options& o, std::ostream& out) {
     const InstrumentConfig after = ReadConfig(session);
     std::vector<std::string> differences;
     std::vector<std::string> unverifiable;
-    for (const KeySpec& key : ConfigKeys()) {
+    for (const KeyInfo& key : ConfigKeys()) {
         if (!plan.Wanted(key.name)) continue;
         const std::optional<std::string> now =
             after.count(key.name) ? after.at(key.name) : std::nullopt;

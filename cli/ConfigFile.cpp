@@ -15,10 +15,10 @@ namespace {
 
 constexpr const char* Absent = "absent";
 
-std::vector<KeySpec> MakeKeys() {
+std::vector<KeyInfo> MakeKeys() {
     const ValueKind I = ValueKind::Integer;
     const ValueKind N = ValueKind::Number;
-    std::vector<KeySpec> keys = {
+    std::vector<KeyInfo> keys = {
         {"address", I, 1, protocol::HighestAddress, false, true, nullptr},
         {"protocol", ValueKind::ProtocolName, 0, 0, false, true, "qv or modbus"},
         {"parameters", I, 0, 255, true, true, "read-only: number of measured parameters"},
@@ -36,7 +36,7 @@ std::vector<KeySpec> MakeKeys() {
         keys.push_back({names[1], I, 1, protocol::UnitCodeCount, false, true, nullptr});
         keys.push_back({names[2], I, 0, 3, false, true, "decimals shown: 3 - point"});
     }
-    const std::vector<KeySpec> rest = {
+    const std::vector<KeyInfo> rest = {
         {"setpoint.format", I, 0, 65535, true, true, "read-only: 710 = 16-bit setpoints"},
         {"setpoint.upper", I, -protocol::SetpointLimit, protocol::SetpointLimit, false, true,
          nullptr},
@@ -135,7 +135,7 @@ std::string ParseQuoted(const std::string& value, int line, std::string& rest) {
     Fail(line, "the text has no closing quote");
 }
 
-std::string Canonical(const KeySpec& key, const std::string& value, bool quoted, int line) {
+std::string Canonical(const KeyInfo& key, const std::string& value, bool quoted, int line) {
     if (key.kind == ValueKind::Text) {
         if (!quoted) Fail(line, std::string(key.name) + " needs a quoted text");
         if (protocol::ToCp1251(value).size() > size_t(key.high))
@@ -183,7 +183,7 @@ std::string Quoted(const std::string& text) {
     return out + "\"";
 }
 
-std::string Comment(const KeySpec& key, const std::optional<std::string>& value) {
+std::string Comment(const KeyInfo& key, const std::optional<std::string>& value) {
     const std::string name = key.name;
     if (value && name.size() > 5 && name.compare(name.size() - 5, 5, ".unit") == 0) {
         const std::string unit = protocol::UnitName(int(IntegerValue(*value)));
@@ -194,13 +194,13 @@ std::string Comment(const KeySpec& key, const std::optional<std::string>& value)
 
 }  // namespace
 
-const std::vector<KeySpec>& ConfigKeys() {
-    static const std::vector<KeySpec> keys = MakeKeys();
+const std::vector<KeyInfo>& ConfigKeys() {
+    static const std::vector<KeyInfo> keys = MakeKeys();
     return keys;
 }
 
-const KeySpec* FindKey(const std::string& name) {
-    for (const KeySpec& key : ConfigKeys())
+const KeyInfo* FindKey(const std::string& name) {
+    for (const KeyInfo& key : ConfigKeys())
         if (name == key.name) return &key;
     return nullptr;
 }
@@ -234,7 +234,7 @@ std::string FormatConfig(const InstrumentConfig& config, const std::string& head
         text += "# " + header.substr(start, end - start) + "\n";
         start = end == std::string::npos ? header.size() : end + 1;
     }
-    for (const KeySpec& key : ConfigKeys()) {
+    for (const KeyInfo& key : ConfigKeys()) {
         const auto found = config.find(key.name);
         if (found == config.end()) continue;
         const std::optional<std::string>& value = found->second;
@@ -265,7 +265,7 @@ InstrumentConfig ParseConfig(const std::string& text) {
         const size_t equals = content.find('=');
         if (equals == std::string::npos) Fail(line, "expected key = value");
         const std::string name = Trim(content.substr(0, equals));
-        const KeySpec* key = FindKey(name);
+        const KeyInfo* key = FindKey(name);
         if (!key) Fail(line, "unknown key \"" + name + "\"");
         if (config.count(name)) Fail(line, name + " is given twice");
         std::string value = Trim(content.substr(equals + 1));
@@ -288,7 +288,7 @@ InstrumentConfig ParseConfig(const std::string& text) {
 
 std::string ConfigJson(const InstrumentConfig& config) {
     std::string json = "{";
-    for (const KeySpec& key : ConfigKeys()) {
+    for (const KeyInfo& key : ConfigKeys()) {
         const auto found = config.find(key.name);
         if (found == config.end()) continue;
         if (json.size() > 1) json += ",";

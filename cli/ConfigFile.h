@@ -10,7 +10,7 @@ namespace cli {
 
 enum class ValueKind { Integer, Number, Text, ProtocolName };
 
-struct KeySpec {
+struct KeyInfo {
     const char* name;
     ValueKind kind;
     long low;
@@ -21,8 +21,8 @@ struct KeySpec {
 };
 
 // Every key in the order of the file.
-const std::vector<KeySpec>& ConfigKeys();
-const KeySpec* FindKey(const std::string& name);
+const std::vector<KeyInfo>& ConfigKeys();
+const KeyInfo* FindKey(const std::string& name);
 
 // Key -> canonical value text; std::nullopt for a key recorded as absent. Two configurations
 // hold the same value of a key exactly when their texts are equal.
