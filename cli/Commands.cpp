@@ -53,9 +53,14 @@ Session Connect(const Options& o, Line& line) {
     const std::vector<Protocol> protocols = ProtocolList(o.protocol);
     if (o.address) {
         const uint16_t address = uint16_t(*o.address);
+        if (protocols.size() == 1 && protocols[0] == Protocol::Modbus &&
+            address > protocol::HighestModbusAddress)
+            throw CliError(ExitUsage, "Modbus RTU addresses end at 247");
         if (protocols.size() == 1) return Session(line, address, protocols[0]);
-        for (Protocol p : protocols)
+        for (Protocol p : protocols) {
+            if (p == Protocol::Modbus && address > protocol::HighestModbusAddress) continue;
             if (Probe(line, address, p)) return Session(line, address, p);
+        }
         throw CliError(ExitNoAnswer,
                        "no instrument answered at address " + std::to_string(address));
     }
