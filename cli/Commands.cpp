@@ -1,0 +1,793 @@
+#include "cli/Commands.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "cli/Errors.h"
+#include "cli/Json.h"
+#include "cli/Platform.h"
+#include "protocol/Decoders.h"
+#include "protocol/NumberText.h"
+#include "protocol/Units.h"
+#include "serial/SerialBackend.h"
+
+namespace cli {
+
+using protocol::Protocol;
+
+namespace {
+
+// ---- common --------------------------------------------------------------------------------
+
+std::vector<Protocol> ProtocolList(const std::string& text) {
+    if (text == "auto") return {Protocol::Qv, Protocol::Modbus};
+    std::vector<Protocol> list;
+    std::stringstream items(text);
+    for (std::string item; std::getline(items, item, ',');) {
+        if (item == "qv")
+            list.push_back(Protocol::Qv);
+        else if (item == "modbus")
+            list.push_back(Protocol::Modbus);
+        else
+            throw CliError(ExitUsage, "protocols are qv and modbus, not \"" + item + "\"");
+    }
+    return list;
+}
+
+std::unique_ptr<Line> OpenLine(const Options& o) {
+    if (o.port.empty()) throw CliError(ExitUsage, o.command + " needs --port");
+    return std::make_unique<Line>(o.port, o.baud, o.timeoutMs, o.verbose);
+}
+
+// The instrument the command talks to: at --address (in the protocol that answers there),
+// else the one the search finds.
+Session Connect(const Options& o, Line& line) {
+    const std::vector<Protocol> protocols = ProtocolList(o.protocol);
+    if (o.address) {
+        const uint16_t address = uint16_t(*o.address);
+        if (protocols.size() == 1 && protocols[0] == Protocol::Modbus &&
+            address > protocol::HighestModbusAddress)
+            throw CliError(ExitUsage, "Modbus RTU addresses end at 247");
+        if (protocols.size() == 1) return Session(line, address, protocols[0]);
+        for (Protocol p : protocols) {
+            if (p == Protocol::Modbus && address > protocol::HighestModbusAddress) continue;
+            if (Probe(line, address, p)) return Session(line, address, p);
+        }
+        throw CliError(ExitNoAnswer,
+                       "no instrument answered at address " + std::to_string(address));
+    }
+    if (const auto found = Search(line, protocols))
+        return Session(line, found->address, found->protocol);
+    throw CliError(ExitNoAnswer, "no instrument answered the search");
+}
+
+std::string TimeStamp() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&seconds));
+    char full[48];
+    std::snprintf(full, sizeof full, "%s.%03dZ", text, int(millis));
+    return full;
+}
+
+// Waits `ms`, returning early (false) on Ctrl+C.
+bool Pause(long ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (Interrupted()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long>(ms, 20)));
+    }
+    return !Interrupted();
+}
+
+// A reply the command can use, or nothing (silence, damage, refusal).
+std::optional<Reply> Usable(Session& session, const protocol::Request& request) {
+    Reply reply = session.Ask(request);
+    if (!reply.Ok()) return std::nullopt;
+    return reply;
+}
+
+// ---- ports ---------------------------------------------------------------------------------
+
+int Ports(const Options& o, std::ostream& out) {
+    std::vector<serial_backend::PortInfo> ports;
+    // The system root is changed only by tests, which lay out a fake /sys and /dev.
+    const char* root = std::getenv("TESSERA_SYSTEM_ROOT");
+    if (!serial_backend::ListPortDetails(ports, root ? root : ""))
+        throw CliError(ExitPort, "the list of serial ports cannot be read");
+    if (o.json) {
+        out << "[";
+        for (size_t i = 0; i < ports.size(); ++i) {
+            const auto& p = ports[i];
+            out << (i ? "," : "") << "{\"name\":" << JsonString(p.name)
+                << ",\"path\":" << JsonString(p.path) << ",\"by_id\":" << JsonString(p.stablePath)
+                << ",\"description\":" << JsonString(p.description) << "}";
+        }
+        out << "]\n";
+        return ExitSuccess;
+    }
+    for (const auto& p : ports) {
+        out << p.path;
+        if (!p.stablePath.empty()) out << "  " << p.stablePath;
+        if (!p.description.empty()) out << "  (" << p.description << ")";
+        out << "\n";
+    }
+    return ExitSuccess;
+}
+
+// ---- search --------------------------------------------------------------------------------
+
+int SearchCommand(const Options& o, std::ostream& out) {
+    auto line = OpenLine(o);
+    const auto found = Search(*line, ProtocolList(o.protocol));
+    if (!found) throw CliError(ExitNoAnswer, "no instrument answered the search");
+    if (o.json)
+        out << "{\"address\":" << found->address << ",\"protocol\":\""
+            << ProtocolName(found->protocol) << "\"}\n";
+    else
+        out << "address=" << found->address << " protocol=" << ProtocolName(found->protocol)
+            << "\n";
+    return ExitSuccess;
+}
+
+// ---- scan ----------------------------------------------------------------------------------
+
+struct ScanHit {
+    int32_t baud;
+    Protocol protocol;
+    uint16_t address;
+    std::string serial;  // "" when the instrument did not give it
+};
+
+std::vector<int32_t> ScanBauds(const Options& o) {
+    if (!o.bauds) return {o.baud};
+    if (*o.bauds == "all") {
+        std::vector<int32_t> all;
+        for (int code = 1; code <= 8; ++code) all.push_back(protocol::SpeedOfCode(code));
+        return all;
+    }
+    std::vector<int32_t> bauds;
+    for (long b : ParseNumberList(*o.bauds, 1, 4000000, "--bauds")) bauds.push_back(int32_t(b));
+    return bauds;
+}
+
+void PrintScan(const Options& o, const std::vector<ScanHit>& hits, bool complete,
+               std::ostream& out) {
+    if (o.json) {
+        out << "{\"complete\":" << (complete ? "true" : "false") << ",\"instruments\":[";
+        for (size_t i = 0; i < hits.size(); ++i) {
+            const ScanHit& h = hits[i];
+            out << (i ? "," : "") << "{\"baud\":" << h.baud << ",\"protocol\":\""
+                << ProtocolName(h.protocol) << "\",\"address\":" << h.address
+                << ",\"serial\":" << (h.serial.empty() ? "null" : JsonString(h.serial)) << "}";
+        }
+        out << "]}\n";
+        return;
+    }
+    char row[96];
+    std::snprintf(row, sizeof row, "%-8s %-9s %-8s %s\n", "BAUD", "PROTOCOL", "ADDRESS", "SERIAL");
+    out << row;
+    for (const ScanHit& h : hits) {
+        std::snprintf(row, sizeof row, "%-8d %-9s %-8u %s\n", int(h.baud), ProtocolName(h.protocol),
+                      unsigned(h.address), h.serial.empty() ? "-" : h.serial.c_str());
+        out << row;
+    }
+}
+
+int Scan(const Options& o, std::ostream& out) {
+    const std::vector<long> addresses = ParseNumberList(o.addresses, 1, 65000, "--addresses");
+    const std::vector<int32_t> bauds = ScanBauds(o);
+    const std::vector<Protocol> protocols =
+        ProtocolList(o.protocol == "auto" ? o.protocols : o.protocol);
+    auto line = OpenLine(o);
+    const bool progress = IsTerminal(stderr);
+    std::vector<ScanHit> hits;
+    bool complete = true;
+    for (int32_t baud : bauds) {
+        line->SetBaud(baud);
+        for (size_t i = 0; i < addresses.size() && complete; ++i) {
+            const uint16_t address = uint16_t(addresses[i]);
+            if (progress)
+                std::fprintf(stderr, "\r%d baud: address %u (%zu of %zu), %zu found   ", int(baud),
+                             unsigned(address), i + 1, addresses.size(), hits.size());
+            for (Protocol p : protocols) {
+                if (Interrupted()) break;
+                if (p == Protocol::Modbus && address > protocol::HighestModbusAddress) continue;
+                if (!Probe(*line, address, p)) continue;
+                Session session(*line, address, p);
+                std::string serial;
+                if (const auto reply = Usable(session, protocol::Read(GetYear)))
+                    if (const auto v =
+                            protocol::DecodeSerialAndYear(reply->Bytes(), reply->Length()))
+                        serial = protocol::SerialNumberText(*v);
+                hits.push_back({baud, p, address, serial});
+                break;  // one instrument per address
+            }
+            complete = !Interrupted();
+        }
+        if (!complete) break;
+    }
+    if (progress) std::fprintf(stderr, "\r%60s\r", "");
+    PrintScan(o, hits, complete, out);
+    if (!complete) return ExitInterrupted;
+    return hits.empty() ? ExitNoAnswer : ExitSuccess;
+}
+
+// ---- read ----------------------------------------------------------------------------------
+
+struct Channel {
+    int parameter;
+    protocol::ParameterSetup setup;
+};
+
+[[noreturn]] void NoSuchParameter(int p) {
+    throw CliError(ExitRefused,
+                   "parameter " + std::to_string(p) + ": " + protocol::ExceptionText(2));
+}
+
+std::vector<Channel> PrepareChannels(Session& session, const std::vector<long>& parameters) {
+    std::vector<Channel> channels;
+    for (long p : parameters) {
+        Reply reply = session.Ask(protocol::ReadParameter(int(p)));
+        if (reply.kind == Reply::Kind::Refused && reply.exceptionCode == 2) NoSuchParameter(int(p));
+        if (!reply.Ok()) reply = session.Read(protocol::ReadParameter(int(p)));  // throws
+        const auto setup = protocol::DecodeParameter(reply.Bytes(), reply.Length());
+        if (!setup) throw CliError(ExitNoAnswer, "the parameter's answer is too short");
+        if (!setup->exists) NoSuchParameter(int(p));
+        channels.push_back({int(p), *setup});
+    }
+    return channels;
+}
+
+class ReadingSink {
+public:
+    ReadingSink(const Options& o, std::ostream& out) : FJson(o.json), FOut(out) {
+        if (!o.csv) return;
+        if (*o.csv == "-") {
+            FCsv = &out;
+        } else {
+            FFile.open(*o.csv, std::ios::out | std::ios::trunc);
+            if (!FFile) throw CliError(ExitUsage, "cannot write " + *o.csv);
+            FCsv = &FFile;
+        }
+        *FCsv << "time,parameter,value,unit\n";
+    }
+    void Add(const std::string& time, int parameter, const std::string& text, double value,
+             const std::string& unit) {
+        if (FCsv) {
+            *FCsv << time << "," << parameter << "," << text << "," << unit << "\n";
+            FCsv->flush();
+        }
+        if (FCsv == &FOut) return;
+        if (FJson) {
+            char number[32];
+            std::snprintf(number, sizeof number, "%.9g", value);
+            FOut << "{\"time\":\"" << time << "\",\"parameter\":" << parameter
+                 << ",\"text\":" << JsonString(text)
+                 << ",\"value\":" << (std::isfinite(value) ? number : "null")
+                 << ",\"unit\":" << JsonString(unit) << "}\n";
+        } else {
+            FOut << "parameter " << parameter << ": " << text << (unit.empty() ? "" : " ") << unit
+                 << "\n";
+        }
+        FOut.flush();
+    }
+
+private:
+    bool FJson;
+    std::ostream& FOut;
+    std::ofstream FFile;
+    std::ostream* FCsv = nullptr;
+};
+
+int ReadCommand(const Options& o, std::ostream& out) {
+    const std::vector<long> parameters = ParseNumberList(o.params, 1, 3, "--params");
+    auto line = OpenLine(o);
+    Session session = Connect(o, *line);
+    const std::vector<Channel> channels = PrepareChannels(session, parameters);
+    ReadingSink sink(o, out);
+    int failures = 0;
+    for (long round = 0; o.count == 0 || round < o.count; ++round) {
+        if (round > 0 && !Pause(o.intervalMs)) return ExitInterrupted;
+        for (const Channel& c : channels) {
+            if (Interrupted()) return ExitInterrupted;
+            const Reply reply = session.Ask(protocol::ReadValue(c.parameter));
+            if (reply.kind == Reply::Kind::Refused && reply.exceptionCode == 2)
+                NoSuchParameter(c.parameter);
+            const auto reading =
+                reply.Ok() ? protocol::DecodeReading(reply.Bytes(), reply.Length()) : std::nullopt;
+            if (!reading) {
+                ++failures;
+                std::fprintf(stderr, "parameter %d: %s\n", c.parameter,
+                             reply.kind == Reply::Kind::Silent ? "no answer" : "no valid answer");
+                continue;
+            }
+            if (!reading->exists) NoSuchParameter(c.parameter);
+            sink.Add(TimeStamp(), c.parameter,
+                     protocol::ReadingText(reading->value, c.setup.pointCode), reading->value,
+                     protocol::UnitName(c.setup.unitCode));
+        }
+    }
+    return failures ? ExitNoAnswer : ExitSuccess;
+}
+
+// ---- configuration -------------------------------------------------------------------------
+
+std::string TrimmedRight(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+std::string Header(Session& session) {
+    return "tessera-cli: configuration of the instrument at address " +
+           std::to_string(session.Address()) + " (" + ProtocolName(session.Protocol()) + ") on " +
+           session.Wire().Port() + " at " + std::to_string(session.Wire().Baud()) + " baud, read " +
+           TimeStamp() + "\n\"absent\": the instrument did not give the value.";
+}
+
+int GetConfig(const Options& o, std::ostream& out) {
+    auto line = OpenLine(o);
+    Session session = Connect(o, *line);
+    const InstrumentConfig config = ReadConfig(session);
+    const std::string text =
+        o.json ? ConfigJson(config) + "\n" : FormatConfig(config, Header(session));
+    if (!o.output) {
+        out << text;
+        return ExitSuccess;
+    }
+    std::ofstream file(*o.output, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!(file << text)) throw CliError(ExitUsage, "cannot write " + *o.output);
+    return ExitSuccess;
+}
+
+// Set-config: the keys of the file that are written, in the order they are written.
+struct Change {
+    std::string group;              // what one write covers ("param1", "relay2.params")
+    std::vector<std::string> keys;  // the keys of the file it writes
+    std::function<void(Session&)> run;
+};
+
+bool Selected(const std::string& key, const std::vector<std::string>& only) {
+    if (only.empty()) return true;
+    for (const std::string& s : only)
+        if (key == s || key.compare(0, s.size() + 1, s + ".") == 0) return true;
+    return false;
+}
+
+std::vector<std::string> OnlyList(const Options& o) {
+    std::vector<std::string> list;
+    if (!o.only) return list;
+    std::stringstream items(*o.only);
+    for (std::string item; std::getline(items, item, ',');) {
+        bool matches = false;
+        for (const KeyInfo& key : ConfigKeys()) matches = matches || Selected(key.name, {item});
+        if (!matches) throw CliError(ExitUsage, "--only: no key is called \"" + item + "\"");
+        list.push_back(item);
+    }
+    return list;
+}
+
+class Planner {
+public:
+    Planner(const InstrumentConfig& file, const InstrumentConfig& current,
+            const std::vector<std::string>& only)
+        : FFile(file), FCurrent(current), FOnly(only) {}
+
+    // The key is to be written: given in the file, writable, chosen by --only.
+    bool Wanted(const std::string& key) const {
+        const auto it = FFile.find(key);
+        return it != FFile.end() && it->second && !FindKey(key)->readOnly && Selected(key, FOnly);
+    }
+    // Wanted and not already so on the instrument (a key that cannot be read always is).
+    bool Differs(const std::string& key) const {
+        if (!Wanted(key)) return false;
+        if (!FindKey(key)->readable) return true;
+        const auto it = FCurrent.find(key);
+        return it == FCurrent.end() || it->second != FFile.at(key);
+    }
+    // The value a write of a group uses: the file's when wanted, else the instrument's.
+    std::string Value(const std::string& key, const std::string& group) const {
+        if (Wanted(key)) return *FFile.at(key);
+        const auto it = FCurrent.find(key);
+        if (it == FCurrent.end() || !it->second)
+            throw CliError(ExitUsage, group + ": the file must give " + key +
+                                          " (the instrument did not give it)");
+        return *it->second;
+    }
+    std::optional<std::string> Current(const std::string& key) const {
+        const auto it = FCurrent.find(key);
+        return it == FCurrent.end() ? std::nullopt : it->second;
+    }
+    void Add(const std::string& group, const std::vector<std::string>& keys,
+             std::function<void(Session&)> run) {
+        std::vector<std::string> changed;
+        for (const std::string& k : keys)
+            if (Differs(k)) changed.push_back(k);
+        if (!changed.empty()) FChanges.push_back({group, changed, std::move(run)});
+    }
+    const std::vector<Change>& Changes() const { return FChanges; }
+
+private:
+    const InstrumentConfig& FFile;
+    const InstrumentConfig& FCurrent;
+    std::vector<std::string> FOnly;
+    std::vector<Change> FChanges;
+};
+
+long Int(const Planner& plan, const std::string& key, const std::string& group) {
+    return IntegerValue(plan.Value(key, group));
+}
+
+void PlanParameters(Planner& plan) {
+    for (int p = 1; p <= 3; ++p) {
+        const std::string g = "param" + std::to_string(p);
+        const std::vector<std::string> keys = {g + ".scale", g + ".unit", g + ".point"};
+        bool any = false;
+        for (const auto& k : keys) any = any || plan.Differs(k);
+        if (!any) continue;
+        const float scale = NumberValue(plan.Value(keys[0], g));
+        const long unit = Int(plan, keys[1], g);
+        const long point = Int(plan, keys[2], g);
+        plan.Add(g, keys, [=](Session& s) {
+            s.Write(protocol::WriteParameter(p, scale, uint8_t(unit), uint8_t(point)));
+        });
+    }
+}
+
+void PlanSetpoints(Planner& plan) {
+    for (const bool upper : {true, false}) {
+        const std::string key = upper ? "setpoint.upper" : "setpoint.lower";
+        if (!plan.Differs(key)) continue;
+        const auto format = plan.Current("setpoint.format");
+        if (!format)
+            throw CliError(ExitNoAnswer, key + ": the instrument did not tell its setpoint format");
+        const long value = Int(plan, key, key);
+        const uint16_t word = uint16_t(IntegerValue(*format));
+        // As on the parameter page: any value within -230..230 goes out; in the 8-bit format
+        // only its low byte travels, and the read-back shows what the instrument took.
+        plan.Add(key, {key},
+                 [=](Session& s) { s.Write(protocol::WriteSetpoint(upper, int(value), word)); });
+    }
+}
+
+void PlanGroups(Planner& plan) {
+    const std::vector<std::string> iec = {"iec.common_address_size", "iec.object_address_size",
+                                          "iec.cause_size", "iec.type"};
+    bool iecChanges = false;
+    for (const auto& k : iec) iecChanges = iecChanges || plan.Differs(k);
+    if (iecChanges) {
+        protocol::IecFraming f;
+        f.commonAddressSize = uint8_t(Int(plan, iec[0], "iec"));
+        f.objectAddressSize = uint8_t(Int(plan, iec[1], "iec"));
+        f.causeSize = uint8_t(Int(plan, iec[2], "iec"));
+        f.type = uint8_t(Int(plan, iec[3], "iec"));
+        plan.Add("iec", iec, [=](Session& s) { s.Write(protocol::WriteIecFraming(f)); });
+    }
+    if (plan.Differs("alarm.mode")) {
+        const long mode = Int(plan, "alarm.mode", "alarm");
+        plan.Add("alarm", {"alarm.mode"},
+                 [=](Session& s) { s.Write(protocol::WriteAlarmMode(int(mode))); });
+    }
+    for (int r = 1; r <= 2; ++r) {
+        const std::string g = "relay" + std::to_string(r);
+        if (plan.Differs(g + ".mode") || plan.Differs(g + ".delay")) {
+            const long mode = Int(plan, g + ".mode", g);
+            const long delay = Int(plan, g + ".delay", g);
+            plan.Add(g, {g + ".mode", g + ".delay"}, [=](Session& s) {
+                s.Write(protocol::WriteRelayParams(r, uint8_t(mode), int16_t(delay)));
+            });
+        }
+        if (plan.Differs(g + ".hysteresis")) {
+            const float h = NumberValue(plan.Value(g + ".hysteresis", g));
+            plan.Add(g, {g + ".hysteresis"},
+                     [=](Session& s) { s.Write(protocol::WriteRelayHysteresis(r, h)); });
+        }
+    }
+}
+
+void PlanSerial(Planner& plan) {
+    if (!plan.Differs("serial.number") && !plan.Differs("serial.year")) return;
+    const long number = Int(plan, "serial.number", "serial");
+    const long year = Int(plan, "serial.year", "serial") - 2000;
+    plan.Add("serial", {"serial.number", "serial.year"}, [=](Session& s) {
+        if (s.Protocol() == Protocol::Qv) {
+            s.Write(protocol::WriteSerialAndYearQv(int(year), int(number)));
+        } else {
+            s.Write(protocol::WriteSerialNumber(int(number)));
+            s.Write(protocol::WriteYear(int(year)));
+        }
+    });
+}
+
+// Line speeds, then the address, then the protocol: each of these can cut the line, so they
+// come after everything else.
+void PlanLinkLast(Planner& plan, const InstrumentConfig& file) {
+    for (int l = 1; l <= 2; ++l) {
+        const std::string key = "speed.line" + std::to_string(l);
+        if (!plan.Differs(key)) continue;
+        const int code = protocol::SpeedCode(int32_t(IntegerValue(*file.at(key))));
+        plan.Add(key, {key}, [=](Session& s) { s.Write(protocol::WriteSpeed(l, code)); });
+    }
+    if (plan.Differs("address")) {
+        const uint16_t address = uint16_t(Int(plan, "address", "address"));
+        plan.Add("address", {"address"}, [=](Session& s) {
+            s.Write(protocol::WriteAddress(address));
+            s.SetAddress(address);
+        });
+    }
+    if (plan.Differs("protocol")) {
+        plan.Add("protocol", {"protocol"}, [](Session& s) {
+            if (!protocol::SwitchAddressValid(s.Address(), s.Protocol()))
+                throw CliError(ExitUsage, "the protocol switch needs an address within 1..247");
+            s.Write(protocol::SwitchProtocol(s.Address(), s.Protocol()));
+            s.SetProtocol(s.Protocol() == Protocol::Qv ? Protocol::Modbus : Protocol::Qv);
+        });
+    }
+}
+
+std::string Shown(const std::optional<std::string>& value, const std::string& key) {
+    if (!value) return "absent";
+    return FindKey(key)->kind == ValueKind::Text ? JsonString(*value) : *value;
+}
+
+int SetConfig(const Options& o, std::ostream& out) {
+    if (o.arguments.size() != 1) throw CliError(ExitUsage, "set-config needs one FILE");
+    std::ifstream in(o.arguments[0], std::ios::binary);
+    if (!in) throw CliError(ExitUsage, "cannot read " + o.arguments[0]);
+    std::stringstream text;
+    text << in.rdbuf();
+    InstrumentConfig file;
+    try {
+        file = ParseConfig(text.str());
+    } catch (const CliError& e) {
+        throw CliError(ExitUsage, o.arguments[0] + ": " + e.what());
+    }
+    const std::vector<std::string> only = OnlyList(o);
+    const std::string finalProtocol =
+        file.count("protocol") && file.at("protocol") && Selected("protocol", only)
+            ? *file.at("protocol")
+            : "";
+
+    auto line = OpenLine(o);
+    Session session = Connect(o, *line);
+    const InstrumentConfig current = ReadConfig(session);
+    Planner plan(file, current, only);
+    PlanParameters(plan);
+    if (plan.Differs("info")) {
+        const std::string info = *file.at("info");
+        plan.Add("info", {"info"}, [=](Session& s) { s.Write(protocol::WriteInfo(info)); });
+    }
+    if (plan.Differs("brightness")) {
+        const long b = Int(plan, "brightness", "brightness");
+        plan.Add("brightness", {"brightness"},
+                 [=](Session& s) { s.Write(protocol::WriteBrightness(int(b))); });
+    }
+    PlanSetpoints(plan);
+    PlanGroups(plan);
+    PlanSerial(plan);
+    PlanLinkLast(plan, file);
+    const std::string protocolAfter =
+        finalProtocol.empty() ? ProtocolName(session.Protocol()) : finalProtocol;
+    if (plan.Differs("address") && protocolAfter == "modbus" &&
+        IntegerValue(*file.at("address")) > protocol::HighestModbusAddress)
+        throw CliError(ExitUsage, "address: Modbus RTU addresses end at 247");
+
+    for (const Change& c : plan.Changes()) {
+        if (o.json) continue;
+        for (const std::string& k : c.keys)
+            out << (o.dryRun ? "would write " : "write ") << k << ": " << Shown(plan.Current(k), k)
+                << " -> " << Shown(file.at(k), k) << "\n";
+    }
+    if (o.dryRun) {
+        if (o.json) {
+            out << "{\"plan\":[";
+            bool first = true;
+            for (const Change& c : plan.Changes())
+                for (const std::string& k : c.keys) {
+                    out << (first ? "" : ",") << JsonString(k);
+                    first = false;
+                }
+            out << "]}\n";
+        }
+        return ExitSuccess;
+    }
+    for (const Change& c : plan.Changes()) c.run(session);
+
+    // Read everything back and compare what was asked for.
+    const InstrumentConfig after = ReadConfig(session);
+    std::vector<std::string> differences;
+    std::vector<std::string> unverifiable;
+    for (const KeyInfo& key : ConfigKeys()) {
+        if (!plan.Wanted(key.name)) continue;
+        const std::optional<std::string> now =
+            after.count(key.name) ? after.at(key.name) : std::nullopt;
+        if (!key.readable || (!now && !plan.Current(key.name))) {
+            unverifiable.push_back(key.name);
+            continue;
+        }
+        if (now != file.at(key.name)) differences.push_back(key.name);
+    }
+    if (o.json) {
+        out << "{\"written\":[";
+        bool first = true;
+        for (const Change& c : plan.Changes())
+            for (const std::string& k : c.keys) {
+                out << (first ? "" : ",") << JsonString(k);
+                first = false;
+            }
+        out << "],\"differences\":[";
+        for (size_t i = 0; i < differences.size(); ++i) {
+            const std::string& k = differences[i];
+            out << (i ? "," : "") << "{\"key\":" << JsonString(k)
+                << ",\"file\":" << JsonString(Shown(file.at(k), k)) << ",\"instrument\":"
+                << JsonString(Shown(after.count(k) ? after.at(k) : std::nullopt, k)) << "}";
+        }
+        out << "],\"unverifiable\":[";
+        for (size_t i = 0; i < unverifiable.size(); ++i)
+            out << (i ? "," : "") << JsonString(unverifiable[i]);
+        out << "]}\n";
+    } else {
+        for (const std::string& k : unverifiable) out << "cannot read back " << k << "\n";
+        for (const std::string& k : differences)
+            out << "differs " << k << ": file " << Shown(file.at(k), k) << ", instrument "
+                << Shown(after.count(k) ? after.at(k) : std::nullopt, k) << "\n";
+        if (differences.empty()) out << "read back: as in the file\n";
+    }
+    return differences.empty() ? ExitSuccess : ExitNoAnswer;
+}
+
+// ---- address and protocol ------------------------------------------------------------------
+
+int SetAddress(const Options& o, std::ostream& out) {
+    if (o.arguments.size() != 1) throw CliError(ExitUsage, "set-address needs the new address");
+    const long target = ParseNumberList(o.arguments[0], 1, protocol::HighestAddress, "address")[0];
+    auto line = OpenLine(o);
+    Session session = Connect(o, *line);
+    if (session.Protocol() == Protocol::Modbus && target > protocol::HighestModbusAddress)
+        throw CliError(ExitUsage, "Modbus RTU addresses end at 247");
+    const uint16_t before = session.Address();
+    session.Write(protocol::WriteAddress(uint16_t(target)));
+    session.SetAddress(uint16_t(target));
+    session.Read(protocol::Read(GetAdr));  // the instrument answers at its new address
+    if (o.json)
+        out << "{\"address\":" << target << ",\"was\":" << before << "}\n";
+    else
+        out << "address " << before << " -> " << target << "\n";
+    return ExitSuccess;
+}
+
+int SwitchProtocolCommand(const Options& o, std::ostream& out) {
+    if (o.arguments.size() != 1 || (o.arguments[0] != "qv" && o.arguments[0] != "modbus"))
+        throw CliError(ExitUsage, "switch-protocol needs qv or modbus");
+    const Protocol target = o.arguments[0] == "qv" ? Protocol::Qv : Protocol::Modbus;
+    auto line = OpenLine(o);
+    Session session = Connect(o, *line);
+    const Protocol before = session.Protocol();
+    if (before != target) {
+        if (!protocol::SwitchAddressValid(session.Address(), before))
+            throw CliError(ExitUsage, "the instrument's address " +
+                                          std::to_string(session.Address()) +
+                                          " cannot be used in Modbus RTU (1..247)");
+        session.Write(protocol::SwitchProtocol(session.Address(), before));
+        if (!Probe(*line, session.Address(), target))
+            throw CliError(ExitNoAnswer, std::string("the instrument does not answer in ") +
+                                             ProtocolName(target) + " after the switch");
+    }
+    if (o.json)
+        out << "{\"address\":" << session.Address() << ",\"protocol\":\"" << ProtocolName(target)
+            << "\",\"was\":\"" << ProtocolName(before) << "\"}\n";
+    else
+        out << "protocol " << ProtocolName(before) << " -> " << ProtocolName(target) << "\n";
+    return ExitSuccess;
+}
+
+}  // namespace
+
+InstrumentConfig ReadConfig(Session& session) {
+    using namespace protocol;
+    InstrumentConfig c;
+    const Protocol p = session.Protocol();
+    auto ask = [&session](const Request& request) { return Usable(session, request); };
+    auto put = [&c](const std::string& key, const std::optional<std::string>& value) {
+        c[key] = value;
+    };
+    auto integer = [](auto v) { return std::optional<std::string>(IntegerText(long(v))); };
+
+    const Reply address = session.Read(Read(GetAdr));  // nothing else is asked of a silent line
+    put("address", integer(DecodeAddress(address.Bytes(), address.Length()).value_or(0)));
+    put("protocol", std::string(ProtocolName(p)));
+
+    std::optional<SerialAndYear> serial;
+    if (const auto r = ask(Read(GetYear))) serial = DecodeSerialAndYear(r->Bytes(), r->Length());
+    put("parameters", serial ? integer(serial->parameterCount) : std::nullopt);
+    put("serial.number", serial ? integer(serial->number) : std::nullopt);
+    put("serial.year", serial ? integer(2000 + serial->year) : std::nullopt);
+
+    std::optional<int> brightness;
+    if (const auto r = ask(Read(GetBright))) brightness = DecodeBrightness(r->Bytes(), r->Length());
+    put("brightness", brightness ? integer(*brightness) : std::nullopt);
+
+    std::optional<std::string> info;
+    if (const auto r = ask(Read(GetInfo))) info = DecodeInfoText(r->Bytes(), r->Length());
+    // The instrument pads the text with blanks when it is written: they carry nothing.
+    put("info", info ? std::optional<std::string>(TrimmedRight(*info)) : std::nullopt);
+
+    for (int n = 1; n <= 3; ++n) {
+        const std::string g = "param" + std::to_string(n);
+        std::optional<ParameterSetup> setup;
+        if (const auto r = ask(ReadParameter(n))) setup = DecodeParameter(r->Bytes(), r->Length());
+        if (setup && !setup->exists) setup.reset();
+        put(g + ".scale",
+            setup ? std::optional<std::string>(NumberText(float(setup->scale))) : std::nullopt);
+        put(g + ".unit", setup ? integer(setup->unitCode) : std::nullopt);
+        put(g + ".point", setup ? integer(setup->pointCode) : std::nullopt);
+    }
+
+    std::optional<uint16_t> format;
+    if (const auto r = ask(Read(GetVersForUst1)))
+        format = DecodeSetpointFormat(r->Bytes(), r->Length(), p);
+    put("setpoint.format", format ? integer(*format) : std::nullopt);
+    for (const auto& [key, command] :
+         {std::pair<const char*, TListComand>{"setpoint.upper", GetUst1},
+          {"setpoint.lower", GetUst2}}) {
+        std::optional<int> value;
+        if (format)
+            if (const auto r = ask(Read(command)))
+                value = DecodeSetpoint(r->Bytes(), r->Length(), p, *format);
+        put(key, value ? integer(*value) : std::nullopt);
+    }
+    put("speed.line1", std::nullopt);
+    put("speed.line2", std::nullopt);
+
+    std::optional<IecFraming> iec;
+    if (const auto r = ask(Read(GetIEC))) iec = DecodeIecFraming(r->Bytes(), r->Length());
+    put("iec.common_address_size", iec ? integer(iec->commonAddressSize) : std::nullopt);
+    put("iec.object_address_size", iec ? integer(iec->objectAddressSize) : std::nullopt);
+    put("iec.cause_size", iec ? integer(iec->causeSize) : std::nullopt);
+    put("iec.type", iec ? integer(iec->type) : std::nullopt);
+
+    std::optional<int> alarm;
+    if (const auto r = ask(Read(GetSpeakerMode))) alarm = DecodeAlarmMode(r->Bytes(), r->Length());
+    put("alarm.mode", alarm ? integer(*alarm) : std::nullopt);
+
+    const auto relays = ask(ReadRelayParams());
+    const auto hysteresis = ask(Read(GetRelayGist));
+    for (int r = 1; r <= 2; ++r) {
+        const std::string g = "relay" + std::to_string(r);
+        std::optional<RelayParams> params;
+        if (relays) params = DecodeRelayParams(relays->Bytes(), relays->Length(), r);
+        put(g + ".mode", params ? integer(params->mode) : std::nullopt);
+        put(g + ".delay", params ? integer(params->delay) : std::nullopt);
+        std::optional<double> h;
+        if (hysteresis) h = DecodeRelayHysteresis(hysteresis->Bytes(), hysteresis->Length(), r);
+        put(g + ".hysteresis",
+            h ? std::optional<std::string>(NumberText(float(*h))) : std::nullopt);
+    }
+    return c;
+}
+
+int RunCommand(const Options& o, std::ostream& out) {
+    if (o.command == "ports") return Ports(o, out);
+    if (o.command == "search") return SearchCommand(o, out);
+    if (o.command == "scan") return Scan(o, out);
+    if (o.command == "read") return ReadCommand(o, out);
+    if (o.command == "get-config") return GetConfig(o, out);
+    if (o.command == "set-config") return SetConfig(o, out);
+    if (o.command == "set-address") return SetAddress(o, out);
+    if (o.command == "switch-protocol") return SwitchProtocolCommand(o, out);
+    throw CliError(ExitUsage, "unknown command \"" + o.command + "\"");
+}
+
+}  // namespace cli

@@ -1,0 +1,105 @@
+#include "cli/Line.h"
+
+#include <cstdio>
+
+#include "cli/Errors.h"
+#include "cli/Platform.h"
+#include "protocol/Answers.h"
+
+namespace cli {
+
+namespace {
+
+std::string OpenFailure(serial_backend::OpenStatus status, const std::string& path) {
+    using serial_backend::OpenStatus;
+    switch (status) {
+        case OpenStatus::NotFound:
+            return "cannot open " + path + ": no such port";
+        case OpenStatus::Busy:
+            return "cannot open " + path + ": the port is busy (another program has it)";
+        case OpenStatus::NoPermission:
+            return "cannot open " + path +
+                   ": permission denied (the user must be allowed to use serial ports, e.g. be in "
+                   "the dialout group)";
+        default:
+            return "cannot open " + path + ": the port refused to open";
+    }
+}
+
+}  // namespace
+
+Line::Line(const std::string& port, int32_t baud, int silenceMs, bool traceFrames)
+    : FPort(PortPath(port)), FSilenceMs(silenceMs), FTrace(traceFrames) {
+    const serial_backend::OpenStatus status = serial_backend::Device::Open(FPort, FDevice);
+    if (status != serial_backend::OpenStatus::Ok)
+        throw CliError(ExitPort, OpenFailure(status, FPort));
+    // Each Read waits for the first byte only, up to the silence time-out, and returns with
+    // whatever has arrived: every piece of an answer restarts the wait.
+    serial_backend::Timeouts timeouts;
+    timeouts.readInterval = serial_backend::MaxDword;
+    timeouts.readTotalMultiplier = serial_backend::MaxDword;
+    timeouts.readTotalConstant = uint32_t(silenceMs);
+    if (!FDevice->SetTimeouts(timeouts))
+        throw CliError(ExitPort, "cannot set the time-outs of " + FPort);
+    SetBaud(baud);
+    // A line without modem control lines (a USB adapter without them, a pseudo-terminal)
+    // works all the same.
+    FDevice->Escape(serial_backend::SETDTR);
+    FDevice->Escape(serial_backend::SETRTS);
+}
+
+Line::~Line() {
+    if (FDevice) FDevice->Close();
+}
+
+void Line::SetBaud(int32_t baud) {
+    serial_backend::LineSettings settings;
+    settings.baudRate = baud;
+    if (!FDevice->SetLineSettings(settings))
+        throw CliError(ExitPort, "cannot set " + std::to_string(baud) + " baud on " + FPort);
+    FBaud = baud;
+}
+
+bool Line::Complete(const protocol::RequestFrame& request,
+                    const std::vector<uint8_t>& bytes) const {
+    if (bytes.size() >= request.lengthIn) return true;
+    // A Modbus exception answer is shorter than the answer awaited; no need to wait for the
+    // silence once it is whole.
+    return request.modbus && bytes.size() >= size_t(protocol::ExceptionAnswerLength) &&
+           protocol::CheckAnswer(request, bytes.data(), int(bytes.size())).status ==
+               protocol::AnswerStatus::Exception;
+}
+
+std::vector<uint8_t> Line::Exchange(const protocol::RequestFrame& request) {
+    using namespace serial_backend;
+    if (!FDevice->Purge(PURGE_RXCLEAR) || !FDevice->Purge(PURGE_TXCLEAR))
+        throw CliError(ExitPort, "cannot clear the queues of " + FPort);
+    Trace(">", request.bytes);
+    const int32_t size = int32_t(request.bytes.size());
+    if (FDevice->Write(request.bytes.data(), size) != size)
+        throw CliError(ExitPort, "cannot write to " + FPort);
+    std::vector<uint8_t> answer;
+    uint8_t chunk[protocol::FrameBufferSize];
+    while (!Complete(request, answer) && answer.size() < 4 * sizeof chunk) {
+        const int32_t n = FDevice->Read(chunk, int32_t(sizeof chunk));
+        if (n < 0) throw CliError(ExitPort, "cannot read from " + FPort);
+        if (n == 0) break;  // the line stayed silent for the whole time-out
+        answer.insert(answer.end(), chunk, chunk + n);
+    }
+    Trace("<", answer);
+    return answer;
+}
+
+void Line::Trace(const char* direction, const std::vector<uint8_t>& bytes) const {
+    if (!FTrace) return;
+    std::string text = direction;
+    char hex[4];
+    for (uint8_t b : bytes) {
+        std::snprintf(hex, sizeof hex, " %02X", b);
+        text += hex;
+    }
+    if (bytes.empty()) text += " (silence)";
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+}  // namespace cli

@@ -1,0 +1,40 @@
+#pragma once
+// The serial line as tessera-cli uses it: one request at a time, the answer awaited with the
+// silence rule (the wait restarts with every byte; an answer may come in pieces).
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "protocol/ModbusFrames.h"
+#include "serial/SerialBackend.h"
+
+namespace cli {
+
+class Line {
+public:
+    // Opens the port (a path, a name under /dev, or COMn) at `baud`, 8N1, DTR and RTS raised.
+    // Throws CliError(ExitPort) saying why it cannot be opened.
+    Line(const std::string& port, int32_t baud, int silenceMs, bool traceFrames);
+    ~Line();
+
+    void SetBaud(int32_t baud);  // throws CliError(ExitPort)
+    int32_t Baud() const { return FBaud; }
+    const std::string& Port() const { return FPort; }
+
+    // Sends `request` and returns what came back before the line fell silent for the silence
+    // time-out, or before the expected answer (or a Modbus exception answer) was complete.
+    std::vector<uint8_t> Exchange(const protocol::RequestFrame& request);
+
+private:
+    bool Complete(const protocol::RequestFrame& request, const std::vector<uint8_t>& bytes) const;
+    void Trace(const char* direction, const std::vector<uint8_t>& bytes) const;
+
+    std::unique_ptr<serial_backend::Device> FDevice;
+    std::string FPort;
+    int32_t FBaud = 0;
+    int FSilenceMs = 370;
+    bool FTrace = false;
+};
+
+}  // namespace cli

@@ -1,0 +1,48 @@
+#pragma once
+// tessera-cli's command line: global options, one command, its options and arguments.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct Options {
+    std::string command;                 // empty with --help or --version alone
+    std::vector<std::string> arguments;  // positional arguments after the command
+
+    std::string port;
+    int32_t baud = 9600;
+    std::string protocol = "auto";  // auto, qv, modbus
+    std::optional<long> address;
+    int timeoutMs = 370;  // silence that ends the wait for an answer
+    bool json = false;
+    bool verbose = false;
+    bool help = false;
+    bool version = false;
+
+    // read
+    std::string params = "1";
+    long count = 1;  // 0: until Ctrl+C
+    long intervalMs = 300;
+    std::optional<std::string> csv;
+    // get-config
+    std::optional<std::string> output;
+    // set-config
+    std::optional<std::string> only;
+    bool dryRun = false;
+    // scan
+    std::string addresses = "1-247";
+    std::optional<std::string> bauds;  // default: --baud
+    std::string protocols = "qv,modbus";
+};
+
+// Throws CliError(ExitUsage) for anything it does not understand.
+Options ParseOptions(int argc, const char* const* argv);
+
+std::string UsageText();
+
+// "1-5,9" -> 1, 2, 3, 4, 5, 9 (each within low..high); throws CliError(ExitUsage).
+std::vector<long> ParseNumberList(const std::string& text, long low, long high, const char* what);
+
+}  // namespace cli

@@ -1,0 +1,99 @@
+#include "cli/Session.h"
+
+#include "cli/Errors.h"
+#include "protocol/Decoders.h"
+
+namespace cli {
+
+using protocol::AnswerStatus;
+
+std::string ExceptionDescription(uint8_t code) {
+    const char* text = protocol::ExceptionText(code);
+    const std::string number = "exception " + std::to_string(code);
+    return text ? std::string(text) + " (" + number + ")" : number;
+}
+
+namespace {
+
+std::string ResultDescription(uint8_t result) {
+    if (result == protocol::NumberCannotChange) return "Невозможно изменить номер (result 10)";
+    const char* text = protocol::ExceptionText(result);
+    const std::string number = "result " + std::to_string(result);
+    return text ? std::string(text) + " (" + number + ")" : number;
+}
+
+Reply Take(const protocol::RequestFrame& frame, const std::vector<uint8_t>& received) {
+    Reply reply;
+    reply.answer = protocol::TakeAnswer(frame, received.data(), int(received.size()));
+    switch (reply.answer.check.status) {
+        case AnswerStatus::Ok:
+            reply.kind = Reply::Kind::Ok;
+            break;
+        case AnswerStatus::Exception:
+            reply.kind = Reply::Kind::Refused;
+            reply.exceptionCode = reply.answer.check.exceptionCode;
+            break;
+        default:
+            reply.kind = received.empty() ? Reply::Kind::Silent : Reply::Kind::Garbled;
+            break;
+    }
+    return reply;
+}
+
+}  // namespace
+
+Reply Session::Ask(const protocol::Request& request) {
+    const protocol::RequestFrame frame = protocol::BuildRequest(request, FAddress, FProtocol);
+    return Take(frame, FLine.Exchange(frame));
+}
+
+Reply Session::Read(const protocol::Request& request) {
+    const Reply reply = Ask(request);
+    const std::string name = CommandName(request.command);
+    switch (reply.kind) {
+        case Reply::Kind::Ok:
+            return reply;
+        case Reply::Kind::Refused:
+            throw CliError(ExitRefused, "the instrument refused " + name + ": " +
+                                            ExceptionDescription(reply.exceptionCode));
+        case Reply::Kind::Garbled:
+            throw CliError(ExitNoAnswer,
+                           "no valid answer to " + name + " (damaged or foreign frame)");
+        default:
+            throw CliError(ExitNoAnswer, "the instrument did not answer " + name);
+    }
+}
+
+void Session::Write(const protocol::Request& request) {
+    const Reply reply = Read(request);
+    // The switch is acknowledged by the answer itself; the other writes carry a result byte.
+    if (request.command == SetTypeProt) return;
+    const auto result = protocol::DecodeWriteResult(reply.Bytes(), reply.Length());
+    if (result && *result != protocol::WriteAccepted)
+        throw CliError(ExitRefused, std::string("the instrument refused ") +
+                                        CommandName(request.command) + ": " +
+                                        ResultDescription(*result));
+}
+
+std::optional<Found> Search(Line& line, const std::vector<protocol::Protocol>& protocols) {
+    for (protocol::Protocol p : protocols) {
+        const protocol::RequestFrame frame = protocol::BuildRequest(protocol::Search(), 0, p);
+        const Reply reply = Take(frame, line.Exchange(frame));
+        if (!reply.Ok()) continue;
+        if (const auto answer = protocol::DecodeProtocolAnswer(reply.Bytes(), reply.Length()))
+            return Found{answer->address, answer->protocol};
+    }
+    return std::nullopt;
+}
+
+bool Probe(Line& line, uint16_t address, protocol::Protocol protocol) {
+    Session session(line, address, protocol);
+    const Reply reply = session.Ask(protocol::Read(GetAdr));
+    return reply.kind == Reply::Kind::Ok || reply.kind == Reply::Kind::Refused;
+}
+
+const char* ProtocolName(protocol::Protocol protocol) {
+    return protocol == protocol::Protocol::Modbus ? "modbus" : "qv";
+}
+
+}  // namespace cli
