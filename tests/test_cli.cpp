@@ -10,6 +10,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 #include <atomic>
 #include <cstring>
@@ -17,6 +20,7 @@
 
 #include "cli/ConfigFile.h"
 #include "cli/Errors.h"
+#include "sim/VirtualBus.h"
 #include "sim/VirtualInstrument.h"
 
 namespace {
@@ -566,10 +570,34 @@ private slots:
         QVERIFY(vi.Discarded().empty());
     }
 
-    // The scan of a line with several instruments (three, at mixed protocols and speeds) needs
-    // the virtual instrument's multi-instrument bus; until it is there, this case is skipped.
+    // Three instruments on one line, at mixed protocols and speeds: one scan finds them all,
+    // each at its own speed, protocol and address.
     void scanFindsThreeInstrumentsOnOneBus() {
-        QSKIP("needs the virtual instrument's multi-instrument bus");
+        std::vector<sim::Config> line = {Instrument(sim::Protocol::Modbus, 7),
+                                         Instrument(sim::Protocol::Qv, 12),
+                                         Instrument(sim::Protocol::Modbus, 30)};
+        line[0].lineSpeed = 9600;
+        line[1].lineSpeed = 9600;
+        line[2].lineSpeed = 19200;
+        sim::VirtualBus bus(line);
+        bus.Start();
+        const Run run = Cli({"--port", QString::fromStdString(bus.DevicePath()), "scan",
+                             "--addresses", "6-13,29-31", "--bauds", "9600,19200", "--timeout",
+                             "80", "--json"});
+        QVERIFY2(run.code == 0, qPrintable(Explain(run)));
+        const QJsonObject result = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QVERIFY(result.value("complete").toBool());
+        QStringList found;
+        for (const QJsonValue& v : result.value("instruments").toArray()) {
+            const QJsonObject o = v.toObject();
+            found << QStringLiteral("%1 %2 %3")
+                         .arg(o.value("baud").toInt())
+                         .arg(o.value("protocol").toString())
+                         .arg(o.value("address").toInt());
+        }
+        found.sort();
+        QCOMPARE(found, QStringList({"19200 modbus 30", "9600 modbus 7", "9600 qv 12"}));
+        QCOMPARE(bus.Collisions(), size_t(0));  // one address at a time: no answers collide
     }
 
     void portsFromAFakeSystem() {
