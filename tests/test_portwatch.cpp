@@ -109,6 +109,17 @@ private slots:
         QVERIFY2(PortField().startsWith(QStringLiteral("Порт: %1 (подключён снова в ").arg(byId)),
                  qPrintable(PortField()));
         QCOMPARE(app.errors.size(), 1);
+
+        // Gone again soon after: a flaky contact is told in the status bar, not box on box,
+        // and the next return is taken up the same way.
+        second->Vanish();
+        QTRY_COMPARE_WITH_TIMEOUT(PortField(), QStringLiteral("Порт %1: ожидание устройства").arg(byId),
+                                  Wait);
+        auto third = Instrument(3.75f);
+        QVERIFY(QFile::remove(byId));
+        QVERIFY(QFile::link(Path(*third), byId));
+        QTRY_COMPARE_WITH_TIMEOUT(app.PanelText(1), QStringLiteral("   3.8"), Wait);
+        QCOMPARE(app.errors.size(), 1);
         app.Stop();
         QFile::remove(byId);
     }

@@ -29,6 +29,7 @@ TPortWatch::TPortWatch(Tz& window) : QObject(&window), FWindow(window), FField(n
 void TPortWatch::PortChanged() {
     FLook.stop();
     FReconnectedAt = QTime();
+    FSinceReconnect.invalidate();
     ResolveStableName();
     ShowField();
 }
@@ -83,9 +84,13 @@ QString TPortWatch::FailureText(const ESerialPort& e) const {
 
 void TPortWatch::LineFailed(const ESerialPort& e) {
     const QString text = FailureText(e);
-    // A failure met while the device is already awaited (a late report of the same loss) or
-    // while the box about it is up goes to the status bar only.
-    const bool alreadyTold = Watching() || FBoxOpen;
+    // Told in the status bar only: a failure met while the device is already awaited (a late
+    // report of the same loss, or reading asked for meanwhile), while the box about it is up,
+    // or soon after the line came back (a flaky contact would otherwise stack box on box).
+    const bool recentlyBack =
+        FSinceReconnect.isValid() && !FSinceReconnect.hasExpired(QuietAfterReconnectMs);
+    const bool alreadyTold = Watching() || FBoxOpen || recentlyBack;
+    if (Watching() && FPollingWanted) FResumePolling = true;
     if (FWindow.ComPort->Connected()) StartWatch();
     FWindow.ShowStatus(text);
     if (alreadyTold) return;
@@ -123,6 +128,7 @@ void TPortWatch::Look() {
     }
     FLook.stop();
     FReconnectedAt = QTime::currentTime();
+    FSinceReconnect.start();
     ShowField();
     const bool resume = FResumePolling;
     FWindow.ShowStatus(

@@ -4,6 +4,7 @@
 // adapter pulled) it tells the operator what happened, closes the port, waits for the same
 // device to come back (by its by-id name where it has one, else by its path), reopens it and
 // resumes the polling that was running. Owned by the main window; main thread only.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTime>
@@ -20,6 +21,8 @@ public:
 
     // How often the device's name is looked for while it is gone.
     static constexpr int LookIntervalMs = 500;
+    // A line that fails again this soon after coming back is the same trouble.
+    static constexpr int QuietAfterReconnectMs = 10000;
 
     // The port was opened, or failed to open, at start or on the operator's word: the field
     // follows, a watch in progress ends, and the device's by-id name is looked up.
@@ -51,6 +54,7 @@ private:
     QString FStableName;     // the name that finds the device again
     QString FStableNameFor;  // the port name it was looked up for
     QTime FReconnectedAt;    // valid after the watch reopened the port by itself
+    QElapsedTimer FSinceReconnect;
     bool FPollingWanted = false;
     bool FResumePolling = false;
     bool FBoxOpen = false;
