@@ -38,7 +38,6 @@ public:
     void LineFailed(const ESerialPort& e);
 
     bool Watching() const { return FLook.isActive(); }
-    QString WatchedName() const { return FStableName; }
     QLabel* Field() const { return FField; }
 
 private:
