@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/DisplayCheck.h"
 #include "sim/VirtualInstrument.h"
 #include "ui/Unit1.h"
 #include "ui/UpdateForm.h"
@@ -47,6 +48,7 @@ std::unique_ptr<sim::VirtualInstrument> StartDemoInstrument(sim::Protocol protoc
 int main(int argc, char* argv[]) {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    if (!DisplayUsable(argc, argv, stderr)) return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessera_RS-485"));
     app.setStyle(new HintTimingStyle);

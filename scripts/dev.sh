@@ -8,10 +8,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(
+# What building and running the program needs ("run"), and what only the tests add ("test").
+run_packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev   # Widgets, Network, Test; moc and uic
     fonts-dejavu-core                           # a font for the offscreen and Xvfb platforms
+)
+test_packages=(
     libmodbus-dev mbpoll                        # Modbus masters nobody here wrote, for interop tests
     xvfb xauth                                  # a display for screenshots and headless runs
     clang libclang-rt-14-dev                    # libFuzzer for the fuzz harnesses
@@ -19,7 +22,7 @@ packages=(
 
 install_missing() {
     local missing=()
-    for p in "${packages[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -105,9 +108,9 @@ summary() {
 case "${1:-}" in
 run)
     shift
-    install_missing
+    install_missing "${run_packages[@]}"
     # Only the program: a newcomer sees it within minutes; the tests build with "test".
-    build build --target tessera
+    build build -DBUILD_TESTING=OFF --target tessera
     if [ $# -eq 0 ]; then set -- --demo; fi
     exec ./build/app/tessera "$@"
     ;;
@@ -116,8 +119,8 @@ test)
     packages+=(g++-mingw-w64-x86-64 wine wine64)
     home=$(mktemp -d)
     trap 'rm -rf "$home"; summary' EXIT
-    stage packages install_missing
-    stage build build build
+    stage packages install_missing "${run_packages[@]}" "${test_packages[@]}"
+    stage build build build -DBUILD_TESTING=ON
     stage ctest run_in build env HOME="$home" QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" -LE soak
     # The long soak (10 000 exchanges with faults injected), kept out of the default run.
     stage soak run_in build env HOME="$home" QT_QPA_PLATFORM=offscreen ctest --output-on-failure -L soak

@@ -6,6 +6,7 @@
 
 #include <QLoggingCategory>
 #include <QRegularExpression>
+#include <cerrno>
 #include <vector>
 
 using namespace serial_backend;
@@ -69,10 +70,15 @@ std::function<void(const QString&)> TSerialPort::ApplicationExceptionHandler =
 
 // ---- ESerialPort ----------------------------------------------------------------------------
 
-ESerialPort::ESerialPort(int messageIndex)
+// errno is read before anything else runs: building the text may call into the allocator.
+ESerialPort::ESerialPort(int messageIndex) : ESerialPort(messageIndex, errno) {}
+
+ESerialPort::ESerialPort(int messageIndex, int systemError)
     : ESerialPort(messageIndex >= 0 && messageIndex < SerialPortMessageCount
                       ? QString::fromUtf8(SerialPortMessages[messageIndex])
-                      : QString()) {}
+                      : QString()) {
+    if (messageIndex != msgNotOpen && messageIndex != msgOpenProperty) FSystemError = systemError;
+}
 
 ESerialPort::ESerialPort(const QString& message) : FMessage(message), FUtf8(message.toUtf8()) {}
 

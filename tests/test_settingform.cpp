@@ -1,10 +1,11 @@
 // The port settings dialog against the real main window and its port: which name becomes the
 // stored setting, what reaches the port, what cancelling keeps, how a failed reopen and an
-// unreadable port list are reported, and where the dialog stands. Pseudo-terminals stand for
-// the serial lines; the port list is read from a directory of our own.
+// unreadable port list are reported, how by-id names are listed, and where the dialog
+// stands. Pseudo-terminals stand for the serial lines; the port list is ours.
 #include <pty.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,11 +19,17 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
+#include <vector>
 
 #include "serial/SerialPort.h"
+#include "ui/PortList.h"
+#include "ui/PortWatch.h"
 #include "ui/Unit1.h"
 #include "ui/main.h"
 #include "ui_Unit1.h"
+
+using serial_backend::PortInfo;
 
 namespace {
 
@@ -63,7 +70,9 @@ const QString kErrorTitle = QString::fromUtf8("Ошибка");
 class TestSettingForm : public QObject {
     Q_OBJECT
 
-    QTemporaryDir FSysfs;
+    QTemporaryDir FDir;
+    std::vector<PortInfo> FListed;  // what the system lists
+    bool FListReadable = true;
     Pty FLineA;
     Pty FLineB;
     Ui::TSettingForm* ui = nullptr;
@@ -74,7 +83,20 @@ class TestSettingForm : public QObject {
         return items;
     }
 
-    void AddListedPort(const QString& name) { QVERIFY(QDir(FSysfs.path()).mkpath(name + "/device")); }
+    void AddListedPort(const QString& name, const QString& byId = QString(),
+                       const QString& description = QString()) {
+        const std::string kernel = name.toStdString();
+        FListed.push_back(
+            {kernel, "/dev/" + kernel, byId.toStdString(), description.toStdString()});
+    }
+    void RemoveListedPort(const QString& name) {
+        const std::string kernel = name.toStdString();
+        FListed.erase(std::remove_if(FListed.begin(), FListed.end(),
+                                     [&](const PortInfo& p) { return p.name == kernel; }),
+                      FListed.end());
+    }
+
+    QString PortField() const { return z->PortWatch->Field()->text(); }
 
     // What ToolButton3Click does, shown without blocking so the test can work the dialog.
     void OpenDialog() {
@@ -95,7 +117,7 @@ class TestSettingForm : public QObject {
 
     // The operator takes the item from the list with the keyboard.
     void PickPort(const QString& name) {
-        const int index = ui->ComboBox1->findText(name);
+        const int index = ui->ComboBox1->findData(name, Qt::EditRole);
         QVERIFY(index >= 0);
         QComboBox* box = ui->ComboBox1;
         box->setFocus();
@@ -104,18 +126,29 @@ class TestSettingForm : public QObject {
         if (box->currentIndex() < 0) QTest::keyClick(box, Qt::Key_Down);
         for (int i = 0; i < index; ++i) QTest::keyClick(box, Qt::Key_Down);
         QCOMPARE(ui->ComboBox1->currentText(), name);
-        QVERIFY(SettingForm->PortPicked());
+    }
+
+    // Inside the shown dialog: note what the port box shows, do `action`, confirm.
+    void ActInDialog(const QString& action, QString& shown) {
+        QVERIFY(QTest::qWaitForWindowExposed(SettingForm));
+        shown = ui->ComboBox1->currentText();
+        if (action == "pick then type") {
+            QTRY_VERIFY_WITH_TIMEOUT(PortItems().contains("ttyTessera0"), 10000);
+            PickPort("ttyTessera0");
+        }
+        if (!action.isEmpty()) TypePortName(FLineB.Path());
+        ui->Button1->click();
     }
 
 private slots:
     void initTestCase() {
-        QVERIFY(FSysfs.isValid());
+        QVERIFY(FDir.isValid());
         QVERIFY(!FLineA.Path().isEmpty());
         QVERIFY(!FLineB.Path().isEmpty());
-        // Listed names that lead to no device: picking one can never open a real port.
-        AddListedPort("ttyTessera0");
-        AddListedPort("ttyTessera1");
-        qputenv("TESSERA_SYSFS_TTY", FSysfs.path().toLocal8Bit());
+        ReadPortDetails = [this](std::vector<PortInfo>& ports) {
+            ports = FListed;
+            return FListReadable;
+        };
         new Tz;
         QVERIFY(z);
         SettingForm = new TSettingForm(z);
@@ -131,7 +164,12 @@ private slots:
     // Every test starts from the port open on line A at 9600, the settings matching it.
     void init() {
         if (SettingForm->isVisible()) SettingForm->reject();
-        qputenv("TESSERA_SYSFS_TTY", FSysfs.path().toLocal8Bit());
+        // Listed names that lead to no device: picking one can never open a real port.
+        FListed.clear();
+        AddListedPort("ttyTessera0");
+        AddListedPort("ttyTessera1");
+        FListReadable = true;
+        Tz::PortOverride.clear();
         PortName = FLineA.Path();
         SpeedIndex = 3;
         ProtocolIsModbus = 1;
@@ -249,36 +287,47 @@ private slots:
         QCOMPARE(PortName, FLineA.Path());
     }
 
-    // Only a name picked from the list becomes the stored setting; the port always opens what
-    // the box shows.
-    void portName_data() {
-        QTest::addColumn<bool>("pickFirst");
-        QTest::newRow("typed") << false;
-        QTest::newRow("picked, then typed over") << true;
+    // The dialog shows the port in use, whatever the stored setting says; a name typed or
+    // picked is what opens and what is stored; "Ок" without changes keeps the port in use.
+    // The demo's own device is never stored. The status bar's field names the open port.
+    void portInUse_data() {
+        QTest::addColumn<QString>("stored");  // PortName before the dialog
+        QTest::addColumn<bool>("demo");       // the open port is the run's own device
+        QTest::addColumn<QString>("action");  // "", "type", "pick then type"
+        QTest::addColumn<bool>("storesB");
+        QTest::newRow("untouched") << "A" << false << "" << false;
+        QTest::newRow("untouched, other port stored") << "COM1" << false << "" << false;
+        QTest::newRow("untouched, demo") << "COM1" << true << "" << false;
+        QTest::newRow("typed") << "A" << false << "type" << true;
+        QTest::newRow("picked, then typed over") << "A" << false << "pick then type" << true;
+        QTest::newRow("typed, demo") << "COM1" << true << "type" << true;
     }
 
-    void portName() {
-        QFETCH(bool, pickFirst);
-        OpenDialog();
-        if (pickFirst) PickPort("ttyTessera0");
-        TypePortName(FLineB.Path());
-        QVERIFY(!SettingForm->PortPicked());
-        ui->Button1->click();
-        QVERIFY(!SettingForm->isVisible());
-        QVERIFY(z->ComPort->Connected());
-        QCOMPARE(z->ComPort->Port(), FLineB.Path());
-        QCOMPARE(PortName, FLineA.Path());
-    }
-
-    void untouchedPortBox() {
-        OpenDialog();
-        QCOMPARE(ui->ComboBox1->currentText(), PortName);
-        QVERIFY(!SettingForm->PortPicked());
-        ui->Button1->click();
-        QVERIFY(!SettingForm->isVisible());
-        QVERIFY(z->ComPort->Connected());
-        QCOMPARE(z->ComPort->Port(), FLineA.Path());
-        QCOMPARE(PortName, FLineA.Path());
+    void portInUse() {
+        QFETCH(QString, stored);
+        QFETCH(bool, demo);
+        QFETCH(QString, action);
+        QFETCH(bool, storesB);
+        PortName = stored == "A" ? FLineA.Path() : stored;
+        if (demo) Tz::PortOverride = FLineA.Path();
+        for (int showing = 1; showing <= 2; ++showing) {
+            // "Настройка", worked inside its modal loop; the second showing changes nothing.
+            QString shown;
+            QTimer::singleShot(0, this, [&] {
+                ActInDialog(showing == 1 ? action : QString(), shown);
+                if (SettingForm->isVisible()) SettingForm->reject();  // acting failed
+            });
+            z->findChild<QAbstractButton*>("ToolButton3")->click();
+            QVERIFY(!QTest::currentTestFailed());
+            QCOMPARE(shown, showing == 1 || !storesB ? FLineA.Path() : FLineB.Path());
+            QCOMPARE(SettingForm->result(), int(QDialog::Accepted));
+            QVERIFY(z->ComPort->Connected());
+            const QString opened = storesB ? FLineB.Path() : FLineA.Path();
+            QCOMPARE(z->ComPort->Port(), opened);
+            // What the dialog showed and "Ок" confirmed, unless it is the demo's device.
+            QCOMPARE(PortName, storesB ? FLineB.Path() : demo ? stored : FLineA.Path());
+            QCOMPARE(PortField(), QString::fromUtf8("Порт: ") + opened);
+        }
         QVERIFY(z->windowTitle().endsWith("ModBus RTU   9600"));
     }
 
@@ -298,6 +347,7 @@ private slots:
         QVERIFY(!z->ComPort->Connected());
         QCOMPARE(PortName, QString("ttyTessera1"));
         QCOMPARE(z->ComPort->Port(), QString("ttyTessera1"));
+        QCOMPARE(PortField(), QString::fromUtf8("Порт ttyTessera1 не открыт"));
         QCOMPARE(SpeedIndex, 4);
         QVERIFY(z->windowTitle().isEmpty());  // not refreshed: the apply did not finish
 
@@ -308,7 +358,7 @@ private slots:
         QVERIFY(z->ComPort->Connected());
         QCOMPARE(z->ComPort->Port(), FLineB.Path());
         QCOMPARE(int(z->ComPort->BaudRate()), int(br19200));
-        QCOMPARE(PortName, QString("ttyTessera1"));
+        QCOMPARE(PortName, FLineB.Path());
     }
 
     void cancelAfterFailedReopenLeavesPortClosed() {
@@ -321,7 +371,8 @@ private slots:
         ui->Button2->click();
         QVERIFY(!SettingForm->isVisible());
         QVERIFY(!z->ComPort->Connected());
-        QCOMPARE(PortName, FLineA.Path());
+        // Kept, as typed: an adapter not plugged in yet is found at the next start.
+        QCOMPARE(PortName, QString("/nonexistent/tessera-port"));
     }
 
     void cancel_data() {
@@ -351,13 +402,13 @@ private slots:
         QVERIFY(z->windowTitle().isEmpty());
     }
 
-    // Each paint reads the ports present: a new port shows up, the typed text stays, and the
-    // changed list drops a pick. An unchanged list leaves the box, pick included, alone.
+    // Each paint reads the ports present: a new port shows up, the typed text stays, and an
+    // unchanged list leaves the box, pick included, alone.
     void portListFollowsThePorts() {
         OpenDialog();
         PickPort("ttyTessera1");
         SettingForm->repaint();
-        QVERIFY(SettingForm->PortPicked());
+        QCOMPARE(ui->ComboBox1->currentIndex(), 1);
         QCOMPARE(ui->ComboBox1->currentText(), QString("ttyTessera1"));
 
         TypePortName("/dev/custom");
@@ -367,11 +418,68 @@ private slots:
         QCOMPARE(ui->ComboBox1->currentText(), QString("/dev/custom"));
 
         PickPort("ttyTessera0");
-        QVERIFY(QDir(FSysfs.path() + "/ttyTessera2").removeRecursively());
+        RemoveListedPort("ttyTessera2");
         SettingForm->repaint();
         QCOMPARE(PortItems(), (QStringList{"ttyTessera0", "ttyTessera1"}));
-        QVERIFY(!SettingForm->PortPicked());
         QCOMPARE(ui->ComboBox1->currentText(), QString("ttyTessera0"));
+    }
+
+    // Ports as engineers know them: a by-id name beside its kernel name, each with the
+    // adapter's description in the drop-down; the field takes the name alone.
+    void portChoices_data() {
+        QTest::addColumn<QStringList>("port");  // name, path, by-id path, description
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QStringList>("texts");
+        const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+        QTest::newRow("built-in") << QStringList{"ttyS0", "/dev/ttyS0", "", ""}
+                                  << QStringList{"ttyS0"} << QStringList{"ttyS0"};
+        QTest::newRow("no by-id name") << QStringList{"ttyACM0", "/dev/ttyACM0", "", "Arduino Uno"}
+                                       << QStringList{"ttyACM0"}
+                                       << QStringList{"ttyACM0   Arduino Uno"};
+        const QString ftdi = "FTDI FT232R USB UART";
+        QTest::newRow("USB adapter") << QStringList{"ttyUSB0", "/dev/ttyUSB0", byId, ftdi}
+                                     << QStringList{"ttyUSB0", byId}
+                                     << QStringList{"ttyUSB0   " + ftdi, byId + "   " + ftdi};
+    }
+
+    void portChoices() {
+        QFETCH(QStringList, port);
+        QFETCH(QStringList, values);
+        QFETCH(QStringList, texts);
+        const PortInfo info{port[0].toStdString(), port[1].toStdString(), port[2].toStdString(),
+                            port[3].toStdString()};
+        const QVector<TPortChoice> choices = PortChoices({info});
+        QStringList gotValues, gotTexts;
+        for (const TPortChoice& c : choices) {
+            gotValues << c.value;
+            gotTexts << c.text;
+        }
+        QCOMPARE(gotValues, values);
+        QCOMPARE(gotTexts, texts);
+    }
+
+    // A by-id choice opens and is stored as the by-id path, and the box is wide enough to
+    // read it. (A link to line B stands for the by-id name.)
+    void byIdChoiceIsStoredAsIs() {
+        const QString byId = FDir.filePath("usb-Tessera_RS485_Adapter_0042-if00-port0");
+        QVERIFY(QFile::link(FLineB.Path(), byId));
+        AddListedPort("ttyUSB7", byId, "Tessera RS-485 adapter");
+        OpenDialog();
+        QTRY_VERIFY_WITH_TIMEOUT(PortItems().contains(byId), 10000);
+        const int index = ui->ComboBox1->findData(byId, Qt::EditRole);
+        QCOMPARE(ui->ComboBox1->itemData(index, Qt::DisplayRole).toString(),
+                 byId + QString::fromUtf8("   Tessera RS-485 adapter"));
+        PickPort(byId);
+        const int textWidth = ui->ComboBox1->fontMetrics().horizontalAdvance(byId);
+        const int fieldWidth = ui->ComboBox1->lineEdit()->width();
+        QVERIFY2(fieldWidth >= textWidth, qPrintable(QString("%1 < %2").arg(fieldWidth).arg(textWidth)));
+        QVERIFY(SettingForm->width() - ui->ComboBox1->geometry().right() >= 0);
+        ui->Button1->click();
+        QVERIFY(!SettingForm->isVisible());
+        QVERIFY(z->ComPort->Connected());
+        QCOMPARE(z->ComPort->Port(), byId);
+        QCOMPARE(PortName, byId);
+        QFile::remove(byId);
     }
 
     // An unreadable port list is told once per showing however often the dialog repaints
@@ -380,7 +488,7 @@ private slots:
         OpenDialog();
         const QStringList before = PortItems();
         BoxCloser boxes;
-        qputenv("TESSERA_SYSFS_TTY", (FSysfs.path() + "/missing").toLocal8Bit());
+        FListReadable = false;
         int paints = 0;
         struct PaintCounter : QObject {
             int* count;

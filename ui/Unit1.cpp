@@ -2,16 +2,20 @@
 // window, and applying the choice to the main window's port.
 #include "ui/Unit1.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStringList>
+#include <QStandardItemModel>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 #include <exception>
+#include <vector>
 
 #include "serial/SerialPort.h"
+#include "ui/PortList.h"
+#include "ui/PortWatch.h"
 #include "ui/SetupFile.h"
 #include "ui/main.h"
 #include "ui_Unit1.h"
@@ -26,10 +30,31 @@ const QPoint OffsetFromMainWindow(170, 100);
 
 QString ErrorCaption() { return QStringLiteral("Ошибка"); }
 
-QStringList Items(const QComboBox* box) {
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
-    return items;
+// The component's message for an unreadable port list.
+constexpr int PortListMessage = 13;
+// No wider than this however long a port name is.
+constexpr int MaxPortBoxWidth = 560;
+
+// An entry of the port box: the drop-down shows the name with the adapter's description, the
+// editable field (which reads the edit role) takes the name alone.
+class PortItem : public QStandardItem {
+public:
+    explicit PortItem(const TPortChoice& choice)
+        : QStandardItem(choice.text), FValue(choice.value) {}
+    QVariant data(int role) const override {
+        return role == Qt::EditRole ? QVariant(FValue) : QStandardItem::data(role);
+    }
+
+private:
+    QString FValue;
+};
+
+QVector<TPortChoice> Choices(const QComboBox* box) {
+    QVector<TPortChoice> choices;
+    for (int i = 0; i < box->count(); ++i)
+        choices.append({box->itemData(i, Qt::EditRole).toString(),
+                        box->itemData(i, Qt::DisplayRole).toString()});
+    return choices;
 }
 
 // The list's selection when there is one; otherwise the value in force if it is a valid
@@ -43,15 +68,14 @@ int ChosenIndex(const QComboBox* box, int current, int fallback) {
 
 TSettingForm::TSettingForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSettingForm) {
     ui->setupUi(this);
+    FDesignedBoxWidth = ui->ComboBox1->width();
+    FDesignedDialogWidth = width();
     // The speed and protocol lists are selection-only (not editable, see Unit1.ui): a typed
     // entry would leave them without a selection, and applying would then store -1 as
     // SpeedIndex and 0xFF as ProtocolIsModbus, while the title reads the speed list at
     // SpeedIndex and the exchange tests ProtocolIsModbus against 0 and 1.
     connect(ui->Button1, &QPushButton::clicked, this, &TSettingForm::Button1Click);
     connect(ui->Button2, &QPushButton::clicked, this, &TSettingForm::Button2Click);
-    // Typing in the port box turns a pick back into a typed name: only a name taken from the
-    // list becomes the stored setting.
-    connect(ui->ComboBox1->lineEdit(), &QLineEdit::textEdited, this, [this] { DropPortPick(); });
     FormCreate();
 }
 
@@ -63,26 +87,20 @@ TSettingForm::~TSettingForm() {
 void TSettingForm::FormCreate() { PlaceByMainWindow(); }
 
 void TSettingForm::LoadSettings(const QString& portName, int speedIndex, int protocolIsModbus) {
+    FLoadedPort = portName;
+    ui->ComboBox1->setCurrentIndex(-1);
     ui->ComboBox1->setEditText(portName);
-    DropPortPick();
+    FitPortBox();
     ui->ComboBox2->setCurrentIndex(speedIndex >= 0 && speedIndex < ui->ComboBox2->count()
                                        ? speedIndex
                                        : DefaultSpeedIndex);
-    ui->ComboBox3->setCurrentIndex(protocolIsModbus == 0 || protocolIsModbus == 1 ? protocolIsModbus
-                                                                                  : DefaultProtocol);
+    ui->ComboBox3->setCurrentIndex(
+        protocolIsModbus == 0 || protocolIsModbus == 1 ? protocolIsModbus : DefaultProtocol);
 }
 
-bool TSettingForm::PortPicked() const { return ui->ComboBox1->currentIndex() >= 0; }
-
-void TSettingForm::DropPortPick() {
-    QComboBox* box = ui->ComboBox1;
-    if (box->currentIndex() < 0) return;
-    // An editable box empties its field when the selection goes, so the text is put back.
-    const QString text = box->currentText();
-    const int cursor = box->lineEdit()->cursorPosition();
-    box->setCurrentIndex(-1);
-    box->setEditText(text);
-    box->lineEdit()->setCursorPosition(cursor);
+QString TSettingForm::ChosenPort() const {
+    const QString typed = ui->ComboBox1->currentText().trimmed();
+    return typed.isEmpty() ? FLoadedPort : typed;
 }
 
 void TSettingForm::paintEvent(QPaintEvent* event) {
@@ -93,9 +111,7 @@ void TSettingForm::paintEvent(QPaintEvent* event) {
 void TSettingForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
-    // A new showing: an earlier pick no longer stands, and a list failure is worth telling
-    // the operator again.
-    DropPortPick();
+    // A new showing: a list failure is worth telling the operator again.
     FPortListFailureShown = false;
 }
 
@@ -115,22 +131,46 @@ void TSettingForm::FormPaint() {
 // open shows up. The box is only touched when the list has changed: a paint must not change
 // what it paints when nothing changed, or each paint would ask for the next one, and a pick
 // made in the drop-down (whose closing repaints the dialog underneath on some systems) must
-// survive that repaint. A changed list drops the pick, the field's text stays.
+// survive that repaint. The field's text stays whatever the list does.
 void TSettingForm::RefreshPortList() {
-    QStringList ports;
-    try {
-        TSerialPort::EnumSerialPorts(ports);
-    } catch (const ESerialPort& e) {
-        ReportPortListFailure(e.Message());  // the box keeps its previous items
+    std::vector<serial_backend::PortInfo> ports;
+    if (!ReadPortDetails(ports)) {
+        ReportPortListFailure(ESerialPort(PortListMessage).Message());  // the box keeps its items
         return;
     }
+    const QVector<TPortChoice> choices = PortChoices(ports);
     QComboBox* box = ui->ComboBox1;
-    if (Items(box) == ports) return;
+    if (Choices(box) == choices) return;
     const QString text = box->currentText();
     box->clear();
-    box->addItems(ports);
+    auto* model = qobject_cast<QStandardItemModel*>(box->model());
+    for (const TPortChoice& choice : choices) model->appendRow(new PortItem(choice));
     box->setCurrentIndex(-1);
     box->setEditText(text);
+    FitPortBox();
+}
+
+// By-id names run to sixty characters and more: the port box, and the dialog with it, grow
+// until the longest name in the list or the field can be read; the drop-down also fits the
+// descriptions beside the names.
+void TSettingForm::FitPortBox() {
+    QComboBox* box = ui->ComboBox1;
+    const QFontMetrics metrics(box->font());
+    int textWidth = metrics.horizontalAdvance(box->currentText());
+    for (int i = 0; i < box->count(); ++i)
+        textWidth = qMax(textWidth, metrics.horizontalAdvance(box->itemText(i)));
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.editable = true;
+    const QSize contents(textWidth, box->height());
+    const int needed =
+        box->style()->sizeFromContents(QStyle::CT_ComboBox, &option, contents, box).width();
+    const int boxWidth = qBound(FDesignedBoxWidth, needed, MaxPortBoxWidth);
+    if (boxWidth != box->width()) {
+        box->resize(boxWidth, box->height());
+        resize(FDesignedDialogWidth + boxWidth - FDesignedBoxWidth, height());
+    }
+    box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 24);
 }
 
 void TSettingForm::ReportPortListFailure(const QString& message) {
@@ -151,23 +191,28 @@ void TSettingForm::PlaceByMainWindow() {
 void TSettingForm::Button1Click() {
     if (!z || !z->ComPort) return;
     TSerialPort* port = z->ComPort;
+    const QString chosen = ChosenPort();
     try {
         port->Close();
-        if (PortPicked()) PortName = ui->ComboBox1->currentText();
+        // The demo's device lives for one run only: the stored setting keeps the real port.
+        if (chosen != Tz::PortOverride) PortName = chosen;
         SpeedIndex = ChosenIndex(ui->ComboBox2, SpeedIndex, DefaultSpeedIndex);
         port->SetBaudRate(SpeedIndexToBaudRate(SpeedIndex));
-        port->SetPort(ui->ComboBox1->currentText());
+        port->SetPort(chosen);
         ProtocolIsModbus = uint8_t(ChosenIndex(ui->ComboBox3, ProtocolIsModbus, DefaultProtocol));
         port->Open();
     } catch (const ESerialPort& e) {
         // The settings taken so far stay in force and the port stays closed; the operator
         // picks another port or cancels.
+        z->PortWatch->PortChanged();
         QMessageBox::critical(this, ErrorCaption(), e.Message());
         return;
     } catch (const std::exception& e) {
+        z->PortWatch->PortChanged();
         QMessageBox::critical(this, ErrorCaption(), QString::fromUtf8(e.what()));
         return;
     }
+    z->PortWatch->PortChanged();
     z->RefreshProtocolView();
     accept();
 }

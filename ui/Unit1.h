@@ -3,9 +3,11 @@
 // the line speed and the protocol the device is addressed in. Created once at program start,
 // after the main window, and kept for the whole run; lives on the main thread.
 //
-// The caller loads the controls (LoadSettings) before every showing. "Ок" applies the choice
-// at once: the main window's port is closed, reconfigured and reopened and the title is
-// refreshed. The dialog keeps nothing between showings and never writes the settings file.
+// The caller loads the controls (LoadSettings) before every showing, the port box with the
+// port in use. "Ок" applies the choice at once: the main window's port is closed,
+// reconfigured and reopened, the port named in the box becomes the stored setting (unless it
+// is the demo's own device), and the title is refreshed. The dialog keeps nothing between
+// showings and never writes the settings file.
 #include <QDialog>
 #include <QString>
 
@@ -26,9 +28,9 @@ public:
     // show a valid choice.
     void LoadSettings(const QString& portName, int speedIndex, int protocolIsModbus);
 
-    // True when the port box shows an item the operator picked from the list since the list
-    // was last filled or the dialog last shown; a typed or loaded name is not a pick.
-    bool PortPicked() const;
+    // The port the box names: what the operator typed or picked, or the loaded port when
+    // the box was emptied.
+    QString ChosenPort() const;
 
     void FormCreate();
     void FormPaint();
@@ -43,9 +45,13 @@ protected:
 
 private:
     void RefreshPortList();
+    void FitPortBox();
     void PlaceByMainWindow();
-    void DropPortPick();
     void ReportPortListFailure(const QString& message);
+
+    QString FLoadedPort;
+    int FDesignedBoxWidth;     // the port box and the dialog as designed; both grow together
+    int FDesignedDialogWidth;  // when a port name needs more room
 
     // Set once a port list failure has been shown in this showing of the dialog: every
     // repaint retries the list, and closing the error box itself repaints the dialog.

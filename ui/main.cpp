@@ -16,6 +16,7 @@
 #include "exchange/Convert.h"
 #include "ui/KnownFolders.h"
 #include "ui/MainFormView.h"
+#include "ui/PortWatch.h"
 #include "ui/SetupFile.h"
 #include "ui/Unit1.h"
 #include "ui/UpdateForm.h"
@@ -80,6 +81,7 @@ Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
     TimerRepeat = makeTimer("TimerRepeat", SetupFile::DefaultRepeatPause);
     StatusTimer = makeTimer("StatusTimer", 5000);
     UpdateTimer = makeTimer("UpdateTimer", 1000);
+    PortWatch = new TPortWatch(*this);
     SetUpControls();
     ConnectHandlers();
     FormCreate();
@@ -247,9 +249,11 @@ void Tz::FormActivate() {
     try {
         ComPort->Open();
     } catch (const ESerialPort& e) {
+        PortWatch->PortChanged();
         ShowError(e.Message());
         return;
     }
+    PortWatch->PortChanged();
     if (CheckUpdates)
         StartUpdateCheck(QString::fromLatin1(ProgramTitle), QString::fromLatin1(ProgramVersion),
                          UpdateProductPageUrl, UpdateInstallerUrl, this);
@@ -298,19 +302,9 @@ void Tz::ShowError(const QString& text) {
     box.exec();
 }
 
-// A port failure in the middle of work usually means the line went away (a USB adapter
-// pulled, the cable out): the component's own text is kept and the operator is told what to
-// look at.
-QString Tz::LineFailureText(const ESerialPort& e) const {
-    return e.Message() + QStringLiteral(". Обмен с прибором прерван: проверьте подключение к порту %1.")
-                             .arg(ComPort->Port());
-}
+QString Tz::LineFailureText(const ESerialPort& e) const { return PortWatch->FailureText(e); }
 
-void Tz::ReportLineFailure(const ESerialPort& e) {
-    const QString text = LineFailureText(e);
-    ShowStatus(text);
-    ShowError(text);
-}
+void Tz::ReportLineFailure(const ESerialPort& e) { PortWatch->LineFailed(e); }
 
 void Tz::Guarded(const std::function<void()>& body) {
     try {
@@ -373,6 +367,7 @@ void Tz::StopPolling() {
     Timer_Out->stop();
     AwaitingAnswer = false;
     if (ExchangeThread) ExchangeThread->Suspend();
+    PortWatch->PollingStopped();
 }
 
 void Tz::ToolButton1Click() { ui->PageControl1->setCurrentWidget(ui->TabPok); }
@@ -384,7 +379,7 @@ void Tz::ToolButton2Click() {
 
 void Tz::ToolButton3Click() {
     StopPolling();
-    SettingForm->LoadSettings(PortName, SpeedIndex, ProtocolIsModbus);
+    SettingForm->LoadSettings(ComPort->Port(), SpeedIndex, ProtocolIsModbus);
     SettingForm->exec();
 }
 

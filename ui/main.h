@@ -22,6 +22,7 @@ class QLabel;
 class QTimer;
 class TDigit;
 class TMainFormView;
+class TPortWatch;
 namespace Ui { class Tz; }
 
 // Run-time settings, read from setup.cfg when the window is created and written when it is
@@ -50,6 +51,7 @@ public:
     QTimer* TimerRepeat;
     QTimer* StatusTimer;
     QTimer* UpdateTimer;
+    TPortWatch* PortWatch;  // the status bar's port field and the reconnection after a failure
 
     // Demo and tests: the device this run opens instead of the stored port (not stored).
     static QString PortOverride;
@@ -132,6 +134,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class TPortWatch;  // stops the polling when the line fails
     void FormCreate();
     void FormClose();
     void FormShortCut(int key);

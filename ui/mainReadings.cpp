@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "controls/Digit.h"
+#include "ui/PortWatch.h"
 #include "ui/main.h"
 #include "ui_main.h"
 
@@ -89,6 +90,7 @@ void Tz::BitBtn1Click() {
             ShowError(NoChannelTickedText());
             return;
         }
+        PortWatch->PollingStarted();
         CurrentQuery->SetName(GetPar);
         CurrentQuery->Push(SelectedChannel);
         CurrentQuery->Query();

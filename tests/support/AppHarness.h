@@ -52,8 +52,9 @@ struct AppHarness {
             .arg(protocol);
     }
 
-    // Starts an instrument (when `config` is given) and the program on its line.
-    void Start(const sim::Config* config, bool programModbus) {
+    // Starts an instrument (when `config` is given) and the program on its line, or on
+    // `port` when one is given.
+    void Start(const sim::Config* config, bool programModbus, const QString& port = QString()) {
         if (config) {
             instrument = std::make_unique<sim::VirtualInstrument>(*config);
             instrument->Start();
@@ -61,6 +62,7 @@ struct AppHarness {
         } else {
             Tz::PortOverride = QStringLiteral("/dev/tessera-no-such-port");
         }
+        if (!port.isEmpty()) Tz::PortOverride = port;
         errors.clear();
         WriteSettings(Settings(programModbus ? 1 : 0));
         Tz::ErrorBoxHook = [this](const QString& text) { errors << text; };

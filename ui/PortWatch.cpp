@@ -1,0 +1,152 @@
+#include "ui/PortWatch.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QStatusBar>
+#include <cstring>
+#include <vector>
+
+#include "serial/SerialPort.h"
+#include "ui/PortList.h"
+#include "ui/main.h"
+#include "ui_main.h"
+
+namespace {
+
+bool DeviceFilePresent(const QString& port) {
+    return QFileInfo::exists(TSerialPort::DevicePath(port));  // follows symlinks
+}
+
+}  // namespace
+
+TPortWatch::TPortWatch(Tz& window) : QObject(&window), FWindow(window), FField(new QLabel) {
+    FField->setObjectName(QStringLiteral("PortField"));
+    FWindow.ui->StatusBar1->addPermanentWidget(FField);
+    FLook.setInterval(LookIntervalMs);
+    connect(&FLook, &QTimer::timeout, this, &TPortWatch::Look);
+}
+
+void TPortWatch::PortChanged() {
+    FLook.stop();
+    FReconnectedAt = QTime();
+    FSinceReconnect.invalidate();
+    ResolveStableName();
+    ShowField();
+}
+
+// udev removes the by-id link together with the device, so the name is looked up while the
+// device is still there and kept for the watch.
+void TPortWatch::ResolveStableName() {
+    const QString port = FWindow.ComPort->Port();
+    std::vector<serial_backend::PortInfo> ports;
+    FStableName = ReadPortDetails(ports) ? StablePortName(port, ports) : port;
+    FStableNameFor = port;
+}
+
+QString TPortWatch::SystemReason(const ESerialPort& e) const {
+    TSerialPort& port = *FWindow.ComPort;
+    // A closed port's errors come from no system call: nothing to add.
+    if (!port.Connected()) return QString();
+    int code = e.SystemError();
+    if (code == 0) {
+        // The exchange thread hands on only the message; the device, asked again, tells why.
+        try {
+            port.InBufCount();
+        } catch (const ESerialPort& again) {
+            code = again.SystemError();
+        }
+    }
+    return code ? QString::fromLocal8Bit(std::strerror(code)) : QString();
+}
+
+QString TPortWatch::FailureText(const ESerialPort& e) const {
+    const QString port = FWindow.ComPort->Port();
+    QString text = e.Message() + QLatin1Char('.');
+    const QString reason = SystemReason(e);
+    if (!reason.isEmpty()) text += QStringLiteral(" Система сообщает: %1.").arg(reason);
+    const bool recovering = Watching() || FWindow.ComPort->Connected();
+    if (!recovering)
+        return text + QStringLiteral(" Обмен с прибором прерван: проверьте подключение к порту %1.")
+                          .arg(port);
+    text +=
+        (DeviceFilePresent(port)
+             ? QStringLiteral(" Связь с прибором через порт %1 прервана: проверьте подключение.")
+             : QStringLiteral(" Устройство %1 отключено от компьютера: проверьте подключение."))
+            .arg(port);
+    text += FPollingWanted || (Watching() && FResumePolling)
+                ? QStringLiteral(
+                      " Когда устройство появится снова, программа подключится к нему "
+                      "сама и продолжит опрос.")
+                : QStringLiteral(
+                      " Когда устройство появится снова, программа подключится к нему сама.");
+    return text;
+}
+
+void TPortWatch::LineFailed(const ESerialPort& e) {
+    const QString text = FailureText(e);
+    // Told in the status bar only: a failure met while the device is already awaited (a late
+    // report of the same loss, or reading asked for meanwhile), while the box about it is up,
+    // or soon after the line came back (a flaky contact would otherwise stack box on box).
+    const bool recentlyBack =
+        FSinceReconnect.isValid() && !FSinceReconnect.hasExpired(QuietAfterReconnectMs);
+    const bool alreadyTold = Watching() || FBoxOpen || recentlyBack;
+    if (Watching() && FPollingWanted) FResumePolling = true;
+    if (FWindow.ComPort->Connected()) StartWatch();
+    FWindow.ShowStatus(text);
+    if (alreadyTold) return;
+    FBoxOpen = true;
+    FWindow.ShowError(text);
+    FBoxOpen = false;
+}
+
+// The port is closed at once: the device's node goes only when nobody holds it open, and a
+// device that comes back under the same name must find it free.
+void TPortWatch::StartWatch() {
+    FResumePolling = FPollingWanted;
+    FWindow.StopPolling();
+    if (FStableNameFor != FWindow.ComPort->Port()) ResolveStableName();
+    FWindow.ComPort->Close();
+    FReconnectedAt = QTime();
+    FLook.start();
+    ShowField();
+}
+
+void TPortWatch::Look() {
+    TSerialPort& port = *FWindow.ComPort;
+    if (port.Connected()) {
+        // Opened meanwhile by other means: the watch has nothing left to do.
+        FLook.stop();
+        ShowField();
+        return;
+    }
+    if (!DeviceFilePresent(FStableName)) return;
+    try {
+        port.SetPort(FStableName);
+        port.Open();
+    } catch (const ESerialPort&) {
+        return;  // there, but not ready yet (still being set up): the next look tries again
+    }
+    FLook.stop();
+    FReconnectedAt = QTime::currentTime();
+    FSinceReconnect.start();
+    ShowField();
+    const bool resume = FResumePolling;
+    FWindow.ShowStatus(
+        resume
+            ? QStringLiteral("Устройство %1 снова подключено, опрос продолжается.").arg(FStableName)
+            : QStringLiteral("Устройство %1 снова подключено.").arg(FStableName));
+    if (resume) FWindow.BitBtn1Click();
+}
+
+void TPortWatch::ShowField() {
+    const QString port = FWindow.ComPort->Port();
+    if (Watching())
+        FField->setText(QStringLiteral("Порт %1: ожидание устройства").arg(FStableName));
+    else if (!FWindow.ComPort->Connected())
+        FField->setText(QStringLiteral("Порт %1 не открыт").arg(port));
+    else if (FReconnectedAt.isValid())
+        FField->setText(QStringLiteral("Порт: %1 (подключён снова в %2)")
+                            .arg(port, FReconnectedAt.toString(QStringLiteral("HH:mm:ss"))));
+    else
+        FField->setText(QStringLiteral("Порт: %1").arg(port));
+}
