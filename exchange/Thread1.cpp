@@ -199,10 +199,11 @@ void Th1::Pass() {
         }
     } catch (const ESerialPort& e) {
         AnswerPending = false;
-        const QString message = e.Message();
-        Sync::Synchronize([message] {
+        // The exception itself goes over, with the system's reason it carries.
+        const ESerialPort error = e;
+        Sync::Synchronize([error] {
             EndChainAfterFailure();
-            View().ReportLineFailure(ESerialPort(message));
+            View().ReportLineFailure(error);
         });
     } catch (const EConvertError& e) {
         ReportPassFailure(e.Message());
