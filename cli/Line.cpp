@@ -1,6 +1,8 @@
 #include "cli/Line.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "cli/Errors.h"
 #include "cli/Platform.h"
@@ -33,12 +35,13 @@ Line::Line(const std::string& port, int32_t baud, int silenceMs, bool traceFrame
     const serial_backend::OpenStatus status = serial_backend::Device::Open(FPort, FDevice);
     if (status != serial_backend::OpenStatus::Ok)
         throw CliError(ExitPort, OpenFailure(status, FPort));
-    // Each Read waits for the first byte only, up to the silence time-out, and returns with
-    // whatever has arrived: every piece of an answer restarts the wait.
+    // Reads return at once with what is queued; the silence is timed here (Exchange), so the
+    // wait behaves the same on every system (Wine, for one, does not time the "first byte"
+    // read mode on a pseudo-terminal).
     serial_backend::Timeouts timeouts;
     timeouts.readInterval = serial_backend::MaxDword;
-    timeouts.readTotalMultiplier = serial_backend::MaxDword;
-    timeouts.readTotalConstant = uint32_t(silenceMs);
+    timeouts.readTotalMultiplier = 0;
+    timeouts.readTotalConstant = 0;
     if (!FDevice->SetTimeouts(timeouts))
         throw CliError(ExitPort, "cannot set the time-outs of " + FPort);
     SetBaud(baud);
@@ -80,11 +83,18 @@ std::vector<uint8_t> Line::Exchange(const protocol::RequestFrame& request) {
         throw CliError(ExitPort, "cannot write to " + FPort);
     std::vector<uint8_t> answer;
     uint8_t chunk[protocol::FrameBufferSize];
+    // Every piece of an answer restarts the silence time-out.
+    auto silenceEnds = std::chrono::steady_clock::now() + std::chrono::milliseconds(FSilenceMs);
     while (!Complete(request, answer) && answer.size() < 4 * sizeof chunk) {
         const int32_t n = FDevice->Read(chunk, int32_t(sizeof chunk));
         if (n < 0) throw CliError(ExitPort, "cannot read from " + FPort);
-        if (n == 0) break;  // the line stayed silent for the whole time-out
-        answer.insert(answer.end(), chunk, chunk + n);
+        if (n > 0) {
+            answer.insert(answer.end(), chunk, chunk + n);
+            silenceEnds = std::chrono::steady_clock::now() + std::chrono::milliseconds(FSilenceMs);
+            continue;
+        }
+        if (std::chrono::steady_clock::now() >= silenceEnds) break;  // the line stayed silent
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     Trace("<", answer);
     return answer;

@@ -9,14 +9,16 @@
 # Exits non-zero on any failure; prints each stage's wall time at the end.
 #
 # Environment: TESSERA_LINUX_BUILD (default build), TESSERA_MINGW_BUILD (default build-mingw),
-# TESSERA_CLI_COMMANDS (tessera-cli commands compared, separated by ";", default
-# "scan;read;get-config").
+# TESSERA_CLI_COMMANDS (tessera-cli commands compared, separated by ";", default: a scan of
+# the three-instrument line, a reading, a configuration read; set-config is compared after them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 linux_build=${TESSERA_LINUX_BUILD:-build}
 mingw_build=${TESSERA_MINGW_BUILD:-build-mingw}
-IFS=';' read -r -a cli_commands <<<"${TESSERA_CLI_COMMANDS:-scan;read;get-config}"
+# The line: three instruments at mixed protocols and speeds.
+bus=modbus:1,qv:12,modbus:30@19200
+IFS=';' read -r -a cli_commands <<<"${TESSERA_CLI_COMMANDS:-scan --addresses 1-2,11-13,29-30 --bauds 9600,19200 --timeout 100;--address 1 --protocol modbus read --count 2 --interval 10;--address 12 --protocol qv get-config}"
 com=COM5
 
 for tool in x86_64-w64-mingw32-g++-posix wine wineboot wineserver cmake ninja; do
@@ -102,11 +104,14 @@ make_prefix() {
     wine --version
 }
 
-# Starts a fresh instrument and maps COM5 onto its pseudo-terminal; sets $pty.
+# Starts a fresh instrument (or, with "bus", the three-instrument line) and maps COM5 onto its
+# pseudo-terminal; sets $pty.
 start_instrument() {
     stop_sim
     : >"$work/sim.out"
-    "$linux_build/sim/tessera-sim" --frozen >"$work/sim.out" 2>>"$work/sim.log" &
+    local line=()
+    [ "${1:-}" = bus ] && line=(--bus "$bus")
+    "$linux_build/sim/tessera-sim" "${line[@]}" --frozen >"$work/sim.out" 2>>"$work/sim.log" &
     sim_pid=$!
     local waited=0
     until [ -s "$work/sim.out" ]; do
@@ -137,18 +142,21 @@ backend_wine() {
 
 # The same command against a fresh instrument each, natively and under Wine; the port's name
 # is the only thing allowed to differ.
+# What may differ between two runs: the port's name and the time a configuration was read.
+normalise() { sed -i -e "s|$1|PORT|g" -e 's/ read [0-9T:.-]*Z$/ read TIME/' "$2"; }
+
 compare_cli() {
     local command=$1 failed=0
-    start_instrument
+    start_instrument bus
     # shellcheck disable=SC2086
-    timeout 120 "$linux_build/cli/tessera-cli" --port "$pty" $command \
+    timeout 120 "$linux_build/cli/tessera-cli" --port "$pty" ${command//@CONFIG@/$work/config.txt} \
         >"$work/cli-native.txt" 2>&1 || failed=1
-    sed -i "s|$pty|PORT|g" "$work/cli-native.txt"
-    start_instrument
+    normalise "$pty" "$work/cli-native.txt"
+    start_instrument bus
     # shellcheck disable=SC2086
-    wine_run "$mingw_build/cli/tessera-cli.exe" --port "$com" $command \
+    wine_run "$mingw_build/cli/tessera-cli.exe" --port "$com" ${command//@CONFIG@/Z:$work/config.txt} \
         >"$work/cli-wine.txt" || failed=1
-    sed -i "s|$com|PORT|g" "$work/cli-wine.txt"
+    normalise "$com" "$work/cli-wine.txt"
     cat "$work/cli-wine.txt"
     if [ $failed -ne 0 ]; then
         echo "tessera-cli $command failed" >&2
@@ -164,8 +172,18 @@ stage backend-native backend_native
 stage backend-wine backend_wine
 if cli_built; then
     for command in "${cli_commands[@]}"; do
-        stage "cli ${command%% *}" compare_cli "$command"
+        stage "cli $(echo "$command" | grep -oE '(scan|read|get-config|set-config)' | head -n 1)" \
+            compare_cli "$command"
     done
+    # A configuration read natively from the QV instrument, written onto the Modbus one at
+    # 19200 (its address and protocol change last) and read back.
+    config_file() {
+        start_instrument bus
+        timeout 120 "$linux_build/cli/tessera-cli" --port "$pty" --address 12 --protocol qv \
+            get-config -o "$work/config.txt"
+    }
+    stage "cli get-config" config_file
+    stage "cli set-config" compare_cli "--address 30 --baud 19200 --protocol modbus set-config @CONFIG@"
 else
     echo "== no $mingw_build/cli/tessera-cli.exe: tessera-cli not compared"
 fi
