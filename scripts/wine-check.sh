@@ -182,7 +182,7 @@ if cli_built; then
         timeout 120 "$linux_build/cli/tessera-cli" --port "$pty" --address 12 --protocol qv \
             get-config -o "$work/config.txt"
     }
-    stage "cli get-config" config_file
+    stage "config file" config_file
     stage "cli set-config" compare_cli "--address 30 --baud 19200 --protocol modbus set-config @CONFIG@"
 else
     echo "== no $mingw_build/cli/tessera-cli.exe: tessera-cli not compared"
