@@ -14,6 +14,7 @@ packages=(
     libmodbus-dev mbpoll                        # Modbus masters nobody here wrote, for interop tests
     xvfb xauth                                  # a display for screenshots and headless runs
     clang libclang-rt-14-dev                    # libFuzzer for the fuzz harnesses
+    dpkg-dev file lintian desktop-file-utils librsvg2-bin man-db   # the .deb: build, check, icons
 )
 
 install_missing() {
@@ -127,6 +128,8 @@ test)
     for harness in answer packet profile version; do
         stage "fuzz-$harness" fuzz "$harness" "${TESSERA_FUZZ_SECONDS:-60}"
     done
+    # The Debian package: built, checked, installed, its programs run, removed again.
+    stage package scripts/package-check.sh
     ;;
 *)
     echo "usage: $0 run [program arguments] | test" >&2
