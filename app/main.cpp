@@ -70,6 +70,8 @@ int main(int argc, char* argv[]) {
         return PrintAnswer(early);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessera_RS-485"));
+    // Ties the windows to the installed launcher entry (its icon on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("tessera-rs485"));
     app.setStyle(new HintTimingStyle);
 
     const CommandLine command = ParseCommandLine(QApplication::arguments());

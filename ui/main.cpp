@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -15,6 +16,7 @@
 #include "controls/Digit.h"
 #include "exchange/Convert.h"
 #include "ui/Profile.h"
+#include "ui/HelpWindow.h"
 #include "ui/KnownFolders.h"
 #include "ui/Unit1.h"
 #include "ui/UpdateForm.h"
@@ -182,6 +184,9 @@ void Tz::ConnectHandlers() {
     };
     for (const auto& [button, handler] : buttons)
         connect(button, &QAbstractButton::clicked, this, handler);
+    connect(ui->ToolButton4, &QAbstractButton::clicked, this, &Tz::ToolButton4Click);
+    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
+            &Tz::ToolButton4Click);
 }
 
 void Tz::FormCreate() {
@@ -379,6 +384,8 @@ void Tz::ToolButton3Click() {
     SettingForm->LoadSettings(PortName, SpeedIndex, ProtocolIsModbus);
     SettingForm->exec();
 }
+
+void Tz::ToolButton4Click() { THelpWindow::Open(this); }
 
 bool Tz::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
