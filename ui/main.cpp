@@ -18,6 +18,7 @@
 #include "ui/Profile.h"
 #include "ui/HelpWindow.h"
 #include "ui/KnownFolders.h"
+#include "ui/ScreenFit.h"
 #include "ui/Unit1.h"
 #include "ui/UpdateForm.h"
 #include "ui_main.h"
@@ -84,6 +85,7 @@ Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
     SetUpControls();
     ConnectHandlers();
     FormCreate();
+    FitWindowToScreen(this);  // on a screen too small for it, the window's content scrolls
     StatusTimer->start();
     UpdateTimer->start();
 }
