@@ -1,11 +1,12 @@
 // Program entry: the three windows in their fixed order, then the message loop.
 //   tessera            the stored port
 //   tessera --demo     a virtual instrument on a pseudo-terminal, for this run only
+//   tessera --port P --address N   another port and address for this run only
+// (the options are in CommandLine.cpp; tessera --help lists them)
 // TESSERA_EXIT_AFTER_SHOWN=1 (start-up benchmark): quit as soon as the main window is shown
 // and its first activation (port opened) has run; prints "shown after N ms, port open" (or
 // "port not open"), N counted from main().
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProxyStyle>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "sim/VirtualInstrument.h"
 #include "ui/Unit1.h"
@@ -43,22 +45,39 @@ std::unique_ptr<sim::VirtualInstrument> StartDemoInstrument(sim::Protocol protoc
     return instrument;
 }
 
+QStringList ArgumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// Help and version go to standard output, errors to standard error.
+int PrintAnswer(const CommandLine& command) {
+    const bool failed = command.action == CommandLine::Action::Error;
+    std::fprintf(failed ? stderr : stdout, "%s\n", qPrintable(command.text));
+    return failed ? 2 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    // Help, version and plain mistakes are answered before the window system is touched, so
+    // that they work without a display. An option unknown here may be one of Qt's own: the
+    // arguments are parsed again once Qt has taken those.
+    if (const CommandLine early = ParseCommandLine(ArgumentsOf(argc, argv));
+        early.action != CommandLine::Action::Run && early.unknownOptions.isEmpty())
+        return PrintAnswer(early);
     if (!DisplayUsable(argc, argv, stderr)) return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessera_RS-485"));
+    // Ties the windows to the installed launcher entry (its icon on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("tessera-rs485"));
     app.setStyle(new HintTimingStyle);
 
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    QCommandLineOption demo(QStringLiteral("demo"),
-                            QStringLiteral("Work with a built-in virtual instrument at address 1."));
-    parser.addOption(demo);
-    parser.process(app);
+    const CommandLine command = ParseCommandLine(QApplication::arguments());
+    if (command.action != CommandLine::Action::Run) return PrintAnswer(command);
 
     Tz mainWindow;
     TSettingForm settingForm(&mainWindow);
@@ -67,7 +86,7 @@ int main(int argc, char* argv[]) {
     Form1 = &notification;
 
     std::unique_ptr<sim::VirtualInstrument> instrument;
-    if (parser.isSet(demo)) {
+    if (command.demo) {
         try {
             // The demo instrument speaks the protocol the program is set to, at address 1.
             instrument = StartDemoInstrument(ProtocolIsModbus == 1 ? sim::Protocol::Modbus
@@ -81,6 +100,9 @@ int main(int argc, char* argv[]) {
         std::printf("virtual instrument on %s\n", instrument->DevicePath().c_str());
         std::fflush(stdout);
     }
+    if (!command.port.isEmpty()) Tz::PortOverride = command.port;
+    // Read into the request's address when the window is first activated, as a typed one.
+    if (command.address) mainWindow.ui->EditAdr->setText(QString::number(*command.address));
     mainWindow.show();
     if (qEnvironmentVariableIsSet("TESSERA_EXIT_AFTER_SHOWN")) {
         // Posted after the activation that show() queued, so it runs once that has finished.

@@ -18,6 +18,8 @@ test_packages=(
     libmodbus-dev mbpoll                        # Modbus masters nobody here wrote, for interop tests
     xvfb xauth                                  # a display for screenshots and headless runs
     clang libclang-rt-14-dev                    # libFuzzer for the fuzz harnesses
+    dpkg-dev file lintian desktop-file-utils librsvg2-bin man-db   # the .deb: build, check, icons
+    g++-mingw-w64-x86-64 wine wine64            # the Windows build and its proof under Wine
 )
 
 install_missing() {
@@ -115,8 +117,6 @@ run)
     exec ./build/app/tessera "$@"
     ;;
 test)
-    # The Windows cross build and Wine, for the tests only.
-    packages+=(g++-mingw-w64-x86-64 wine wine64)
     home=$(mktemp -d)
     trap 'rm -rf "$home"; summary' EXIT
     stage packages install_missing "${run_packages[@]}" "${test_packages[@]}"
@@ -136,6 +136,8 @@ test)
         stage "fuzz-$harness" fuzz "$harness" "${TESSERA_FUZZ_SECONDS:-30}"
     done
     stage windows scripts/wine-check.sh
+    # The Debian package: built, checked, installed, its programs run, removed again.
+    stage package scripts/package-check.sh
     ;;
 *)
     echo "usage: $0 run [program arguments] | test" >&2

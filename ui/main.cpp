@@ -8,15 +8,18 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 
 #include "controls/Digit.h"
 #include "exchange/Convert.h"
+#include "ui/HelpWindow.h"
 #include "ui/KnownFolders.h"
 #include "ui/MainFormView.h"
 #include "ui/PortWatch.h"
+#include "ui/ScreenFit.h"
 #include "ui/SetupFile.h"
 #include "ui/Unit1.h"
 #include "ui/UpdateForm.h"
@@ -85,6 +88,7 @@ Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
     SetUpControls();
     ConnectHandlers();
     FormCreate();
+    FitWindowToScreen(this);  // on a screen too small for it, the window's content scrolls
     StatusTimer->start();
     UpdateTimer->start();
 }
@@ -185,6 +189,9 @@ void Tz::ConnectHandlers() {
     };
     for (const auto& [button, handler] : buttons)
         connect(button, &QAbstractButton::clicked, this, handler);
+    connect(ui->ToolButton4, &QAbstractButton::clicked, this, &Tz::ToolButton4Click);
+    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
+            &Tz::ToolButton4Click);
 }
 
 void Tz::FormCreate() {
@@ -382,6 +389,8 @@ void Tz::ToolButton3Click() {
     SettingForm->LoadSettings(ComPort->Port(), SpeedIndex, ProtocolIsModbus);
     SettingForm->exec();
 }
+
+void Tz::ToolButton4Click() { THelpWindow::Open(this); }
 
 bool Tz::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {

@@ -88,6 +88,7 @@ public slots:
     void ToolButton1Click();
     void ToolButton2Click();
     void ToolButton3Click();
+    void ToolButton4Click();  // help, also F1
     // readings
     void BitBtn1Click();
     void BitBtn2Click();

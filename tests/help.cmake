@@ -1,0 +1,1 @@
+tessera_add_test(test_help SOURCES test_help.cpp AppHarness.h LIBS tessera_app tessera_sim)
