@@ -1,1 +1,1 @@
-tessera_add_test(test_smallscreen SOURCES test_smallscreen.cpp AppHarness.h LIBS tessera_app tessera_sim)
+tessera_add_test(test_smallscreen SOURCES test_smallscreen.cpp support/AppHarness.h LIBS tessera_app tessera_sim)
