@@ -1,17 +1,18 @@
 // Profile files: what reads as which value (including hostile files), in-place writes that keep
 // the rest of the file, refusals that leave the file untouched, and the special folders.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "ui/Profile.h"
 #include "ui/KnownFolders.h"
+#include "ui/Profile.h"
 
 namespace {
 
@@ -273,7 +274,8 @@ private slots:
     void writeKeepsTheBytesOfOtherLines_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QByteArray>("expected");  // after Baud=2 is written into [Port]
-        const QByteArray cp1251Comment("; \xcd\xe0\xf1\xf2\xf0\xee\xe9\xea\xe8 \xef\xee\xf0\xf2\xe0\n");
+        const QByteArray cp1251Comment(
+            "; \xcd\xe0\xf1\xf2\xf0\xee\xe9\xea\xe8 \xef\xee\xf0\xf2\xe0\n");
         QTest::newRow("Windows-1251 comment") << cp1251Comment + "[Port]\nBaud=1\n"
                                               << cp1251Comment + "[Port]\nBaud=2\n";
         QTest::newRow("Windows-1251 key of another program")
@@ -281,10 +283,11 @@ private slots:
             << QByteArray("[Port]\n\xc8\xec\xff=\xcf\xee\xf0\xf2 1\nBaud=2\n");
         QTest::newRow("binary line") << Bytes("\x00\xff\xfe\r\x80\xc3 [x\x00]\n[Port]\nBaud=1\n")
                                      << Bytes("\x00\xff\xfe\r\x80\xc3 [x\x00]\n[Port]\nBaud=2\n");
-        QTest::newRow("line ends mixed") << QByteArray("[form]\r\nleft=1\n;\r\r\n[Port]\r\nBaud=1\n")
-                                         << QByteArray("[form]\r\nleft=1\n;\r\r\n[Port]\r\nBaud=2\n");
-        QTest::newRow("last line unterminated") << QByteArray("[Port]\nBaud=1\n; end")
-                                                << QByteArray("[Port]\nBaud=2\n; end");
+        QTest::newRow("line ends mixed")
+            << QByteArray("[form]\r\nleft=1\n;\r\r\n[Port]\r\nBaud=1\n")
+            << QByteArray("[form]\r\nleft=1\n;\r\r\n[Port]\r\nBaud=2\n");
+        QTest::newRow("last line unterminated")
+            << QByteArray("[Port]\nBaud=1\n; end") << QByteArray("[Port]\nBaud=2\n; end");
         QTest::newRow("key added after an unterminated line")
             << QByteArray("[Port]\r\nPort=COM1") << QByteArray("[Port]\r\nPort=COM1\r\nBaud=2\r\n");
         QByteArray binary = Garbage(8192).replace('\r', 'x');
@@ -311,8 +314,9 @@ private slots:
     }
     void fullDiskKeepsTheOldFile() {
         QFETCH(int, room);
-        const QByteArray original("[form]\nleft=10\ntop=20\n[Port]\nPort=COM1\nBaud=3\nPause=500\nprot=1\nSP=1\n"
-                                  "[Update]\nUpdate=1\n");
+        const QByteArray original(
+            "[form]\nleft=10\ntop=20\n[Port]\nPort=COM1\nBaud=3\nPause=500\nprot=1\nSP=1\n"
+            "[Update]\nUpdate=1\n");
         WriteFile(FilePath(), original);
         TProfile profile;
         QVERIFY(profile.Load(FilePath()));

@@ -37,7 +37,8 @@ bool ParseKeyLine(const QByteArray& line, QByteArray* key, QByteArray* value) {
 QByteArray StripMatchingQuotes(const QByteArray& value) {
     if (value.size() >= 2) {
         const char first = value.front();
-        if ((first == '"' || first == '\'') && value.back() == first) return value.mid(1, value.size() - 2);
+        if ((first == '"' || first == '\'') && value.back() == first)
+            return value.mid(1, value.size() - 2);
     }
     return value;
 }
@@ -171,7 +172,8 @@ bool TProfile::Load(const QString& path) {
         }
         const bool crlf = newline > start && bytes.at(newline - 1) == '\r';
         const qsizetype textEnd = crlf ? newline - 1 : newline;
-        FLines.append({bytes.mid(start, textEnd - start), bytes.mid(textEnd, newline + 1 - textEnd)});
+        FLines.append(
+            {bytes.mid(start, textEnd - start), bytes.mid(textEnd, newline + 1 - textEnd)});
         start = newline + 1;
     }
     return true;
@@ -205,7 +207,9 @@ int TProfile::SectionEnd(int sectionLine) const {
     return end;
 }
 
-void TProfile::InsertLine(int index, const QByteArray& text) { FLines.insert(index, {text, FLineEnd}); }
+void TProfile::InsertLine(int index, const QByteArray& text) {
+    FLines.insert(index, {text, FLineEnd});
+}
 
 QString TProfile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const {
     const int sectionLine = FindSection(section);
