@@ -320,7 +320,7 @@ private slots:
         WriteFile(FilePath(), original);
         TProfile profile;
         QVERIFY(profile.Load(FilePath()));
-        profile.WriteString("Port", "Port", "/dev/ttyUSB0");  // one byte more than `original`
+        profile.WriteString("Port", "Port", "/dev/ttyUSB0");  // 94 bytes to write over 86
         bool saved = true;
         {
             FileSizeLimit full{rlim_t(room)};
