@@ -1,14 +1,18 @@
 // Profile files: what reads as which value (including hostile files), in-place writes that keep
 // the rest of the file, refusals that leave the file untouched, and the special folders.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sys/stat.h>
+#include <csignal>
 
-#include "ui/Profile.h"
 #include "ui/KnownFolders.h"
+#include "ui/Profile.h"
 
 namespace {
 
@@ -29,6 +33,31 @@ QByteArray Garbage(int size) {
     for (char& c : bytes) c = char(generator.bounded(256));
     return bytes;
 }
+
+// The bytes of a literal, NULs included.
+template <size_t N>
+QByteArray Bytes(const char (&text)[N]) {
+    return QByteArray(text, int(N - 1));
+}
+
+// A full disk for this process: no regular file may grow past `bytes` while it lives, and a
+// write beyond that fails (EFBIG) instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &FSaved);
+        rlimit limited = FSaved;
+        limited.rlim_cur = bytes;
+        FSet = ::setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &FSaved); }
+    bool Set() const { return FSet; }
+
+private:
+    rlimit FSaved{};
+    bool FSet = false;
+};
 
 }  // namespace
 
@@ -240,6 +269,107 @@ private slots:
         QVERIFY(!profile.Save());
         QCOMPARE(ReadFile(FilePath()), original);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setup.cfg"});
+    }
+
+    void writeKeepsTheBytesOfOtherLines_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("expected");  // after Baud=2 is written into [Port]
+        const QByteArray cp1251Comment(
+            "; \xcd\xe0\xf1\xf2\xf0\xee\xe9\xea\xe8 \xef\xee\xf0\xf2\xe0\n");
+        QTest::newRow("Windows-1251 comment") << cp1251Comment + "[Port]\nBaud=1\n"
+                                              << cp1251Comment + "[Port]\nBaud=2\n";
+        QTest::newRow("Windows-1251 key of another program")
+            << QByteArray("[Port]\n\xc8\xec\xff=\xcf\xee\xf0\xf2 1\nBaud=1\n")
+            << QByteArray("[Port]\n\xc8\xec\xff=\xcf\xee\xf0\xf2 1\nBaud=2\n");
+        QTest::newRow("binary line") << Bytes("\x00\xff\xfe\r\x80\xc3 [x\x00]\n[Port]\nBaud=1\n")
+                                     << Bytes("\x00\xff\xfe\r\x80\xc3 [x\x00]\n[Port]\nBaud=2\n");
+        QTest::newRow("line ends mixed")
+            << QByteArray("[form]\r\nleft=1\n;\r\r\n[Port]\r\nBaud=1\n")
+            << QByteArray("[form]\r\nleft=1\n;\r\r\n[Port]\r\nBaud=2\n");
+        QTest::newRow("last line unterminated")
+            << QByteArray("[Port]\nBaud=1\n; end") << QByteArray("[Port]\nBaud=2\n; end");
+        QTest::newRow("key added after an unterminated line")
+            << QByteArray("[Port]\r\nPort=COM1") << QByteArray("[Port]\r\nPort=COM1\r\nBaud=2\r\n");
+        QByteArray binary = Garbage(8192).replace('\r', 'x');
+        binary += '\n';
+        QTest::newRow("binary file") << binary << binary + "[Port]\nBaud=2\n";
+    }
+    void writeKeepsTheBytesOfOtherLines() {
+        QFETCH(QByteArray, content);
+        QFETCH(QByteArray, expected);
+        WriteFile(FilePath(), content);
+        QVERIFY(Profile::WriteString(FilePath(), "Port", "Baud", "2"));
+        QCOMPARE(ReadFile(FilePath()).toHex(' '), expected.toHex(' '));
+        QVERIFY(Profile::WriteString(FilePath(), "Port", "Baud", "2"));  // and again: nothing grows
+        QCOMPARE(ReadFile(FilePath()).toHex(' '), expected.toHex(' '));
+    }
+
+    // The disk fills up while the file is written: the write fails at some byte (here: at the
+    // first, or in the middle of a line), and the old file must stay as it was.
+    void fullDiskKeepsTheOldFile_data() {
+        QTest::addColumn<int>("room");
+        QTest::newRow("no room at all") << 0;
+        QTest::newRow("room for part of a line") << 20;
+        QTest::newRow("room for all but the last byte") << 93;
+    }
+    void fullDiskKeepsTheOldFile() {
+        QFETCH(int, room);
+        const QByteArray original(
+            "[form]\nleft=10\ntop=20\n[Port]\nPort=COM1\nBaud=3\nPause=500\nprot=1\nSP=1\n"
+            "[Update]\nUpdate=1\n");
+        WriteFile(FilePath(), original);
+        TProfile profile;
+        QVERIFY(profile.Load(FilePath()));
+        profile.WriteString("Port", "Port", "/dev/ttyUSB0");  // 94 bytes to write over 86
+        bool saved = true;
+        {
+            FileSizeLimit full{rlim_t(room)};
+            QVERIFY(full.Set());
+            saved = profile.Save();
+        }
+        QVERIFY(!saved);
+        QCOMPARE(ReadFile(FilePath()), original);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setup.cfg"});
+        QVERIFY(profile.Save());  // with room again
+    }
+
+    // A file replaced by a new one keeps its owner and mode; through a symbolic link, the
+    // link stays and its target is written.
+    void replacingKeepsOwnerModeAndLink_data() {
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("otherOwner");
+        QTest::newRow("mode 0600") << false << 0600 << false;
+        QTest::newRow("mode 0664") << false << 0664 << false;
+        QTest::newRow("another user's file, mode 0646") << false << 0646 << true;
+        QTest::newRow("symbolic link") << true << 0640 << false;
+        QTest::newRow("symbolic link, another user's target") << true << 0666 << true;
+    }
+    void replacingKeepsOwnerModeAndLink() {
+        QFETCH(bool, link);
+        QFETCH(int, mode);
+        QFETCH(bool, otherOwner);
+        if (otherOwner && ::geteuid() != 0) QSKIP("giving a file to another user needs root");
+        const uid_t owner = otherOwner ? 65534 : ::geteuid();
+        const gid_t group = otherOwner ? 65534 : ::getegid();
+        QVERIFY(QDir(dir.path()).mkpath("target"));
+        const QString target = link ? dir.filePath("target/real.cfg") : FilePath();
+        WriteFile(target, "[Port]\nBaud=1\n");
+        const QByteArray targetName = QFile::encodeName(target);
+        QCOMPARE(::chown(targetName.constData(), owner, group), 0);
+        QCOMPARE(::chmod(targetName.constData(), mode_t(mode)), 0);
+        if (link) QVERIFY(QFile::link(target, FilePath()));
+
+        QVERIFY(Profile::WriteString(FilePath(), "Port", "Baud", "2"));
+        QCOMPARE(ReadFile(FilePath()), QByteArray("[Port]\nBaud=2\n"));
+        QCOMPARE(QFileInfo(FilePath()).isSymLink(), link);
+        struct stat written {};
+        QCOMPARE(::stat(targetName.constData(), &written), 0);
+        QCOMPARE(int(written.st_mode & 07777), mode);
+        QCOMPARE(written.st_uid, owner);
+        QCOMPARE(written.st_gid, group);
+        QFile::remove(FilePath());
+        QFile::remove(target);
     }
 
     void specialFolders_data() {

@@ -4,22 +4,29 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QByteArray kUtf8Bom("\xEF\xBB\xBF");
 
-bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool SameName(const QByteArray& name, const QString& wanted) {
+    return QString::fromUtf8(name).compare(wanted, Qt::CaseInsensitive) == 0;
+}
 
-bool ParseSectionLine(const QString& line, QString* name) {
-    const QString text = line.trimmed();
-    if (!text.startsWith(QLatin1Char('['))) return false;
-    const int close = text.indexOf(QLatin1Char(']'));
+bool ParseSectionLine(const QByteArray& line, QByteArray* name) {
+    const QByteArray text = line.trimmed();
+    if (!text.startsWith('[')) return false;
+    const int close = text.indexOf(']');
     *name = (close < 0 ? text.mid(1) : text.mid(1, close - 1)).trimmed();
     return true;
 }
 
-bool ParseKeyLine(const QString& line, QString* key, QString* value) {
-    const int equals = line.indexOf(QLatin1Char('='));
+bool ParseKeyLine(const QByteArray& line, QByteArray* key, QByteArray* value) {
+    const int equals = line.indexOf('=');
     if (equals < 0) return false;
     *key = line.left(equals).trimmed();
     if (key->isEmpty()) return false;
@@ -27,10 +34,10 @@ bool ParseKeyLine(const QString& line, QString* key, QString* value) {
     return true;
 }
 
-QString StripMatchingQuotes(const QString& value) {
+QByteArray StripMatchingQuotes(const QByteArray& value) {
     if (value.size() >= 2) {
-        const QChar first = value.front();
-        if ((first == QLatin1Char('"') || first == QLatin1Char('\'')) && value.back() == first)
+        const char first = value.front();
+        if ((first == '"' || first == '\'') && value.back() == first)
             return value.mid(1, value.size() - 2);
     }
     return value;
@@ -60,10 +67,10 @@ bool AccumulateDigits(const QString& digits, int base, quint64 limit, quint64* r
 }
 
 // A value is never allowed to open a new line in the file.
-QString OneLine(const QString& value) {
-    QString line = value;
-    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+QByteArray OneLine(const QString& value) {
+    QByteArray line = value.toUtf8();
+    line.replace('\r', ' ');
+    line.replace('\n', ' ');
     return line;
 }
 
@@ -87,6 +94,33 @@ bool IsWritableFile(const QFileInfo& info) {
     const QFileDevice::Permissions writeBits =
         QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     return info.isFile() && info.isWritable() && (info.permissions() & writeBits);
+}
+
+// Writes the whole of `data` to the open (unbuffered) file: every write is checked, so a
+// full disk shows here and not after the file has replaced the old one.
+bool WriteAll(QSaveFile& out, const QByteArray& data) {
+    return out.write(data) == data.size() && out.flush() && out.error() == QFileDevice::NoError;
+}
+
+// The new file takes the owner and the mode of the one it replaces, so that a run as root
+// leaves the user a file they can still write, and a private file stays private. False when
+// the owner cannot be kept (only root may give a file away).
+bool KeepOwnerAndMode(const QSaveFile& out, const QString& path) {
+#ifdef _WIN32
+    Q_UNUSED(out);
+    Q_UNUSED(path);
+    return true;
+#else
+    struct stat existing {};
+    if (::stat(QFile::encodeName(path).constData(), &existing) != 0) return true;  // a new file
+    const int fd = out.handle();
+    struct stat written {};
+    if (::fstat(fd, &written) != 0) return false;
+    if ((written.st_uid != existing.st_uid || written.st_gid != existing.st_gid) &&
+        ::fchown(fd, existing.st_uid, existing.st_gid) != 0)
+        return false;
+    return ::fchmod(fd, existing.st_mode & 07777) == 0;
+#endif
 }
 
 }  // namespace
@@ -115,7 +149,7 @@ bool ParseProfileInteger(const QString& text, int32_t* value) {
 bool TProfile::Load(const QString& path) {
     FPath = path;
     FLines.clear();
-    FLineEnd = QStringLiteral("\n");
+    FLineEnd = "\n";
     FHasBom = false;
     FUnreadable = false;
     QByteArray bytes;
@@ -128,26 +162,35 @@ bool TProfile::Load(const QString& path) {
         bytes.remove(0, kUtf8Bom.size());
     }
     const int firstNewline = bytes.indexOf('\n');
-    if (firstNewline > 0 && bytes.at(firstNewline - 1) == '\r') FLineEnd = QStringLiteral("\r\n");
-    FLines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
-    if (!FLines.isEmpty() && FLines.back().isEmpty()) FLines.removeLast();  // the final line end
-    for (QString& line : FLines)
-        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+    if (firstNewline > 0 && bytes.at(firstNewline - 1) == '\r') FLineEnd = "\r\n";
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype newline = bytes.indexOf('\n', start);
+        if (newline < 0) {
+            FLines.append({bytes.mid(start), QByteArray()});
+            break;
+        }
+        const bool crlf = newline > start && bytes.at(newline - 1) == '\r';
+        const qsizetype textEnd = crlf ? newline - 1 : newline;
+        FLines.append(
+            {bytes.mid(start, textEnd - start), bytes.mid(textEnd, newline + 1 - textEnd)});
+        start = newline + 1;
+    }
     return true;
 }
 
 int TProfile::FindSection(const QString& section) const {
-    QString name;
+    QByteArray name;
     for (int i = 0; i < FLines.size(); ++i)
-        if (ParseSectionLine(FLines[i], &name) && SameName(name, section)) return i;
+        if (ParseSectionLine(FLines[i].text, &name) && SameName(name, section)) return i;
     return -1;
 }
 
 int TProfile::FindKey(int sectionLine, const QString& key) const {
-    QString name;
+    QByteArray name;
     for (int i = sectionLine + 1; i < FLines.size(); ++i) {
-        if (ParseSectionLine(FLines[i], &name)) return -1;
-        if (ParseKeyLine(FLines[i], &name, nullptr) && SameName(name, key)) return i;
+        if (ParseSectionLine(FLines[i].text, &name)) return -1;
+        if (ParseKeyLine(FLines[i].text, &name, nullptr) && SameName(name, key)) return i;
     }
     return -1;
 }
@@ -156,12 +199,16 @@ int TProfile::FindKey(int sectionLine, const QString& key) const {
 // separating it from the next section stays where it is.
 int TProfile::SectionEnd(int sectionLine) const {
     int end = sectionLine + 1;
-    QString name;
+    QByteArray name;
     for (int i = sectionLine + 1; i < FLines.size(); ++i) {
-        if (ParseSectionLine(FLines[i], &name)) break;
-        if (!FLines[i].trimmed().isEmpty()) end = i + 1;
+        if (ParseSectionLine(FLines[i].text, &name)) break;
+        if (!FLines[i].text.trimmed().isEmpty()) end = i + 1;
     }
     return end;
+}
+
+void TProfile::InsertLine(int index, const QByteArray& text) {
+    FLines.insert(index, {text, FLineEnd});
 }
 
 QString TProfile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const {
@@ -169,9 +216,9 @@ QString TProfile::ReadString(const QString& section, const QString& key, const Q
     if (sectionLine < 0) return defaultValue;
     const int keyLine = FindKey(sectionLine, key);
     if (keyLine < 0) return defaultValue;
-    QString name, value;
-    ParseKeyLine(FLines[keyLine], &name, &value);
-    return StripMatchingQuotes(value);
+    QByteArray name, value;
+    ParseKeyLine(FLines[keyLine].text, &name, &value);
+    return QString::fromUtf8(StripMatchingQuotes(value));
 }
 
 int32_t TProfile::ReadInteger(const QString& section, const QString& key, int32_t defaultValue) const {
@@ -185,20 +232,21 @@ bool TProfile::ReadBool(const QString& section, const QString& key, bool default
 }
 
 void TProfile::WriteString(const QString& section, const QString& key, const QString& value) {
-    const QString safeValue = OneLine(value);
+    const QByteArray safeValue = OneLine(value);
     const int sectionLine = FindSection(section);
     if (sectionLine < 0) {
-        FLines << QStringLiteral("[%1]").arg(section) << key + QLatin1Char('=') + safeValue;
+        InsertLine(FLines.size(), '[' + section.toUtf8() + ']');
+        InsertLine(FLines.size(), key.toUtf8() + '=' + safeValue);
         return;
     }
     const int keyLine = FindKey(sectionLine, key);
     if (keyLine < 0) {
-        FLines.insert(SectionEnd(sectionLine), key + QLatin1Char('=') + safeValue);
+        InsertLine(SectionEnd(sectionLine), key.toUtf8() + '=' + safeValue);
         return;
     }
-    QString existingKey;
-    ParseKeyLine(FLines[keyLine], &existingKey, nullptr);
-    FLines[keyLine] = existingKey + QLatin1Char('=') + safeValue;
+    QByteArray existingKey;
+    ParseKeyLine(FLines[keyLine].text, &existingKey, nullptr);
+    FLines[keyLine].text = existingKey + '=' + safeValue;
 }
 
 void TProfile::WriteInteger(const QString& section, const QString& key, int32_t value) {
@@ -215,12 +263,17 @@ bool TProfile::Save() const {
     if (info.exists() && !IsWritableFile(info)) return false;
     QByteArray data;
     if (FHasBom) data += kUtf8Bom;
-    const QByteArray lineEnd = FLineEnd.toUtf8();
-    for (const QString& line : FLines) data += line.toUtf8() + lineEnd;
+    for (int i = 0; i < FLines.size(); ++i) {
+        // Only the last line may go without a line end; one that no longer is the last gets one.
+        const QByteArray& end = FLines[i].end;
+        data += FLines[i].text + (end.isEmpty() && i + 1 < FLines.size() ? FLineEnd : end);
+    }
     if (data.size() > MaxProfileBytes) return false;  // Load would not read it back whole
     QSaveFile out(FPath);  // temporary file beside the target, renamed over it on commit
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    if (out.write(data) != data.size()) {
+    // Unbuffered: a buffered write "succeeds" into memory and a full disk shows only at the
+    // flush inside commit(), too late to keep the old file.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
+    if (!WriteAll(out, data) || !KeepOwnerAndMode(out, FPath)) {
         out.cancelWriting();
         return false;
     }

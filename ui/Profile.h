@@ -16,17 +16,26 @@
 // Hostile files are tolerated: only the first MaxProfileBytes are read (the rest counts as
 // absent, and the partial line at the cut is dropped, so a rewrite loses that tail). A file
 // over the cap is cut ProfileRewriteRoom lower, so that keys a rewrite appends still fall
-// inside the part the next Load reads; Save never writes more than MaxProfileBytes. Invalid
-// UTF-8 becomes replacement characters, anything that is not a regular file (a folder, a FIFO)
-// reads as empty and cannot be written. A file whose permission bits allow no writing is
-// treated as read-only even for root, like the Windows read-only attribute. Saving writes a
-// temporary file beside the target and renames it over the target, so a failed write never
-// leaves a broken file. Text is UTF-8; the line ending of an existing file (CRLF or LF) is
-// kept, new files use LF.
+// inside the part the next Load reads; Save never writes more than MaxProfileBytes. Anything
+// that is not a regular file (a folder, a FIFO) reads as empty and cannot be written. A file
+// whose permission bits allow no writing is treated as read-only even for root, like the
+// Windows read-only attribute.
+//
+// Lines are kept as bytes: a line that a write does not replace goes back exactly as it was
+// read (another program's Windows-1251 comment, binary junk, its own line end), and only the
+// key lines written are new. Names and values are read as UTF-8 (invalid bytes read as
+// replacement characters) and written as UTF-8; a new line takes the line end of the file's
+// first line (LF in a new file).
+//
+// Saving writes a temporary file beside the target, checks every byte of it reached the
+// file, gives it the target's owner and mode and only then renames it over the target; a
+// failure at any step (a full disk included) leaves the target as it was. A symbolic link
+// stays a link: the file it points to is the one replaced.
 //
 // Not thread-safe; used on the main thread.
+#include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 #include <cstdint>
 
 constexpr qint64 MaxProfileBytes = 1024 * 1024;
@@ -63,9 +72,15 @@ private:
     int FindKey(int sectionLine, const QString& key) const;
     int SectionEnd(int sectionLine) const;
 
+    struct TLine {
+        QByteArray text;  // without its line end
+        QByteArray end;   // "\n", "\r\n", or empty for a last line that has none
+    };
+    void InsertLine(int index, const QByteArray& text);
+
     QString FPath;
-    QStringList FLines;
-    QString FLineEnd = QStringLiteral("\n");
+    QList<TLine> FLines;
+    QByteArray FLineEnd = "\n";
     bool FHasBom = false;
     // Something exists at the path but could not be read: never overwrite it.
     bool FUnreadable = false;

@@ -26,11 +26,20 @@ bool DontShowAgain = false;
 std::atomic<uint8_t> UpdateCommand{0};
 TForm1* Form1 = nullptr;
 
+#ifdef _WIN32
+bool UpdateDownloadsInstaller = true;
+#else
+bool UpdateDownloadsInstaller = false;
+#endif
+
 std::function<void(const QString&)> UpdateOpenFileHook = [](const QString& filePath) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(filePath));
 };
 // At once: no close handlers, no settings written, no static destructors.
 std::function<void(int)> UpdateExitHook = [](int exitCode) { std::_Exit(exitCode); };
+std::function<bool(const QUrl&)> UpdateOpenPageHook = [](const QUrl& page) {
+    return QDesktopServices::openUrl(page);
+};
 
 namespace {
 
@@ -38,6 +47,7 @@ constexpr int kEchoAttempts = 3;
 constexpr uint8_t kCommandIdle = 0;
 constexpr uint8_t kCommandCheck = 1;
 constexpr uint8_t kCommandDownload = 2;
+constexpr uint8_t kCommandOpenPage = 3;  // where the offer opens the product page
 
 // Never destroyed: an idle worker may still be waiting on it while the process ends.
 // Standard primitives rather than Qt's, so that a ThreadSanitizer build sees every hand-over.
@@ -98,8 +108,8 @@ void StartUpdateCheck(const QString& productKey, const QString& currentVersion, 
                       const QString& installerUrl, QWidget* owner) {
     ProductKey = productKey;
     CurrentVersion = currentVersion;
-    VersionPageUrl = UpdateEnvText("TESSERA_UPDATE_PAGE_URL", versionPageUrl);
-    InstallerUrl = UpdateEnvText("TESSERA_UPDATE_INSTALLER_URL", installerUrl);
+    VersionPageUrl = UpdateEnvAddress("TESSERA_UPDATE_PAGE_URL", versionPageUrl);
+    InstallerUrl = UpdateEnvAddress("TESSERA_UPDATE_INSTALLER_URL", installerUrl);
     UpdateOwner = owner;
     CurrentWorker = new TThreadUpdate(RetireWorkers());
     DontShowAgain = false;
@@ -153,7 +163,8 @@ uint8_t TThreadUpdate::WaitForCommand() const {
     for (;;) {
         if (State().generation != FGeneration) return kCommandIdle;
         const uint8_t command = UpdateCommand.load();
-        if (command == kCommandCheck || command == kCommandDownload) return command;
+        if (command == kCommandCheck || command == kCommandDownload || command == kCommandOpenPage)
+            return command;
         State().commandChanged.wait(lock);
     }
 }
@@ -170,7 +181,9 @@ void TThreadUpdate::run() {
         for (;;) {
             const uint8_t command = WaitForCommand();
             if (command == kCommandIdle) return;
-            const bool goOn = command == kCommandCheck ? Check() : Download();
+            const bool goOn = command == kCommandCheck      ? Check()
+                              : command == kCommandDownload ? Download()
+                                                            : OpenPage();
             if (!goOn) return;
         }
     } catch (...) {
@@ -237,6 +250,21 @@ bool TThreadUpdate::Download() {
     return false;  // the process has ended, or a test stands in for that
 }
 
+// The page goes to the browser only over HTTPS: a file:// or plain http address could hand
+// the browser, or whatever program opens it, something other than the maker's page. The
+// worker stays, idle, and the program goes on.
+bool TThreadUpdate::OpenPage() {
+    SetUpdateCommand(kCommandIdle);
+    const QString address = VersionPageUrl;
+    Sync::Synchronize([address] {
+        const QUrl page = UpdateAddressUrl(address);
+        if (page.scheme() == QLatin1String("https") && UpdateOpenPageHook(page)) return;
+        ShowPlainMessage(
+            QStringLiteral("Не удалось открыть страницу обновления в браузере: %1").arg(address));
+    });
+    return true;
+}
+
 // --- TForm1 ---
 
 TForm1::TForm1(QWidget* parent)
@@ -253,6 +281,7 @@ TForm1::TForm1(QWidget* parent)
     connect(ui->Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(ui->Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
     connect(ui->CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
+    ShowOfferCaption();
     FormCreate();
 }
 
@@ -268,9 +297,30 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::Button1Click() {
+    if (!UpdateDownloadsInstaller) {
+        SetUpdateCommand(kCommandOpenPage);
+        close();
+        SetUpdateProgressText(QString());
+        return;
+    }
     SetUpdateCommand(kCommandDownload);
     close();
     SetUpdateProgressText(QStringLiteral("Скачивание ") + ProductKey + QStringLiteral("   ") + PageVersion);
+}
+
+void TForm1::ShowOfferCaption() {
+    if (UpdateDownloadsInstaller) {
+        ui->Button1->setText(QStringLiteral("Скачать"));
+        ui->Button1->setToolTip(QString());
+    } else {
+        ui->Button1->setText(QStringLiteral("На сайт"));
+        ui->Button1->setToolTip(QStringLiteral("Открыть страницу программы в браузере"));
+    }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    ShowOfferCaption();
+    QDialog::showEvent(event);
 }
 
 void TForm1::Button2Click() {

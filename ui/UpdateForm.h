@@ -1,7 +1,9 @@
 #pragma once
 // The update check: a worker thread that pings the maker's web host, reads the version number
-// that follows the product key on the product page, offers a different version in the
-// notification window and, on request, downloads the installer, starts it and ends the program.
+// that follows the product key on the product page and offers a different version in the
+// notification window. On Windows the offer downloads the installer, starts it and ends the
+// program; elsewhere the installer would be of no use, so the offer opens the product page in
+// the browser and the program goes on.
 //
 // Threads: StartUpdateCheck, the notification window and the progress-text reader run on the
 // main thread; TThreadUpdate runs the network work and reaches the user interface only through
@@ -11,6 +13,7 @@
 #include <QPointer>
 #include <QString>
 #include <QThread>
+#include <QUrl>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -39,8 +42,9 @@ extern QString DownloadFolder;
 extern QString PageVersion;
 extern bool DontShowAgain;
 
-// 0 nothing, 1 check, 2 download. Change it with SetUpdateCommand, which also wakes the idle
-// worker; a bare store is seen only when the worker next looks (after a window it waits for).
+// 0 nothing, 1 check, 2 download, 3 open the product page. Change it with SetUpdateCommand, which
+// also wakes the idle worker; a bare store is seen only when the worker next looks (after a window
+// it waits for).
 extern std::atomic<uint8_t> UpdateCommand;
 void SetUpdateCommand(uint8_t command);
 
@@ -68,11 +72,17 @@ bool UpdateWorkerRunning();
 // never examined. *keyFound tells whether the key is on the page at all.
 QString ScanPageVersion(const QString& page, const QString& key, bool* keyFound);
 
+// True where the offer downloads and starts the installer (Windows); false where it opens
+// the product page instead. A test may switch it to run the other platform's path.
+extern bool UpdateDownloadsInstaller;
+
 // The two actions that end a successful download, run on the main thread. Replaceable so a
 // test can watch them: by default the file is opened with its associated program and the
 // process ends at once with the given code, without any shutdown handling.
 extern std::function<void(const QString& filePath)> UpdateOpenFileHook;
 extern std::function<void(int exitCode)> UpdateExitHook;
+// Opens the product page in the browser (main thread); false when no browser took it.
+extern std::function<bool(const QUrl& page)> UpdateOpenPageHook;
 
 // Worker of the check. Frees itself when it ends; starts running when created. Lives on its
 // own thread and blocks while idle, waiting for UpdateCommand to change.
@@ -90,6 +100,7 @@ private:
     bool Retired() const;
     bool Check();     // false when the worker is to end
     bool Download();  // false when the worker is to end
+    bool OpenPage();
     void ShowNotification();
 
     const int FGeneration;
@@ -111,6 +122,10 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void ShowOfferCaption();
 
 private:
     std::unique_ptr<Ui::TForm1> ui;

@@ -179,9 +179,9 @@ struct TransferLimits {
 struct TransferOutcome {
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
     int httpStatus = 0;
-    qint64 announcedLength = -1;
+    QByteArray contentLength;  // the header as sent; empty when there was none
     qint64 received = 0;
-    bool stopped = false;  // by a limit or by the sink
+    bool stopped = false;  // by a limit, a refused redirection or the sink
 };
 
 // The system's proxy settings (http_proxy, no_proxy), never for the local machine.
@@ -205,10 +205,30 @@ qint64 AnnouncedLength(QNetworkReply* reply) {
     return length.isValid() ? length.toLongLong() : -1;
 }
 
+// A Content-Length that is plain decimal digits, else -1 (absent, negative, repeated, text).
+qint64 StrictLength(const QByteArray& header) {
+    const QByteArray digits = header.trimmed();
+    if (digits.isEmpty() || digits.size() > 18) return -1;
+    for (const char c : digits)
+        if (c < '0' || c > '9') return -1;
+    return digits.toLongLong();
+}
+
+bool IsLoopbackHost(const QString& host) {
+    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
+           QHostAddress(host).isLoopback();
+}
+
+struct GetOptions {
+    bool identityEncoding = false;  // no compression: the announced length is what arrives
+    bool httpsOnly = false;         // every redirection must stay on HTTPS too
+};
+
 // One GET, always from the network and never stored in a cache, run to its end in a private
 // event loop of the calling thread. Every chunk goes to `sink`; false from it stops the
 // transfer.
-TransferOutcome RunGet(const QString& address, const TransferLimits& limits, bool identityEncoding,
+TransferOutcome RunGet(const QString& address, const TransferLimits& limits,
+                       const GetOptions& options,
                        const std::function<bool(const QByteArray&)>& sink) {
     TransferOutcome outcome;
     QNetworkAccessManager manager;
@@ -218,8 +238,10 @@ TransferOutcome RunGet(const QString& address, const TransferLimits& limits, boo
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(kAgentName));
     request.setTransferTimeout(limits.idleMs);
-    // Without compression the announced length is the length of what we receive.
-    if (identityEncoding) request.setRawHeader("Accept-Encoding", "identity");
+    if (options.identityEncoding) request.setRawHeader("Accept-Encoding", "identity");
+    if (options.httpsOnly)
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::UserVerifiedRedirectPolicy);
     std::unique_ptr<QNetworkReply> reply(manager.get(request));
 
     QEventLoop loop;
@@ -240,6 +262,12 @@ TransferOutcome RunGet(const QString& address, const TransferLimits& limits, boo
     QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
         if (AnnouncedLength(reply.get()) > limits.maxBytes) stop();
     });
+    QObject::connect(reply.get(), &QNetworkReply::redirected, &loop, [&](const QUrl& target) {
+        if (target.scheme() == QLatin1String("https"))
+            emit reply->redirectAllowed();
+        else
+            stop();
+    });
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, drain);
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     deadline.start(limits.totalMs);
@@ -247,7 +275,9 @@ TransferOutcome RunGet(const QString& address, const TransferLimits& limits, boo
     drain();
     outcome.error = reply->error();
     outcome.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    outcome.announcedLength = AnnouncedLength(reply.get());
+    outcome.contentLength = reply->rawHeader("Content-Length");
+    if (options.httpsOnly && reply->url().scheme() != QLatin1String("https"))
+        outcome.stopped = true;
     return outcome;
 }
 
@@ -264,6 +294,15 @@ int TransferIdleMs() { return EnvMilliseconds("TESSERA_UPDATE_TRANSFER_TIMEOUT_M
 QString UpdateEnvText(const char* name, const QString& fallback) {
     const QString value = qEnvironmentVariable(name);
     return value.isEmpty() ? fallback : value;
+}
+
+QString UpdateEnvAddress(const char* name, const QString& fallback) {
+    const QString value = UpdateEnvText(name, fallback);
+    return IsLoopbackHost(ToUrl(value).host()) ? value : fallback;
+}
+
+QUrl UpdateAddressUrl(const QString& address) {
+    return ToUrl(address);
 }
 
 #ifndef _WIN32
@@ -309,25 +348,35 @@ QString FetchUrlText(const QString& address) {
     const TransferLimits limits{EnvMilliseconds("TESSERA_UPDATE_FETCH_TIMEOUT_MS", kDefaultFetchTimeoutMs),
                                 TransferIdleMs(), MaxPageBytes};
     QByteArray body;
-    const TransferOutcome outcome = RunGet(address, limits, false, [&body](const QByteArray& chunk) {
-        body += chunk;
-        return true;
-    });
+    const TransferOutcome outcome =
+        RunGet(address, limits, GetOptions{}, [&body](const QByteArray& chunk) {
+            body += chunk;
+            return true;
+        });
     if (outcome.stopped) return QString();
     if (outcome.error != QNetworkReply::NoError && !IsHttpStatusError(outcome.error)) return QString();
     return QString::fromUtf8(body);
 }
 
 bool DownloadUrlToFile(const QString& address, const QString& filePath) {
+    if (ToUrl(address).scheme() != QLatin1String("https")) return false;
     QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    // Unbuffered, so that each write reports what reached the file and a full disk is seen
+    // before the file is committed.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
     const TransferLimits limits{EnvMilliseconds("TESSERA_UPDATE_DOWNLOAD_TIMEOUT_MS", kDefaultDownloadTimeoutMs),
                                 TransferIdleMs(), MaxInstallerBytes};
-    const TransferOutcome outcome = RunGet(address, limits, true, [&file](const QByteArray& chunk) {
-        return file.write(chunk) == chunk.size();
-    });
-    const bool httpOk = outcome.httpStatus == 0 || (outcome.httpStatus >= 200 && outcome.httpStatus < 300);
-    const bool whole = outcome.announcedLength < 0 || outcome.received == outcome.announcedLength;
+    qint64 written = 0;
+    const TransferOutcome outcome =
+        RunGet(address, limits, GetOptions{true, true}, [&](const QByteArray& chunk) {
+            const qint64 count = file.write(chunk);
+            if (count > 0) written += count;
+            return count == chunk.size();
+        });
+    const bool httpOk = outcome.httpStatus >= 200 && outcome.httpStatus < 300;
+    const qint64 announced = StrictLength(outcome.contentLength);
+    const bool whole = announced >= 0 && written == announced && file.flush() &&
+                       file.error() == QFileDevice::NoError;
     if (outcome.stopped || outcome.error != QNetworkReply::NoError || !httpOk || !whole) {
         file.cancelWriting();
         return false;
