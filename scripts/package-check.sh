@@ -116,6 +116,31 @@ run_installed() {
     return $status
 }
 
+# The menu entry's command starts the installed program, which opens the installed virtual
+# instrument's line and quits once its window is up. A HOME of its own keeps the user's settings
+# out of it (and the update check off).
+start_from_menu() {
+    local home sim_out sim_pid command answer status=0
+    home=$(mktemp -d)
+    mkdir -p "$home/Documents/Tessera_RS"
+    printf '[Update]\nUpdate=0\n' >"$home/Documents/Tessera_RS/setup.cfg"
+    sim_out="$home/sim.out"
+    /usr/bin/tessera-sim --address 1 >"$sim_out" &
+    sim_pid=$!
+    for _ in $(seq 100); do [ -s "$sim_out" ] && break; sleep 0.1; done
+    command=$(sed -n 's/^Exec=//p' /usr/share/applications/tessera-rs485.desktop)
+    echo "menu command: $command --port $(cat "$sim_out")"
+    # shellcheck disable=SC2086
+    answer=$(HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM=offscreen \
+        TESSERA_EXIT_AFTER_SHOWN=1 timeout 60 $command --port "$(cat "$sim_out")" 2>&1) || status=1
+    kill "$sim_pid"
+    wait "$sim_pid" || true
+    rm -rf "$home"
+    echo "$answer" | grep -E 'shown after' || { echo "$answer" >&2; status=1; }
+    echo "$answer" | grep -q 'port open' || { echo "FAILED the program did not open the line" >&2; status=1; }
+    return $status
+}
+
 remove_package() {
     local package
     package=$(dpkg-deb -f "$(the_deb)" Package)
@@ -129,5 +154,6 @@ stage lintian run_lintian
 stage install install_package
 installed=$(cat "$dir/installed-package")
 stage run run_installed
+stage start start_from_menu
 stage remove remove_package
 installed=""
