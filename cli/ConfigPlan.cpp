@@ -36,11 +36,18 @@ bool ConfigPlan::Wanted(const std::string& key) const {
     return it != FFile.end() && it->second && info && !info->readOnly && Selected(key, FOnly);
 }
 
+bool FileChanges(const InstrumentConfig& file, const InstrumentConfig& current,
+                 const std::string& key) {
+    const auto given = file.find(key);
+    const KeyInfo* info = FindKey(key);
+    if (given == file.end() || !given->second || !info || info->readOnly) return false;
+    if (!info->readable) return true;
+    const auto it = current.find(key);
+    return it == current.end() || it->second != given->second;
+}
+
 bool ConfigPlan::Differs(const std::string& key) const {
-    if (!Wanted(key)) return false;
-    if (!FindKey(key)->readable) return true;
-    const auto it = FCurrent.find(key);
-    return it == FCurrent.end() || it->second != FFile.at(key);
+    return Selected(key, FOnly) && FileChanges(FFile, FCurrent, key);
 }
 
 std::optional<std::string> ConfigPlan::Current(const std::string& key) const {

@@ -45,6 +45,11 @@ struct PlannedWrite {
 // empty list chooses every key.
 bool Selected(const std::string& key, const std::vector<std::string>& only);
 
+// The file gives a value for a key that can be written and the instrument does not already
+// hold it (a key that cannot be read always counts as changed).
+bool FileChanges(const InstrumentConfig& file, const InstrumentConfig& current,
+                 const std::string& key);
+
 class ConfigPlan {
 public:
     // Throws CliError: ExitUsage when a write needs a value that neither the file nor the

@@ -14,6 +14,7 @@
 
 #include "controls/Digit.h"
 #include "exchange/Convert.h"
+#include "ui/Commissioning.h"
 #include "ui/KnownFolders.h"
 #include "ui/MainFormView.h"
 #include "ui/SetupFile.h"
@@ -82,6 +83,7 @@ Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
     UpdateTimer = makeTimer("UpdateTimer", 1000);
     SetUpControls();
     ConnectHandlers();
+    Commissioning = new TCommissioning(*this);
     FormCreate();
     StatusTimer->start();
     UpdateTimer->start();
@@ -289,6 +291,7 @@ QString Tz::StatusText() const { return ui->StatusBar1->currentMessage(); }
 
 void Tz::ShowError(const QString& text) {
     const QString shown = text + QLatin1Char(' ');
+    if (Commissioning->TakeErrorBox(shown)) return;  // a series of requests reports it itself
     if (ErrorBoxHook) {
         ErrorBoxHook(shown);
         return;

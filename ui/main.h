@@ -20,6 +20,7 @@
 
 class QLabel;
 class QTimer;
+class TCommissioning;
 class TDigit;
 class TMainFormView;
 namespace Ui { class Tz; }
@@ -50,6 +51,7 @@ public:
     QTimer* TimerRepeat;
     QTimer* StatusTimer;
     QTimer* UpdateTimer;
+    TCommissioning* Commissioning;  // read all, configuration files, plot and log
 
     // Demo and tests: the device this run opens instead of the stored port (not stored).
     static QString PortOverride;
