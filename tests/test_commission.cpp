@@ -234,6 +234,29 @@ private slots:
         QVERIFY(!C().Record().Marked(TFieldGroup::Serial));
     }
 
+    // Read all takes over from polling, and its "Стоп" lets the group under way end and
+    // reads no more.
+    void readAllAfterPollingAndStopped() {
+        Start(Protocol::Modbus, 7);
+        app.ui().Edit1->setText(QStringLiteral("5"));
+        app.ui().ToolButton1->click();
+        app.ui().BitBtn1->click();
+        QVERIFY(app.WaitForFrames(10));
+        connect(&C().Sequence(), &TRequestSequence::StepStarted, this, [this](int index) {
+            if (index == 4) C().Stop();
+        });
+        QVERIFY(ReadAll());
+        QCOMPARE(int(ExchangeState), 0);
+        QCOMPARE(app.ui().PageControl1->currentWidget(), app.ui().TabPar);
+        QCOMPARE(C().Sequence().Reports().size(), size_t(5));
+        QVERIFY(Failures().isEmpty());
+        QCOMPARE(app.window->StatusText(), QStringLiteral("Чтение остановлено: прочитано 5 из 12"));
+        const size_t frames = app.instrument->ReceivedFrames().size();
+        QTest::qWait(3 * AnswerTimeoutMs);  // nothing more goes out: neither reads nor polling
+        QCOMPARE(app.instrument->ReceivedFrames().size(), frames);
+        QVERIFY(app.errors.isEmpty());
+    }
+
     // Fields filled from one instrument are greyed once the window talks to another, until
     // they are read again.
     void fieldsOfAnotherSourceAreGreyed_data() {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QEvent>
 #include <QFileDialog>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -74,14 +75,19 @@ void TCommissioning::BuildMenu() {
     PlaceButton();
 
     FMenu = new QMenu(FButton);
-    auto add = [this](const char* name, const QString& text, auto slot) {
+    auto add = [this](const char* name, const QString& text, auto slot,
+                      QKeySequence keys = QKeySequence()) {
         auto* action = new QAction(text, this);
         action->setObjectName(QLatin1String(name));
+        action->setShortcut(keys);
         FMenu->addAction(action);
+        FWindow.addAction(action);  // the shortcut works without opening the menu
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    add("ActionReadAll", QStringLiteral("Прочитать всё"), [this] { ReadAll(); });
+    add(
+        "ActionReadAll", QStringLiteral("Прочитать всё"), [this] { ReadAll(); },
+        QKeySequence(Qt::Key_F5));
     add("ActionStop", QStringLiteral("Остановить чтение или запись"), [this] {
         Stop();
     })->setEnabled(false);
@@ -101,7 +107,7 @@ void TCommissioning::BuildMenu() {
     FStopButton->setText(QStringLiteral("Стоп"));
     FStopButton->setIcon(FWindow.style()->standardIcon(QStyle::SP_MediaStop));
     FStopButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    f.StatusBar1->addPermanentWidget(FStopButton);
+    // In the status bar only while a series runs, so that it leaves the bar as it was.
     FStopButton->hide();
     connect(FStopButton, &QToolButton::clicked, this, &TCommissioning::Stop);
 }
@@ -163,12 +169,15 @@ bool TCommissioning::Busy() const {
     return FSequence->Running();
 }
 
-bool TCommissioning::CanStart() {
+bool TCommissioning::PrepareToStart() {
     if (Busy()) return false;
     if (!CurrentQuery || !FWindow.ComPort->Connected()) {
         FWindow.ShowStatus(QStringLiteral("Порт %1 не открыт").arg(FWindow.ComPort->Port()));
         return false;
     }
+    // Polling gives way, as it does when the parameter page is shown; its request in flight
+    // is dropped.
+    if (ExchangeState == 10 || ExchangeState == 11) FWindow.BitBtn2Click();
     if (AwaitingAnswer) {
         FWindow.ShowStatus(QStringLiteral("Дождитесь окончания обмена с прибором"));
         return false;
@@ -178,13 +187,12 @@ bool TCommissioning::CanStart() {
 
 bool TCommissioning::RunSequence(std::vector<TSequenceStep> steps, const QString& verb,
                                  bool stopAtFailure, std::function<void()> then) {
-    if (!CanStart()) return false;
-    // Polling gives way, as it does to any request of the parameter page.
-    if (ExchangeState == 10 || ExchangeState == 11) FWindow.BitBtn2Click();
+    if (!PrepareToStart()) return false;
     ExchangeState = 0;
     FWindow.ui->PageControl1->setCurrentWidget(FWindow.ui->TabPar);
     FollowSource();
     FThen = std::move(then);
+    FWindow.ui->StatusBar1->addPermanentWidget(FStopButton);
     FStopButton->show();
     Action("ActionStop")->setEnabled(true);
     FSequence->Run(std::move(steps), verb, stopAtFailure);
@@ -192,7 +200,7 @@ bool TCommissioning::RunSequence(std::vector<TSequenceStep> steps, const QString
 }
 
 bool TCommissioning::ReadAll(std::function<void()> then) {
-    if (!CanStart()) return false;
+    if (!PrepareToStart()) return false;
     auto steps = ReadAllSteps(
         FWindow, [this](const std::vector<std::string>& keys) { return FRecord.HasAny(keys); });
     FollowSource();
@@ -209,7 +217,7 @@ void TCommissioning::Stop() {
 }
 
 void TCommissioning::SequenceFinished() {
-    FStopButton->hide();
+    FWindow.ui->StatusBar1->removeWidget(FStopButton);
     Action("ActionStop")->setEnabled(false);
     if (FReadingAll) {
         FReadingAll = false;

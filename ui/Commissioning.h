@@ -76,7 +76,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool CanStart();  // tells the operator why not
+    bool PrepareToStart();  // stops polling; false (and the operator told why) when it cannot
     void BuildMenu();
     void PlaceButton();
     void FollowSource();

@@ -117,6 +117,8 @@ TConfigPreview::TConfigPreview(const QString& fileName, const QString& instrumen
                                        QStringLiteral("В файле"), QStringLiteral("В приборе"),
                                        QString()});
     FTable->verticalHeader()->hide();
+    FTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    FTable->setFocusPolicy(Qt::NoFocus);
     FTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FTable->setSelectionMode(QAbstractItemView::NoSelection);
     for (int r = 0; r < int(FRows.size()); ++r) {

@@ -58,15 +58,14 @@ void TPlotModel::Clear() {
     FLastTime = 0;
 }
 
-std::optional<std::pair<double, double>> TPlotModel::ValueRange(int64_t fromMs,
+std::optional<std::pair<double, double>> TPlotModel::ValueRange(int parameter, int64_t fromMs,
                                                                 int64_t toMs) const {
     std::optional<std::pair<double, double>> range;
-    for (const TPlotSeries& s : FSeries)
-        for (const TPlotBucket& b : s.Buckets()) {
-            if (b.last < fromMs || b.first > toMs) continue;
-            if (!range) range = std::make_pair(b.min, b.max);
-            range->first = std::min(range->first, b.min);
-            range->second = std::max(range->second, b.max);
-        }
+    for (const TPlotBucket& b : Series(parameter).Buckets()) {
+        if (b.last < fromMs || b.first > toMs) continue;
+        if (!range) range = std::make_pair(b.min, b.max);
+        range->first = std::min(range->first, b.min);
+        range->second = std::max(range->second, b.max);
+    }
     return range;
 }

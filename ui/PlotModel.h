@@ -52,8 +52,10 @@ public:
 
     const TPlotSeries& Series(int parameter) const { return FSeries[size_t(parameter - 1)]; }
     const std::string& Unit(int parameter) const { return FUnits[size_t(parameter - 1)]; }
-    // Least and greatest value of the buckets that overlap [fromMs, toMs]; none when empty.
-    std::optional<std::pair<double, double>> ValueRange(int64_t fromMs, int64_t toMs) const;
+    // Least and greatest value of the parameter's buckets that overlap [fromMs, toMs]; none
+    // when there are none.
+    std::optional<std::pair<double, double>> ValueRange(int parameter, int64_t fromMs,
+                                                        int64_t toMs) const;
     int64_t LastTime() const { return FLastTime; }
 
 private:

@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
+#include <vector>
 
 #include "ui/PlotModel.h"
 
@@ -25,6 +26,7 @@ constexpr int RightMargin = 12;
 constexpr int TopMargin = 24;
 constexpr int BottomMargin = 26;
 constexpr qint64 Minute = 60 * 1000;
+constexpr qint64 GapMs = 2000;  // a pause in the readings longer than this may break the line
 
 // A step of 1, 2 or 5 times a power of ten that cuts `span` into about `parts`.
 double NiceStep(double span, int parts) {
@@ -84,13 +86,14 @@ qint64 TPlotView::EndTime() const {
     return FPausedAt ? *FPausedAt : QDateTime::currentMSecsSinceEpoch();
 }
 
-std::optional<std::pair<double, double>> TPlotView::Range(qint64 from, qint64 to) const {
-    if (!FAutoscale && FShownRange) return FShownRange;
-    auto range = FModel.ValueRange(from, to);
+TPlotView::TRange TPlotView::Range(int parameter, qint64 from, qint64 to) const {
+    const TRange& kept = FShownRange[size_t(parameter - 1)];
+    if (!FAutoscale && kept) return kept;
+    const auto range = FModel.ValueRange(parameter, from, to);
     if (!range) return std::nullopt;
-    double low = range->first;
-    double high = range->second;
-    const double pad = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.05);
+    const double low = range->first;
+    const double high = range->second;
+    const double pad = high > low ? (high - low) * 0.08 : std::max(0.5, std::abs(high) * 0.01);
     return std::make_pair(low - pad, high + pad);
 }
 
@@ -101,80 +104,101 @@ void TPlotView::paintEvent(QPaintEvent*) {
                      height() - TopMargin - BottomMargin);
     const qint64 end = EndTime();
     const qint64 start = end - FSpanMs;
+    std::vector<int> shown;
+    for (int parameter = 1; parameter <= TPlotModel::SeriesCount; ++parameter)
+        if (FModel.ValueRange(parameter, start, end)) shown.push_back(parameter);
     p.setPen(QColor(0x80, 0x80, 0x80));
-    p.drawRect(plot.adjusted(0, 0, -1, -1));
-
-    const auto range = Range(start, end);
-    if (!range) {
+    if (shown.empty()) {
+        p.drawRect(plot.adjusted(0, 0, -1, -1));
         p.drawText(plot, Qt::AlignCenter,
                    QStringLiteral("Нет показаний за это время.\nОтметьте параметры и нажмите "
                                   "«Чтение показаний»."));
         return;
     }
-    FShownRange = range;
-    const double low = range->first;
-    const double high = range->second;
-    auto x = [&](qint64 t) { return plot.left() + double(t - start) * plot.width() / FSpanMs; };
-    auto y = [&](double v) { return plot.bottom() - (v - low) * plot.height() / (high - low); };
-
-    // Grid and labels.
-    const QColor grid(0xE4, 0xE4, 0xE4);
-    const double vStep = NiceStep(high - low, 5);
-    for (double v = std::ceil(low / vStep) * vStep; v <= high; v += vStep) {
-        p.setPen(grid);
-        p.drawLine(QPointF(plot.left() + 1, y(v)), QPointF(plot.right() - 1, y(v)));
-        p.setPen(Qt::black);
-        p.drawText(QRectF(0, y(v) - 8, LeftMargin - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
-                   ValueLabel(v, vStep));
+    DrawTimeAxis(p, plot, start, end);
+    const int bandHeight = plot.height() / int(shown.size());
+    for (size_t k = 0; k < shown.size(); ++k) {
+        const QRect band(plot.left(), plot.top() + int(k) * bandHeight, plot.width(),
+                         k + 1 == shown.size()
+                             ? plot.bottom() + 1 - (plot.top() + int(k) * bandHeight)
+                             : bandHeight);
+        DrawBand(p, band, shown[k], start, end);
     }
-    const qint64 tStep = TimeStep(FSpanMs);
-    const QString format = tStep < Minute ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+}
+
+void TPlotView::DrawTimeAxis(QPainter& p, const QRect& plot, qint64 start, qint64 end) {
+    const qint64 step = TimeStep(FSpanMs);
+    const QString format = step < Minute ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+    // Ticks on whole local minutes and hours, as a clock shows them.
     const qint64 offset = QDateTime::currentDateTime().offsetFromUtc() * 1000LL;
-    for (qint64 t = ((start + offset) / tStep + 1) * tStep - offset; t <= end; t += tStep) {
-        p.setPen(grid);
-        p.drawLine(QPointF(x(t), plot.top() + 1), QPointF(x(t), plot.bottom() - 1));
+    for (qint64 t = ((start + offset) / step + 1) * step - offset; t <= end; t += step) {
+        const double x = plot.left() + double(t - start) * plot.width() / FSpanMs;
+        p.setPen(QColor(0xE4, 0xE4, 0xE4));
+        p.drawLine(QPointF(x, plot.top() + 1), QPointF(x, plot.bottom() - 1));
         p.setPen(Qt::black);
-        p.drawText(QRectF(x(t) - 40, plot.bottom() + 4, 80, 18), Qt::AlignHCenter | Qt::AlignTop,
+        p.drawText(QRectF(x - 40, plot.bottom() + 4, 80, 18), Qt::AlignHCenter | Qt::AlignTop,
                    QDateTime::fromMSecsSinceEpoch(t).toString(format));
     }
+}
 
-    // The series: a line through the buckets, and each merged bucket's spread as a bar.
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setClipRect(plot.adjusted(1, 1, -1, -1));
-    int legendX = plot.left();
-    for (int parameter = 1; parameter <= TPlotModel::SeriesCount; ++parameter) {
-        const auto& buckets = FModel.Series(parameter).Buckets();
-        QPainterPath line;
-        bool any = false;
-        for (size_t i = 0; i < buckets.size(); ++i) {
-            const TPlotBucket& b = buckets[i];
-            const bool next = i + 1 < buckets.size() && buckets[i + 1].first >= start;
-            if (b.last < start && !next) continue;
-            if (b.first > end) break;
-            const QPointF point(x((b.first + b.last) / 2), y((b.min + b.max) / 2));
-            if (!any)
-                line.moveTo(point);
-            else
-                line.lineTo(point);
-            any = true;
-            if (b.count > 1) {
-                p.setPen(QPen(SeriesColor(parameter).lighter(150), 1));
-                p.drawLine(QPointF(point.x(), y(b.min)), QPointF(point.x(), y(b.max)));
-            }
-        }
-        if (!any) continue;
-        p.setPen(QPen(SeriesColor(parameter), 1.6));
-        p.drawPath(line);
-        p.setClipping(false);
-        const QString unit = QString::fromStdString(FModel.Unit(parameter));
-        const QString name =
-            QStringLiteral("Пар.%1").arg(parameter) + (unit.isEmpty() ? QString() : ", " + unit);
-        p.fillRect(QRect(legendX, 8, 14, 4), SeriesColor(parameter));
+// One parameter's band: its value axis, its readings as a line through the buckets, and the
+// spread of each merged bucket as a bar.
+void TPlotView::DrawBand(QPainter& p, const QRect& band, int parameter, qint64 start, qint64 end) {
+    const TRange range = Range(parameter, start, end);
+    FShownRange[size_t(parameter - 1)] = range;
+    const double low = range->first;
+    const double high = range->second;
+    auto x = [&](qint64 t) { return band.left() + double(t - start) * band.width() / FSpanMs; };
+    auto y = [&](double v) {
+        return band.bottom() - 2 - (v - low) * (band.height() - 18) / (high - low);
+    };
+    p.setClipping(false);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QColor(0x80, 0x80, 0x80));
+    p.drawRect(band.adjusted(0, 0, -1, -1));
+    const double step = NiceStep(high - low, std::max(3, band.height() / 20));
+    for (double v = std::ceil(low / step) * step; v <= high; v += step) {
+        if (y(v) < band.top() + 14) continue;
+        p.setPen(QColor(0xE4, 0xE4, 0xE4));
+        p.drawLine(QPointF(band.left() + 1, y(v)), QPointF(band.right() - 1, y(v)));
         p.setPen(Qt::black);
-        p.drawText(QPoint(legendX + 18, 14), name);
-        legendX += 30 + p.fontMetrics().horizontalAdvance(name);
-        p.setClipRect(plot.adjusted(1, 1, -1, -1));
+        p.drawText(QRectF(0, y(v) - 8, LeftMargin - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
+                   ValueLabel(v, step));
     }
+    const QString unit = QString::fromStdString(FModel.Unit(parameter));
+    const QString name =
+        QStringLiteral("Пар.%1").arg(parameter) + (unit.isEmpty() ? QString() : ", " + unit);
+    p.fillRect(QRect(band.left() + 6, band.top() + 7, 14, 4), SeriesColor(parameter));
+    p.drawText(QPoint(band.left() + 24, band.top() + 13), name);
+
+    p.setClipRect(band.adjusted(1, 1, -1, -1));
+    p.setRenderHint(QPainter::Antialiasing);
+    const auto& buckets = FModel.Series(parameter).Buckets();
+    QPainterPath line;
+    bool any = false;
+    qint64 gap = 0;  // between the two buckets drawn last
+    for (size_t i = 0; i < buckets.size(); ++i) {
+        const TPlotBucket& b = buckets[i];
+        // The bucket just before the window starts the line at the edge.
+        if (b.last < start && !(i + 1 < buckets.size() && buckets[i + 1].first >= start)) continue;
+        if (b.first > end) break;
+        const QPointF point(x((b.first + b.last) / 2), y((b.min + b.max) / 2));
+        const qint64 since = any ? b.first - buckets[i - 1].last : 0;
+        // Polling stopped for a while: the line breaks rather than bridge the pause.
+        if (any && !(since > GapMs && since > 5 * gap))
+            line.lineTo(point);
+        else
+            line.moveTo(point);
+        gap = since;
+        any = true;
+        if (b.count > 1 && b.max > b.min) {
+            p.setPen(QPen(SeriesColor(parameter).lighter(160), 1));
+            p.drawLine(QPointF(point.x(), y(b.min)), QPointF(point.x(), y(b.max)));
+        }
+    }
+    p.setPen(QPen(SeriesColor(parameter), 1.6));
+    p.drawPath(line);
+    p.setClipping(false);
 }
 
 const QList<qint64>& TPlotWindow::Spans() {

@@ -2,7 +2,11 @@
 // The "График" window: the readings of the polled parameters against time, drawn from a
 // TPlotModel by a small plot of our own (TPlotView), with a time window of 1 min to 24 h,
 // autoscale, pause and saving as PNG. Main thread only; owned by the main window.
+//
+// Each parameter with readings in the time window gets a band of its own with its own value
+// axis (volts, amperes and hertz share no scale); the time axis is common.
 #include <QWidget>
+#include <array>
 #include <optional>
 #include <utility>
 
@@ -10,6 +14,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
+class QPainter;
 class QTimer;
 class TPlotModel;
 
@@ -20,14 +25,16 @@ public:
 
     void SetSpanMs(qint64 span);
     qint64 SpanMs() const { return FSpanMs; }
-    // Off: the value axis keeps the range it had.
+    // Off: each value axis keeps the range it had.
     void SetAutoscale(bool on);
     bool Autoscale() const { return FAutoscale; }
     // Paused: the time axis stays where it is; readings still come into the model.
     void SetPaused(bool paused);
     bool Paused() const { return FPausedAt.has_value(); }
-    // The value range drawn last (autoscaled or kept).
-    std::optional<std::pair<double, double>> ShownRange() const { return FShownRange; }
+    // The value range of a parameter's band as drawn last (autoscaled or kept).
+    std::optional<std::pair<double, double>> ShownRange(int parameter) const {
+        return FShownRange[size_t(parameter - 1)];
+    }
 
     static const QColor& SeriesColor(int parameter);
 
@@ -35,14 +42,18 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    using TRange = std::optional<std::pair<double, double>>;
+
     qint64 EndTime() const;
-    std::optional<std::pair<double, double>> Range(qint64 from, qint64 to) const;
+    TRange Range(int parameter, qint64 from, qint64 to) const;
+    void DrawBand(QPainter& p, const QRect& band, int parameter, qint64 start, qint64 end);
+    void DrawTimeAxis(QPainter& p, const QRect& plot, qint64 start, qint64 end);
 
     const TPlotModel& FModel;
     qint64 FSpanMs = 60 * 1000;
     bool FAutoscale = true;
     std::optional<qint64> FPausedAt;
-    std::optional<std::pair<double, double>> FShownRange;
+    std::array<TRange, 3> FShownRange{};
 };
 
 class TPlotWindow : public QWidget {
