@@ -47,6 +47,13 @@ TCommissioning::TCommissioning(Tz& window)
     connect(&window, &QWidget::windowTitleChanged, this, &TCommissioning::FollowSource);
     connect(window.ui->EditAdr, &QLineEdit::editingFinished, this, &TCommissioning::FollowSource);
     window.ui->ToolButton4->installEventFilter(this);
+    // The operator's own exchanges (the settings dialog closes the port; the search and the
+    // protocol switch replace the request) end a series: no further step is started.
+    for (QAbstractButton* own : {static_cast<QAbstractButton*>(window.ui->ToolButton3),
+                                 static_cast<QAbstractButton*>(window.ui->BitBtn21),
+                                 static_cast<QAbstractButton*>(window.ui->BitBtn23)})
+        connect(own, &QAbstractButton::pressed, this, &TCommissioning::Stop);
+    connect(window.ui->ToolButton3, &QAbstractButton::clicked, this, &TCommissioning::FollowSource);
 }
 
 TCommissioning::~TCommissioning() {

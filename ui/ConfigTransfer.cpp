@@ -325,7 +325,8 @@ void TConfigTransfer::AfterWrites() {
 
 void TConfigTransfer::AfterReadBack() {
     QStringList lines;
-    const TRequestSequence::Report& last = FWrites.back();
+    const TRequestSequence::Report last =
+        FWrites.empty() ? TRequestSequence::Report{} : FWrites.back();
     const bool failed = last.result != TStepResult::Done;
     QStringList written;
     for (const auto& r : FWrites)
