@@ -2,6 +2,7 @@
 // fields of another source greyed, configuration files between the window, tessera-cli and a
 // second instrument, the preview and what it lets through, the CSV log written while polling,
 // and the plot's bounded memory.
+#include <QAction>
 #include <QGraphicsOpacityEffect>
 #include <QMenu>
 #include <QRegularExpression>
@@ -17,6 +18,7 @@
 #include "ui/ConfigPreview.h"
 #include "ui/ConfigTransfer.h"
 #include "ui/PlotModel.h"
+#include "ui/PlotWindow.h"
 #include "ui/ReadAll.h"
 
 using sim::Protocol;
@@ -624,6 +626,41 @@ private slots:
         if (start + int64_t(peak) * intervalMs >= kept) QCOMPARE(high, 1000.0);
         QCOMPARE(low, -1000.0);
         QVERIFY(buckets.back().count == 1);  // the newest readings stay whole
+    }
+
+    // The plot draws the readings of the time window in their colour, saves what it shows,
+    // and keeps its scale when autoscale is off.
+    void plotDrawsAndKeepsItsScale_data() {
+        QTest::addColumn<bool>("autoscale");
+        QTest::newRow("autoscale") << true;
+        QTest::newRow("scale kept") << false;
+    }
+    void plotDrawsAndKeepsItsScale() {
+        QFETCH(bool, autoscale);
+        TPlotModel model;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        for (int i = 0; i < 60; ++i)
+            model.Add(1, now - 30000 + i * 500, 230 + std::sin(i / 5.0), "V");
+        QAction log(nullptr);
+        TPlotWindow window(model, &log, nullptr);
+        window.View()->SetAutoscale(autoscale);
+        QTemporaryDir dir;
+        const QString png = dir.filePath("plot.png");
+        QVERIFY(window.SavePng(png));
+        const QImage image(png);
+        QCOMPARE(image.size(), window.View()->size());
+        int coloured = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                coloured += image.pixelColor(x, y) == TPlotView::SeriesColor(1);
+        QVERIFY2(coloured > 100, qPrintable(QString::number(coloured)));
+        const auto before = window.View()->ShownRange(1);
+        QVERIFY(before && before->first < 229 && before->second > 231 && before->second < 232);
+        model.Add(1, now, 400, "V");  // a surge
+        QVERIFY(window.SavePng(png));
+        const auto after = window.View()->ShownRange(1);
+        QCOMPARE(after->second > 400, autoscale);
+        QVERIFY(!window.View()->ShownRange(2));
     }
 
     // The menu button stands after the toolbar's own buttons, one button's width apart from

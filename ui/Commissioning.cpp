@@ -133,8 +133,8 @@ bool TCommissioning::eventFilter(QObject* watched, QEvent* event) {
 TSource TCommissioning::CurrentSource() const {
     TSource s;
     s.port = FWindow.ComPort->Port();
-    const int speed = SpeedIndex >= 0 && SpeedIndex <= 7 ? SpeedIndex : 3;
-    s.baud = QString::fromLatin1(SpeedNames[speed]).toInt();
+    static const int bauds[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    s.baud = bauds[SpeedIndex >= 0 && SpeedIndex <= 7 ? SpeedIndex : 3];
     s.address = CurrentQuery ? CurrentQuery->Adr : 0;
     s.modbus = ProtocolIsModbus == 1;
     return s;
