@@ -36,7 +36,8 @@ TCommissioning::TCommissioning(Tz& window)
       FWindow(window),
       FRecord(*window.ui),
       FSequence(new TRequestSequence(this)),
-      FTransfer(nullptr) {
+      FTransfer(nullptr),
+      FLastToolButton(window.ui->ToolButton4) {
     setObjectName(QStringLiteral("Commissioning"));
     FTransfer = new TConfigTransfer(window, *this);
     BuildMenu();
@@ -46,7 +47,7 @@ TCommissioning::TCommissioning(Tz& window)
     connect(FTransfer, &TConfigTransfer::Finished, this, &TCommissioning::Report);
     connect(&window, &QWidget::windowTitleChanged, this, &TCommissioning::FollowSource);
     connect(window.ui->EditAdr, &QLineEdit::editingFinished, this, &TCommissioning::FollowSource);
-    window.ui->ToolButton4->installEventFilter(this);
+    FLastToolButton->installEventFilter(this);
     // The operator's own exchanges (the settings dialog closes the port; the search and the
     // protocol switch replace the request) end a series: no further step is started.
     for (QAbstractButton* own : {static_cast<QAbstractButton*>(window.ui->ToolButton3),
@@ -58,6 +59,7 @@ TCommissioning::TCommissioning(Tz& window)
 
 TCommissioning::~TCommissioning() {
     FLog.Stop();
+    delete FPlotWindow;  // it draws from FPlot
 }
 
 QAction* TCommissioning::Action(const char* objectName) const {
@@ -120,13 +122,13 @@ void TCommissioning::BuildMenu() {
 }
 
 void TCommissioning::PlaceButton() {
-    const QToolButton* last = FWindow.ui->ToolButton4;
-    FButton->move(last->x() + ButtonsBefore * last->width(), last->y());
+    FButton->move(FLastToolButton->x() + ButtonsBefore * FLastToolButton->width(),
+                  FLastToolButton->y());
 }
 
 bool TCommissioning::eventFilter(QObject* watched, QEvent* event) {
     // The address group widens and narrows; the toolbar's buttons follow it, and so does this.
-    if (watched == FWindow.ui->ToolButton4 && event->type() == QEvent::Move) PlaceButton();
+    if (event->type() == QEvent::Move && watched == FLastToolButton) PlaceButton();
     return QObject::eventFilter(watched, event);
 }
 

@@ -95,6 +95,7 @@ private:
     TReadingLog FLog;
     TPlotWindow* FPlotWindow = nullptr;
     QToolButton* FButton;
+    QToolButton* FLastToolButton;  // "Помощь": the button this one keeps its distance from
     QToolButton* FStopButton;
     QMenu* FMenu;
     std::function<void()> FThen;
