@@ -97,4 +97,6 @@ void TMainFormView::TraceAnswer(const uint8_t* answer, int length) {
     while (memo->count() > TraceLineLimit) delete memo->takeItem(0);
 }
 
-void TMainFormView::RequestEnded(const TRequestEnd& end) { FWindow.Commissioning->RequestEnded(end); }
+void TMainFormView::RequestEnded(const TRequestEnd& end) {
+    FWindow.Commissioning->RequestEnded(end);
+}
