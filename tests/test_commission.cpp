@@ -366,6 +366,14 @@ private slots:
             QVERIFY(app.errors.isEmpty());
             QCOMPARE(int(app.instrument->Model().Address()), 7);
             QCOMPARE(app.ui().EditAdr->text(), QStringLiteral("7"));
+            // Loaded once more, the file finds nothing left to write.
+            const size_t frames = app.instrument->ReceivedFrames().size();
+            QVERIFY(Load(file));
+            QVERIFY2(reports.last().contains(QStringLiteral("Записывать нечего")),
+                     qPrintable(reports.last()));
+            const auto received = app.instrument->ReceivedFrames();
+            for (size_t i = frames; i < received.size(); ++i)
+                QVERIFY(!IsWriteFrame(received[i], true));
         } else {
             app.window->ComPort->Close();  // the port is the program's alone while it is open
             const CliRun set =

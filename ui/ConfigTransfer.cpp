@@ -266,7 +266,7 @@ void TConfigTransfer::Load(const QString& path) {
     FBusy = true;
     FWrites.clear();
     if (!FOwner.ReadAll([this] { AfterFirstRead(); }))
-        End(QStringLiteral("Прибор сейчас занят обменом: загрузка не начата."), true);
+        End(QStringLiteral("Загрузка не начата: порт не открыт или идёт обмен с прибором."), true);
 }
 
 void TConfigTransfer::AfterFirstRead() {
@@ -292,8 +292,12 @@ void TConfigTransfer::AfterFirstRead() {
     const bool confirmed = PreviewHook ? PreviewHook(preview) : preview.exec() == QDialog::Accepted;
     const std::vector<std::string> keys = preview.TickedKeys();
     if (!confirmed || keys.empty()) {
-        End(confirmed ? QStringLiteral("Записывать нечего: прибор уже настроен как в файле.")
-                      : QStringLiteral("Загрузка отменена: ничего не записано."),
+        bool differs = false;
+        for (const TPreviewRow& row : preview.Rows())
+            differs = differs || row.state == TPreviewState::Write;
+        End(!confirmed ? QStringLiteral("Загрузка отменена: ничего не записано.")
+            : !differs ? QStringLiteral("Записывать нечего: прибор уже настроен как в файле.")
+                       : QStringLiteral("Ничего не отмечено: ничего не записано."),
             false);
         return;
     }
