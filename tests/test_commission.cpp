@@ -319,6 +319,10 @@ private slots:
         QTest::newRow("window to tessera-cli") << true << false << int(Protocol::Modbus);
     }
     void configurationRoundTrip() {
+#if defined(__SANITIZE_THREAD__)
+        QSKIP("tessera-cli runs as a process of its own, and ThreadSanitizer ends a process "
+              "that forks once it has threads");
+#endif
         QFETCH(bool, windowSaves);
         QFETCH(bool, windowLoads);
         QFETCH(int, targetProtocol);
