@@ -96,6 +96,7 @@ Tz::~Tz() {
         ExchangeThread = nullptr;
         FThread.reset();
     }
+    AwaitingAnswer = false;  // receive events the port delivers while closing wake no thread
     try {
         ComPort->Close();
     } catch (const ESerialPort&) {
