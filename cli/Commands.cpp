@@ -6,11 +6,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <sstream>
 #include <thread>
 
+#include "cli/ConfigAnswers.h"
+#include "cli/ConfigPlan.h"
 #include "cli/Errors.h"
 #include "cli/Json.h"
 #include "cli/Platform.h"
@@ -325,11 +326,6 @@ int ReadCommand(const Options& o, std::ostream& out) {
 
 // ---- configuration -------------------------------------------------------------------------
 
-std::string TrimmedRight(std::string text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
-
 std::string Header(Session& session) {
     return "tessera-cli: configuration of the instrument at address " +
            std::to_string(session.Address()) + " (" + ProtocolName(session.Protocol()) + ") on " +
@@ -352,20 +348,6 @@ int GetConfig(const Options& o, std::ostream& out) {
     return ExitSuccess;
 }
 
-// Set-config: the keys of the file that are written, in the order they are written.
-struct Change {
-    std::string group;              // what one write covers ("param1", "relay2.params")
-    std::vector<std::string> keys;  // the keys of the file it writes
-    std::function<void(Session&)> run;
-};
-
-bool Selected(const std::string& key, const std::vector<std::string>& only) {
-    if (only.empty()) return true;
-    for (const std::string& s : only)
-        if (key == s || key.compare(0, s.size() + 1, s + ".") == 0) return true;
-    return false;
-}
-
 std::vector<std::string> OnlyList(const Options& o) {
     std::vector<std::string> list;
     if (!o.only) return list;
@@ -379,161 +361,73 @@ std::vector<std::string> OnlyList(const Options& o) {
     return list;
 }
 
-class Planner {
-public:
-    Planner(const InstrumentConfig& file, const InstrumentConfig& current,
-            const std::vector<std::string>& only)
-        : FFile(file), FCurrent(current), FOnly(only) {}
-
-    // The key is to be written: given in the file, writable, chosen by --only.
-    bool Wanted(const std::string& key) const {
-        const auto it = FFile.find(key);
-        return it != FFile.end() && it->second && !FindKey(key)->readOnly && Selected(key, FOnly);
-    }
-    // Wanted and not already so on the instrument (a key that cannot be read always is).
-    bool Differs(const std::string& key) const {
-        if (!Wanted(key)) return false;
-        if (!FindKey(key)->readable) return true;
-        const auto it = FCurrent.find(key);
-        return it == FCurrent.end() || it->second != FFile.at(key);
-    }
-    // The value a write of a group uses: the file's when wanted, else the instrument's.
-    std::string Value(const std::string& key, const std::string& group) const {
-        if (Wanted(key)) return *FFile.at(key);
-        const auto it = FCurrent.find(key);
-        if (it == FCurrent.end() || !it->second)
-            throw CliError(ExitUsage, group + ": the file must give " + key +
-                                          " (the instrument did not give it)");
-        return *it->second;
-    }
-    std::optional<std::string> Current(const std::string& key) const {
-        const auto it = FCurrent.find(key);
-        return it == FCurrent.end() ? std::nullopt : it->second;
-    }
-    void Add(const std::string& group, const std::vector<std::string>& keys,
-             std::function<void(Session&)> run) {
-        std::vector<std::string> changed;
-        for (const std::string& k : keys)
-            if (Differs(k)) changed.push_back(k);
-        if (!changed.empty()) FChanges.push_back({group, changed, std::move(run)});
-    }
-    const std::vector<Change>& Changes() const { return FChanges; }
-
-private:
-    const InstrumentConfig& FFile;
-    const InstrumentConfig& FCurrent;
-    std::vector<std::string> FOnly;
-    std::vector<Change> FChanges;
-};
-
-long Int(const Planner& plan, const std::string& key, const std::string& group) {
-    return IntegerValue(plan.Value(key, group));
-}
-
-void PlanParameters(Planner& plan) {
-    for (int p = 1; p <= 3; ++p) {
-        const std::string g = "param" + std::to_string(p);
-        const std::vector<std::string> keys = {g + ".scale", g + ".unit", g + ".point"};
-        bool any = false;
-        for (const auto& k : keys) any = any || plan.Differs(k);
-        if (!any) continue;
-        const float scale = NumberValue(plan.Value(keys[0], g));
-        const long unit = Int(plan, keys[1], g);
-        const long point = Int(plan, keys[2], g);
-        plan.Add(g, keys, [=](Session& s) {
-            s.Write(protocol::WriteParameter(p, scale, uint8_t(unit), uint8_t(point)));
-        });
-    }
-}
-
-void PlanSetpoints(Planner& plan) {
-    for (const bool upper : {true, false}) {
-        const std::string key = upper ? "setpoint.upper" : "setpoint.lower";
-        if (!plan.Differs(key)) continue;
-        const auto format = plan.Current("setpoint.format");
-        if (!format)
-            throw CliError(ExitNoAnswer, key + ": the instrument did not tell its setpoint format");
-        const long value = Int(plan, key, key);
-        const uint16_t word = uint16_t(IntegerValue(*format));
-        // As on the parameter page: any value within -230..230 goes out; in the 8-bit format
-        // only its low byte travels, and the read-back shows what the instrument took.
-        plan.Add(key, {key},
-                 [=](Session& s) { s.Write(protocol::WriteSetpoint(upper, int(value), word)); });
-    }
-}
-
-void PlanGroups(Planner& plan) {
-    const std::vector<std::string> iec = {"iec.common_address_size", "iec.object_address_size",
-                                          "iec.cause_size", "iec.type"};
-    bool iecChanges = false;
-    for (const auto& k : iec) iecChanges = iecChanges || plan.Differs(k);
-    if (iecChanges) {
-        protocol::IecFraming f;
-        f.commonAddressSize = uint8_t(Int(plan, iec[0], "iec"));
-        f.objectAddressSize = uint8_t(Int(plan, iec[1], "iec"));
-        f.causeSize = uint8_t(Int(plan, iec[2], "iec"));
-        f.type = uint8_t(Int(plan, iec[3], "iec"));
-        plan.Add("iec", iec, [=](Session& s) { s.Write(protocol::WriteIecFraming(f)); });
-    }
-    if (plan.Differs("alarm.mode")) {
-        const long mode = Int(plan, "alarm.mode", "alarm");
-        plan.Add("alarm", {"alarm.mode"},
-                 [=](Session& s) { s.Write(protocol::WriteAlarmMode(int(mode))); });
-    }
-    for (int r = 1; r <= 2; ++r) {
-        const std::string g = "relay" + std::to_string(r);
-        if (plan.Differs(g + ".mode") || plan.Differs(g + ".delay")) {
-            const long mode = Int(plan, g + ".mode", g);
-            const long delay = Int(plan, g + ".delay", g);
-            plan.Add(g, {g + ".mode", g + ".delay"}, [=](Session& s) {
-                s.Write(protocol::WriteRelayParams(r, uint8_t(mode), int16_t(delay)));
-            });
+// One planned write on the line.
+void RunWrite(Session& s, const PlannedWrite& w) {
+    const std::string g = w.group;
+    switch (w.kind) {
+        case WriteKind::Parameter:
+            s.Write(protocol::WriteParameter(w.index, w.Number(g + ".scale"),
+                                             uint8_t(w.Integer(g + ".unit")),
+                                             uint8_t(w.Integer(g + ".point"))));
+            break;
+        case WriteKind::Info:
+            s.Write(protocol::WriteInfo(w.Text("info")));
+            break;
+        case WriteKind::Brightness:
+            s.Write(protocol::WriteBrightness(int(w.Integer("brightness"))));
+            break;
+        case WriteKind::Setpoint:
+            // As on the parameter page: any value within -230..230 goes out; in the 8-bit
+            // format only its low byte travels, and the read-back shows what the instrument
+            // took.
+            s.Write(protocol::WriteSetpoint(w.index == 1, int(w.Integer(g)),
+                                            uint16_t(w.Integer("setpoint.format"))));
+            break;
+        case WriteKind::Iec: {
+            protocol::IecFraming f;
+            f.commonAddressSize = uint8_t(w.Integer("iec.common_address_size"));
+            f.objectAddressSize = uint8_t(w.Integer("iec.object_address_size"));
+            f.causeSize = uint8_t(w.Integer("iec.cause_size"));
+            f.type = uint8_t(w.Integer("iec.type"));
+            s.Write(protocol::WriteIecFraming(f));
+            break;
         }
-        if (plan.Differs(g + ".hysteresis")) {
-            const float h = NumberValue(plan.Value(g + ".hysteresis", g));
-            plan.Add(g, {g + ".hysteresis"},
-                     [=](Session& s) { s.Write(protocol::WriteRelayHysteresis(r, h)); });
+        case WriteKind::Alarm:
+            s.Write(protocol::WriteAlarmMode(int(w.Integer("alarm.mode"))));
+            break;
+        case WriteKind::RelayParams:
+            s.Write(protocol::WriteRelayParams(w.index, uint8_t(w.Integer(g + ".mode")),
+                                               int16_t(w.Integer(g + ".delay"))));
+            break;
+        case WriteKind::RelayHysteresis:
+            s.Write(protocol::WriteRelayHysteresis(w.index, w.Number(g + ".hysteresis")));
+            break;
+        case WriteKind::Serial: {
+            const int number = int(w.Integer("serial.number"));
+            const int year = int(w.Integer("serial.year") - 2000);
+            if (s.Protocol() == Protocol::Qv) {
+                s.Write(protocol::WriteSerialAndYearQv(year, number));
+            } else {
+                s.Write(protocol::WriteSerialNumber(number));
+                s.Write(protocol::WriteYear(year));
+            }
+            break;
         }
-    }
-}
-
-void PlanSerial(Planner& plan) {
-    if (!plan.Differs("serial.number") && !plan.Differs("serial.year")) return;
-    const long number = Int(plan, "serial.number", "serial");
-    const long year = Int(plan, "serial.year", "serial") - 2000;
-    plan.Add("serial", {"serial.number", "serial.year"}, [=](Session& s) {
-        if (s.Protocol() == Protocol::Qv) {
-            s.Write(protocol::WriteSerialAndYearQv(int(year), int(number)));
-        } else {
-            s.Write(protocol::WriteSerialNumber(int(number)));
-            s.Write(protocol::WriteYear(int(year)));
-        }
-    });
-}
-
-// Line speeds, then the address, then the protocol: each of these can cut the line, so they
-// come after everything else.
-void PlanLinkLast(Planner& plan, const InstrumentConfig& file) {
-    for (int l = 1; l <= 2; ++l) {
-        const std::string key = "speed.line" + std::to_string(l);
-        if (!plan.Differs(key)) continue;
-        const int code = protocol::SpeedCode(int32_t(IntegerValue(*file.at(key))));
-        plan.Add(key, {key}, [=](Session& s) { s.Write(protocol::WriteSpeed(l, code)); });
-    }
-    if (plan.Differs("address")) {
-        const uint16_t address = uint16_t(Int(plan, "address", "address"));
-        plan.Add("address", {"address"}, [=](Session& s) {
+        case WriteKind::Speed:
+            s.Write(protocol::WriteSpeed(w.index, protocol::SpeedCode(int32_t(w.Integer(g)))));
+            break;
+        case WriteKind::Address: {
+            const uint16_t address = uint16_t(w.Integer("address"));
             s.Write(protocol::WriteAddress(address));
             s.SetAddress(address);
-        });
-    }
-    if (plan.Differs("protocol")) {
-        plan.Add("protocol", {"protocol"}, [](Session& s) {
+            break;
+        }
+        case WriteKind::Protocol:
             if (!protocol::SwitchAddressValid(s.Address(), s.Protocol()))
                 throw CliError(ExitUsage, "the protocol switch needs an address within 1..247");
             s.Write(protocol::SwitchProtocol(s.Address(), s.Protocol()));
             s.SetProtocol(s.Protocol() == Protocol::Qv ? Protocol::Modbus : Protocol::Qv);
-        });
+            break;
     }
 }
 
@@ -555,38 +449,15 @@ int SetConfig(const Options& o, std::ostream& out) {
         throw CliError(ExitUsage, o.arguments[0] + ": " + e.what());
     }
     const std::vector<std::string> only = OnlyList(o);
-    const std::string finalProtocol =
-        file.count("protocol") && file.at("protocol") && Selected("protocol", only)
-            ? *file.at("protocol")
-            : "";
 
     auto line = OpenLine(o);
     Session session = Connect(o, *line);
     const InstrumentConfig current = ReadConfig(session);
-    Planner plan(file, current, only);
-    PlanParameters(plan);
-    if (plan.Differs("info")) {
-        const std::string info = *file.at("info");
-        plan.Add("info", {"info"}, [=](Session& s) { s.Write(protocol::WriteInfo(info)); });
-    }
-    if (plan.Differs("brightness")) {
-        const long b = Int(plan, "brightness", "brightness");
-        plan.Add("brightness", {"brightness"},
-                 [=](Session& s) { s.Write(protocol::WriteBrightness(int(b))); });
-    }
-    PlanSetpoints(plan);
-    PlanGroups(plan);
-    PlanSerial(plan);
-    PlanLinkLast(plan, file);
-    const std::string protocolAfter =
-        finalProtocol.empty() ? ProtocolName(session.Protocol()) : finalProtocol;
-    if (plan.Differs("address") && protocolAfter == "modbus" &&
-        IntegerValue(*file.at("address")) > protocol::HighestModbusAddress)
-        throw CliError(ExitUsage, "address: Modbus RTU addresses end at 247");
+    const ConfigPlan plan(file, current, only);
 
-    for (const Change& c : plan.Changes()) {
+    for (const PlannedWrite& w : plan.Writes()) {
         if (o.json) continue;
-        for (const std::string& k : c.keys)
+        for (const std::string& k : w.keys)
             out << (o.dryRun ? "would write " : "write ") << k << ": " << Shown(plan.Current(k), k)
                 << " -> " << Shown(file.at(k), k) << "\n";
     }
@@ -594,8 +465,8 @@ int SetConfig(const Options& o, std::ostream& out) {
         if (o.json) {
             out << "{\"plan\":[";
             bool first = true;
-            for (const Change& c : plan.Changes())
-                for (const std::string& k : c.keys) {
+            for (const PlannedWrite& w : plan.Writes())
+                for (const std::string& k : w.keys) {
                     out << (first ? "" : ",") << JsonString(k);
                     first = false;
                 }
@@ -603,27 +474,18 @@ int SetConfig(const Options& o, std::ostream& out) {
         }
         return ExitSuccess;
     }
-    for (const Change& c : plan.Changes()) c.run(session);
+    for (const PlannedWrite& w : plan.Writes()) RunWrite(session, w);
 
     // Read everything back and compare what was asked for.
     const InstrumentConfig after = ReadConfig(session);
-    std::vector<std::string> differences;
-    std::vector<std::string> unverifiable;
-    for (const KeyInfo& key : ConfigKeys()) {
-        if (!plan.Wanted(key.name)) continue;
-        const std::optional<std::string> now =
-            after.count(key.name) ? after.at(key.name) : std::nullopt;
-        if (!key.readable || (!now && !plan.Current(key.name))) {
-            unverifiable.push_back(key.name);
-            continue;
-        }
-        if (now != file.at(key.name)) differences.push_back(key.name);
-    }
+    const ConfigPlan::ReadBack check = plan.Compare(after);
+    const std::vector<std::string>& differences = check.differences;
+    const std::vector<std::string>& unverifiable = check.unverifiable;
     if (o.json) {
         out << "{\"written\":[";
         bool first = true;
-        for (const Change& c : plan.Changes())
-            for (const std::string& k : c.keys) {
+        for (const PlannedWrite& w : plan.Writes())
+            for (const std::string& k : w.keys) {
                 out << (first ? "" : ",") << JsonString(k);
                 first = false;
             }
@@ -699,82 +561,41 @@ InstrumentConfig ReadConfig(Session& session) {
     using namespace protocol;
     InstrumentConfig c;
     const Protocol p = session.Protocol();
-    auto ask = [&session](const Request& request) { return Usable(session, request); };
-    auto put = [&c](const std::string& key, const std::optional<std::string>& value) {
-        c[key] = value;
+    uint16_t setpointFormat = 0;
+    auto take = [&](const InstrumentConfig& values) {
+        for (const auto& [key, value] : values) c[key] = value;
     };
-    auto integer = [](auto v) { return std::optional<std::string>(IntegerText(long(v))); };
+    auto ask = [&](const Request& request, int channel = 0) {
+        if (const auto reply = Usable(session, request))
+            take(ConfigFromAnswer(request.command, channel, reply->Bytes(), reply->Length(), p,
+                                  setpointFormat));
+        else
+            take(AbsentKeys(request.command, channel));
+    };
 
     const Reply address = session.Read(Read(GetAdr));  // nothing else is asked of a silent line
-    put("address", integer(DecodeAddress(address.Bytes(), address.Length()).value_or(0)));
-    put("protocol", std::string(ProtocolName(p)));
+    take(ConfigFromAnswer(GetAdr, 0, address.Bytes(), address.Length(), p, 0));
+    c["protocol"] = std::string(ProtocolName(p));
+    ask(Read(GetYear));
+    ask(Read(GetBright));
+    ask(Read(GetInfo));
+    for (int n = 1; n <= 3; ++n) ask(ReadParameter(n), n);
 
-    std::optional<SerialAndYear> serial;
-    if (const auto r = ask(Read(GetYear))) serial = DecodeSerialAndYear(r->Bytes(), r->Length());
-    put("parameters", serial ? integer(serial->parameterCount) : std::nullopt);
-    put("serial.number", serial ? integer(serial->number) : std::nullopt);
-    put("serial.year", serial ? integer(2000 + serial->year) : std::nullopt);
-
-    std::optional<int> brightness;
-    if (const auto r = ask(Read(GetBright))) brightness = DecodeBrightness(r->Bytes(), r->Length());
-    put("brightness", brightness ? integer(*brightness) : std::nullopt);
-
-    std::optional<std::string> info;
-    if (const auto r = ask(Read(GetInfo))) info = DecodeInfoText(r->Bytes(), r->Length());
-    // The instrument pads the text with blanks when it is written: they carry nothing.
-    put("info", info ? std::optional<std::string>(TrimmedRight(*info)) : std::nullopt);
-
-    for (int n = 1; n <= 3; ++n) {
-        const std::string g = "param" + std::to_string(n);
-        std::optional<ParameterSetup> setup;
-        if (const auto r = ask(ReadParameter(n))) setup = DecodeParameter(r->Bytes(), r->Length());
-        if (setup && !setup->exists) setup.reset();
-        put(g + ".scale",
-            setup ? std::optional<std::string>(NumberText(float(setup->scale))) : std::nullopt);
-        put(g + ".unit", setup ? integer(setup->unitCode) : std::nullopt);
-        put(g + ".point", setup ? integer(setup->pointCode) : std::nullopt);
+    ask(Read(GetVersForUst1));
+    if (const auto format = c["setpoint.format"]) {
+        setpointFormat = uint16_t(IntegerValue(*format));
+        ask(Read(GetUst1));
+        ask(Read(GetUst2));
+    } else {
+        take(AbsentKeys(GetUst1, 0));
+        take(AbsentKeys(GetUst2, 0));
     }
-
-    std::optional<uint16_t> format;
-    if (const auto r = ask(Read(GetVersForUst1)))
-        format = DecodeSetpointFormat(r->Bytes(), r->Length(), p);
-    put("setpoint.format", format ? integer(*format) : std::nullopt);
-    for (const auto& [key, command] :
-         {std::pair<const char*, TListComand>{"setpoint.upper", GetUst1},
-          {"setpoint.lower", GetUst2}}) {
-        std::optional<int> value;
-        if (format)
-            if (const auto r = ask(Read(command)))
-                value = DecodeSetpoint(r->Bytes(), r->Length(), p, *format);
-        put(key, value ? integer(*value) : std::nullopt);
-    }
-    put("speed.line1", std::nullopt);
-    put("speed.line2", std::nullopt);
-
-    std::optional<IecFraming> iec;
-    if (const auto r = ask(Read(GetIEC))) iec = DecodeIecFraming(r->Bytes(), r->Length());
-    put("iec.common_address_size", iec ? integer(iec->commonAddressSize) : std::nullopt);
-    put("iec.object_address_size", iec ? integer(iec->objectAddressSize) : std::nullopt);
-    put("iec.cause_size", iec ? integer(iec->causeSize) : std::nullopt);
-    put("iec.type", iec ? integer(iec->type) : std::nullopt);
-
-    std::optional<int> alarm;
-    if (const auto r = ask(Read(GetSpeakerMode))) alarm = DecodeAlarmMode(r->Bytes(), r->Length());
-    put("alarm.mode", alarm ? integer(*alarm) : std::nullopt);
-
-    const auto relays = ask(ReadRelayParams());
-    const auto hysteresis = ask(Read(GetRelayGist));
-    for (int r = 1; r <= 2; ++r) {
-        const std::string g = "relay" + std::to_string(r);
-        std::optional<RelayParams> params;
-        if (relays) params = DecodeRelayParams(relays->Bytes(), relays->Length(), r);
-        put(g + ".mode", params ? integer(params->mode) : std::nullopt);
-        put(g + ".delay", params ? integer(params->delay) : std::nullopt);
-        std::optional<double> h;
-        if (hysteresis) h = DecodeRelayHysteresis(hysteresis->Bytes(), hysteresis->Length(), r);
-        put(g + ".hysteresis",
-            h ? std::optional<std::string>(NumberText(float(*h))) : std::nullopt);
-    }
+    c["speed.line1"] = std::nullopt;
+    c["speed.line2"] = std::nullopt;
+    ask(Read(GetIEC));
+    ask(Read(GetSpeakerMode));
+    ask(ReadRelayParams());
+    ask(Read(GetRelayGist));
     return c;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class ESerialPort;
+struct TRequestEnd;
 
 // The form's fields the interpretation reads or writes, by their form names.
 enum class TField {
@@ -57,6 +58,9 @@ public:
     virtual void EnableProtocolSwitch(bool enabled) = 0;
     // The answer just interpreted, for the window's answer log.
     virtual void TraceAnswer(const uint8_t* answer, int length) = 0;
+
+    // Once per request, after its end was handled (RequestEnd.h). Nothing by default.
+    virtual void RequestEnded(const TRequestEnd& /*end*/) {}
 };
 
 // The window the answers go to; set by the window before the exchange thread starts and

@@ -6,6 +6,7 @@
 #include "exchange/Channels.h"
 #include "exchange/Convert.h"
 #include "exchange/ExchangeView.h"
+#include "exchange/RequestEnd.h"
 #include "exchange/cp1251.h"
 #include "exchange/mb.h"
 #include "exchange/typeCMD.h"
@@ -214,6 +215,7 @@ void Th1::Pass() {
 
 // The request went unanswered (or was answered by something that is not its answer).
 void Th1::NoAnswer() {
+    TRequestEndNotice notice(TRequestOutcome::Unanswered);
     if (ExchangeState == 17) {
         // The QV search went unanswered: the same request in its Modbus RTU form.
         ExchangeState = 18;
@@ -244,6 +246,7 @@ void Th1::decmb() {
 }
 
 void Th1::MBer() {
+    TRequestEndNotice notice(TRequestOutcome::Refused);
     EndChainAfterFailure();
     QString text;
     switch (AnswerBuffer[2]) {
@@ -282,6 +285,7 @@ void Th1::thrErrBox() {
 }
 
 void Th1::Update() {
+    TRequestEndNotice notice(TRequestOutcome::Answered);
     TExchangeView& view = View();
     const uint8_t* A = AnswerBuffer;
     TQuery& q = *CurrentQuery;

@@ -12,8 +12,13 @@
 #include <QTest>
 #include <cstdio>
 
+#include "cli/ConfigFile.h"
 #include "exchange/cp1251.h"
 #include "sim/VirtualInstrument.h"
+#include "ui/Commissioning.h"
+#include "ui/ConfigPreview.h"
+#include "ui/ConfigTransfer.h"
+#include "ui/PlotWindow.h"
 #include "ui/Unit1.h"
 #include "ui/main.h"
 #include "ui_main.h"
@@ -37,6 +42,44 @@ void PrepareInstrument(sim::VirtualInstrument& instrument) {
     sim::SetUpDemoPanel(instrument.Model());
     instrument.Model().FreezeValue(2, 1.482f);  // one steady value in the picture
     instrument.Model().SetInfoText(ToCp1251(QStringLiteral("Щит 3, ввод 1")).toStdString());
+}
+
+// The preview of loading a file that differs from the instrument in a few values.
+bool ShootPreview(TCommissioning& tools, const QString& path) {
+    bool read = false;
+    QObject::connect(&tools, &TCommissioning::ReadAllFinished, [&read] { read = true; });
+    if (!tools.ReadAll() || !QTest::qWaitFor([&read] { return read; }, 20000)) return false;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("panel.cfg"));
+    QString error;
+    if (!tools.SaveConfig(file, error)) return false;
+    QFile saved(file);
+    if (!saved.open(QIODevice::ReadOnly)) return false;
+    cli::InstrumentConfig config = cli::ParseConfig(saved.readAll().toStdString());
+    saved.close();
+    config["brightness"] = "0";
+    config["param1.scale"] = "300";
+    config["info"] = "Щит 4, ввод 2";
+    config["relay1.mode"] = "2";
+    config["speed.line1"] = "19200";
+    QFile changed(file);
+    if (!changed.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    changed.write(QByteArray::fromStdString(cli::FormatConfig(config, "")));
+    changed.close();
+    bool shot = false;
+    bool ended = false;
+    TConfigTransfer::PreviewHook = [&](TConfigPreview& preview) {
+        preview.move(40, 40);
+        preview.show();
+        shot = Shoot(preview, path);
+        return false;  // nothing is written
+    };
+    TCommissioning::ReportHook = [&ended](const QString&, bool) { ended = true; };
+    tools.LoadConfig(file);
+    const bool reported = QTest::qWaitFor([&ended] { return ended; }, 30000);
+    TConfigTransfer::PreviewHook = nullptr;
+    TCommissioning::ReportHook = nullptr;
+    return shot && reported;
 }
 
 }  // namespace
@@ -84,6 +127,18 @@ int main(int argc, char* argv[]) {
         Settle(400);
     }
     ok = Shoot(window, outDir + QStringLiteral("/parameters.png")) && ok;
+    ok = ShootPreview(*window.Commissioning, outDir + QStringLiteral("/preview.png")) && ok;
+
+    // Half a minute of the three readings on the plot.
+    f.ToolButton1->click();
+    f.CheckBox1->setChecked(true);
+    f.Edit1->setText(QStringLiteral("100"));
+    f.BitBtn1->click();
+    TPlotWindow* plot = window.Commissioning->ShowPlot();
+    plot->move(60, 60);
+    Settle(30000);
+    ok = Shoot(*plot, outDir + QStringLiteral("/plot.png")) && ok;
+    f.BitBtn2->click();
     std::printf("%s\n", ok ? "screenshots written" : "screenshot failed");
     window.close();
     instrument.Stop();

@@ -7,6 +7,7 @@
 #include <QSlider>
 #include <QTimer>
 
+#include "ui/Commissioning.h"
 #include "ui/main.h"
 #include "ui_main.h"
 
@@ -53,6 +54,7 @@ void TMainFormView::ReportLineFailure(const ESerialPort& error) { FWindow.Report
 
 void TMainFormView::ShowReading(int panel, uint8_t pointCode, double value) {
     FWindow.ShowReading(panel, pointCode, value);
+    FWindow.Commissioning->ReadingShown(panel, pointCode, value);  // plot and log
 }
 
 void TMainFormView::ClearPanel(int panel) { FWindow.ClearPanel(panel); }
@@ -93,4 +95,8 @@ void TMainFormView::TraceAnswer(const uint8_t* answer, int length) {
     for (int i = 0; i < length; ++i) memo->addItem(QString::number(answer[i]));
     memo->addItem(QStringLiteral("  "));
     while (memo->count() > TraceLineLimit) delete memo->takeItem(0);
+}
+
+void TMainFormView::RequestEnded(const TRequestEnd& end) {
+    FWindow.Commissioning->RequestEnded(end);
 }

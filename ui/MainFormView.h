@@ -24,6 +24,7 @@ public:
     void RefreshProtocolView() override;
     void EnableProtocolSwitch(bool enabled) override;
     void TraceAnswer(const uint8_t* answer, int length) override;
+    void RequestEnded(const TRequestEnd& end) override;
 
 private:
     QWidget* Field(TField field) const;

@@ -16,6 +16,7 @@
 #include "controls/Digit.h"
 #include "exchange/Convert.h"
 #include "ui/HelpWindow.h"
+#include "ui/Commissioning.h"
 #include "ui/KnownFolders.h"
 #include "ui/MainFormView.h"
 #include "ui/PortWatch.h"
@@ -87,6 +88,7 @@ Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
     PortWatch = new TPortWatch(*this);
     SetUpControls();
     ConnectHandlers();
+    Commissioning = new TCommissioning(*this);
     FormCreate();
     FitWindowToScreen(this);  // on a screen too small for it, the window's content scrolls
     StatusTimer->start();
@@ -100,6 +102,7 @@ Tz::~Tz() {
         ExchangeThread = nullptr;
         FThread.reset();
     }
+    AwaitingAnswer = false;  // receive events the port delivers while closing wake no thread
     try {
         ComPort->Close();
     } catch (const ESerialPort&) {
@@ -300,6 +303,7 @@ QString Tz::StatusText() const { return ui->StatusBar1->currentMessage(); }
 
 void Tz::ShowError(const QString& text) {
     const QString shown = text + QLatin1Char(' ');
+    if (Commissioning->TakeErrorBox(shown)) return;  // a series of requests reports it itself
     if (ErrorBoxHook) {
         ErrorBoxHook(shown);
         return;

@@ -20,6 +20,7 @@
 
 class QLabel;
 class QTimer;
+class TCommissioning;
 class TDigit;
 class TMainFormView;
 class TPortWatch;
@@ -52,6 +53,7 @@ public:
     QTimer* StatusTimer;
     QTimer* UpdateTimer;
     TPortWatch* PortWatch;  // the status bar's port field and the reconnection after a failure
+    TCommissioning* Commissioning;  // read all, configuration files, plot and log
 
     // Demo and tests: the device this run opens instead of the stored port (not stored).
     static QString PortOverride;

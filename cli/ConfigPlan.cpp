@@ -1,0 +1,142 @@
+#include "cli/ConfigPlan.h"
+
+#include "cli/Errors.h"
+#include "protocol/Requests.h"
+
+namespace cli {
+
+bool Selected(const std::string& key, const std::vector<std::string>& only) {
+    if (only.empty()) return true;
+    for (const std::string& s : only)
+        if (key == s || key.compare(0, s.size() + 1, s + ".") == 0) return true;
+    return false;
+}
+
+ConfigPlan::ConfigPlan(const InstrumentConfig& file, const InstrumentConfig& current,
+                       const std::vector<std::string>& only)
+    : FFile(file), FCurrent(current), FOnly(only) {
+    PlanParameters();
+    if (Differs("info")) Add(WriteKind::Info, 0, "info", {"info"});
+    if (Differs("brightness")) Add(WriteKind::Brightness, 0, "brightness", {"brightness"});
+    PlanSetpoints();
+    PlanGroups();
+    PlanSerial();
+    PlanLinkLast();
+    const auto protocolNow = Current("protocol");
+    const std::string protocolAfter =
+        Wanted("protocol") ? *FFile.at("protocol") : protocolNow.value_or("");
+    if (Differs("address") && protocolAfter == "modbus" &&
+        IntegerValue(*FFile.at("address")) > protocol::HighestModbusAddress)
+        throw CliError(ExitUsage, "address: Modbus RTU addresses end at 247");
+}
+
+bool ConfigPlan::Wanted(const std::string& key) const {
+    const auto it = FFile.find(key);
+    const KeyInfo* info = FindKey(key);
+    return it != FFile.end() && it->second && info && !info->readOnly && Selected(key, FOnly);
+}
+
+bool FileChanges(const InstrumentConfig& file, const InstrumentConfig& current,
+                 const std::string& key) {
+    const auto given = file.find(key);
+    const KeyInfo* info = FindKey(key);
+    if (given == file.end() || !given->second || !info || info->readOnly) return false;
+    if (!info->readable) return true;
+    const auto it = current.find(key);
+    return it == current.end() || it->second != given->second;
+}
+
+bool ConfigPlan::Differs(const std::string& key) const {
+    return Selected(key, FOnly) && FileChanges(FFile, FCurrent, key);
+}
+
+std::optional<std::string> ConfigPlan::Current(const std::string& key) const {
+    const auto it = FCurrent.find(key);
+    return it == FCurrent.end() ? std::nullopt : it->second;
+}
+
+// The value a write of a group carries: the file's when wanted, else the instrument's.
+std::string ConfigPlan::Value(const std::string& key, const std::string& group) const {
+    if (Wanted(key)) return *FFile.at(key);
+    if (const auto current = Current(key)) return *current;
+    throw CliError(ExitUsage,
+                   group + ": the file must give " + key + " (the instrument did not give it)");
+}
+
+void ConfigPlan::Add(WriteKind kind, int index, const std::string& group,
+                     const std::vector<std::string>& carried) {
+    PlannedWrite write;
+    write.kind = kind;
+    write.index = index;
+    write.group = group;
+    for (const std::string& key : carried)
+        if (Differs(key)) write.keys.push_back(key);
+    if (write.keys.empty()) return;
+    for (const std::string& key : carried) write.values[key] = Value(key, group);
+    FWrites.push_back(std::move(write));
+}
+
+void ConfigPlan::PlanParameters() {
+    for (int p = 1; p <= 3; ++p) {
+        const std::string g = "param" + std::to_string(p);
+        Add(WriteKind::Parameter, p, g, {g + ".scale", g + ".unit", g + ".point"});
+    }
+}
+
+void ConfigPlan::PlanSetpoints() {
+    for (int which = 1; which <= 2; ++which) {
+        const std::string key = which == 1 ? "setpoint.upper" : "setpoint.lower";
+        if (!Differs(key)) continue;
+        if (!Current("setpoint.format"))
+            throw CliError(ExitNoAnswer, key + ": the instrument did not tell its setpoint format");
+        Add(WriteKind::Setpoint, which, key, {key});
+        FWrites.back().values["setpoint.format"] = Current("setpoint.format");
+    }
+}
+
+void ConfigPlan::PlanGroups() {
+    const std::vector<std::string> iec = {"iec.common_address_size", "iec.object_address_size",
+                                          "iec.cause_size", "iec.type"};
+    bool iecChanges = false;
+    for (const auto& k : iec) iecChanges = iecChanges || Differs(k);
+    if (iecChanges) Add(WriteKind::Iec, 0, "iec", iec);
+    if (Differs("alarm.mode")) Add(WriteKind::Alarm, 0, "alarm", {"alarm.mode"});
+    for (int r = 1; r <= 2; ++r) {
+        const std::string g = "relay" + std::to_string(r);
+        if (Differs(g + ".mode") || Differs(g + ".delay"))
+            Add(WriteKind::RelayParams, r, g, {g + ".mode", g + ".delay"});
+        if (Differs(g + ".hysteresis")) Add(WriteKind::RelayHysteresis, r, g, {g + ".hysteresis"});
+    }
+}
+
+void ConfigPlan::PlanSerial() {
+    if (Differs("serial.number") || Differs("serial.year"))
+        Add(WriteKind::Serial, 0, "serial", {"serial.number", "serial.year"});
+}
+
+// Line speeds, then the address, then the protocol.
+void ConfigPlan::PlanLinkLast() {
+    for (int l = 1; l <= 2; ++l) {
+        const std::string key = "speed.line" + std::to_string(l);
+        if (Differs(key)) Add(WriteKind::Speed, l, key, {key});
+    }
+    if (Differs("address")) Add(WriteKind::Address, 0, "address", {"address"});
+    if (Differs("protocol")) Add(WriteKind::Protocol, 0, "protocol", {"protocol"});
+}
+
+ConfigPlan::ReadBack ConfigPlan::Compare(const InstrumentConfig& after) const {
+    ReadBack result;
+    for (const KeyInfo& key : ConfigKeys()) {
+        if (!Wanted(key.name)) continue;
+        const auto it = after.find(key.name);
+        const std::optional<std::string> now = it == after.end() ? std::nullopt : it->second;
+        if (!key.readable || (!now && !Current(key.name))) {
+            result.unverifiable.push_back(key.name);
+            continue;
+        }
+        if (now != FFile.at(key.name)) result.differences.push_back(key.name);
+    }
+    return result;
+}
+
+}  // namespace cli

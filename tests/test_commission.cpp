@@ -1,0 +1,701 @@
+// Commissioning from the window against virtual instruments: read all and its skip rules, the
+// fields of another source greyed, configuration files between the window, tessera-cli and a
+// second instrument, the preview and what it lets through, the CSV log written while polling,
+// and the plot's bounded memory.
+#include <QAction>
+#include <QGraphicsOpacityEffect>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+#include <cmath>
+
+#include "AppHarness.h"
+#include "cli/ConfigFile.h"
+#include "ui/Commissioning.h"
+#include "ui/ConfigPreview.h"
+#include "ui/ConfigTransfer.h"
+#include "ui/PlotModel.h"
+#include "ui/PlotWindow.h"
+#include "ui/ReadAll.h"
+
+using sim::Protocol;
+
+namespace {
+
+constexpr int Wait = 20000;  // generous: these machines are shared and noisy
+
+sim::Config Instrument(Protocol protocol, uint16_t address, int parameters = 3) {
+    sim::Config config;
+    config.protocol = protocol;
+    config.address = address;
+    config.parameterCount = parameters;
+    return config;
+}
+
+// The instrument the configuration tests copy from: every group away from its default.
+void Configure(sim::InstrumentModel& model) {
+    model.Change([](sim::InstrumentState& s) {
+        s.parameters[0] = {173.2f, 1, 2};
+        s.parameters[1] = {0.5f, 13, 3};
+        s.serialNumber = 1234;
+        s.year = 23;
+        s.brightness = 2;
+        s.upperSetpoint = 120;
+        s.lowerSetpoint = -90;
+        s.iec = {2, 3, 1, 13};
+        s.relays[0] = {3, 250, 1.5f};
+        s.relays[1] = {1, -40, 0.25f};
+        s.signallingMode = 2;
+    });
+    model.SetInfoText("\xD9\xE8\xF2 \"A\" \xB9 5");  // Щит "A" № 5
+}
+
+struct CliRun {
+    int code = -1;
+    QString out;
+};
+
+CliRun Cli(const QStringList& arguments) {
+    QProcess program;
+    program.start(QStringLiteral(TESSERA_CLI_PROGRAM), arguments);
+    CliRun run;
+    if (!program.waitForFinished(60000)) {
+        program.kill();
+        program.waitForFinished();
+        return run;
+    }
+    run.code = program.exitCode();
+    run.out = QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
+    return run;
+}
+
+QString ReadText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// What a configuration file says: its lines without the comments.
+QStringList Settings(const QString& text) {
+    QStringList lines;
+    for (const QString& line : text.split('\n')) {
+        const QString setting = line.left(line.indexOf(QLatin1String("  #"))).trimmed();
+        if (!setting.isEmpty() && !setting.startsWith('#')) lines << setting;
+    }
+    return lines;
+}
+
+QString Path(const sim::VirtualInstrument& vi) {
+    return QString::fromStdString(vi.DevicePath());
+}
+
+bool IsWriteFrame(const sim::Bytes& frame, bool modbus) {
+    if (modbus) return frame.size() > 1 && (frame[1] == 0x06 || frame[1] == 0x10);
+    return frame.size() > 2 && frame[2] < 0x40;
+}
+
+}  // namespace
+
+class TestCommission : public QObject {
+    Q_OBJECT
+    AppHarness app;
+    QStringList reports;
+    bool reportProblem = false;
+
+    TCommissioning& C() { return *app.window->Commissioning; }
+
+    void Start(Protocol protocol, uint16_t address, int parameters = 3) {
+        const sim::Config config = Instrument(protocol, address, parameters);
+        app.Start(&config, protocol == Protocol::Modbus);
+        app.SetAddress(address);
+    }
+
+    bool ReadAll() {
+        QSignalSpy done(&C(), &TCommissioning::ReadAllFinished);
+        return C().ReadAll() && done.wait(Wait);
+    }
+
+    // The window's port moved to another line, as the settings dialog does it.
+    void UseLine(const QString& path, uint16_t address, bool modbus) {
+        app.window->ComPort->Close();
+        app.window->ComPort->SetPort(path);
+        app.window->ComPort->Open();
+        ProtocolIsModbus = modbus ? 1 : 0;
+        app.window->RefreshProtocolView();
+        app.SetAddress(address);
+    }
+
+    bool Load(const QString& file) {
+        const int before = reports.size();
+        C().LoadConfig(file);
+        return QTest::qWaitFor([&] { return reports.size() > before; }, 3 * Wait);
+    }
+
+    QStringList Failures() {
+        QStringList failures;
+        for (const auto& r : C().Sequence().Reports())
+            if (r.result != TStepResult::Done)
+                failures << r.name + QStringLiteral(": ") + StepResultText(r.result);
+        return failures;
+    }
+
+private slots:
+    void init() {
+        reports.clear();
+        TCommissioning::ReportHook = [this](const QString& text, bool problem) {
+            reports << text;
+            reportProblem = problem;
+        };
+    }
+    void cleanup() {
+        TCommissioning::ReportHook = nullptr;
+        TConfigTransfer::PreviewHook = nullptr;
+        app.Stop();
+    }
+
+    // Every group is read in turn; a group refused or left unanswered is marked and the rest
+    // are still read, without an error box.
+    void readAllSkipsWhatFails_data() {
+        QTest::addColumn<int>("protocol");
+        QTest::addColumn<int>("parameters");
+        QTest::addColumn<QString>("faultyStep");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("failures");
+        const int mb = int(Protocol::Modbus);
+        const int qv = int(Protocol::Qv);
+        QTest::newRow("Modbus, all read") << mb << 3 << ""
+                                          << "" << QStringList();
+        QTest::newRow("Modbus, IEC unanswered") << mb << 3 << "МЭК-101"
+                                                << "silence" << QStringList{"МЭК-101: нет ответа"};
+        QTest::newRow("Modbus, brightness refused")
+            << mb << 3 << "Яркость"
+            << "exception" << QStringList{"Яркость: отказ прибора"};
+        QTest::newRow("Modbus, setpoint chain corrupted")
+            << mb << 3 << "Уставка min"
+            << "badCrc" << QStringList{"Уставка min: нет ответа"};
+        QTest::newRow("Modbus, no third parameter") << mb << 2 << ""
+                                                    << "" << QStringList{"Пар. 3: отказ прибора"};
+        // QV has no answer layout for these three reads: answered, but nothing to show.
+        QTest::newRow("QV, text unanswered")
+            << qv << 3 << "Доп. информация"
+            << "silence"
+            << QStringList{"Доп. информация: нет ответа", "МЭК-101: нет данных", "Реле: нет данных",
+                           "Сигнализация: нет данных"};
+    }
+    void readAllSkipsWhatFails() {
+        QFETCH(int, protocol);
+        QFETCH(int, parameters);
+        QFETCH(QString, faultyStep);
+        QFETCH(QString, fault);
+        QFETCH(QStringList, failures);
+        Start(Protocol(protocol), 7, parameters);
+        Configure(app.instrument->Model());
+        app.ui().Edit8->setText(QStringLiteral("2"));
+        QMetaObject::Connection injector = connect(
+            &C().Sequence(), &TRequestSequence::StepStarted, this, [&](int, const QString& name) {
+                if (name != faultyStep) return;
+                sim::Faults f;
+                f.count = 1;
+                f.silence = fault == "silence";
+                f.badCrc = fault == "badCrc";
+                f.exception = fault == "exception" ? 0x46 : 0;
+                app.instrument->SetFaults(f);
+            });
+        QVERIFY(ReadAll());
+        disconnect(injector);
+
+        QCOMPARE(Failures(), failures);
+        QCOMPARE(C().Sequence().StepCount(), 12);
+        QVERIFY2(app.errors.isEmpty(), qPrintable(app.errors.join('|')));
+        const QString status = app.window->StatusText();
+        QVERIFY2(failures.isEmpty() ? status.startsWith(QStringLiteral("Прочитано всё: 12 из 12"))
+                                    : status.contains(QStringLiteral("Не прочитано")),
+                 qPrintable(status));
+        // The groups read show and hold the instrument's values; "Пар. №" is left as chosen.
+        const cli::InstrumentConfig& read = C().Record().Values();
+        QCOMPARE(app.ui().Edit2->text(), QStringLiteral("7"));
+        QCOMPARE(*read.at("address"), std::string("7"));
+        QCOMPARE(*read.at("serial.number"), std::string("1234"));
+        QCOMPARE(app.ui().Edit8->text(), QStringLiteral("2"));
+        QCOMPARE(app.ui().ei1->currentText(), QStringLiteral("Hz"));
+        // The file keeps the scale as the instrument sent it; the field shows it rounded.
+        QCOMPARE(*read.at("param2.scale"), std::string("0.5"));
+        QCOMPARE(*read.at("param1.scale"), std::string("173.2"));
+        QCOMPARE(read.at("param3.scale").has_value(), parameters == 3);
+        if (!faultyStep.startsWith(QStringLiteral("Уставка")))
+            QCOMPARE(app.ui().Edit12->text(), QStringLiteral("-90"));
+        if (faultyStep != "Доп. информация")
+            QCOMPARE(app.ui().Edit9->text().trimmed(), QStringLiteral("Щит \"A\" № 5"));
+        if (faultyStep != "Яркость") QCOMPARE(app.ui().TrackBar1->value(), 2);
+        // A group that failed is marked; the others are not.
+        const bool iecMarked = failures.join(' ').contains(QStringLiteral("МЭК-101"));
+        QCOMPARE(C().Record().Marked(TFieldGroup::Iec), iecMarked);
+        QCOMPARE(C().Record().Marked(TFieldGroup::Brightness), faultyStep == "Яркость");
+        QVERIFY(!C().Record().Marked(TFieldGroup::Serial));
+    }
+
+    // Read all takes over from polling, and its "Стоп" lets the group under way end and
+    // reads no more.
+    void readAllAfterPollingAndStopped() {
+        Start(Protocol::Modbus, 7);
+        app.ui().Edit1->setText(QStringLiteral("5"));
+        app.ui().ToolButton1->click();
+        app.ui().BitBtn1->click();
+        QVERIFY(app.WaitForFrames(10));
+        connect(&C().Sequence(), &TRequestSequence::StepStarted, this, [this](int index) {
+            if (index == 4) C().Stop();
+        });
+        QVERIFY(ReadAll());
+        QCOMPARE(int(ExchangeState), 0);
+        QCOMPARE(app.ui().PageControl1->currentWidget(), app.ui().TabPar);
+        QCOMPARE(C().Sequence().Reports().size(), size_t(5));
+        QVERIFY(Failures().isEmpty());
+        QCOMPARE(app.window->StatusText(), QStringLiteral("Чтение остановлено: прочитано 5 из 12"));
+        const size_t frames = app.instrument->ReceivedFrames().size();
+        QTest::qWait(3 * AnswerTimeoutMs);  // nothing more goes out: neither reads nor polling
+        QCOMPARE(app.instrument->ReceivedFrames().size(), frames);
+        QVERIFY(app.errors.isEmpty());
+    }
+
+    // Fields filled from one instrument are greyed once the window talks to another, until
+    // they are read again.
+    void fieldsOfAnotherSourceAreGreyed_data() {
+        QTest::addColumn<bool>("changePort");
+        QTest::newRow("address typed") << false;
+        QTest::newRow("port changed in the settings dialog") << true;
+    }
+    void fieldsOfAnotherSourceAreGreyed() {
+        QFETCH(bool, changePort);
+        Start(Protocol::Modbus, 7);  // an instrument at 7 on a line of its own
+        sim::VirtualBus bus({Instrument(Protocol::Modbus, 7), Instrument(Protocol::Modbus, 9)});
+        bus.Start();
+        UseLine(QString::fromStdString(bus.DevicePath()), 7, true);
+        auto greyed = [](QWidget* w) {
+            return qobject_cast<QGraphicsOpacityEffect*>(w->graphicsEffect()) != nullptr;
+        };
+        QVERIFY(ReadAll());
+        QVERIFY(!greyed(app.ui().Edit9) && !greyed(app.ui().TrackBar1));
+        QVERIFY(!C().Record().Empty());
+
+        if (changePort) {
+            QTimer::singleShot(0, this, [this] {
+                QTRY_VERIFY(SettingForm->isVisible());
+                SettingForm->findChild<QComboBox*>(QStringLiteral("ComboBox1"))
+                    ->setEditText(Path(*app.instrument));
+                SettingForm->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+            });
+            app.ui().ToolButton3->click();
+            QCOMPARE(app.window->ComPort->Port(), Path(*app.instrument));
+        } else {
+            app.SetAddress(9);
+            emit app.ui().EditAdr->editingFinished();  // as when the field loses the focus
+        }
+        for (QWidget* field : std::initializer_list<QWidget*>{
+                 app.ui().Edit2, app.ui().Edit3, app.ui().Edit7, app.ui().Edit9, app.ui().TrackBar1,
+                 app.ui().ComboBox4, app.ui().Edit10})
+            QVERIFY2(greyed(field), qPrintable(field->objectName()));
+        QVERIFY(C().Record().Empty());
+        QString error;
+        QVERIFY(!C().SaveConfig(QDir::temp().filePath("never.cfg"), error));
+
+        // Reading one group again brings back only its own fields.
+        app.ui().BitBtn11->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!greyed(app.ui().Edit9), Wait);
+        QVERIFY(greyed(app.ui().TrackBar1));
+        QVERIFY(app.errors.isEmpty());
+    }
+
+    // A file saved by the window is the file tessera-cli writes for the same instrument, and
+    // it configures a second instrument through the window (with a preview and a read-back) or
+    // through tessera-cli; a file of tessera-cli configures one through the window.
+    void configurationRoundTrip_data() {
+        QTest::addColumn<bool>("windowSaves");
+        QTest::addColumn<bool>("windowLoads");
+        QTest::addColumn<int>("targetProtocol");
+        QTest::newRow("window to window") << true << true << int(Protocol::Modbus);
+        QTest::newRow("tessera-cli to window, QV instrument") << false << true << int(Protocol::Qv);
+        QTest::newRow("window to tessera-cli") << true << false << int(Protocol::Modbus);
+    }
+    void configurationRoundTrip() {
+#if defined(__SANITIZE_THREAD__)
+        QSKIP("tessera-cli runs as a process of its own, and ThreadSanitizer ends a process "
+              "that forks once it has threads");
+#endif
+        QFETCH(bool, windowSaves);
+        QFETCH(bool, windowLoads);
+        QFETCH(int, targetProtocol);
+        sim::VirtualInstrument source(Instrument(Protocol::Modbus, 7, 2));
+        Configure(source.Model());
+        source.Start();
+        Start(Protocol(targetProtocol), 12, 2);  // the second instrument is the harness's
+        QTemporaryDir dir;
+        const QString file = dir.filePath("panel.cfg");
+        const CliRun reference = Cli({"--port", Path(source), "get-config", "-o", file + ".cli"});
+        QCOMPARE(reference.code, 0);
+        const QString cliText = ReadText(file + ".cli");
+
+        if (windowSaves) {
+            UseLine(Path(source), 7, true);
+            QVERIFY(ReadAll());
+            QString error;
+            QVERIFY2(C().SaveConfig(file, error), qPrintable(error));
+            const QString text = ReadText(file);
+            QVERIFY(text.contains(QStringLiteral("# source: port=%1 baud=9600 address=7 "
+                                                 "protocol=modbus\n")
+                                      .arg(Path(source))));
+            QVERIFY(
+                QRegularExpression(QStringLiteral("# read: \\d{4}-\\d\\d-\\d\\dT[0-9:.]+Z \\.\\. "))
+                    .match(text)
+                    .hasMatch());
+            QCOMPARE(Settings(text), Settings(cliText));
+            UseLine(Path(*app.instrument), 12, targetProtocol == int(Protocol::Modbus));
+        } else {
+            app.SetAddress(12);
+            QVERIFY(QFile::copy(file + ".cli", file));
+        }
+
+        if (windowLoads) {
+            std::vector<TPreviewRow> shown;
+            TConfigTransfer::PreviewHook = [&shown](TConfigPreview& preview) {
+                shown = preview.Rows();
+                return true;
+            };
+            QVERIFY(Load(file));
+            QVERIFY2(!reportProblem, qPrintable(reports.join('\n')));
+            QVERIFY2(reports.last().contains(QStringLiteral("прибор совпадает с файлом")),
+                     qPrintable(reports.last()));
+            QVERIFY(!shown.empty());
+            QVERIFY(app.errors.isEmpty());
+            QCOMPARE(int(app.instrument->Model().Address()), 7);
+            QCOMPARE(app.ui().EditAdr->text(), QStringLiteral("7"));
+            // Loaded once more, the file finds nothing left to write.
+            const size_t frames = app.instrument->ReceivedFrames().size();
+            QVERIFY(Load(file));
+            QVERIFY2(reports.last().contains(QStringLiteral("Записывать нечего")),
+                     qPrintable(reports.last()));
+            const auto received = app.instrument->ReceivedFrames();
+            for (size_t i = frames; i < received.size(); ++i)
+                QVERIFY(!IsWriteFrame(received[i], true));
+        } else {
+            app.window->ComPort->Close();  // the port is the program's alone while it is open
+            const CliRun set =
+                Cli({"--port", Path(*app.instrument), "--address", "12", "set-config", file});
+            QVERIFY2(set.code == 0, qPrintable(set.out));
+        }
+        app.window->ComPort->Close();
+        const CliRun back = Cli({"--port", Path(*app.instrument), "get-config"});
+        QCOMPARE(back.code, 0);
+        QCOMPARE(Settings(back.out), Settings(cliText));
+    }
+
+    // The preview's rows: file and instrument side by side, each key marked.
+    void previewMarksDifferences_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("instrument");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("fileText");
+        QTest::addColumn<QString>("instrumentText");
+        const int same = int(TPreviewState::Same);
+        const int write = int(TPreviewState::Write);
+        const int readOnly = int(TPreviewState::ReadOnly);
+        const int none = int(TPreviewState::NotInFile);
+        QTest::newRow("same") << "brightness = 2"
+                              << "brightness = 2"
+                              << "brightness" << same << "2"
+                              << "2";
+        QTest::newRow("differs") << "brightness = 0"
+                                 << "brightness = 2"
+                                 << "brightness" << write << "0"
+                                 << "2";
+        QTest::newRow("not read") << "brightness = 0"
+                                  << ""
+                                  << "brightness" << write << "0"
+                                  << "не прочитано";
+        QTest::newRow("write-only") << "speed.line1 = 19200"
+                                    << ""
+                                    << "speed.line1" << write << "19200"
+                                    << "не читается";
+        QTest::newRow("read-only differs") << "parameters = 3"
+                                           << "parameters = 2"
+                                           << "parameters" << readOnly << "3"
+                                           << "2";
+        QTest::newRow("absent in the file") << "alarm.mode = absent"
+                                            << "alarm.mode = 1"
+                                            << "alarm.mode" << none << "—"
+                                            << "1";
+        QTest::newRow("missing from the file") << ""
+                                               << "alarm.mode = 1"
+                                               << "alarm.mode" << none << "—"
+                                               << "1";
+        QTest::newRow("unit named") << "param1.unit = 5"
+                                    << "param1.unit = 1"
+                                    << "param1.unit" << write << "5 (kV)"
+                                    << "1 (V)";
+        QTest::newRow("text quoted") << "info = \"Щит 3\""
+                                     << "info = \"Щит 3\""
+                                     << "info" << same << "«Щит 3»"
+                                     << "«Щит 3»";
+        QTest::newRow("same number, other spelling") << "param2.scale = 0.50"
+                                                     << "param2.scale = 0.5"
+                                                     << "param2.scale" << same << "0.5"
+                                                     << "0.5";
+    }
+    void previewMarksDifferences() {
+        QFETCH(QString, file);
+        QFETCH(QString, instrument);
+        QFETCH(QString, key);
+        QFETCH(int, state);
+        QFETCH(QString, fileText);
+        QFETCH(QString, instrumentText);
+        const auto rows = PreviewRows(cli::ParseConfig(file.toStdString()),
+                                      cli::ParseConfig(instrument.toStdString()));
+        QCOMPARE(rows.size(), cli::ConfigKeys().size());
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const TPreviewRow& r) {
+            return r.key == key.toStdString();
+        });
+        QVERIFY(row != rows.end());
+        QCOMPARE(int(row->state), state);
+        QCOMPARE(row->fileText, fileText);
+        QCOMPARE(row->instrumentText, instrumentText);
+        // Only the differences that can be written are offered, ticked.
+        TConfigPreview dialog(QStringLiteral("f.cfg"), QStringLiteral("i"), rows, nullptr);
+        const auto ticked = dialog.TickedKeys();
+        const bool offered =
+            std::find(ticked.begin(), ticked.end(), key.toStdString()) != ticked.end();
+        QCOMPARE(offered, state == int(TPreviewState::Write));
+        QCOMPARE(dialog.WriteButton()->isEnabled(), state == int(TPreviewState::Write));
+    }
+
+    // Nothing is written unless the preview is confirmed, and only what stays ticked.
+    void previewDecidesWhatIsWritten_data() {
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<QString>("untick");
+        QTest::newRow("cancelled") << false << "";
+        QTest::newRow("address unticked") << true << "address";
+    }
+    void previewDecidesWhatIsWritten() {
+        QFETCH(bool, confirm);
+        QFETCH(QString, untick);
+        Start(Protocol::Modbus, 12);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("c.cfg");
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("address = 20\nbrightness = 0\ninfo = \"new\"\n");
+        out.close();
+        std::vector<std::string> offered;
+        TConfigTransfer::PreviewHook = [&](TConfigPreview& preview) {
+            offered = preview.TickedKeys();
+            if (!untick.isEmpty()) preview.SetTicked(untick.toStdString(), false);
+            return confirm;
+        };
+        QVERIFY(Load(file));
+        QCOMPARE(offered, (std::vector<std::string>{"address", "brightness", "info"}));
+        const sim::InstrumentState state = app.instrument->Model().Snapshot();
+        QCOMPARE(int(state.address), 12);
+        bool wrote = false;
+        for (const auto& frame : app.instrument->ReceivedFrames())
+            wrote = wrote || IsWriteFrame(frame, true);
+        QCOMPARE(wrote, confirm);
+        QCOMPARE(int(state.brightness), confirm ? 0 : 1);
+        QCOMPARE(app.instrument->Model().InfoText().rfind("new", 0) == 0, confirm);
+        QVERIFY2(reports.last().contains(confirm ? QStringLiteral("совпадает с файлом")
+                                                 : QStringLiteral("ничего не записано")),
+                 qPrintable(reports.last()));
+    }
+
+    // A write the instrument refuses stops the writing there; the report says where and why.
+    void refusedWriteStopsTheWriting_data() {
+        QTest::addColumn<int>("protocol");
+        QTest::newRow("Modbus exception") << int(Protocol::Modbus);
+        QTest::newRow("QV result byte") << int(Protocol::Qv);
+    }
+    void refusedWriteStopsTheWriting() {
+        QFETCH(int, protocol);
+        Start(Protocol(protocol), 12);
+        app.instrument->Model().SetWriteProtected(true);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("c.cfg");
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("brightness = 0\naddress = 20\n");
+        out.close();
+        TConfigTransfer::PreviewHook = [](TConfigPreview&) { return true; };
+        QVERIFY(Load(file));
+        QVERIFY(reportProblem);
+        QVERIFY2(
+            reports.last().contains(QStringLiteral("прервана на шаге «Яркость»: отказ прибора")),
+            qPrintable(reports.last()));
+        QVERIFY(reports.last().contains(QStringLiteral("brightness")));
+        QCOMPARE(int(app.instrument->Model().Address()), 12);
+        QCOMPARE(C().Sequence().Reports().size(), size_t(12));  // the read-back ran
+        QVERIFY(app.errors.isEmpty());
+    }
+
+    // While polling, every reading shown is one CSV line, on the file at once.
+    void csvLinesDuringPolling() {
+        Start(Protocol::Modbus, 7);
+        app.instrument->Model().SetParameterSetup(1, 100.0f, 1, 1);
+        app.instrument->Model().SetParameterSetup(3, 10.0f, 13, 2);
+        app.instrument->Model().FreezeValue(1, 12.5f);
+        app.instrument->Model().FreezeValue(3, -0.5f);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("log.csv");
+        QString error;
+        QVERIFY2(C().StartLog(path, error), qPrintable(error));
+        app.ui().CheckBox1->setChecked(true);
+        app.ui().CheckBox2->setChecked(false);
+        app.ui().CheckBox3->setChecked(true);
+        app.ui().Edit1->setText(QStringLiteral("10"));
+        app.ui().ToolButton1->click();
+        app.ui().BitBtn1->click();
+        // Read by another handle while the log is open: every line is already in the file.
+        QStringList lines;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                lines = ReadText(path).split('\n', Qt::SkipEmptyParts);
+                return lines.size() > 20;
+            },
+            Wait));
+        app.ui().BitBtn2->click();
+        const qint64 logged = C().Log().Lines();
+        C().StopLog();
+        lines = ReadText(path).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.takeFirst(), QStringLiteral("time,parameter,value,unit"));
+        QCOMPARE(lines.size(), int(logged));
+        // One line per value answered: the instrument's GetVal requests, less at most the one
+        // in flight when polling stopped.
+        int values = 0;
+        for (const auto& frame : app.instrument->ReceivedFrames())
+            values += frame.size() == 8 && frame[3] <= 0x08 && frame[5] == 0x02;
+        QVERIFY2(lines.size() == values || lines.size() == values - 1,
+                 qPrintable(QStringLiteral("%1 lines, %2 requests").arg(lines.size()).arg(values)));
+        const QRegularExpression format(QStringLiteral(
+            "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z,([13]),([^,]*),(.*)$"));
+        QDateTime previous;
+        for (int i = 0; i < lines.size(); ++i) {
+            const auto m = format.match(lines[i]);
+            QVERIFY2(m.hasMatch(), qPrintable(lines[i]));
+            const bool first = m.captured(1) == "1";
+            QCOMPARE(first, i % 2 == 0);  // parameters 1 and 3 in turn
+            QCOMPARE(m.captured(2), first ? QStringLiteral("12.50") : QStringLiteral("-0.5"));
+            QCOMPARE(m.captured(3), first ? QStringLiteral("V") : QStringLiteral("Hz"));
+            const QDateTime time =
+                QDateTime::fromString(lines[i].section(',', 0, 0), Qt::ISODateWithMs);
+            QVERIFY(time.isValid() && (!previous.isValid() || time >= previous));
+            previous = time;
+        }
+        // The plot took the same readings.
+        QCOMPARE(qsizetype(C().Plot().Series(1).Buckets().size() +
+                           C().Plot().Series(3).Buckets().size()),
+                 lines.size());
+    }
+
+    // The plot keeps a bounded number of buckets per series; the oldest are merged, and the
+    // extremes, the first and the last reading survive.
+    void plotMemoryIsBounded_data() {
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<int>("readings");
+        QTest::addColumn<int>("intervalMs");
+        QTest::newRow("below capacity") << 64 << 50 << 500;
+        QTest::newRow("ten times capacity") << 64 << 640 << 500;
+        QTest::newRow("a day at 2 per second") << 4000 << 172800 << 500;
+        QTest::newRow("thirty hours at 1 per minute") << 256 << 1800 << 60000;
+    }
+    void plotMemoryIsBounded() {
+        QFETCH(int, capacity);
+        QFETCH(int, readings);
+        QFETCH(int, intervalMs);
+        TPlotModel model{size_t(capacity)};
+        const int64_t start = 1'700'000'000'000;
+        const int peak = readings / 3;
+        const int dip = readings - 2;
+        for (int i = 0; i < readings; ++i) {
+            double v = std::sin(i / 50.0);
+            if (i == peak) v = 1000;
+            if (i == dip) v = -1000;
+            model.Add(1, start + int64_t(i) * intervalMs, v, "V");
+        }
+        const auto& buckets = model.Series(1).Buckets();
+        const int64_t last = start + int64_t(readings - 1) * intervalMs;
+        const int64_t kept = std::max(start, last - TPlotModel::KeepMs);
+        QVERIFY(buckets.size() <= size_t(capacity));
+        QCOMPARE(buckets.back().last, last);
+        QVERIFY(buckets.front().last >= kept && buckets.front().first <= kept + 2 * intervalMs);
+        int count = 0;
+        double low = 0, high = 0;
+        for (size_t i = 0; i < buckets.size(); ++i) {
+            count += buckets[i].count;
+            low = std::min(low, buckets[i].min);
+            high = std::max(high, buckets[i].max);
+            if (i) QVERIFY(buckets[i].first > buckets[i - 1].last);
+            QVERIFY(buckets[i].min <= buckets[i].max);
+        }
+        QCOMPARE(count, int((last - buckets.front().first) / intervalMs) + 1);
+        if (start + int64_t(peak) * intervalMs >= kept) QCOMPARE(high, 1000.0);
+        QCOMPARE(low, -1000.0);
+        QVERIFY(buckets.back().count == 1);  // the newest readings stay whole
+    }
+
+    // The plot draws the readings of the time window in their colour, saves what it shows,
+    // and keeps its scale when autoscale is off.
+    void plotDrawsAndKeepsItsScale_data() {
+        QTest::addColumn<bool>("autoscale");
+        QTest::newRow("autoscale") << true;
+        QTest::newRow("scale kept") << false;
+    }
+    void plotDrawsAndKeepsItsScale() {
+        QFETCH(bool, autoscale);
+        TPlotModel model;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        for (int i = 0; i < 60; ++i)
+            model.Add(1, now - 30000 + i * 500, 230 + std::sin(i / 5.0), "V");
+        QAction log(nullptr);
+        TPlotWindow window(model, &log, nullptr);
+        window.View()->SetAutoscale(autoscale);
+        QTemporaryDir dir;
+        const QString png = dir.filePath("plot.png");
+        QVERIFY(window.SavePng(png));
+        const QImage image(png);
+        QCOMPARE(image.size(), window.View()->size());
+        int coloured = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                coloured += image.pixelColor(x, y) == TPlotView::SeriesColor(1);
+        QVERIFY2(coloured > 100, qPrintable(QString::number(coloured)));
+        const auto before = window.View()->ShownRange(1);
+        QVERIFY(before && before->first < 229 && before->second > 231 && before->second < 232);
+        model.Add(1, now, 400, "V");  // a surge
+        QVERIFY(window.SavePng(png));
+        const auto after = window.View()->ShownRange(1);
+        QCOMPARE(after->second > 400, autoscale);
+        QVERIFY(!window.View()->ShownRange(2));
+    }
+
+    // The menu button stands after the toolbar's own buttons, one button's width apart from
+    // the place kept for one more, and moves with them when the address group widens.
+    void menuButtonFollowsTheToolbar() {
+        Start(Protocol::Modbus, 7);
+        QToolButton* menu = C().MenuButton();
+        QToolButton* help = app.ui().ToolButton4;
+        QCOMPARE(help->geometry(), QRect(322, 6, 66, 44));
+        QCOMPARE(menu->geometry(), QRect(322 + 3 * 66, 6, 66, 44));
+        app.ui().BitBtn22->click();
+        QCOMPARE(menu->x(), help->x() + 3 * 66);
+        QVERIFY(app.ui().ToolBar1->rect().contains(menu->geometry()));
+        app.ui().BitBtn24->click();
+        QCOMPARE(menu->x(), 322 + 3 * 66);
+        QStringList actions;
+        for (QAction* a : menu->menu()->actions())
+            if (!a->isSeparator()) actions << a->text();
+        QCOMPARE(actions, (QStringList{"Прочитать всё", "Остановить чтение или запись",
+                                       "Сохранить конфигурацию…", "Загрузить конфигурацию…",
+                                       "График", "Запись показаний в CSV…"}));
+    }
+};
+
+QTEST_MAIN(TestCommission)
+#include "test_commission.moc"

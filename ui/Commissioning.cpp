@@ -1,0 +1,360 @@
+#include "ui/Commissioning.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFileDialog>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
+
+#include "exchange/Channels.h"
+#include "exchange/RequestEnd.h"
+#include "exchange/Thread1.h"
+#include "exchange/typeCMD.h"
+#include "protocol/NumberText.h"
+#include "ui/ConfigTransfer.h"
+#include "ui/PlotWindow.h"
+#include "ui/main.h"
+#include "ui_main.h"
+
+std::function<void(const QString&, bool)> TCommissioning::ReportHook;
+
+namespace {
+
+// The toolbar keeps a place for one more button after its own, and a gap as wide as a
+// button before this one.
+constexpr int ButtonsBefore = 3;
+
+}  // namespace
+
+TCommissioning::TCommissioning(Tz& window)
+    : QObject(&window),
+      FWindow(window),
+      FRecord(*window.ui),
+      FSequence(new TRequestSequence(this)),
+      FTransfer(nullptr),
+      FLastToolButton(window.ui->ToolButton4) {
+    setObjectName(QStringLiteral("Commissioning"));
+    FTransfer = new TConfigTransfer(window, *this);
+    BuildMenu();
+    connect(FSequence, &TRequestSequence::Progress, this,
+            [this](const QString& text) { FWindow.ShowStatus(text); });
+    connect(FSequence, &TRequestSequence::Finished, this, &TCommissioning::SequenceFinished);
+    connect(FTransfer, &TConfigTransfer::Finished, this, &TCommissioning::Report);
+    connect(&window, &QWidget::windowTitleChanged, this, &TCommissioning::FollowSource);
+    connect(window.ui->EditAdr, &QLineEdit::editingFinished, this, &TCommissioning::FollowSource);
+    FLastToolButton->installEventFilter(this);
+    // The operator's own exchanges (the settings dialog closes the port; the search and the
+    // protocol switch replace the request) end a series: no further step is started.
+    for (QAbstractButton* own : {static_cast<QAbstractButton*>(window.ui->ToolButton3),
+                                 static_cast<QAbstractButton*>(window.ui->BitBtn21),
+                                 static_cast<QAbstractButton*>(window.ui->BitBtn23)})
+        connect(own, &QAbstractButton::pressed, this, &TCommissioning::Stop);
+    connect(window.ui->ToolButton3, &QAbstractButton::clicked, this, &TCommissioning::FollowSource);
+}
+
+TCommissioning::~TCommissioning() {
+    FLog.Stop();
+    delete FPlotWindow;  // it draws from FPlot
+}
+
+QAction* TCommissioning::Action(const char* objectName) const {
+    return findChild<QAction*>(QLatin1String(objectName));
+}
+
+void TCommissioning::BuildMenu() {
+    Ui::Tz& f = *FWindow.ui;
+    FButton = new QToolButton(f.ToolBar1);
+    FButton->setObjectName(QStringLiteral("ToolButtonService"));
+    FButton->setText(QStringLiteral("Сервис"));
+    FButton->setToolTip(
+        QStringLiteral("Прочитать всё, файлы конфигурации, график и запись показаний"));
+    FButton->setIcon(FWindow.style()->standardIcon(QStyle::SP_FileDialogListView));
+    FButton->setIconSize(f.ToolButton4->iconSize());
+    FButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    FButton->setAutoRaise(true);
+    FButton->setFont(f.ToolButton4->font());
+    FButton->setPopupMode(QToolButton::InstantPopup);
+    FButton->resize(f.ToolButton4->size());
+    FButton->setToolTipDuration(5000);
+    PlaceButton();
+
+    FMenu = new QMenu(FButton);
+    auto add = [this](const char* name, const QString& text, auto slot,
+                      QKeySequence keys = QKeySequence()) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(keys);
+        FMenu->addAction(action);
+        FWindow.addAction(action);  // the shortcut works without opening the menu
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    add(
+        "ActionReadAll", QStringLiteral("Прочитать всё"), [this] { ReadAll(); },
+        QKeySequence(Qt::Key_F5));
+    add("ActionStop", QStringLiteral("Остановить чтение или запись"), [this] {
+        Stop();
+    })->setEnabled(false);
+    FMenu->addSeparator();
+    add("ActionSaveConfig", QStringLiteral("Сохранить конфигурацию…"), [this] { SaveConfigAs(); });
+    add("ActionLoadConfig", QStringLiteral("Загрузить конфигурацию…"),
+        [this] { LoadConfigFrom(); });
+    FMenu->addSeparator();
+    add("ActionPlot", QStringLiteral("График"), [this] { ShowPlot(); });
+    QAction* log = add("ActionLog", QStringLiteral("Запись показаний в CSV…"),
+                       [this](bool on) { ToggleLog(on); });
+    log->setCheckable(true);
+    FButton->setMenu(FMenu);
+
+    FStopButton = new QToolButton(f.StatusBar1);
+    FStopButton->setObjectName(QStringLiteral("SequenceStop"));
+    FStopButton->setText(QStringLiteral("Стоп"));
+    FStopButton->setIcon(FWindow.style()->standardIcon(QStyle::SP_MediaStop));
+    FStopButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // In the status bar only while a series runs, so that it leaves the bar as it was.
+    FStopButton->hide();
+    connect(FStopButton, &QToolButton::clicked, this, &TCommissioning::Stop);
+}
+
+void TCommissioning::PlaceButton() {
+    FButton->move(FLastToolButton->x() + ButtonsBefore * FLastToolButton->width(),
+                  FLastToolButton->y());
+}
+
+bool TCommissioning::eventFilter(QObject* watched, QEvent* event) {
+    // The address group widens and narrows; the toolbar's buttons follow it, and so does this.
+    if (event->type() == QEvent::Move && watched == FLastToolButton) PlaceButton();
+    return QObject::eventFilter(watched, event);
+}
+
+TSource TCommissioning::CurrentSource() const {
+    TSource s;
+    s.port = FWindow.ComPort->Port();
+    static const int bauds[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    s.baud = bauds[SpeedIndex >= 0 && SpeedIndex <= 7 ? SpeedIndex : 3];
+    s.address = CurrentQuery ? CurrentQuery->Adr : 0;
+    s.modbus = ProtocolIsModbus == 1;
+    return s;
+}
+
+// Only between the window's activation and its end is there an instrument to talk to (the
+// window's own teardown moves the focus and would ask again).
+void TCommissioning::FollowSource() {
+    if (CurrentQuery) FRecord.Follow(CurrentSource());
+}
+
+void TCommissioning::RequestEnded(const TRequestEnd& end) {
+    FollowSource();
+    FRecord.Take(end, SetpointFormat);
+    FSequence->RequestEnded(end);
+}
+
+void TCommissioning::ReadingShown(int panel, uint8_t pointCode, double value) {
+    if (panel < 1 || panel > 3) return;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QString unit = UnitName(ChannelSetup[panel - 1].UnitCode);
+    FPlot.Add(panel, now.toMSecsSinceEpoch(), value, unit.toStdString());
+    if (FPlotWindow) FPlotWindow->ReadingsChanged();
+    if (!FLog.Active()) return;
+    QString error;
+    const QString text = QString::fromStdString(protocol::ReadingText(value, pointCode));
+    if (!FLog.Add(now, panel, text, unit, error)) {
+        StopLog();
+        FWindow.ShowStatus(error);
+        FWindow.ShowError(error);
+    }
+}
+
+bool TCommissioning::TakeErrorBox(const QString& text) {
+    return FSequence->TakeError(text);
+}
+
+bool TCommissioning::Busy() const {
+    return FSequence->Running();
+}
+
+bool TCommissioning::PrepareToStart() {
+    if (Busy()) return false;
+    if (!CurrentQuery || !FWindow.ComPort->Connected()) {
+        FWindow.ShowStatus(QStringLiteral("Порт %1 не открыт").arg(FWindow.ComPort->Port()));
+        return false;
+    }
+    // Polling gives way, as it does when the parameter page is shown; its request in flight
+    // is dropped.
+    if (ExchangeState == 10 || ExchangeState == 11) FWindow.BitBtn2Click();
+    if (AwaitingAnswer) {
+        FWindow.ShowStatus(QStringLiteral("Дождитесь окончания обмена с прибором"));
+        return false;
+    }
+    return true;
+}
+
+bool TCommissioning::RunSequence(std::vector<TSequenceStep> steps, const QString& verb,
+                                 bool stopAtFailure, std::function<void()> then) {
+    if (!PrepareToStart()) return false;
+    ExchangeState = 0;
+    FWindow.ui->PageControl1->setCurrentWidget(FWindow.ui->TabPar);
+    FollowSource();
+    FThen = std::move(then);
+    FWindow.ui->StatusBar1->addPermanentWidget(FStopButton);
+    FStopButton->show();
+    Action("ActionStop")->setEnabled(true);
+    FSequence->Run(std::move(steps), verb, stopAtFailure);
+    return true;
+}
+
+bool TCommissioning::ReadAll(std::function<void()> then) {
+    if (!PrepareToStart()) return false;
+    auto steps = ReadAllSteps(
+        FWindow, [this](const std::vector<std::string>& keys) { return FRecord.HasAny(keys); });
+    FollowSource();
+    FRecord.Clear();
+    FReadingAll = true;
+    if (RunSequence(std::move(steps), QStringLiteral("Чтение"), false, std::move(then)))
+        return true;
+    FReadingAll = false;
+    return false;
+}
+
+void TCommissioning::Stop() {
+    FSequence->Stop();
+}
+
+void TCommissioning::SequenceFinished() {
+    FWindow.ui->StatusBar1->removeWidget(FStopButton);
+    Action("ActionStop")->setEnabled(false);
+    if (FReadingAll) {
+        FReadingAll = false;
+        SummariseReadAll();
+        emit ReadAllFinished();
+    }
+    const std::function<void()> then = std::move(FThen);
+    FThen = nullptr;
+    if (then) then();
+}
+
+// The status bar tells how the read went; the groups that were not read are marked.
+void TCommissioning::SummariseReadAll() {
+    const auto& reports = FSequence->Reports();
+    const int total = FSequence->StepCount();
+    int done = 0;
+    QStringList missed;
+    for (const auto& r : reports) {
+        if (r.result == TStepResult::Done) {
+            ++done;
+            continue;
+        }
+        const QString why =
+            StepResultText(r.result) + (r.message.isEmpty() ? QString() : ": " + r.message);
+        missed << QStringLiteral("%1 (%2)").arg(r.name, StepResultText(r.result));
+        if (r.tag >= 0) FRecord.MarkUnread(TFieldGroup(r.tag), why);
+    }
+    QString text;
+    if (FSequence->Stopped())
+        text = QStringLiteral("Чтение остановлено: прочитано %1 из %2").arg(done).arg(total);
+    else if (missed.isEmpty())
+        text = QStringLiteral("Прочитано всё: %1 из %2").arg(done).arg(total);
+    else
+        text = QStringLiteral("Прочитано %1 из %2. Не прочитано: %3")
+                   .arg(done)
+                   .arg(total)
+                   .arg(missed.join(QStringLiteral(", ")));
+    FWindow.ShowStatus(text);
+}
+
+void TCommissioning::Report(const QString& text, bool problem) {
+    emit ReportShown(text, problem);
+    if (ReportHook) {
+        ReportHook(text, problem);
+        return;
+    }
+    QMessageBox box(problem ? QMessageBox::Warning : QMessageBox::Information,
+                    QStringLiteral("Загрузка конфигурации"), text, QMessageBox::Ok, &FWindow);
+    box.setObjectName(QStringLiteral("ConfigReport"));
+    box.exec();
+}
+
+bool TCommissioning::SaveConfig(const QString& path, QString& error) {
+    FollowSource();
+    return FTransfer->Save(path, error);
+}
+
+void TCommissioning::LoadConfig(const QString& path) {
+    FTransfer->Load(path);
+}
+
+void TCommissioning::SaveConfigAs() {
+    FollowSource();
+    if (FRecord.Empty()) {
+        FWindow.ShowError(
+            QStringLiteral("Нечего сохранять: сначала прочитайте прибор "
+                           "(«Прочитать всё»)."));
+        return;
+    }
+    const QString suggested =
+        SettingsFolder + QStringLiteral("прибор-%1.cfg").arg(FRecord.Source().address);
+    const QString path =
+        QFileDialog::getSaveFileName(&FWindow, QStringLiteral("Сохранить конфигурацию"), suggested,
+                                     QStringLiteral("Конфигурация (*.cfg);;Все файлы (*)"));
+    if (path.isEmpty()) return;
+    QString error;
+    if (SaveConfig(path, error))
+        FWindow.ShowStatus(QStringLiteral("Конфигурация сохранена: %1").arg(path));
+    else
+        FWindow.ShowError(error);
+}
+
+void TCommissioning::LoadConfigFrom() {
+    if (Busy() || FTransfer->Busy()) return;
+    const QString path = QFileDialog::getOpenFileName(
+        &FWindow, QStringLiteral("Загрузить конфигурацию"), SettingsFolder,
+        QStringLiteral("Конфигурация (*.cfg);;Все файлы (*)"));
+    if (!path.isEmpty()) LoadConfig(path);
+}
+
+bool TCommissioning::StartLog(const QString& path, QString& error) {
+    const bool started = FLog.Start(path, error);
+    const QSignalBlocker quiet(Action("ActionLog"));
+    Action("ActionLog")->setChecked(started);
+    return started;
+}
+
+void TCommissioning::StopLog() {
+    FLog.Stop();
+    const QSignalBlocker quiet(Action("ActionLog"));
+    Action("ActionLog")->setChecked(false);
+}
+
+void TCommissioning::ToggleLog(bool on) {
+    if (!on) {
+        const QString path = FLog.Path();
+        StopLog();
+        FWindow.ShowStatus(QStringLiteral("Запись показаний остановлена: %1").arg(path));
+        return;
+    }
+    const QString path =
+        QFileDialog::getSaveFileName(&FWindow, QStringLiteral("Запись показаний"),
+                                     SettingsFolder + QStringLiteral("показания.csv"),
+                                     QStringLiteral("CSV (*.csv);;Все файлы (*)"));
+    QString error;
+    if (path.isEmpty()) {
+        StopLog();
+    } else if (StartLog(path, error)) {
+        FWindow.ShowStatus(QStringLiteral("Показания записываются в %1").arg(path));
+    } else {
+        FWindow.ShowError(error);
+    }
+}
+
+TPlotWindow* TCommissioning::ShowPlot() {
+    if (!FPlotWindow) FPlotWindow = new TPlotWindow(FPlot, Action("ActionLog"), &FWindow);
+    FPlotWindow->show();
+    FPlotWindow->raise();
+    FPlotWindow->activateWindow();
+    return FPlotWindow;
+}

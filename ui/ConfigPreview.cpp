@@ -1,0 +1,195 @@
+#include "ui/ConfigPreview.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <map>
+
+#include "cli/ConfigPlan.h"
+#include "protocol/Units.h"
+
+namespace {
+
+enum Column { KeyColumn, LabelColumn, FileColumn, InstrumentColumn, MarkColumn, ColumnCount };
+
+const QColor WriteBackground(0xFF, 0xF0, 0xA8);
+const QColor ReadOnlyBackground(0xE8, 0xE8, 0xE8);
+const QColor QuietText(0x90, 0x90, 0x90);
+
+QString Shown(const cli::KeyInfo& key, const std::string& value) {
+    const QString text = QString::fromStdString(value);
+    if (key.kind == cli::ValueKind::Text) return QStringLiteral("«%1»").arg(text);
+    const std::string name = key.name;
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".unit") == 0) {
+        const std::string unit = protocol::UnitName(int(cli::IntegerValue(value)));
+        if (!unit.empty()) return text + QStringLiteral(" (%1)").arg(QString::fromStdString(unit));
+    }
+    return text;
+}
+
+}  // namespace
+
+QString KeyLabel(const std::string& key) {
+    static const std::map<std::string, QString> fixed = {
+        {"address", QStringLiteral("Сетевой адрес")},
+        {"protocol", QStringLiteral("Протокол")},
+        {"parameters", QStringLiteral("Количество параметров")},
+        {"serial.number", QStringLiteral("Заводской номер")},
+        {"serial.year", QStringLiteral("Год выпуска")},
+        {"brightness", QStringLiteral("Яркость")},
+        {"info", QStringLiteral("Доп. информация")},
+        {"setpoint.format", QStringLiteral("Формат уставок")},
+        {"setpoint.upper", QStringLiteral("Уставка max, %")},
+        {"setpoint.lower", QStringLiteral("Уставка min, %")},
+        {"speed.line1", QStringLiteral("Скорость RS1")},
+        {"speed.line2", QStringLiteral("Скорость RS2")},
+        {"iec.common_address_size", QStringLiteral("МЭК-101: размер общего адреса")},
+        {"iec.object_address_size", QStringLiteral("МЭК-101: размер адреса объекта")},
+        {"iec.cause_size", QStringLiteral("МЭК-101: размер причины передачи")},
+        {"iec.type", QStringLiteral("МЭК-101: тип ASDU")},
+        {"alarm.mode", QStringLiteral("Сигнализация")},
+    };
+    const auto it = fixed.find(key);
+    if (it != fixed.end()) return it->second;
+    static const std::map<std::string, QString> fields = {
+        {"scale", QStringLiteral("шкала")},       {"unit", QStringLiteral("ед. изм.")},
+        {"point", QStringLiteral("точка")},       {"mode", QStringLiteral("режим")},
+        {"delay", QStringLiteral("задержка, с")}, {"hysteresis", QStringLiteral("гистерезис, %")},
+    };
+    const size_t dot = key.find('.');
+    const std::string group = key.substr(0, dot);
+    const auto field = fields.find(key.substr(dot + 1));
+    const QString fieldName =
+        field == fields.end() ? QString::fromStdString(key.substr(dot + 1)) : field->second;
+    if (group.rfind("param", 0) == 0)
+        return QStringLiteral("Пар. %1: %2")
+            .arg(QString::fromStdString(group.substr(5)), fieldName);
+    if (group.rfind("relay", 0) == 0)
+        return QStringLiteral("Реле %1: %2")
+            .arg(QString::fromStdString(group.substr(5)), fieldName);
+    return QString::fromStdString(key);
+}
+
+std::vector<TPreviewRow> PreviewRows(const cli::InstrumentConfig& file,
+                                     const cli::InstrumentConfig& instrument) {
+    std::vector<TPreviewRow> rows;
+    for (const cli::KeyInfo& key : cli::ConfigKeys()) {
+        TPreviewRow row;
+        row.key = key.name;
+        row.label = KeyLabel(key.name);
+        const auto given = file.find(key.name);
+        const auto held = instrument.find(key.name);
+        const bool inFile = given != file.end() && given->second;
+        const bool read = held != instrument.end() && held->second;
+        row.fileText = inFile ? Shown(key, *given->second) : QStringLiteral("—");
+        row.instrumentText = !key.readable ? QStringLiteral("не читается")
+                             : read        ? Shown(key, *held->second)
+                                           : QStringLiteral("не прочитано");
+        if (!inFile)
+            row.state = TPreviewState::NotInFile;
+        else if (cli::FileChanges(file, instrument, key.name))
+            row.state = TPreviewState::Write;
+        else if (key.readOnly && !(read && *held->second == *given->second))
+            row.state = TPreviewState::ReadOnly;
+        else
+            row.state = TPreviewState::Same;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TConfigPreview::TConfigPreview(const QString& fileName, const QString& instrumentName,
+                               std::vector<TPreviewRow> rows, QWidget* parent)
+    : QDialog(parent),
+      FRows(std::move(rows)),
+      FTable(new QTableWidget(int(FRows.size()), ColumnCount, this)),
+      FSummary(new QLabel(this)) {
+    setObjectName(QStringLiteral("ConfigPreview"));
+    setWindowTitle(QStringLiteral("Загрузка конфигурации"));
+    resize(760, 560);
+    auto* source =
+        new QLabel(QStringLiteral("Файл: %1\nПрибор: %2").arg(fileName, instrumentName), this);
+    FTable->setObjectName(QStringLiteral("PreviewTable"));
+    FTable->setHorizontalHeaderLabels({QStringLiteral("Ключ"), QStringLiteral("Параметр"),
+                                       QStringLiteral("В файле"), QStringLiteral("В приборе"),
+                                       QString()});
+    FTable->verticalHeader()->hide();
+    FTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    FTable->setFocusPolicy(Qt::NoFocus);
+    FTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FTable->setSelectionMode(QAbstractItemView::NoSelection);
+    for (int r = 0; r < int(FRows.size()); ++r) {
+        const TPreviewRow& row = FRows[size_t(r)];
+        const QString mark = row.state == TPreviewState::Write ? QStringLiteral("≠ записать")
+                             : row.state == TPreviewState::ReadOnly
+                                 ? QStringLiteral("≠ не записывается")
+                             : row.state == TPreviewState::Same ? QStringLiteral("=")
+                                                                : QString();
+        const QString texts[ColumnCount] = {QString::fromStdString(row.key), row.label,
+                                            row.fileText, row.instrumentText, mark};
+        for (int c = 0; c < ColumnCount; ++c) {
+            auto* item = new QTableWidgetItem(texts[c]);
+            if (row.state == TPreviewState::Write) item->setBackground(WriteBackground);
+            if (row.state == TPreviewState::ReadOnly) item->setBackground(ReadOnlyBackground);
+            if (row.state == TPreviewState::NotInFile) item->setForeground(QuietText);
+            FTable->setItem(r, c, item);
+        }
+        if (row.state == TPreviewState::Write) {
+            QTableWidgetItem* key = FTable->item(r, KeyColumn);
+            key->setFlags(key->flags() | Qt::ItemIsUserCheckable);
+            key->setCheckState(Qt::Checked);
+        }
+    }
+    FTable->resizeColumnsToContents();
+    FTable->horizontalHeader()->setStretchLastSection(true);
+
+    auto* buttons = new QDialogButtonBox(this);
+    FWrite = buttons->addButton(QStringLiteral("Записать"), QDialogButtonBox::AcceptRole);
+    FWrite->setObjectName(QStringLiteral("PreviewWrite"));
+    buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole)
+        ->setObjectName(QStringLiteral("PreviewCancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(FTable, &QTableWidget::itemChanged, this, [this] { Recount(); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(source);
+    layout->addWidget(FTable, 1);
+    layout->addWidget(FSummary);
+    layout->addWidget(buttons);
+    Recount();
+}
+
+std::vector<std::string> TConfigPreview::TickedKeys() const {
+    std::vector<std::string> keys;
+    for (int r = 0; r < int(FRows.size()); ++r) {
+        const QTableWidgetItem* item = FTable->item(r, KeyColumn);
+        if (FRows[size_t(r)].state == TPreviewState::Write && item->checkState() == Qt::Checked)
+            keys.push_back(FRows[size_t(r)].key);
+    }
+    return keys;
+}
+
+void TConfigPreview::SetTicked(const std::string& key, bool ticked) {
+    for (int r = 0; r < int(FRows.size()); ++r)
+        if (FRows[size_t(r)].key == key && FRows[size_t(r)].state == TPreviewState::Write)
+            FTable->item(r, KeyColumn)->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+}
+
+void TConfigPreview::Recount() {
+    const size_t ticked = TickedKeys().size();
+    FWrite->setEnabled(ticked > 0);
+    FWrite->setText(QStringLiteral("Записать отмеченные (%1)").arg(ticked));
+    bool anyDifference = false;
+    for (const TPreviewRow& row : FRows)
+        anyDifference = anyDifference || row.state == TPreviewState::Write;
+    FSummary->setText(
+        !anyDifference ? QStringLiteral("Прибор уже настроен как в файле: записывать нечего.")
+                       : QStringLiteral("Будут записаны отмеченные значения (%1), адрес и протокол "
+                                        "последними; затем всё будет прочитано снова и сверено "
+                                        "с файлом.")
+                             .arg(ticked));
+}

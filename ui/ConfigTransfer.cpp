@@ -1,0 +1,367 @@
+#include "ui/ConfigTransfer.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+
+#include "cli/ConfigPlan.h"
+#include "exchange/Thread1.h"
+#include "exchange/typeCMD.h"
+#include "protocol/Requests.h"
+#include "ui/Commissioning.h"
+#include "ui/ConfigPreview.h"
+#include "ui/main.h"
+#include "ui_main.h"
+
+std::function<bool(TConfigPreview&)> TConfigTransfer::PreviewHook;
+
+namespace {
+
+using cli::PlannedWrite;
+using cli::WriteKind;
+
+// One request through the window's exchange, as a page handler sends it.
+void Send(Tz& w, const protocol::Request& request) {
+    TQuery& q = *CurrentQuery;
+    const uint16_t address = q.Adr;
+    try {
+        if (request.fixedAddress) q.Adr = *request.fixedAddress;
+        q.SetName(request.command);
+        for (uint8_t b : request.data) q.Push(b);
+        q.Query();
+    } catch (const ESerialPort& e) {
+        q.Adr = address;
+        w.ReportLineFailure(e);
+        return;
+    }
+    q.Adr = address;
+}
+
+QString Text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// The relay the page's relay requests name.
+void ChooseRelay(Tz& w, int relay) {
+    w.ui->ComboBox8->setCurrentIndex(relay - 1);
+}
+
+QString StepName(const PlannedWrite& pw) {
+    switch (pw.kind) {
+        case WriteKind::Parameter:
+            return QStringLiteral("Пар. %1").arg(pw.index);
+        case WriteKind::Info:
+            return QStringLiteral("Доп. информация");
+        case WriteKind::Brightness:
+            return QStringLiteral("Яркость");
+        case WriteKind::Setpoint:
+            return pw.index == 1 ? QStringLiteral("Уставка max") : QStringLiteral("Уставка min");
+        case WriteKind::Iec:
+            return QStringLiteral("МЭК-101");
+        case WriteKind::Alarm:
+            return QStringLiteral("Сигнализация");
+        case WriteKind::RelayParams:
+            return QStringLiteral("Реле %1").arg(pw.index);
+        case WriteKind::RelayHysteresis:
+            return QStringLiteral("Реле %1: гистерезис").arg(pw.index);
+        case WriteKind::Serial:
+            return QStringLiteral("Заводской номер");
+        case WriteKind::Speed:
+            return QStringLiteral("Скорость RS%1").arg(pw.index);
+        case WriteKind::Address:
+            return QStringLiteral("Сетевой адрес");
+        case WriteKind::Protocol:
+            return QStringLiteral("Протокол");
+    }
+    return QString();
+}
+
+// The serial number as the page writes it in Modbus RTU: the number, then (the chain's second
+// request) the year taken from the field's first two digits.
+void WriteSerial(Tz& w, const PlannedWrite& pw) {
+    const int number = int(pw.Integer("serial.number"));
+    const int year = int(pw.Integer("serial.year")) - 2000;
+    if (ProtocolIsModbus == 0) {
+        Send(w, protocol::WriteSerialAndYearQv(year, number));
+        return;
+    }
+    if (year < 0 || year > 99) {
+        w.ShowError(QStringLiteral("Год выпуска %1 не записывается в ModBus RTU").arg(year + 2000));
+        return;
+    }
+    w.ui->Edit3->setText(QStringLiteral("%1%2")
+                             .arg(year, 2, 10, QLatin1Char('0'))
+                             .arg(number, 4, 10, QLatin1Char('0')));
+    ExchangeState = 30;
+    Send(w, protocol::WriteSerialNumber(number));
+    if (!AwaitingAnswer) ExchangeState = 0;
+}
+
+// Relay mode and delay; the page's chain writes the hysteresis after them from its field, so
+// the field gets the value the relay is to keep.
+void WriteRelay(Tz& w, const PlannedWrite& pw, const QString& hysteresis) {
+    if (hysteresis.isEmpty()) {
+        w.ShowError(
+            QStringLiteral("Реле %1: гистерезис не прочитан и не задан в файле").arg(pw.index));
+        return;
+    }
+    const std::string g = pw.group;
+    ChooseRelay(w, pw.index);
+    w.ui->Edit10->setText(hysteresis);
+    Send(w, protocol::WriteRelayParams(pw.index, uint8_t(pw.Integer(g + ".mode")),
+                                       int16_t(pw.Integer(g + ".delay"))));
+}
+
+void SwitchProtocol(Tz& w) {
+    const uint16_t address = CurrentQuery->Adr;
+    const protocol::Protocol now =
+        ProtocolIsModbus == 1 ? protocol::Protocol::Modbus : protocol::Protocol::Qv;
+    if (!protocol::SwitchAddressValid(address, now)) {
+        w.ShowError(QStringLiteral("Неверно указан адрес устройства"));
+        return;
+    }
+    Send(w, protocol::SwitchProtocol(address, now));
+}
+
+void Start(Tz& w, const PlannedWrite& pw, const QString& hysteresis) {
+    const std::string g = pw.group;
+    switch (pw.kind) {
+        case WriteKind::Parameter:
+            Send(w, protocol::WriteParameter(pw.index, pw.Number(g + ".scale"),
+                                             uint8_t(pw.Integer(g + ".unit")),
+                                             uint8_t(pw.Integer(g + ".point"))));
+            break;
+        case WriteKind::Info:
+            Send(w, protocol::WriteInfo(pw.Text("info")));
+            break;
+        case WriteKind::Brightness:
+            Send(w, protocol::WriteBrightness(int(pw.Integer("brightness"))));
+            break;
+        case WriteKind::Setpoint:
+            // The page's chain: the format query, then the write in the instrument's format.
+            if (pw.index == 1) {
+                w.ui->Edit11->setText(Text(pw.Text(g)));
+                w.BitBtn16Click();
+            } else {
+                w.ui->Edit12->setText(Text(pw.Text(g)));
+                w.BitBtn14Click();
+            }
+            break;
+        case WriteKind::Iec: {
+            protocol::IecFraming f;
+            f.commonAddressSize = uint8_t(pw.Integer("iec.common_address_size"));
+            f.objectAddressSize = uint8_t(pw.Integer("iec.object_address_size"));
+            f.causeSize = uint8_t(pw.Integer("iec.cause_size"));
+            f.type = uint8_t(pw.Integer("iec.type"));
+            Send(w, protocol::WriteIecFraming(f));
+            break;
+        }
+        case WriteKind::Alarm:
+            Send(w, protocol::WriteAlarmMode(int(pw.Integer("alarm.mode"))));
+            break;
+        case WriteKind::RelayParams:
+            WriteRelay(w, pw, hysteresis);
+            break;
+        case WriteKind::RelayHysteresis:
+            ChooseRelay(w, pw.index);
+            Send(w, protocol::WriteRelayHysteresis(pw.index, pw.Number(g + ".hysteresis")));
+            break;
+        case WriteKind::Serial:
+            WriteSerial(w, pw);
+            break;
+        case WriteKind::Speed:
+            Send(w, protocol::WriteSpeed(pw.index, protocol::SpeedCode(int32_t(pw.Integer(g)))));
+            break;
+        case WriteKind::Address:
+            Send(w, protocol::WriteAddress(uint16_t(pw.Integer("address"))));
+            break;
+        case WriteKind::Protocol:
+            SwitchProtocol(w);
+            break;
+    }
+}
+
+QString Shown(const std::optional<std::string>& value) {
+    return value ? Text(*value) : QStringLiteral("нет значения");
+}
+
+}  // namespace
+
+std::vector<TSequenceStep> WriteSteps(Tz& w, const cli::ConfigPlan& plan,
+                                      const cli::InstrumentConfig& file) {
+    std::vector<TSequenceStep> steps;
+    for (const PlannedWrite& pw : plan.Writes()) {
+        QString hysteresis;
+        if (pw.kind == WriteKind::RelayParams) {
+            const std::string key = pw.group + ".hysteresis";
+            const auto value = plan.Wanted(key) ? file.at(key) : plan.Current(key);
+            if (value) hysteresis = Text(*value);
+        }
+        TSequenceStep step;
+        step.name = StepName(pw);
+        step.start = [&w, pw, hysteresis] { Start(w, pw, hysteresis); };
+        if (pw.kind == WriteKind::Address) {
+            // Later requests go to the new address, as after the operator typed it.
+            const uint16_t address = uint16_t(pw.Integer("address"));
+            step.done = [&w, address] {
+                w.ui->EditAdr->setText(QString::number(address));
+                CurrentQuery->Adr = address;
+            };
+        }
+        steps.push_back(std::move(step));
+    }
+    return steps;
+}
+
+TConfigTransfer::TConfigTransfer(Tz& window, TCommissioning& owner)
+    : QObject(&owner), FWindow(window), FOwner(owner) {}
+
+TConfigTransfer::~TConfigTransfer() = default;
+
+bool TConfigTransfer::Save(const QString& path, QString& error) {
+    if (FOwner.Record().Empty()) {
+        error = QStringLiteral("Нечего сохранять: из прибора ещё ничего не прочитано.");
+        return false;
+    }
+    QFile file(path);
+    const QByteArray text = QByteArray::fromStdString(FOwner.Record().FileText());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size() ||
+        !file.flush()) {
+        error = QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+// The instrument as read: the record's values and the protocol it answered in.
+cli::InstrumentConfig TConfigTransfer::Instrument() const {
+    cli::InstrumentConfig c = FOwner.Record().Values();
+    c["protocol"] = std::string(FOwner.Record().Source().ProtocolName());
+    return c;
+}
+
+void TConfigTransfer::End(const QString& report, bool problem) {
+    FBusy = false;
+    FPlan.reset();
+    emit Finished(report, problem);
+}
+
+void TConfigTransfer::Load(const QString& path) {
+    if (FBusy) return;
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly)) {
+        emit Finished(QStringLiteral("Не удалось открыть файл %1: %2").arg(path, in.errorString()),
+                      true);
+        return;
+    }
+    try {
+        FFile = cli::ParseConfig(in.readAll().toStdString());
+    } catch (const std::exception& e) {
+        emit Finished(
+            QStringLiteral("Файл %1 не прочитан: %2").arg(path, QString::fromUtf8(e.what())), true);
+        return;
+    }
+    FPath = path;
+    FBusy = true;
+    FWrites.clear();
+    if (!FOwner.ReadAll([this] { AfterFirstRead(); }))
+        End(QStringLiteral("Загрузка не начата: порт не открыт или идёт обмен с прибором."), true);
+}
+
+void TConfigTransfer::AfterFirstRead() {
+    if (FOwner.Sequence().Stopped()) {
+        End(QStringLiteral("Загрузка остановлена: ничего не записано."), false);
+        return;
+    }
+    if (FOwner.Record().Empty()) {
+        End(QStringLiteral("Прибор не отвечает: без его значений записывать нельзя, ничего не "
+                           "записано."),
+            true);
+        return;
+    }
+    const cli::InstrumentConfig instrument = Instrument();
+    const TSource& source = FOwner.Record().Source();
+    TConfigPreview preview(
+        QFileInfo(FPath).fileName(),
+        QStringLiteral("адрес %1, %2, %3, %4 бит/с")
+            .arg(source.address)
+            .arg(source.modbus ? QStringLiteral("ModBus RTU") : QStringLiteral("QV"), source.port)
+            .arg(source.baud),
+        PreviewRows(FFile, instrument), &FWindow);
+    const bool confirmed = PreviewHook ? PreviewHook(preview) : preview.exec() == QDialog::Accepted;
+    const std::vector<std::string> keys = preview.TickedKeys();
+    if (!confirmed || keys.empty()) {
+        bool differs = false;
+        for (const TPreviewRow& row : preview.Rows())
+            differs = differs || row.state == TPreviewState::Write;
+        End(!confirmed ? QStringLiteral("Загрузка отменена: ничего не записано.")
+            : !differs ? QStringLiteral("Записывать нечего: прибор уже настроен как в файле.")
+                       : QStringLiteral("Ничего не отмечено: ничего не записано."),
+            false);
+        return;
+    }
+    try {
+        FPlan = std::make_unique<cli::ConfigPlan>(FFile, instrument, keys);
+    } catch (const std::exception& e) {
+        End(QStringLiteral("Запись невозможна: %1. Ничего не записано.")
+                .arg(QString::fromUtf8(e.what())),
+            true);
+        return;
+    }
+    FOwner.RunSequence(WriteSteps(FWindow, *FPlan, FFile), QStringLiteral("Запись"), true,
+                       [this] { AfterWrites(); });
+}
+
+void TConfigTransfer::AfterWrites() {
+    FWrites = FOwner.Sequence().Reports();
+    const bool failed = !FWrites.empty() && FWrites.back().result != TStepResult::Done;
+    if (FOwner.Sequence().Stopped() && !failed) {
+        End(QStringLiteral("Запись остановлена после %1 из %2 шагов; прибор не сверен с файлом.")
+                .arg(FWrites.size())
+                .arg(FPlan->Writes().size()),
+            true);
+        return;
+    }
+    if (!FOwner.ReadAll([this] { AfterReadBack(); }))
+        End(QStringLiteral("Записанное не прочитано обратно."), true);
+}
+
+void TConfigTransfer::AfterReadBack() {
+    QStringList lines;
+    const TRequestSequence::Report last =
+        FWrites.empty() ? TRequestSequence::Report{} : FWrites.back();
+    const bool failed = last.result != TStepResult::Done;
+    QStringList written;
+    for (const auto& r : FWrites)
+        if (r.result == TStepResult::Done) written << r.name;
+    lines << QStringLiteral("Записано %1 из %2: %3.")
+                 .arg(written.size())
+                 .arg(FPlan->Writes().size())
+                 .arg(written.isEmpty() ? QStringLiteral("ничего")
+                                        : written.join(QStringLiteral(", ")));
+    if (failed)
+        lines << QStringLiteral("Запись прервана на шаге «%1»: %2%3.")
+                     .arg(last.name, StepResultText(last.result),
+                          last.message.isEmpty() ? QString()
+                                                 : QStringLiteral(" (%1)").arg(last.message));
+    const cli::InstrumentConfig after = Instrument();
+    const cli::ConfigPlan::ReadBack check = FPlan->Compare(after);
+    if (check.differences.empty()) {
+        lines << QStringLiteral("Прочитано обратно: прибор совпадает с файлом.");
+    } else {
+        lines << QStringLiteral("Прочитано обратно, отличается от файла:");
+        for (const std::string& key : check.differences) {
+            const auto it = after.find(key);
+            lines << QStringLiteral("  %1 (%2): в файле %3, в приборе %4")
+                         .arg(KeyLabel(key), Text(key), Shown(FFile.at(key)),
+                              Shown(it == after.end() ? std::nullopt : it->second));
+        }
+    }
+    if (!check.unverifiable.empty()) {
+        QStringList keys;
+        for (const std::string& key : check.unverifiable) keys << Text(key);
+        lines << QStringLiteral("Не проверить чтением: %1.").arg(keys.join(QStringLiteral(", ")));
+    }
+    End(lines.join(QLatin1Char('\n')), failed || !check.differences.empty());
+}

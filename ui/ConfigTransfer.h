@@ -1,0 +1,65 @@
+#pragma once
+// TConfigTransfer: configuration files from the window, in tessera-cli's format.
+//
+// Saving writes what the record holds: only values read from the instrument, with their
+// source. Loading reads the file and the instrument, shows both side by side, and only after
+// the operator confirms writes the ticked differences in the order tessera-cli's set-config
+// uses (address and protocol last), through the window's ordinary requests; it then reads
+// everything back and reports what differs. Main thread only; owned by TCommissioning.
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "cli/ConfigFile.h"
+#include "ui/ReadAll.h"
+
+class TCommissioning;
+class TConfigPreview;
+class Tz;
+namespace cli {
+class ConfigPlan;
+}
+
+class TConfigTransfer : public QObject {
+    Q_OBJECT
+public:
+    TConfigTransfer(Tz& window, TCommissioning& owner);
+    ~TConfigTransfer() override;
+
+    // False with `error` set when nothing has been read or the file cannot be written.
+    bool Save(const QString& path, QString& error);
+    // Starts loading `path` into the instrument; ends with Finished.
+    void Load(const QString& path);
+    bool Busy() const { return FBusy; }
+
+    // Tests: decides the preview instead of the operator (true: write).
+    static std::function<bool(TConfigPreview&)> PreviewHook;
+
+signals:
+    // The outcome as told to the operator; `problem`: something was not written as the file
+    // says (or nothing could be done).
+    void Finished(const QString& report, bool problem);
+
+private:
+    void AfterFirstRead();
+    void AfterWrites();
+    void AfterReadBack();
+    void End(const QString& report, bool problem);
+    cli::InstrumentConfig Instrument() const;
+
+    Tz& FWindow;
+    TCommissioning& FOwner;
+    bool FBusy = false;
+    QString FPath;
+    cli::InstrumentConfig FFile;
+    std::unique_ptr<cli::ConfigPlan> FPlan;
+    std::vector<TRequestSequence::Report> FWrites;
+};
+
+// The steps that carry out a plan through the window: each write made as the page makes it
+// (the chains of the setpoints, the relays and the Modbus serial number included). `file` is
+// the configuration the plan was made from.
+std::vector<TSequenceStep> WriteSteps(Tz& window, const cli::ConfigPlan& plan,
+                                      const cli::InstrumentConfig& file);

@@ -1,0 +1,194 @@
+#include "ui/ReadAll.h"
+
+#include <QLineEdit>
+#include <QTimer>
+
+#include "exchange/RequestEnd.h"
+#include "exchange/Thread1.h"
+#include "ui/ReadRecord.h"
+#include "ui/main.h"
+#include "ui_main.h"
+
+QString StepResultText(TStepResult result) {
+    switch (result) {
+        case TStepResult::Done:
+            return QStringLiteral("выполнено");
+        case TStepResult::NoData:
+            return QStringLiteral("нет данных");
+        case TStepResult::Refused:
+            return QStringLiteral("отказ прибора");
+        case TStepResult::Unanswered:
+            return QStringLiteral("нет ответа");
+        case TStepResult::NotSent:
+            return QStringLiteral("не отправлено");
+    }
+    return QString();
+}
+
+namespace {
+
+TStepResult ResultOf(TRequestOutcome outcome) {
+    switch (outcome) {
+        case TRequestOutcome::Answered:
+            return TStepResult::Done;
+        case TRequestOutcome::Refused:
+            return TStepResult::Refused;
+        default:
+            return TStepResult::Unanswered;
+    }
+}
+
+// The result of a step whose requests ended as `a` and `b`: the worse of the two.
+TStepResult Worse(TStepResult a, TStepResult b) {
+    return int(b) > int(a) ? b : a;
+}
+
+}  // namespace
+
+TRequestSequence::TRequestSequence(QObject* parent) : QObject(parent), FBackstop(new QTimer(this)) {
+    FBackstop->setSingleShot(true);
+    FBackstop->setInterval(StepTimeoutMs);
+    connect(FBackstop, &QTimer::timeout, this, [this] {
+        if (FStepActive) EndStep(TStepResult::Unanswered);
+    });
+}
+
+void TRequestSequence::Run(std::vector<TSequenceStep> steps, const QString& verb,
+                           bool stopAtFailure) {
+    FSteps = std::move(steps);
+    FReports.clear();
+    FVerb = verb;
+    FIndex = -1;
+    FRunning = true;
+    FStepActive = false;
+    FStopAtFailure = stopAtFailure;
+    FStopRequested = false;
+    StartNext();
+}
+
+void TRequestSequence::Stop() {
+    if (!FRunning) return;
+    FStopRequested = true;
+    if (!FStepActive) Finish();
+}
+
+void TRequestSequence::StartNext() {
+    if (!FRunning) return;
+    ++FIndex;
+    if (FStopRequested || FIndex >= int(FSteps.size())) {
+        Finish();
+        return;
+    }
+    const TSequenceStep& step = FSteps[size_t(FIndex)];
+    FReports.push_back({step.name, TStepResult::Done, QString(), step.tag});
+    FWorst = TStepResult::Done;
+    FStepActive = true;
+    emit StepStarted(FIndex, step.name);
+    emit Progress(QStringLiteral("%1 %2 из %3 … %4")
+                      .arg(FVerb)
+                      .arg(FIndex + 1)
+                      .arg(FSteps.size())
+                      .arg(step.name));
+    step.start();
+    // Nothing on its way: a check refused the step or the port failed before sending.
+    if (FStepActive && !AwaitingAnswer) {
+        EndStep(TStepResult::NotSent);
+        return;
+    }
+    if (FStepActive) FBackstop->start();
+}
+
+void TRequestSequence::RequestEnded(const TRequestEnd& end) {
+    if (!FStepActive) return;
+    FWorst = Worse(FWorst, ResultOf(end.outcome));
+    if (end.chainGoesOn) {
+        FBackstop->start();
+        return;
+    }
+    EndStep(FWorst);
+}
+
+bool TRequestSequence::TakeError(const QString& text) {
+    if (!FRunning || FReports.empty()) return false;
+    QString& message = FReports.back().message;
+    const QString trimmed = text.trimmed();
+    if (!message.contains(trimmed))
+        message += (message.isEmpty() ? QString() : QStringLiteral("; ")) + trimmed;
+    return true;
+}
+
+void TRequestSequence::EndStep(TStepResult result) {
+    FBackstop->stop();
+    FStepActive = false;
+    const TSequenceStep& step = FSteps[size_t(FIndex)];
+    if (result == TStepResult::Done && step.gaveData && !step.gaveData())
+        result = TStepResult::NoData;
+    FReports.back().result = result;
+    if (result == TStepResult::Done && step.done) step.done();
+    emit StepEnded(FIndex, result);
+    if (FStopAtFailure && result != TStepResult::Done) FStopRequested = true;
+    // The next request goes out once the exchange has finished with this one.
+    QTimer::singleShot(0, this, &TRequestSequence::StartNext);
+}
+
+void TRequestSequence::Finish() {
+    if (!FRunning) return;
+    FRunning = false;
+    FBackstop->stop();
+    emit Finished();
+}
+
+namespace {
+
+std::vector<std::string> ParameterKeys(int p) {
+    const std::string g = "param" + std::to_string(p);
+    return {g + ".scale", g + ".unit", g + ".point"};
+}
+
+}  // namespace
+
+std::vector<TSequenceStep> ReadAllSteps(
+    Tz& w, const std::function<bool(const std::vector<std::string>&)>& gaveData) {
+    using G = TFieldGroup;
+    auto step = [&w, &gaveData](const QString& name, void (Tz::*read)(), TFieldGroup group,
+                                std::vector<std::string> keys) {
+        return TSequenceStep{name, [&w, read] { (w.*read)(); },
+                             [gaveData, keys] { return gaveData(keys); }, nullptr, int(group)};
+    };
+    std::vector<TSequenceStep> steps = {
+        step(QStringLiteral("Сетевой адрес"), &Tz::BitBtn3Click, G::Address, {"address"}),
+        step(QStringLiteral("Заводской номер"), &Tz::BitBtn5Click, G::Serial,
+             {"parameters", "serial.number", "serial.year"}),
+        step(QStringLiteral("Яркость"), &Tz::BitBtn9Click, G::Brightness, {"brightness"}),
+        step(QStringLiteral("Доп. информация"), &Tz::BitBtn11Click, G::Info, {"info"}),
+    };
+    bool numberOk = false;
+    const int chosen = w.ui->Edit8->text().trimmed().toInt(&numberOk);
+    const int last = numberOk && chosen >= 1 && chosen <= 3 ? chosen : 1;
+    std::vector<int> order;
+    for (int p = 1; p <= 3; ++p)
+        if (p != last) order.push_back(p);
+    order.push_back(last);
+    for (int p : order) {
+        TSequenceStep s = step(QStringLiteral("Пар. %1").arg(p), &Tz::BitBtn7Click, G::Parameter,
+                               ParameterKeys(p));
+        if (p != last) s.tag = -1;
+        s.start = [&w, p] {
+            w.ui->Edit8->setText(QString::number(p));
+            w.BitBtn7Click();
+        };
+        steps.push_back(std::move(s));
+    }
+    steps.push_back(step(QStringLiteral("Уставка max"), &Tz::BitBtn15Click, G::SetpointUpper,
+                         {"setpoint.upper"}));
+    steps.push_back(step(QStringLiteral("Уставка min"), &Tz::BitBtn13Click, G::SetpointLower,
+                         {"setpoint.lower"}));
+    steps.push_back(
+        step(QStringLiteral("МЭК-101"), &Tz::BitBtn27Click, G::Iec,
+             {"iec.common_address_size", "iec.object_address_size", "iec.cause_size", "iec.type"}));
+    steps.push_back(step(QStringLiteral("Реле"), &Tz::BitBtn29Click, G::Relay,
+                         {"relay1.mode", "relay1.delay", "relay2.mode", "relay2.delay"}));
+    steps.push_back(
+        step(QStringLiteral("Сигнализация"), &Tz::BitBtn32Click, G::Alarm, {"alarm.mode"}));
+    return steps;
+}

@@ -1,0 +1,219 @@
+#include "ui/ReadRecord.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QGroupBox>
+
+#include "cli/ConfigAnswers.h"
+#include "exchange/RequestEnd.h"
+#include "ui_main.h"
+
+namespace {
+
+constexpr double StaleOpacity = 0.35;
+const QColor UnreadTitle(0xC0, 0x00, 0x00);
+
+QString Iso(const QDateTime& t) {
+    return t.toUTC().toString(Qt::ISODateWithMs);
+}
+
+}  // namespace
+
+TReadRecord::TReadRecord(Ui::Tz& form) : FForm(form) {}
+
+std::optional<TFieldGroup> TReadRecord::GroupOfRead(TListComand command, uint8_t exchangeState) {
+    using G = TFieldGroup;
+    switch (command) {
+        case GetAdr:
+            return G::Address;
+        case GetYear:
+            return G::Serial;
+        case GetBright:
+            return G::Brightness;
+        case GetInfo:
+            return G::Info;
+        // While the readings page prepares its panels the answer fills no field.
+        case GetPar:
+            return exchangeState == 10 ? std::nullopt : std::optional<TFieldGroup>(G::Parameter);
+        case GetUst1:
+            return G::SetpointUpper;
+        case GetUst2:
+            return G::SetpointLower;
+        case GetIEC:
+            return G::Iec;
+        case GetRelayParams:
+        case GetRelayGist:
+            return G::Relay;
+        case GetSpeakerMode:
+            return G::Alarm;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::vector<QWidget*> TReadRecord::Fields(TFieldGroup group) const {
+    Ui::Tz& f = FForm;
+    switch (group) {
+        case TFieldGroup::Address:
+            return {f.Edit2};
+        case TFieldGroup::Serial:
+            return {f.Edit3, f.Edit4, f.Edit5};
+        case TFieldGroup::Brightness:
+            return {f.TrackBar1};
+        case TFieldGroup::Info:
+            return {f.Edit9};
+        case TFieldGroup::Parameter:
+            return {f.Edit7, f.ei1};
+        case TFieldGroup::SetpointUpper:
+            return {f.Edit11};
+        case TFieldGroup::SetpointLower:
+            return {f.Edit12};
+        case TFieldGroup::Iec:
+            return {f.ComboBox4, f.ComboBox5, f.ComboBox6, f.ComboBox7};
+        case TFieldGroup::Relay:
+            return {f.ComboBox9, f.Edit6, f.Edit10};
+        case TFieldGroup::Alarm:
+            return {f.ComboBox10};
+    }
+    return {};
+}
+
+QGroupBox* TReadRecord::Box(TFieldGroup group) const {
+    Ui::Tz& f = FForm;
+    switch (group) {
+        case TFieldGroup::Address:
+            return f.GroupBoxNetAddr;
+        case TFieldGroup::Serial:
+            return f.GroupBoxSerial;
+        case TFieldGroup::Brightness:
+            return f.GroupBoxBright;
+        case TFieldGroup::Info:
+            return f.GroupBoxInfo;
+        case TFieldGroup::Parameter:
+            return f.GroupBoxPar;
+        case TFieldGroup::SetpointUpper:
+        case TFieldGroup::SetpointLower:
+            return f.GroupBoxSetpoints;
+        case TFieldGroup::Iec:
+            return f.GroupBoxIEC;
+        case TFieldGroup::Relay:
+            return f.GroupBoxRelay;
+        case TFieldGroup::Alarm:
+            return f.GroupBoxAlarm;
+    }
+    return nullptr;
+}
+
+bool TReadRecord::Stale(TFieldGroup group) const {
+    const auto& from = FFilledFrom[size_t(group)];
+    return from && *from != FSource;
+}
+
+// Greyed fields: the values of another source. A red title: the last read-all could not read
+// the group (the setpoints share their box, so either one marks it).
+void TReadRecord::ShowState(TFieldGroup group) {
+    const bool stale = Stale(group);
+    for (QWidget* w : Fields(group)) {
+        auto* effect = qobject_cast<QGraphicsOpacityEffect*>(w->graphicsEffect());
+        if (stale && !effect) {
+            effect = new QGraphicsOpacityEffect(w);
+            effect->setOpacity(StaleOpacity);
+            w->setGraphicsEffect(effect);
+        } else if (!stale && effect) {
+            w->setGraphicsEffect(nullptr);
+        }
+    }
+    QGroupBox* box = Box(group);
+    QStringList why;
+    for (int g = 0; g < FieldGroupCount; ++g)
+        if (FMarked[size_t(g)] && Box(TFieldGroup(g)) == box) why << FMarkText[size_t(g)];
+    if (why.isEmpty()) {
+        box->setPalette(QPalette());
+        box->setToolTip(QString());
+    } else {
+        QPalette red = box->palette();
+        red.setColor(QPalette::WindowText, UnreadTitle);
+        box->setPalette(red);
+        box->setToolTip(why.join(QLatin1Char('\n')));
+    }
+}
+
+void TReadRecord::Follow(const TSource& source) {
+    if (FHasSource && source == FSource) return;
+    FSource = source;
+    FHasSource = true;
+    Clear();
+    FMarked.fill(false);
+    for (int g = 0; g < FieldGroupCount; ++g) ShowState(TFieldGroup(g));
+}
+
+void TReadRecord::Clear() {
+    FValues.clear();
+    FFirstRead = QDateTime();
+    FLastRead = QDateTime();
+}
+
+bool TReadRecord::Empty() const {
+    for (const auto& [key, value] : FValues)
+        if (value) return false;
+    return true;
+}
+
+bool TReadRecord::HasAny(const std::vector<std::string>& keys) const {
+    for (const std::string& key : keys) {
+        const auto it = FValues.find(key);
+        if (it != FValues.end() && it->second) return true;
+    }
+    return false;
+}
+
+void TReadRecord::Take(const TRequestEnd& end, uint16_t setpointFormat) {
+    const bool answered = end.outcome == TRequestOutcome::Answered;
+    if (!answered && end.outcome != TRequestOutcome::Refused) return;
+    const int channel = end.command == GetPar ? end.firstData : 0;
+    const cli::InstrumentConfig values =
+        answered
+            ? cli::ConfigFromAnswer(
+                  end.command, channel, end.answer, end.length,
+                  end.modbus ? protocol::Protocol::Modbus : protocol::Protocol::Qv, setpointFormat)
+            : cli::AbsentKeys(end.command, channel);
+    if (values.empty()) return;
+    bool gave = false;
+    for (const auto& [key, value] : values) {
+        FValues[key] = value;
+        gave = gave || value.has_value();
+    }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (!FFirstRead.isValid()) FFirstRead = now;
+    FLastRead = now;
+    const auto group = GroupOfRead(end.command, end.exchangeState);
+    if (!gave || !group) return;
+    FFilledFrom[size_t(*group)] = FSource;
+    FMarked[size_t(*group)] = false;
+    ShowState(*group);
+}
+
+void TReadRecord::MarkUnread(TFieldGroup group, const QString& why) {
+    FMarked[size_t(group)] = true;
+    FMarkText[size_t(group)] = QStringLiteral("Не прочитано: ") + why;
+    ShowState(group);
+}
+
+std::string TReadRecord::FileText() const {
+    cli::InstrumentConfig config;
+    for (const cli::KeyInfo& key : cli::ConfigKeys()) {
+        const auto it = FValues.find(key.name);
+        config[key.name] = it == FValues.end() ? std::nullopt : it->second;
+    }
+    config["protocol"] = std::string(FSource.ProtocolName());
+    const QString header =
+        QStringLiteral(
+            "Tessera_RS-485: конфигурация прибора\n"
+            "source: port=%1 baud=%2 address=%3 protocol=%4\n"
+            "read: %5 .. %6\n"
+            "\"absent\": значение не прочитано из прибора")
+            .arg(FSource.port)
+            .arg(FSource.baud)
+            .arg(FSource.address)
+            .arg(QLatin1String(FSource.ProtocolName()), Iso(FFirstRead), Iso(FLastRead));
+    return cli::FormatConfig(config, header.toStdString());
+}
