@@ -6,6 +6,7 @@
 #include "exchange/Channels.h"
 #include "exchange/Convert.h"
 #include "exchange/ExchangeView.h"
+#include "exchange/FrameTap.h"
 #include "exchange/cp1251.h"
 #include "exchange/mb.h"
 #include "exchange/typeCMD.h"
@@ -169,6 +170,7 @@ void Th1::Pass() {
         const int length = CurrentQuery->LengthIn;
         if (n >= length && length > 0) {
             port->Read(AnswerBuffer, std::min(length, FrameBufferSize));
+            TapAnswerTaken(AnswerBuffer, std::min(length, FrameBufferSize), n);
             AnswerPending = false;
             // Bytes beyond the expected answer belong to no request of ours.
             if (n > length) LineOutOfStep = true;
@@ -187,6 +189,7 @@ void Th1::Pass() {
             });
         } else if (ProtocolIsModbus == 1 && n == 5) {
             port->Read(AnswerBuffer, 5);
+            TapAnswerTaken(AnswerBuffer, 5, n);
             AnswerPending = false;
             if (AnswerBuffer[1] > 0x80)
                 RunUnlessSuspended(epoch, [this] {
@@ -194,6 +197,7 @@ void Th1::Pass() {
                     else NoAnswer();
                 });
         } else {
+            TapNoAnswer(n);
             AnswerPending = false;
             RunUnlessSuspended(epoch, [this] { NoAnswer(); });
         }

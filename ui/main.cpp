@@ -14,6 +14,7 @@
 
 #include "controls/Digit.h"
 #include "exchange/Convert.h"
+#include "exchange/FrameTap.h"
 #include "ui/KnownFolders.h"
 #include "ui/MainFormView.h"
 #include "ui/SetupFile.h"
@@ -153,6 +154,7 @@ void Tz::SetUpControls() {
     ui->Edit7->installEventFilter(this);
     ui->EditAdr->installEventFilter(this);
     qApp->installEventFilter(this);
+    SetUpFrameMonitor();
 }
 
 void Tz::ConnectHandlers() {
@@ -308,6 +310,7 @@ QString Tz::LineFailureText(const ESerialPort& e) const {
 
 void Tz::ReportLineFailure(const ESerialPort& e) {
     const QString text = LineFailureText(e);
+    TapPortError(e.Message());
     ShowStatus(text);
     ShowError(text);
 }
@@ -339,6 +342,7 @@ void Tz::ComPortRxChar(TSerialPort*, int32_t) {
         }
         return;
     }
+    TapPiece();
     Timer_Out->stop();
     Timer_Out->start();
     if (ComPort->InBufCount() >= CurrentQuery->LengthIn) {

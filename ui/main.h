@@ -22,6 +22,9 @@ class QLabel;
 class QTimer;
 class TDigit;
 class TMainFormView;
+class TFrameMonitor;
+class TFrameRecorder;
+class QToolButton;
 namespace Ui { class Tz; }
 
 // Run-time settings, read from setup.cfg when the window is created and written when it is
@@ -50,6 +53,7 @@ public:
     QTimer* TimerRepeat;
     QTimer* StatusTimer;
     QTimer* UpdateTimer;
+    QToolButton* ToolButton5 = nullptr;  // "Обмен": the frame monitor (made in code)
 
     // Demo and tests: the device this run opens instead of the stored port (not stored).
     static QString PortOverride;
@@ -75,6 +79,7 @@ public:
     int SelectedRelay() override;
 
     bool Activated() const { return FActivated; }
+    TFrameMonitor* FrameMonitor() const { return FFrameMonitor; }  // null until first opened
 
 public slots:
     void FormActivate();
@@ -86,6 +91,7 @@ public slots:
     void ToolButton1Click();
     void ToolButton2Click();
     void ToolButton3Click();
+    void ToolButton5Click();
     // readings
     void BitBtn1Click();
     void BitBtn2Click();
@@ -141,6 +147,7 @@ private:
     void ConnectHandlers();
     void StopPolling();
     void ResizeAddressGroup(int width);
+    void SetUpFrameMonitor();
     // Runs a handler body; a conversion or port error stops it with an error box.
     void Guarded(const std::function<void()>& body);
     void SendSimple(TListComand name);
@@ -152,6 +159,8 @@ private:
     std::unique_ptr<TQuery> FQuery;
     std::unique_ptr<Th1> FThread;
     std::unique_ptr<TMainFormView> FView;
+    TFrameRecorder* FFrameRecorder = nullptr;
+    TFrameMonitor* FFrameMonitor = nullptr;
 };
 
 extern Tz* z;  // the main window
