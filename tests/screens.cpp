@@ -1,5 +1,5 @@
-// Not a test: takes the README's screenshots of the real window against the virtual
-// instrument, on whatever display it runs (xvfb-run for a headless machine):
+// Not a test: takes the README's screenshots of the real window (and of its frame monitor)
+// against the virtual instrument, on whatever display it runs (xvfb-run for a headless machine):
 //   xvfb-run -a -s "-screen 0 1024x768x24" build/tests/tessera_screens docs
 // It works in a temporary HOME, so the user's settings are never touched.
 #include <QApplication>
@@ -14,6 +14,7 @@
 
 #include "exchange/cp1251.h"
 #include "sim/VirtualInstrument.h"
+#include "ui/FrameMonitor.h"
 #include "ui/Unit1.h"
 #include "ui/main.h"
 #include "ui_main.h"
@@ -37,6 +38,27 @@ void PrepareInstrument(sim::VirtualInstrument& instrument) {
     sim::SetUpDemoPanel(instrument.Model());
     instrument.Model().FreezeValue(2, 1.482f);  // one steady value in the picture
     instrument.Model().SetInfoText(ToCp1251(QStringLiteral("Щит 3, ввод 1")).toStdString());
+}
+
+// The frame monitor beside the polling: a few seconds of traffic with one corrupted answer and
+// one silence among them, so that the error rows show.
+bool ShootMonitor(Tz& window, sim::VirtualInstrument& instrument, const QString& path) {
+    window.ToolButton5->click();
+    TFrameMonitor* monitor = window.FrameMonitor();
+    monitor->move(7, 250);
+    sim::Faults once;
+    once.count = 1;
+    Settle(1500);
+    once.silence = true;
+    instrument.SetFaults(once);
+    Settle(700);
+    once.silence = false;
+    once.badCrc = true;
+    instrument.SetFaults(once);
+    Settle(800);
+    const bool ok = Shoot(*monitor, path);
+    monitor->close();
+    return ok;
 }
 
 }  // namespace
@@ -76,6 +98,7 @@ int main(int argc, char* argv[]) {
     f.BitBtn1->click();
     Settle(2500);
     bool ok = Shoot(window, outDir + QStringLiteral("/readings.png"));
+    ok = ShootMonitor(window, instrument, outDir + QStringLiteral("/monitor.png")) && ok;
 
     f.ToolButton2->click();
     for (QAbstractButton* read : {f.BitBtn5, f.BitBtn7, f.BitBtn9, f.BitBtn11, f.BitBtn15, f.BitBtn27,

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHideEvent>
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTableView>
@@ -24,9 +26,38 @@
 
 namespace {
 
-// Column widths in pixels; the meaning takes what is left.
-constexpr int ColumnWidths[TFrameMonitorModel::ColumnCount] = {14, 84,  84, 48, 76, 110,
-                                                               44, 200, 52, 84, 80, 200};
+// The widest text a column is sized for; the bytes fit a nine-byte frame (a longer one is cut,
+// its tooltip has it whole).
+QString ColumnSample(int column) {
+    switch (column) {
+        case TFrameMonitorModel::Mark:
+            return QStringLiteral("!");
+        case TFrameMonitorModel::Time:
+            return QStringLiteral("00:00:00.000");
+        case TFrameMonitorModel::Direction:
+            return QStringLiteral("ошибка порта");
+        case TFrameMonitorModel::Address:
+            return QStringLiteral("65000");
+        case TFrameMonitorModel::Command:
+            return QStringLiteral("GetRelayParams");
+        case TFrameMonitorModel::Bytes:
+            return QStringLiteral("07 03 04 00 00 41 48 AC 55");
+        case TFrameMonitorModel::Latency:
+            return QStringLiteral("370.0");
+        case TFrameMonitorModel::Pieces:
+            return QStringLiteral("3 за 200.0 мс");
+        case TFrameMonitorModel::Crc:
+            return QStringLiteral("ошибка");
+        case TFrameMonitorModel::Length:
+            return QStringLiteral("128");
+        case TFrameMonitorModel::Protocol:
+            return QStringLiteral("Modbus RTU");
+        default:
+            return QString();
+    }
+}
+constexpr int CellPadding = 12;
+constexpr int MeaningWidth = 200;
 
 QPushButton* Button(const char* name, const QString& text, const QString& hint, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
@@ -55,7 +86,7 @@ TFrameMonitor::TFrameMonitor(TFrameRecorder& recorder, QWidget* parent)
     SetUpTable();
     FollowNewestRows();
     ShowCounts();
-    resize(1000, 420);
+    resize(PreferredWidth(), 420);
 }
 
 QWidget* TFrameMonitor::MakeBar() {
@@ -122,14 +153,33 @@ void TFrameMonitor::SetUpTable() {
     QHeaderView* header = FTable->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setHighlightSections(false);
-    for (int c = 0; c < TFrameMonitorModel::ColumnCount; ++c)
-        FTable->setColumnWidth(c, ColumnWidths[c]);
     header->setStretchLastSection(true);
+    const QFontMetrics text = FTable->fontMetrics();
+    const QFontMetrics bytes(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    const QFontMetrics titles = header->fontMetrics();
+    for (int c = 0; c < TFrameMonitorModel::ColumnCount; ++c) {
+        const QFontMetrics& cells = c == TFrameMonitorModel::Bytes ? bytes : text;
+        const int sample = cells.horizontalAdvance(ColumnSample(c));
+        const int title = titles.horizontalAdvance(TFrameMonitorModel::ColumnTitle(c));
+        FTable->setColumnWidth(c, c == TFrameMonitorModel::Meaning
+                                      ? MeaningWidth
+                                      : std::max(sample, title) + CellPadding);
+    }
     auto* copy = new QAction(this);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(copy, &QAction::triggered, this, &TFrameMonitor::CopySelection);
     FTable->addAction(copy);
+}
+
+// Every column, as far as the screen allows.
+int TFrameMonitor::PreferredWidth() const {
+    const QMargins margins = layout()->contentsMargins();
+    int width = FTable->verticalScrollBar()->sizeHint().width() + 2 * FTable->frameWidth() +
+                margins.left() + margins.right();
+    for (int c = 0; c < TFrameMonitorModel::ColumnCount; ++c) width += FTable->columnWidth(c);
+    const QScreen* s = screen();
+    return s ? std::min(width, s->availableGeometry().width() - 20) : width;
 }
 
 bool TFrameMonitor::AtEnd() const {

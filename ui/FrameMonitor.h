@@ -37,6 +37,7 @@ private:
     void ChooseFileAndSave();
     void ShowCounts();
     bool AtEnd() const;
+    int PreferredWidth() const;
 
     TFrameRecorder& FRecorder;
     TFrameFilter* FFilter;

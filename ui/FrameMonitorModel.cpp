@@ -153,11 +153,16 @@ QVariant TFrameMonitorModel::data(const QModelIndex& index, int role) const {
             if (row.error) return ErrorBackground;
             if (row.direction == TFrameDirection::Answer) return AnswerBackground;
             break;
+        case Qt::ToolTipRole:
+            if (index.column() == Bytes || index.column() == Meaning)
+                return CellText(row, index.column());
+            break;
         case Qt::FontRole:
             if (index.column() == Bytes) return QFontDatabase::systemFont(QFontDatabase::FixedFont);
             break;
         case Qt::TextAlignmentRole:
             if (RightAligned(index.column())) return int(Qt::AlignRight | Qt::AlignVCenter);
+            if (index.column() == Pieces) return int(Qt::AlignCenter);
             break;
         default:
             break;

@@ -12,19 +12,21 @@
 class TFrameMonitorModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // What a reader looks for first comes first, so that a narrow window still shows the
+    // bytes and their meaning; the columns that rarely change come last.
     enum Column {
         Mark,  // "!" on an error row, so that copied text keeps the mark
         Time,
         Direction,
         Address,
-        Protocol,
         Command,
-        Length,
         Bytes,
-        Crc,
+        Meaning,
         Latency,
         Pieces,
-        Meaning,
+        Crc,
+        Length,
+        Protocol,
         ColumnCount
     };
     static constexpr int DefaultHistoryLimit = 10000;

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <cmath>
 
+#include "exchange/Channels.h"
 #include "protocol/Answers.h"
 #include "protocol/Cp1251.h"
 #include "protocol/Crc.h"
@@ -161,6 +162,16 @@ TFrameRow TFrameRowBuilder::Build(const TFrameEvent& event) {
     return row;
 }
 
+// What the monitor saw of the parameter's GetPar answer; before it has seen one (opened during
+// polling), what the reading's preparation stored.
+TFrameRowBuilder::ChannelView TFrameRowBuilder::ViewOf(int channel) const {
+    const ChannelView& seen = FChannels[channel - 1];
+    if (seen.pointCode >= 0) return seen;
+    const TChannelSetup& prepared = ChannelSetup[channel - 1];
+    if (prepared.UnitCode == 0) return seen;
+    return {prepared.UnitCode, prepared.PointCode};
+}
+
 void TFrameRowBuilder::FillRequest(const TFrameEvent& event, TFrameRow& row) {
     FRequest = event;
     FHaveRequest = true;
@@ -259,7 +270,7 @@ QString TFrameRowBuilder::AnswerMeaning(const uint8_t* a, int length, bool& refu
         case GetVal:
             if (const auto v = protocol::DecodeReading(a, length)) {
                 if (!v->exists) return refusal(QStringLiteral("параметр отсутствует"));
-                const ChannelView view = knownChannel ? FChannels[channel - 1] : ChannelView{};
+                const ChannelView view = knownChannel ? ViewOf(channel) : ChannelView{};
                 return WithUnit(Scaled(v->value, view.pointCode), view.unitCode);
             }
             break;

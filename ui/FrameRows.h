@@ -55,6 +55,7 @@ private:
         int pointCode = -1;  // -1: not read yet
     };
     ChannelView FChannels[3];
+    ChannelView ViewOf(int channel) const;
     uint16_t FSetpointFormat = 0;
 };
 
