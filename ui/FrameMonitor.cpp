@@ -14,10 +14,13 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QStaticText>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -65,6 +68,70 @@ QPushButton* Button(const char* name, const QString& text, const QString& hint, 
     button->setToolTip(hint);
     return button;
 }
+
+// Paints a cell as plain text on its background: a table repainted several times a second
+// while polling spends most of its time laying out text, and the style's full item drawing
+// (icons, check boxes, focus frames, rich eliding) does far more than these cells need. Texts
+// that repeat from row to row (direction, command, CRC, protocol) are laid out once.
+class TCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const bool selected = option.state & QStyle::State_Selected;
+        const QVariant background = index.data(Qt::BackgroundRole);
+        if (selected)
+            painter->fillRect(option.rect, option.palette.highlight());
+        else if (background.isValid())
+            painter->fillRect(option.rect, background.value<QColor>());
+        const QString text = index.data(Qt::DisplayRole).toString();
+        if (text.isEmpty()) return;
+        const QVariant foreground = index.data(Qt::ForegroundRole);
+        painter->setPen(selected               ? option.palette.highlightedText().color()
+                        : foreground.isValid() ? foreground.value<QColor>()
+                                               : option.palette.text().color());
+        const bool bytes = index.column() == TFrameMonitorModel::Bytes;
+        const QFont& font = bytes ? FFixed : option.font;
+        painter->setFont(font);
+        const QRect room = option.rect.adjusted(CellMargin, 0, -CellMargin, 0);
+        const QStaticText& laidOut = LaidOut(text, font, bytes);
+        const QSizeF size = laidOut.size();
+        if (size.width() > room.width()) {
+            // Cut: the whole text is in the tooltip.
+            painter->drawText(room, Qt::AlignVCenter | Qt::AlignLeft,
+                              QFontMetrics(font).elidedText(text, Qt::ElideRight, room.width()));
+            return;
+        }
+        const int align = index.data(Qt::TextAlignmentRole).toInt();
+        qreal x = room.left();
+        if (align & Qt::AlignRight)
+            x = room.right() + 1 - size.width();
+        else if (align & Qt::AlignHCenter)
+            x = room.left() + (room.width() - size.width()) / 2;
+        painter->drawStaticText(QPointF(x, room.top() + (room.height() - size.height()) / 2),
+                                laidOut);
+    }
+
+private:
+    static constexpr int CellMargin = 4;
+    static constexpr int CacheLimit = 4000;
+
+    const QStaticText& LaidOut(const QString& text, const QFont& font, bool fixed) const {
+        QHash<QString, QStaticText>& cache = fixed ? FFixedCache : FCache;
+        auto it = cache.find(text);
+        if (it != cache.end()) return *it;
+        if (cache.size() >= CacheLimit) cache.clear();
+        QStaticText laidOut(text);
+        laidOut.setTextFormat(Qt::PlainText);
+        laidOut.prepare(QTransform(), font);
+        return *cache.insert(text, laidOut);
+    }
+
+    const QFont FFixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mutable QHash<QString, QStaticText> FCache;
+    mutable QHash<QString, QStaticText> FFixedCache;
+};
 
 }  // namespace
 
@@ -139,6 +206,7 @@ QWidget* TFrameMonitor::MakeBar() {
 
 void TFrameMonitor::SetUpTable() {
     FTable->setModel(FFilter);
+    FTable->setItemDelegate(new TCellDelegate(FTable));
     FTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     FTable->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FTable->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -1,6 +1,6 @@
 #pragma once
 // TFrameRecorder: the frame tap's observer. It takes the exchange's events on whichever thread
-// they happen, keeps them until the main thread's next flush (a timer, ten times a second),
+// they happen, keeps them until the main thread's next flush (a timer, four times a second),
 // and there turns them into rows for the monitor's table (one batch per flush) and, when the
 // logging category tessera.frames is on for debug, into one line each on stderr:
 //   QT_LOGGING_RULES="tessera.frames.debug=true" tessera
@@ -23,7 +23,9 @@ class TFrameMonitorModel;
 class TFrameRecorder : public QObject, public TFrameTap {
     Q_OBJECT
 public:
-    static constexpr int FlushIntervalMs = 100;
+    // Four batches a second: each one repaints the table, and the repaint, not the rows, is
+    // what an open monitor costs while polling at the shortest interval.
+    static constexpr int FlushIntervalMs = 250;
 
     explicit TFrameRecorder(QObject* parent = nullptr);
     ~TFrameRecorder() override;
