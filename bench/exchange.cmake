@@ -8,3 +8,6 @@ set_target_properties(exchange_bench PROPERTIES AUTOUIC_SEARCH_PATHS ${PROJECT_S
 # Every write() of the program and of the instrument is time-stamped in the benchmark itself
 # (see the file's head), so the code under measurement stays as shipped.
 target_link_options(exchange_bench PRIVATE "LINKER:--wrap=write")
+# --monitor runs the virtual instrument as a program of its own.
+target_compile_definitions(exchange_bench PRIVATE TESSERA_SIM_BINARY="$<TARGET_FILE:tessera-sim>")
+add_dependencies(exchange_bench tessera-sim)

@@ -20,6 +20,10 @@
 // real period (QTimer counts whole milliseconds) is measured separately and printed.
 //
 // A pty has no line timing: bytes "at 115200 bit/s" arrive at once.
+//
+// --monitor: the program's CPU time per exchange with the frame monitor closed and open (its
+// history full), rounds alternating; the instrument is tessera-sim in a process of its own,
+// so that only the program's threads are counted.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -28,6 +32,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QListWidget>
 #include <QStandardPaths>
@@ -47,6 +52,7 @@
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
 #include "sim/VirtualInstrument.h"
+#include "ui/FrameMonitor.h"
 #include "ui/Unit1.h"
 #include "ui/main.h"
 #include "ui_main.h"
@@ -349,6 +355,105 @@ Round LibmodbusRound(sim::VirtualInstrument& instrument, int ms) {
     return r;
 }
 
+// ---- the frame monitor's cost ----------------------------------------------------------------
+
+struct CpuRound {
+    double cpuSeconds = 0;
+    double seconds = 0;
+    int exchanges = 0;  // requests sent
+};
+
+// The monitor's history filled to its bound, so that every batch also drops the oldest rows.
+void FillHistory(TFrameMonitor& monitor) {
+    auto& model = static_cast<TFrameMonitorModel&>(*monitor.Filter().sourceModel());
+    TFrameRow row;
+    row.direction = TFrameDirection::Answer;
+    row.bytes = QByteArray::fromHex("0103040000414801F0");
+    row.length = int(row.bytes.size());
+    row.meaning = QStringLiteral("12.50 V");
+    model.AppendRows(std::vector<TFrameRow>(size_t(model.HistoryLimit()), row));
+}
+
+// Polls parameter 1 at interval 1 ms on `port` for `ms`, the monitor open or not, and counts
+// the process's CPU time (the instrument runs elsewhere).
+CpuRound MonitorRound(const QString& port, bool monitorOpen, int ms) {
+    CpuRound r;
+    WriteSettings(1);
+    Tz::PortOverride = port;
+    Tz::ErrorBoxHook = [](const QString& text) { std::printf("  error: %s\n", qPrintable(text)); };
+    {
+        auto window = std::make_unique<Tz>();
+        TSettingForm settingForm(window.get());
+        SettingForm = &settingForm;
+        window->show();
+        if (!WaitUntil([&] { return CurrentQuery != nullptr && window->ComPort->Connected(); }, 10000))
+            qFatal("the program did not open %s", qPrintable(port));
+        Ui::Tz& f = *window->ui;
+        f.EditAdr->setText(QStringLiteral("1"));
+        window->EditAdrExit();
+        f.ToolButton1->click();
+        f.CheckBox1->setChecked(true);
+        f.Edit1->setText(QStringLiteral("1"));
+        if (monitorOpen) {
+            window->ToolButton5->click();
+            FillHistory(*window->FrameMonitor());
+        }
+        f.BitBtn1->click();
+        if (!WaitUntil([] { return ExchangeState == 11; }, 5000)) qFatal("reading did not start");
+        RunEventLoopFor(300);
+        const int sent = SentCount;
+        const double cpu = CpuSeconds();
+        const auto start = Clock::now();
+        RunEventLoopFor(ms);
+        r.cpuSeconds = CpuSeconds() - cpu;
+        r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        r.exchanges = SentCount - sent;
+        f.BitBtn2->click();
+        SettingForm = nullptr;
+    }
+    Tz::ErrorBoxHook = nullptr;
+    Tz::PortOverride.clear();
+    return r;
+}
+
+int MonitorCost(int rounds, int roundMs) {
+    QProcess instrument;
+    instrument.start(QStringLiteral(TESSERA_SIM_BINARY),
+                     {QStringLiteral("--protocol"), QStringLiteral("modbus"),
+                      QStringLiteral("--address"), QStringLiteral("1")});
+    if (!instrument.waitForReadyRead(10000)) qFatal("tessera-sim did not start");
+    const QString port = QString::fromLocal8Bit(instrument.readLine()).trimmed();
+    std::printf("Frame monitor closed (C) and open (O), Modbus RTU, parameter 1, interval 1 ms, "
+                "%d x %d ms each; CPU time of this process (the instrument runs apart)\n",
+                rounds, roundMs);
+    CpuRound total[2];
+    std::vector<double> perExchange[2];
+    for (int i = 0; i < rounds; ++i) {
+        for (int open = 0; open < 2; ++open) {
+            const CpuRound r = MonitorRound(port, open == 1, roundMs);
+            total[open].cpuSeconds += r.cpuSeconds;
+            total[open].seconds += r.seconds;
+            total[open].exchanges += r.exchanges;
+            perExchange[open].push_back(r.cpuSeconds / r.exchanges * 1e6);
+            std::printf("round %d %c: %6.1f exchanges/s, CPU %.1f us per exchange (%.0f %% of a core)\n",
+                        i + 1, open ? 'O' : 'C', r.exchanges / r.seconds, perExchange[open].back(),
+                        100 * r.cpuSeconds / r.seconds);
+            std::fflush(stdout);
+        }
+    }
+    const double closed = total[0].cpuSeconds / total[0].exchanges * 1e6;
+    const double opened = total[1].cpuSeconds / total[1].exchanges * 1e6;
+    std::printf("\nCPU per exchange, all rounds: closed %.1f us, open %.1f us: %+.1f us (%+.1f %%)\n",
+                closed, opened, opened - closed, 100 * (opened - closed) / closed);
+    std::printf("exchanges per second: closed %.1f, open %.1f\n",
+                total[0].exchanges / total[0].seconds, total[1].exchanges / total[1].seconds);
+    std::printf("medians of the rounds: closed %.1f us, open %.1f us\n",
+                SpreadOf(perExchange[0]).median, SpreadOf(perExchange[1]).median);
+    instrument.terminate();
+    instrument.waitForFinished(5000);
+    return 0;
+}
+
 void PrintSpread(const char* what, const Spread& s) {
     std::printf("  %-58s median %8.1f us   p99 %8.1f us   (n=%zu)\n", what, s.median, s.p99, s.n);
 }
@@ -360,11 +465,14 @@ int main(int argc, char** argv) {
     int roundMs = 5000;
     int rounds = 4;
     int profileMs = 0;  // --profile-ms N: one program round of N ms and nothing else (for perf)
+    bool monitor = false;  // --monitor: the frame monitor's cost and nothing else
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::string(argv[i]) == "--round-ms") roundMs = std::atoi(argv[++i]);
         else if (std::string(argv[i]) == "--rounds") rounds = std::atoi(argv[++i]);
         else if (std::string(argv[i]) == "--profile-ms") profileMs = std::atoi(argv[++i]);
     }
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--monitor") monitor = true;
     // Settings and documents in a HOME of our own; the window offscreen unless asked otherwise.
     QTemporaryDir home;
     if (!home.isValid()) return 1;
@@ -373,6 +481,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (monitor) return MonitorCost(rounds, roundMs);
 
     std::printf("Continuous reading on a pseudo-terminal (no line timing), %d x %d ms per side\n\n",
                 rounds, roundMs);

@@ -7,6 +7,7 @@
 #include "exchange/Convert.h"
 #include "exchange/ExchangeView.h"
 #include "exchange/RequestEnd.h"
+#include "exchange/FrameTap.h"
 #include "exchange/cp1251.h"
 #include "exchange/mb.h"
 #include "exchange/typeCMD.h"
@@ -170,6 +171,7 @@ void Th1::Pass() {
         const int length = CurrentQuery->LengthIn;
         if (n >= length && length > 0) {
             port->Read(AnswerBuffer, std::min(length, FrameBufferSize));
+            TapAnswerTaken(AnswerBuffer, std::min(length, FrameBufferSize), n);
             AnswerPending = false;
             // Bytes beyond the expected answer belong to no request of ours.
             if (n > length) LineOutOfStep = true;
@@ -188,6 +190,7 @@ void Th1::Pass() {
             });
         } else if (ProtocolIsModbus == 1 && n == 5) {
             port->Read(AnswerBuffer, 5);
+            TapAnswerTaken(AnswerBuffer, 5, n);
             AnswerPending = false;
             if (AnswerBuffer[1] > 0x80)
                 RunUnlessSuspended(epoch, [this] {
@@ -195,6 +198,7 @@ void Th1::Pass() {
                     else NoAnswer();
                 });
         } else {
+            TapNoAnswer(n);
             AnswerPending = false;
             RunUnlessSuspended(epoch, [this] { NoAnswer(); });
         }

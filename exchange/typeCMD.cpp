@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include "exchange/FrameTap.h"
 #include "exchange/Thread1.h"
 #include "protocol/ModbusFrames.h"
 #include "serial/SerialPort.h"
@@ -71,6 +72,7 @@ void TQuery::Query() {
         port->ClearBuffer(true, false);
         port->ClearBuffer(false, true);
         port->Write(RequestBuffer, LengthOut);
+        TapRequestWritten(*this, RequestBuffer, LengthOut);
     }
     if (QueryTarget) QueryTarget->ArmAnswerTimeout();
     AwaitingAnswer = true;

@@ -17,6 +17,7 @@
 #include "exchange/Convert.h"
 #include "ui/HelpWindow.h"
 #include "ui/Commissioning.h"
+#include "exchange/FrameTap.h"
 #include "ui/KnownFolders.h"
 #include "ui/MainFormView.h"
 #include "ui/PortWatch.h"
@@ -162,6 +163,7 @@ void Tz::SetUpControls() {
     ui->Edit7->installEventFilter(this);
     ui->EditAdr->installEventFilter(this);
     qApp->installEventFilter(this);
+    SetUpFrameMonitor();
 }
 
 void Tz::ConnectHandlers() {
@@ -315,7 +317,10 @@ void Tz::ShowError(const QString& text) {
 
 QString Tz::LineFailureText(const ESerialPort& e) const { return PortWatch->FailureText(e); }
 
-void Tz::ReportLineFailure(const ESerialPort& e) { PortWatch->LineFailed(e); }
+void Tz::ReportLineFailure(const ESerialPort& e) {
+    TapPortError(e.Message());
+    PortWatch->LineFailed(e);
+}
 
 void Tz::Guarded(const std::function<void()>& body) {
     try {
@@ -344,6 +349,7 @@ void Tz::ComPortRxChar(TSerialPort*, int32_t) {
         }
         return;
     }
+    TapPiece();
     Timer_Out->stop();
     Timer_Out->start();
     if (ComPort->InBufCount() >= CurrentQuery->LengthIn) {

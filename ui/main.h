@@ -24,6 +24,9 @@ class TCommissioning;
 class TDigit;
 class TMainFormView;
 class TPortWatch;
+class TFrameMonitor;
+class TFrameRecorder;
+class QToolButton;
 namespace Ui { class Tz; }
 
 // Run-time settings, read from setup.cfg when the window is created and written when it is
@@ -54,6 +57,7 @@ public:
     QTimer* UpdateTimer;
     TPortWatch* PortWatch;  // the status bar's port field and the reconnection after a failure
     TCommissioning* Commissioning;  // read all, configuration files, plot and log
+    QToolButton* ToolButton5 = nullptr;  // "Обмен": the frame monitor (made in code)
 
     // Demo and tests: the device this run opens instead of the stored port (not stored).
     static QString PortOverride;
@@ -79,6 +83,7 @@ public:
     int SelectedRelay() override;
 
     bool Activated() const { return FActivated; }
+    TFrameMonitor* FrameMonitor() const { return FFrameMonitor; }  // null until first opened
 
 public slots:
     void FormActivate();
@@ -91,6 +96,7 @@ public slots:
     void ToolButton2Click();
     void ToolButton3Click();
     void ToolButton4Click();  // help, also F1
+    void ToolButton5Click();
     // readings
     void BitBtn1Click();
     void BitBtn2Click();
@@ -147,6 +153,7 @@ private:
     void ConnectHandlers();
     void StopPolling();
     void ResizeAddressGroup(int width);
+    void SetUpFrameMonitor();
     // Runs a handler body; a conversion or port error stops it with an error box.
     void Guarded(const std::function<void()>& body);
     void SendSimple(TListComand name);
@@ -158,6 +165,8 @@ private:
     std::unique_ptr<TQuery> FQuery;
     std::unique_ptr<Th1> FThread;
     std::unique_ptr<TMainFormView> FView;
+    TFrameRecorder* FFrameRecorder = nullptr;
+    TFrameMonitor* FFrameMonitor = nullptr;
 };
 
 extern Tz* z;  // the main window
