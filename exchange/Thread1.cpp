@@ -11,6 +11,7 @@
 #include "exchange/cp1251.h"
 #include "exchange/mb.h"
 #include "exchange/typeCMD.h"
+#include "protocol/Commands.h"
 #include "protocol/Crc.h"
 #include "protocol/Decoders.h"
 #include "protocol/Float.h"
@@ -103,24 +104,6 @@ bool AnswerIsForRequest(int received) {
     const uint16_t to = uint16_t(r[0] | r[1] << 8);
     if (to == 0 || to == SearchAddress) return true;
     return uint16_t(a[0] | a[1] << 8) == to;
-}
-
-bool IsUntranslatedRead(TListComand name) {
-    switch (name) {
-        case GetUst1:
-        case GetUst2:
-        case GetIEC:
-        case GetSpeakerMode:
-        case GetRelayParams:
-        case GetRelayGist:
-        case GetVersForUst1:
-        case GetVersForUst2:
-        case GetVersForUst11:
-        case GetVersForUst22:
-            return true;
-        default:
-            return false;
-    }
 }
 
 }  // namespace
@@ -242,7 +225,7 @@ void Th1::ReportPassFailure(const QString& message) {
 }
 
 void Th1::decmb() {
-    if (IsUntranslatedRead(CurrentQuery->FName)) return;
+    if (protocol::IsUntranslatedRead(CurrentQuery->FName)) return;
     // The rewrite replaces the answer's CRC, so a corrupted Modbus answer must be caught
     // here: it is left as it came and the interpretation reports the checksum error.
     if (Crc16(AnswerBuffer, AnswerLength()) != 0) return;
