@@ -32,7 +32,7 @@ public:
 
     void FrameEvent(TFrameEvent&& event) override;
 
-    // The rows go to `model` (owned by the recorder).
+    // The table the rows go to, owned by the recorder.
     TFrameMonitorModel& Model() { return *FModel; }
     // The monitor's window is open: listen while it is.
     void SetMonitorOpen(bool open);
