@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/BusSpec.h"
+#include "sim/BusList.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualInstrument.h"
 
@@ -18,7 +18,7 @@ constexpr int kUsageError = 2;
 
 void PrintUsage(std::ostream& out) {
     out << "usage: tessera-sim [--protocol modbus|qv] [--address N] [--params K] [--frozen]\n"
-           "       tessera-sim --bus LIST | --instrument SPEC... [--params K] [--frozen]\n"
+           "       tessera-sim --bus LIST | --instrument ENTRY... [--params K] [--frozen]\n"
            "  --protocol    protocol spoken at start (default modbus)\n"
            "  --address     network address, 1..247 for modbus, 1..65000 for qv (default 1)\n"
            "  --bus         several instruments on one line, e.g. modbus:7,qv:12,modbus:30@19200\n"

@@ -259,15 +259,15 @@ private slots:
     }
 
     void readOnlyFileIsLeftUnchanged() {
-        const QByteArray original("[Port]\nBaud=1\n");
-        WriteFile(FilePath(), original);
+        const QByteArray before("[Port]\nBaud=1\n");
+        WriteFile(FilePath(), before);
         QVERIFY(QFile::setPermissions(FilePath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         QVERIFY(!Profile::WriteString(FilePath(), "Port", "Baud", "2"));
         TProfile profile;
         QVERIFY(profile.Load(FilePath()));
         profile.WriteInteger("Port", "Baud", 7);
         QVERIFY(!profile.Save());
-        QCOMPARE(ReadFile(FilePath()), original);
+        QCOMPARE(ReadFile(FilePath()), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setup.cfg"});
     }
 
@@ -314,10 +314,10 @@ private slots:
     }
     void fullDiskKeepsTheOldFile() {
         QFETCH(int, room);
-        const QByteArray original(
+        const QByteArray before(
             "[form]\nleft=10\ntop=20\n[Port]\nPort=COM1\nBaud=3\nPause=500\nprot=1\nSP=1\n"
             "[Update]\nUpdate=1\n");
-        WriteFile(FilePath(), original);
+        WriteFile(FilePath(), before);
         TProfile profile;
         QVERIFY(profile.Load(FilePath()));
         profile.WriteString("Port", "Port", "/dev/ttyUSB0");  // 94 bytes to write over 86
@@ -328,7 +328,7 @@ private slots:
             saved = profile.Save();
         }
         QVERIFY(!saved);
-        QCOMPARE(ReadFile(FilePath()), original);
+        QCOMPARE(ReadFile(FilePath()), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setup.cfg"});
         QVERIFY(profile.Save());  // with room again
     }

@@ -13,7 +13,7 @@
 #include <chrono>
 #include <functional>
 
-#include "sim/BusSpec.h"
+#include "sim/BusList.h"
 #include "sim/Collision.h"
 #include "sim/VirtualBus.h"
 
@@ -79,10 +79,10 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
     return true;
 }
 
-std::vector<Config> Bus(const char* spec) {
+std::vector<Config> Bus(const char* entries) {
     std::vector<Config> configs;
     std::string error;
-    if (!ParseBus(spec, configs, error)) qFatal("bad bus in test: %s", error.c_str());
+    if (!ParseBus(entries, configs, error)) qFatal("bad bus in test: %s", error.c_str());
     return configs;
 }
 

@@ -1,4 +1,4 @@
-#include "sim/BusSpec.h"
+#include "sim/BusList.h"
 
 #include <cstdlib>
 
