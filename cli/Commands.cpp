@@ -384,12 +384,7 @@ void RunWrite(Session& s, const PlannedWrite& w) {
                                             uint16_t(w.Integer("setpoint.format"))));
             break;
         case WriteKind::Iec: {
-            protocol::IecFraming f;
-            f.commonAddressSize = uint8_t(w.Integer("iec.common_address_size"));
-            f.objectAddressSize = uint8_t(w.Integer("iec.object_address_size"));
-            f.causeSize = uint8_t(w.Integer("iec.cause_size"));
-            f.type = uint8_t(w.Integer("iec.type"));
-            s.Write(protocol::WriteIecFraming(f));
+            s.Write(protocol::WriteIecFraming(w.IecFraming()));
             break;
         }
         case WriteKind::Alarm:

@@ -5,6 +5,15 @@
 
 namespace cli {
 
+protocol::IecFraming PlannedWrite::IecFraming() const {
+    protocol::IecFraming f;
+    f.commonAddressSize = uint8_t(Integer("iec.common_address_size"));
+    f.objectAddressSize = uint8_t(Integer("iec.object_address_size"));
+    f.causeSize = uint8_t(Integer("iec.cause_size"));
+    f.type = uint8_t(Integer("iec.type"));
+    return f;
+}
+
 bool Selected(const std::string& key, const std::vector<std::string>& only) {
     if (only.empty()) return true;
     for (const std::string& s : only)

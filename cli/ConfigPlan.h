@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/ConfigFile.h"
+#include "protocol/Decoders.h"
 
 namespace cli {
 
@@ -39,6 +40,8 @@ struct PlannedWrite {
     const std::string& Text(const std::string& key) const { return *values.at(key); }
     long Integer(const std::string& key) const { return IntegerValue(Text(key)); }
     float Number(const std::string& key) const { return NumberValue(Text(key)); }
+    // The IEC framing the write carries (WriteKind::Iec).
+    protocol::IecFraming IecFraming() const;
 };
 
 // A key chosen by a list of keys and group prefixes ("param1" chooses param1.scale, ...); an

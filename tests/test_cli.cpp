@@ -23,6 +23,8 @@
 #include "sim/VirtualBus.h"
 #include "sim/VirtualInstrument.h"
 
+#include "InstrumentSetups.h"
+
 namespace {
 
 struct Run {
@@ -50,14 +52,6 @@ Run Cli(const QStringList& arguments, int timeoutMs = 30000) {
 
 QString Explain(const Run& run) {
     return QStringLiteral("exit %1\n%2\n%3").arg(run.code).arg(run.out, run.err);
-}
-
-sim::Config Instrument(sim::Protocol protocol, uint16_t address, int parameters = 3) {
-    sim::Config config;
-    config.protocol = protocol;
-    config.address = address;
-    config.parameterCount = parameters;
-    return config;
 }
 
 QString Port(const sim::VirtualInstrument& vi) {
@@ -377,20 +371,7 @@ private slots:
     // at another address: afterwards the second reads back exactly as the first.
     void configurationRoundTrip() {
         sim::VirtualInstrument source(Instrument(sim::Protocol::Modbus, 7, 2));
-        source.Model().Change([](sim::InstrumentState& s) {
-            s.parameters[0] = {173.2f, 1, 2};
-            s.parameters[1] = {0.5f, 13, 3};
-            s.serialNumber = 1234;
-            s.year = 23;
-            s.brightness = 2;
-            s.upperSetpoint = 120;
-            s.lowerSetpoint = -90;
-            s.iec = {2, 3, 1, 13};
-            s.relays[0] = {3, 250, 1.5f};
-            s.relays[1] = {1, -40, 0.25f};
-            s.signallingMode = 2;
-        });
-        source.Model().SetInfoText("\xD9\xE8\xF2 \"A\" \xB9 5");  // Щит "A" № 5
+        ConfigureEveryGroup(source.Model());
         sim::VirtualInstrument target(Instrument(sim::Protocol::Qv, 12, 2));
         source.Start();
         target.Start();

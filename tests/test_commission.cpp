@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "AppHarness.h"
+#include "InstrumentSetups.h"
 #include "cli/ConfigFile.h"
 #include "ui/Commissioning.h"
 #include "ui/ConfigPreview.h"
@@ -26,32 +27,6 @@ using sim::Protocol;
 namespace {
 
 constexpr int Wait = 20000;  // generous: these machines are shared and noisy
-
-sim::Config Instrument(Protocol protocol, uint16_t address, int parameters = 3) {
-    sim::Config config;
-    config.protocol = protocol;
-    config.address = address;
-    config.parameterCount = parameters;
-    return config;
-}
-
-// The instrument the configuration tests copy from: every group away from its default.
-void Configure(sim::InstrumentModel& model) {
-    model.Change([](sim::InstrumentState& s) {
-        s.parameters[0] = {173.2f, 1, 2};
-        s.parameters[1] = {0.5f, 13, 3};
-        s.serialNumber = 1234;
-        s.year = 23;
-        s.brightness = 2;
-        s.upperSetpoint = 120;
-        s.lowerSetpoint = -90;
-        s.iec = {2, 3, 1, 13};
-        s.relays[0] = {3, 250, 1.5f};
-        s.relays[1] = {1, -40, 0.25f};
-        s.signallingMode = 2;
-    });
-    model.SetInfoText("\xD9\xE8\xF2 \"A\" \xB9 5");  // Щит "A" № 5
-}
 
 struct CliRun {
     int code = -1;
@@ -191,7 +166,7 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(QStringList, failures);
         Start(Protocol(protocol), 7, parameters);
-        Configure(app.instrument->Model());
+        ConfigureEveryGroup(app.instrument->Model());
         app.ui().Edit8->setText(QStringLiteral("2"));
         QMetaObject::Connection injector = connect(
             &C().Sequence(), &TRequestSequence::StepStarted, this, [&](int, const QString& name) {
@@ -327,7 +302,7 @@ private slots:
         QFETCH(bool, windowLoads);
         QFETCH(int, targetProtocol);
         sim::VirtualInstrument source(Instrument(Protocol::Modbus, 7, 2));
-        Configure(source.Model());
+        ConfigureEveryGroup(source.Model());
         source.Start();
         Start(Protocol(targetProtocol), 12, 2);  // the second instrument is the harness's
         QTemporaryDir dir;

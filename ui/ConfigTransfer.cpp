@@ -149,12 +149,7 @@ void Start(Tz& w, const PlannedWrite& pw, const QString& hysteresis) {
             }
             break;
         case WriteKind::Iec: {
-            protocol::IecFraming f;
-            f.commonAddressSize = uint8_t(pw.Integer("iec.common_address_size"));
-            f.objectAddressSize = uint8_t(pw.Integer("iec.object_address_size"));
-            f.causeSize = uint8_t(pw.Integer("iec.cause_size"));
-            f.type = uint8_t(pw.Integer("iec.type"));
-            Send(w, protocol::WriteIecFraming(f));
+            Send(w, protocol::WriteIecFraming(pw.IecFraming()));
             break;
         }
         case WriteKind::Alarm:
