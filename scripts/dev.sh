@@ -45,13 +45,15 @@ build() {
     cmake --build "$dir" -j "$(nproc)" "${targets[@]}"
 }
 
-# Builds only what the selected tests need (their executables are named as the tests).
+# Builds only what the selected tests run: each test command's program is a target of the
+# same name (several tests may run one program, e.g. tessera with different arguments).
 build_tests() {
     local dir=$1 select=$2; shift 2
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
     local targets
     # shellcheck disable=SC2086
-    targets=$(cd "$dir" && ctest -N $select 2>/dev/null | sed -n 's/^ *Test *#[0-9]*: *//p')
+    targets=$(cd "$dir" && ctest -N -V $select 2>/dev/null | sed -n 's/^.*Test command: *\([^ ]*\).*$/\1/p' |
+        xargs -n1 basename | sort -u)
     # shellcheck disable=SC2086
     cmake --build "$dir" -j "$(nproc)" $(printf -- '--target %s ' $targets)
 }
