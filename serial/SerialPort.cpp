@@ -316,9 +316,9 @@ void TSerialPort::PurgeAll() {
 }
 
 int32_t TSerialPort::InBufCount() {
-    int32_t in = 0, out = 0;
+    int32_t in = 0;
     uint32_t errors = 0;
-    if (!FHandle || !FHandle->QueueCounts(in, out, errors)) throw ESerialPort(msgQueueCounts);
+    if (!FHandle || !FHandle->InQueueCount(in, errors)) throw ESerialPort(msgQueueCounts);
     return in;
 }
 
