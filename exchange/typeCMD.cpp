@@ -68,8 +68,7 @@ void TQuery::Query() {
         LetLineFallSilent(*port);
     }
     if (port) {
-        port->ClearBuffer(true, false);
-        port->ClearBuffer(false, true);
+        port->ClearBuffer(true, true);
         port->Write(RequestBuffer, LengthOut);
     }
     if (QueryTarget) QueryTarget->ArmAnswerTimeout();
