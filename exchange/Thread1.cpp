@@ -158,8 +158,14 @@ void Th1::Suspend() {
 }
 
 void Th1::RunUnlessSuspended(int epoch, const std::function<void()>& fn) {
-    Sync::Synchronize([this, epoch, &fn] {
-        if (FEpoch.load() == epoch) fn();
+    // One pointer captured: a function this small is kept without an allocation.
+    struct Pass {
+        Th1* thread;
+        int epoch;
+        const std::function<void()>* fn;
+    } pass{this, epoch, &fn};
+    Sync::Synchronize([&pass] {
+        if (pass.thread->FEpoch.load() == pass.epoch) (*pass.fn)();
     });
 }
 
