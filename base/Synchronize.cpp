@@ -2,15 +2,71 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QSemaphore>
 #include <QThread>
 #include <atomic>
 #include <deque>
 #include <exception>
 #include <mutex>
+#ifdef __linux__
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#else
+#include <condition_variable>
+#endif
 
 namespace Sync {
 namespace {
+
+// The waiting thread's sleep until the main thread has run its call. The main thread's last
+// touch of it is one atomic exchange; the wake-up after that names only an address, so the
+// waiter may end the call, and the stack frame holding it, as soon as it sees the exchange.
+// (A semaphore or condition variable may still be written to by its wake-up, after the
+// waiter has gone.) On Linux the sleep is a futex; elsewhere one shared condition variable.
+class Done {
+public:
+    void Wait();
+    void Signal();
+
+private:
+    enum : int { Running, Sleeping, Finished };
+    std::atomic<int> FState{Running};
+};
+
+#ifdef __linux__
+void Done::Wait() {
+    for (;;) {
+        int state = Running;
+        if (FState.compare_exchange_strong(state, Sleeping) || state == Sleeping)
+            ::syscall(SYS_futex, reinterpret_cast<int*>(&FState), FUTEX_WAIT_PRIVATE, int(Sleeping),
+                      nullptr, nullptr, 0);
+        else if (state == Finished)
+            return;
+    }
+}
+
+void Done::Signal() {
+    int* const address = reinterpret_cast<int*>(&FState);
+    if (FState.exchange(Finished) == Sleeping)
+        ::syscall(SYS_futex, address, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+#else
+std::mutex doneMutex;
+std::condition_variable doneChanged;
+
+void Done::Wait() {
+    std::unique_lock<std::mutex> lock(doneMutex);
+    doneChanged.wait(lock, [this] { return FState.load() == Finished; });
+}
+
+void Done::Signal() {
+    {
+        std::lock_guard<std::mutex> lock(doneMutex);
+        FState = Finished;
+    }
+    doneChanged.notify_all();
+}
+#endif
 
 // One call handed over to the main thread. It lives on the stack of the thread that waits for
 // it, which is why the function is only pointed to: it outlives the call.
@@ -18,7 +74,7 @@ struct Call {
     explicit Call(const std::function<void()>& function) : fn(&function) {}
     const std::function<void()>* fn;
     std::exception_ptr error;
-    QSemaphore done;  // released once fn has run; the waiter sleeps on it alone
+    Done done;
 };
 
 std::mutex queueMutex;
@@ -88,7 +144,7 @@ void RunPendingCalls() {
         } catch (...) {
             call->error = std::current_exception();
         }
-        call->done.release();  // the waiter may now end the call: not touched after this
+        call->done.Signal();  // the waiter may now end the call: not touched after this
     }
 }
 
@@ -106,7 +162,7 @@ void Synchronize(const std::function<void()>& fn) {
         pendingCalls.push_back(&call);
     }
     if (first) WakeMainThread(app);
-    call.done.acquire();
+    call.done.Wait();
     if (call.error) std::rethrow_exception(call.error);
 }
 
