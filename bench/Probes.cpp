@@ -171,6 +171,11 @@ bool ThreadSnapshot::SyscallsExact() {
 
 ThreadSnapshot::~ThreadSnapshot() { CloseCounters(); }
 
+double ThreadSnapshot::Syscalls(const Counter& c) const {
+    if (!FCountSyscalls) return 0;
+    return c.perfFd >= 0 ? ReadCounter(c.perfFd) : IoSyscalls(c.tid);
+}
+
 void ThreadSnapshot::CloseCounters() {
     for (Counter& c : FCounters)
         if (c.perfFd >= 0) ::close(c.perfFd);
@@ -179,11 +184,12 @@ void ThreadSnapshot::CloseCounters() {
 
 // Everything that allocates or reads /proc comes first; the allocation counts are read last,
 // so the snapshot's own work stays outside the span it measures (End() reads in reverse).
-void ThreadSnapshot::Begin() {
+void ThreadSnapshot::Begin(bool countSyscalls) {
     CloseCounters();
+    FCountSyscalls = countSyscalls;
     const pid_t pid = ::getpid();
     for (pid_t tid : TasksOf(pid)) {
-        Counter c{tid, OpenSyscallCounter(tid), {}, 0, 0};
+        Counter c{tid, countSyscalls ? OpenSyscallCounter(tid) : -1, {}, 0, 0};
         c.start.tid = tid;
         char comm[64];
         if (ReadTaskFile(pid, tid, "comm", comm, sizeof comm)) {
@@ -198,13 +204,13 @@ void ThreadSnapshot::Begin() {
         if (ReadTaskFile(pid, c.tid, "status", status, sizeof status))
             c.start.switches = FieldAfter(status, "voluntary_ctxt_switches:");
     }
-    for (Counter& c : FCounters) c.start.syscalls = c.perfFd >= 0 ? ReadCounter(c.perfFd) : IoSyscalls(c.tid);
+    for (Counter& c : FCounters) c.start.syscalls = Syscalls(c);
     for (Counter& c : FCounters) c.start.allocations = double(AllocationsOf(c.tid));
 }
 
 std::vector<ThreadFigures> ThreadSnapshot::End() {
     for (Counter& c : FCounters) c.endAllocations = double(AllocationsOf(c.tid));
-    for (Counter& c : FCounters) c.endSyscalls = c.perfFd >= 0 ? ReadCounter(c.perfFd) : IoSyscalls(c.tid);
+    for (Counter& c : FCounters) c.endSyscalls = Syscalls(c);
     const pid_t pid = ::getpid();
     std::vector<ThreadFigures> figures;
     for (const Counter& c : FCounters) {

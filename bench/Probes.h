@@ -41,7 +41,9 @@ public:
     ThreadSnapshot(const ThreadSnapshot&) = delete;
     ThreadSnapshot& operator=(const ThreadSnapshot&) = delete;
 
-    void Begin();
+    // `countSyscalls`: the tracepoint costs every system call a little CPU, so spans that
+    // measure time and CPU leave it off.
+    void Begin(bool countSyscalls);
     std::vector<ThreadFigures> End();
     // True when system calls are counted by the tracepoint (all of them).
     static bool SyscallsExact();
@@ -55,7 +57,9 @@ private:
         double endSyscalls;
     };
     void CloseCounters();
+    double Syscalls(const Counter& c) const;
     std::vector<Counter> FCounters;
+    bool FCountSyscalls = false;
 };
 
 // Utime + stime of a whole other process (all its threads), nanoseconds; -1 if unreadable.

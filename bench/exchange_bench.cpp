@@ -10,7 +10,7 @@
 //
 // Rounds alternate (program, reference, program, ...) on one instrument and one pty. The
 // instrument's value moves fast (500 +- 480 over 50 ms), so each reading changes 3-4 of the
-// panel's digits and they really repaint.
+// panel's digits and they really repaint; --frozen holds it still (the exchange alone).
 //
 // Stamps, taken as things happen:
 //   answer written      the instrument's write() of an answer
@@ -153,7 +153,8 @@ struct ThreadTotals {
 
 struct Side {
     double seconds = 0;
-    double exchanges = 0;  // requests written
+    double exchanges = 0;         // requests written
+    double countedExchanges = 0;  // requests written while system calls were counted
     std::vector<double> toArmed, fromFired, critical, cycle, drawing;  // microseconds
     std::map<std::string, ThreadTotals> threads;                      // by role
     double xServerNs = 0;
@@ -201,11 +202,12 @@ void TakePaths(Side& side) {
     }
 }
 
-// Runs the event loop for `ms` with every probe on, and adds what it saw to `side`.
-void MeasureSpan(Side& side, int ms, pid_t xServer) {
+// Runs the event loop for `ms` with the probes on and adds what they saw to `side`: either
+// everything but the system calls, or (`countSyscalls`) the system calls alone.
+void MeasureSpan(Side& side, int ms, pid_t xServer, bool countSyscalls) {
     probes::ThreadSnapshot threads;
     const double xBefore = xServer ? probes::ProcessCpuNs(xServer) : 0;
-    threads.Begin();
+    threads.Begin(countSyscalls);
     StampCount = 0;
     Stamping = true;
     const int64_t start = NowNs();
@@ -213,13 +215,20 @@ void MeasureSpan(Side& side, int ms, pid_t xServer) {
     Stamping = false;
     const double seconds = double(NowNs() - start) / 1e9;
     const std::vector<probes::ThreadFigures> figures = threads.End();
-    if (xServer) side.xServerNs += probes::ProcessCpuNs(xServer) - xBefore;
+    const double xServerNs = xServer ? probes::ProcessCpuNs(xServer) - xBefore : 0;
+    if (countSyscalls) {
+        Side counted;
+        TakePaths(counted);
+        side.countedExchanges += counted.exchanges;
+        for (const probes::ThreadFigures& f : figures) side.threads[RoleOf(f)].syscalls += f.syscalls;
+        return;
+    }
     side.seconds += seconds;
+    side.xServerNs += xServerNs;
     for (const probes::ThreadFigures& f : figures) {
         ThreadTotals& t = side.threads[RoleOf(f)];
         t.cpuNs += f.cpuNs;
         t.switches += f.switches;
-        t.syscalls += f.syscalls;
         t.allocations += f.allocations;
     }
     TakePaths(side);
@@ -289,6 +298,7 @@ struct Options {
     int rounds = 4;
     int roundMs = 4000;
     int intervalMs = 2;
+    bool frozen = false;  // a value that never changes: no digit repaints
 };
 
 void WriteSettings() {
@@ -313,7 +323,8 @@ void StartReading(Tz& window, int intervalMs) {
     if (!WaitUntil([] { return ExchangeState == 11; }, 5000)) qFatal("reading did not start");
 }
 
-void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options& o, pid_t xServer) {
+void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options& o, pid_t xServer,
+                  bool countSyscalls) {
     QStringList errors;
     WriteSettings();
     Tz::PortOverride = QString::fromStdString(instrument.DevicePath());
@@ -338,9 +349,11 @@ void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options&
         StartReading(*window, o.intervalMs);
         RunEventLoopFor(300);  // preparation done, the first readings drawn
         FindLineDescriptors(instrument.DevicePath());
-        MeasureSpan(side, o.roundMs, xServer);
-        side.changedCells += view.changedCells;
-        side.digitPaints += paints.paints;
+        MeasureSpan(side, o.roundMs, xServer, countSyscalls);
+        if (!countSyscalls) {
+            side.changedCells += view.changedCells;
+            side.digitPaints += paints.paints;
+        }
 
         window->ui->BitBtn2->click();
         RunEventLoopFor(50);  // an answer still under way is taken and dropped
@@ -356,7 +369,8 @@ void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options&
 
 // ---- the reference ------------------------------------------------------------------------------
 
-void ReferenceRound(Side& side, sim::VirtualInstrument& instrument, const Options& o, pid_t xServer) {
+void ReferenceRound(Side& side, sim::VirtualInstrument& instrument, const Options& o, pid_t xServer,
+                    bool countSyscalls) {
     const std::string path = instrument.DevicePath();
     modbus_t* ctx = modbus_new_rtu(path.c_str(), 115200, 'N', 8, 1);
     if (!ctx || modbus_set_slave(ctx, 1) != 0 || modbus_connect(ctx) != 0)
@@ -380,7 +394,7 @@ void ReferenceRound(Side& side, sim::VirtualInstrument& instrument, const Option
     timer.start();
     RunEventLoopFor(300);
     FindLineDescriptors(path);
-    MeasureSpan(side, o.roundMs, xServer);
+    MeasureSpan(side, o.roundMs, xServer, countSyscalls);
     timer.stop();
     modbus_close(ctx);
     modbus_free(ctx);
@@ -414,16 +428,23 @@ void Figure(const std::string& what, double program, double reference, const cha
 
 using Field = double ThreadTotals::*;
 
+// System calls were counted in rounds of their own.
+double ExchangesFor(const Side& side, Field field) {
+    return field == &ThreadTotals::syscalls ? side.countedExchanges : side.exchanges;
+}
+
 double PerExchange(const Side& side, const std::string& role, Field field) {
     const auto it = side.threads.find(role);
-    return it == side.threads.end() || side.exchanges == 0 ? 0 : it->second.*field / side.exchanges;
+    const double exchanges = ExchangesFor(side, field);
+    return it == side.threads.end() || exchanges == 0 ? 0 : it->second.*field / exchanges;
 }
 
 double AllButInstrument(const Side& side, Field field) {
     double sum = 0;
     for (const auto& [role, totals] : side.threads)
         if (role != "instrument") sum += totals.*field;
-    return side.exchanges == 0 ? 0 : sum / side.exchanges;
+    const double exchanges = ExchangesFor(side, field);
+    return exchanges == 0 ? 0 : sum / exchanges;
 }
 
 // One line for the threads together, then one per thread (the main thread first).
@@ -484,6 +505,7 @@ void PrintRound(int i, const Side& p, const Side& r) {
 void Accumulate(Side& into, const Side& from) {
     into.seconds += from.seconds;
     into.exchanges += from.exchanges;
+    into.countedExchanges += from.countedExchanges;
     for (auto [to, add] : {std::pair{&into.toArmed, &from.toArmed}, {&into.fromFired, &from.fromFired},
                            {&into.critical, &from.critical}, {&into.cycle, &from.cycle},
                            {&into.drawing, &from.drawing}})
@@ -510,6 +532,8 @@ int main(int argc, char** argv) {
         else if (arg == "--round-ms") o.roundMs = std::atoi(argv[++i]);
         else if (arg == "--interval-ms") o.intervalMs = std::atoi(argv[++i]);
     }
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--frozen") o.frozen = true;
     // Settings and documents in a HOME of our own; offscreen unless a platform is asked for.
     QTemporaryDir home;
     if (!home.isValid()) return 1;
@@ -525,23 +549,30 @@ int main(int argc, char** argv) {
     config.address = 1;
     config.parameterCount = 3;
     sim::VirtualInstrument instrument(config);
-    instrument.Model().LetValueDrift(1, 500.0f, 480.0f, 50);
+    if (o.frozen)
+        instrument.Model().FreezeValue(1, 123.4f);
+    else
+        instrument.Model().LetValueDrift(1, 500.0f, 480.0f, 50);
     instrument.Start();
 
-    std::printf("Platform %s; %d rounds of %d ms per side; Modbus RTU, parameter 1, interval %d ms; "
-                "system calls counted %s\n",
+    std::printf("Platform %s; %d rounds of %d ms per side; Modbus RTU, parameter 1, interval %d ms, "
+                "value %s; system calls counted %s\n",
                 qPrintable(QGuiApplication::platformName()), o.rounds, o.roundMs, o.intervalMs,
+                o.frozen ? "frozen" : "moving",
                 probes::ThreadSnapshot::SyscallsExact() ? "by tracepoint" : "from /proc io (read/write only)");
     std::fflush(stdout);
     Side program, reference;
     for (int i = 1; i <= o.rounds; ++i) {
         Side p, r;
-        ProgramRound(p, instrument, o, xServer);
-        ReferenceRound(r, instrument, o, xServer);
+        ProgramRound(p, instrument, o, xServer, false);
+        ReferenceRound(r, instrument, o, xServer, false);
         PrintRound(i, p, r);
         Accumulate(program, p);
         Accumulate(reference, r);
     }
+    // One more round per side with the system calls counted, and nothing else taken from it.
+    ProgramRound(program, instrument, o, xServer, true);
+    ReferenceRound(reference, instrument, o, xServer, true);
     instrument.Stop();
     PrintSummary(program, reference, xServer);
     return 0;

@@ -297,17 +297,28 @@ void TDigit::Paint(QPainter& canvas) {
     for (size_t bar = 0; bar < FPolygons.size(); ++bar) DrawSegment(canvas, bar);
 }
 
+TBars TDigit::SegmentsWithin(const QRect& area) {
+    UpdateGeometry();
+    const int margin = OutlineMargin();
+    TBars within = 0;
+    for (size_t bar = 0; bar < FBounds.size(); ++bar)
+        if (FBounds[bar].adjusted(-margin, -margin, margin, margin).intersects(area))
+            within |= BarBit(TBar(bar));
+    return within;
+}
+
 // The segments keep their fixed order, so where two outlines touch, the later one still lies
 // on top as in a full Paint.
 void TDigit::PaintWithin(QPainter& canvas, const QRect& area) {
-    UpdateGeometry();
-    const int margin = OutlineMargin();
+    const TBars within = SegmentsWithin(area);
     for (size_t bar = 0; bar < FPolygons.size(); ++bar)
-        if (FBounds[bar].adjusted(-margin, -margin, margin, margin).intersects(area))
-            DrawSegment(canvas, bar);
+        if (HasBar(within, TBar(bar))) DrawSegment(canvas, bar);
 }
 
+// A neighbouring cell's repaint reaches a pixel's width into this control, where no segment
+// lies: then there is nothing to draw and no painter is made.
 void TDigit::paintEvent(QPaintEvent* event) {
+    if (SegmentsWithin(event->rect()) == 0) return;
     QPainter canvas(this);
     PaintWithin(canvas, event->rect());
 }

@@ -127,6 +127,8 @@ private:
     // Where the segments of `bars` are drawn, outlines included.
     QRect SegmentsArea(TBars bars);
     void DrawSegment(QPainter& canvas, size_t bar);
+    // The segments whose outline reaches into `area`.
+    TBars SegmentsWithin(const QRect& area);
     // Redraws what a change of the lit set from `before` to FBars alters.
     void RepaintChange(TBars before);
 
