@@ -98,7 +98,9 @@ protected:
 
 std::atomic<CallRunner*> runner{nullptr};
 
-CallRunner::CallRunner(QObject* application) : QObject(application) { runner = this; }
+CallRunner::CallRunner(QObject* application) : QObject(application) {
+    runner = this;
+}
 
 CallRunner::~CallRunner() {
     CallRunner* self = this;
@@ -111,7 +113,9 @@ bool CallRunner::event(QEvent* event) {
     return true;
 }
 
-void MakeCallRunner() { new CallRunner(QCoreApplication::instance()); }
+void MakeCallRunner() {
+    new CallRunner(QCoreApplication::instance());
+}
 Q_COREAPP_STARTUP_FUNCTION(MakeCallRunner)
 
 // One posted event per batch of calls: a worker posts only when it finds the queue empty;
@@ -120,7 +124,8 @@ void WakeMainThread(QCoreApplication* app) {
     if (CallRunner* target = runner.load())
         QCoreApplication::postEvent(target, new QEvent(RunCallsEvent()));
     else
-        QMetaObject::invokeMethod(app, [] { RunPendingCalls(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] { RunPendingCalls(); }, Qt::QueuedConnection);
 }
 
 }  // namespace

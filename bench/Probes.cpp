@@ -1,14 +1,15 @@
 #include "bench/Probes.h"
 
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/perf_event.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 // ---- allocation counting ------------------------------------------------------------------
 
@@ -118,7 +119,8 @@ std::vector<pid_t> TasksOf(pid_t pid) {
     DIR* dir = ::opendir(path);
     if (!dir) return tids;
     while (const dirent* entry = ::readdir(dir))
-        if (entry->d_name[0] >= '1' && entry->d_name[0] <= '9') tids.push_back(pid_t(std::atoi(entry->d_name)));
+        if (entry->d_name[0] >= '1' && entry->d_name[0] <= '9')
+            tids.push_back(pid_t(std::atoi(entry->d_name)));
     ::closedir(dir);
     return tids;
 }
@@ -169,7 +171,9 @@ bool ThreadSnapshot::SyscallsExact() {
     return true;
 }
 
-ThreadSnapshot::~ThreadSnapshot() { CloseCounters(); }
+ThreadSnapshot::~ThreadSnapshot() {
+    CloseCounters();
+}
 
 double ThreadSnapshot::Syscalls(const Counter& c) const {
     if (!FCountSyscalls) return 0;

@@ -11,9 +11,10 @@
 //
 // Probes.cpp must be compiled into the benchmark executable itself: only a definition in the
 // executable takes the place of the C library's malloc for every library of the process.
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace probes {

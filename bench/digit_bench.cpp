@@ -82,9 +82,10 @@ void WriteOnTheForm(int count) {
     }
     const double us = double(timer.nsecsElapsed()) / 1e3 / count;
     const double allocations = double(probes::AllocationsOf(self) - allocationsBefore) / count;
-    std::printf("write of a changed character on the shown form: %.2f us, %.2f paint events, "
-                "%.1f allocations\n",
-                us, double(paints.paints) / count, allocations);
+    std::printf(
+        "write of a changed character on the shown form: %.2f us, %.2f paint events, "
+        "%.1f allocations\n",
+        us, double(paints.paints) / count, allocations);
 }
 
 }  // namespace

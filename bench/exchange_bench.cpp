@@ -26,6 +26,10 @@
 // The interval is 2 ms: in Modbus RTU the program keeps 1.75 ms of silence after the last byte
 // received (at 115200 bit/s), and with 2 ms that wait never falls between the stamps.
 // A pty has no line timing: bytes "at 115200 bit/s" arrive at once.
+#include <modbus.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -43,10 +47,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <modbus.h>
 #include <string>
-#include <sys/syscall.h>
-#include <unistd.h>
 #include <vector>
 
 #include "bench/BenchSupport.h"
@@ -67,7 +68,14 @@ using bench::WaitUntil;
 
 namespace {
 
-enum StampKind : uint8_t { AnswerWritten, TimerArmed, TimerFired, RequestWritten, DrawStart, DrawEnd };
+enum StampKind : uint8_t {
+    AnswerWritten,
+    TimerArmed,
+    TimerFired,
+    RequestWritten,
+    DrawStart,
+    DrawEnd
+};
 
 struct Stamp {
     int64_t ns;
@@ -156,7 +164,7 @@ struct Side {
     double exchanges = 0;         // requests written
     double countedExchanges = 0;  // requests written while system calls were counted
     std::vector<double> toArmed, fromFired, critical, cycle, drawing;  // microseconds
-    std::map<std::string, ThreadTotals> threads;                      // by role
+    std::map<std::string, ThreadTotals> threads;                       // by role
     double xServerNs = 0;
     double changedCells = 0, digitPaints = 0;  // program only
 };
@@ -182,22 +190,33 @@ void TakePaths(Side& side) {
     auto us = [](int64_t ns) { return double(ns) / 1000.0; };
     for (const Stamp& s : SortedStamps()) {
         switch (s.kind) {
-        case AnswerWritten: answer = s.ns; armed = fired = -1; break;
-        case TimerArmed: if (answer >= 0 && armed < 0) armed = s.ns; break;
-        case TimerFired: if (armed >= 0 && fired < 0) fired = s.ns; break;
-        case DrawStart: drawStart = s.ns; break;
-        case DrawEnd: if (drawStart >= 0) side.drawing.push_back(us(s.ns - drawStart)); break;
-        case RequestWritten:
-            side.exchanges += 1;
-            if (fired >= 0) {
-                side.toArmed.push_back(us(armed - answer));
-                side.fromFired.push_back(us(s.ns - fired));
-                side.critical.push_back(us(armed - answer + s.ns - fired));
-            }
-            if (request >= 0) side.cycle.push_back(us(s.ns - request));
-            request = s.ns;
-            answer = armed = fired = -1;
-            break;
+            case AnswerWritten:
+                answer = s.ns;
+                armed = fired = -1;
+                break;
+            case TimerArmed:
+                if (answer >= 0 && armed < 0) armed = s.ns;
+                break;
+            case TimerFired:
+                if (armed >= 0 && fired < 0) fired = s.ns;
+                break;
+            case DrawStart:
+                drawStart = s.ns;
+                break;
+            case DrawEnd:
+                if (drawStart >= 0) side.drawing.push_back(us(s.ns - drawStart));
+                break;
+            case RequestWritten:
+                side.exchanges += 1;
+                if (fired >= 0) {
+                    side.toArmed.push_back(us(armed - answer));
+                    side.fromFired.push_back(us(s.ns - fired));
+                    side.critical.push_back(us(armed - answer + s.ns - fired));
+                }
+                if (request >= 0) side.cycle.push_back(us(s.ns - request));
+                request = s.ns;
+                answer = armed = fired = -1;
+                break;
         }
     }
 }
@@ -220,7 +239,8 @@ void MeasureSpan(Side& side, int ms, pid_t xServer, bool countSyscalls) {
         Side counted;
         TakePaths(counted);
         side.countedExchanges += counted.exchanges;
-        for (const probes::ThreadFigures& f : figures) side.threads[RoleOf(f)].syscalls += f.syscalls;
+        for (const probes::ThreadFigures& f : figures)
+            side.threads[RoleOf(f)].syscalls += f.syscalls;
         return;
     }
     side.seconds += seconds;
@@ -259,7 +279,9 @@ public:
     void ClearPanel(int panel) override { FInner.ClearPanel(panel); }
     void ShowUnit(int panel, const QString& unit) override { FInner.ShowUnit(panel, unit); }
     QString FieldText(TField field) const override { return FInner.FieldText(field); }
-    void SetFieldText(TField field, const QString& text) override { FInner.SetFieldText(field, text); }
+    void SetFieldText(TField field, const QString& text) override {
+        FInner.SetFieldText(field, text);
+    }
     void SetFieldIndex(TField field, int index) override { FInner.SetFieldIndex(field, index); }
     void ArmRepeatTimer(int intervalMs) override {
         FInner.ArmRepeatTimer(intervalMs);
@@ -267,7 +289,9 @@ public:
     }
     void RefreshProtocolView() override { FInner.RefreshProtocolView(); }
     void EnableProtocolSwitch(bool enabled) override { FInner.EnableProtocolSwitch(enabled); }
-    void TraceAnswer(const uint8_t* answer, int length) override { FInner.TraceAnswer(answer, length); }
+    void TraceAnswer(const uint8_t* answer, int length) override {
+        FInner.TraceAnswer(answer, length);
+    }
 
 private:
     TExchangeView& FInner;
@@ -344,7 +368,8 @@ void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options&
         window->TimerRepeat->installEventFilter(&fired);
         PaintCount paints;
         for (int panel = 1; panel <= 3; ++panel)
-            for (int cell = 0; cell < 5; ++cell) window->PanelCell(panel, cell)->installEventFilter(&paints);
+            for (int cell = 0; cell < 5; ++cell)
+                window->PanelCell(panel, cell)->installEventFilter(&paints);
 
         StartReading(*window, o.intervalMs);
         RunEventLoopFor(300);  // preparation done, the first readings drawn
@@ -362,9 +387,11 @@ void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options&
     }
     Tz::ErrorBoxHook = nullptr;
     Tz::PortOverride.clear();
-    if (!errors.isEmpty()) std::printf("  the program showed errors: %s\n", qPrintable(errors.join(" | ")));
+    if (!errors.isEmpty())
+        std::printf("  the program showed errors: %s\n", qPrintable(errors.join(" | ")));
     if (NoAnswerCount != noAnswers || CrcErrorCount != badCrcs)
-        std::printf("  program: no answer %d, bad CRC %d\n", NoAnswerCount.load(), CrcErrorCount.load());
+        std::printf("  program: no answer %d, bad CRC %d\n", NoAnswerCount.load(),
+                    CrcErrorCount.load());
 }
 
 // ---- the reference ------------------------------------------------------------------------------
@@ -418,8 +445,8 @@ double P99(std::vector<double> v) {
 
 void Figure(const std::string& what, double program, double reference, const char* unit = "") {
     const int decimals = std::max(program, reference) >= 100 ? 0 : 1;
-    std::printf("%s: program %.*f%s, reference %.*f%s, ratio ", what.c_str(), decimals, program, unit,
-                decimals, reference, unit);
+    std::printf("%s: program %.*f%s, reference %.*f%s, ratio ", what.c_str(), decimals, program,
+                unit, decimals, reference, unit);
     if (reference > 0)
         std::printf("%.2f\n", program / reference);
     else
@@ -450,8 +477,8 @@ double AllButInstrument(const Side& side, Field field) {
 // One line for the threads together, then one per thread (the main thread first).
 void ThreadFigures(const char* what, const Side& p, const Side& r, Field field, double scale,
                    const char* unit) {
-    Figure(std::string(what) + ", all threads but the instrument's", AllButInstrument(p, field) * scale,
-           AllButInstrument(r, field) * scale, unit);
+    Figure(std::string(what) + ", all threads but the instrument's",
+           AllButInstrument(p, field) * scale, AllButInstrument(r, field) * scale, unit);
     std::vector<std::string> roles{"main thread"};
     for (const Side* side : {&p, &r})
         for (const auto& entry : side->threads)
@@ -474,7 +501,8 @@ void PrintSummary(const Side& p, const Side& r, pid_t xServer) {
            Median(r.fromFired), " us");
     Figure("own critical path, both parts, median", Median(p.critical), Median(r.critical), " us");
     Figure("own critical path, both parts, p99", P99(p.critical), P99(r.critical), " us");
-    Figure("exchange cycle, request -> next request, median", Median(p.cycle), Median(r.cycle), " us");
+    Figure("exchange cycle, request -> next request, median", Median(p.cycle), Median(r.cycle),
+           " us");
     ThreadFigures("CPU per exchange", p, r, &ThreadTotals::cpuNs, 1e-3, " us");
     const char* calls = probes::ThreadSnapshot::SyscallsExact()
                             ? "system calls per exchange"
@@ -485,20 +513,23 @@ void PrintSummary(const Side& p, const Side& r, pid_t xServer) {
     if (xServer)
         Figure("X server CPU per exchange", p.xServerNs / p.exchanges / 1e3,
                r.xServerNs / r.exchanges / 1e3, " us");
-    std::printf("(not compared) instrument thread CPU per exchange: %.1f us beside the program, "
-                "%.1f us beside the reference\n",
-                PerExchange(p, "instrument", &ThreadTotals::cpuNs) / 1e3,
-                PerExchange(r, "instrument", &ThreadTotals::cpuNs) / 1e3);
-    std::printf("(program only) digit cells changed per reading %.2f, digit paint events per "
-                "exchange %.2f, drawing a reading (ShowReading) median %.1f us\n",
-                p.changedCells / p.exchanges, p.digitPaints / p.exchanges, Median(p.drawing));
+    std::printf(
+        "(not compared) instrument thread CPU per exchange: %.1f us beside the program, "
+        "%.1f us beside the reference\n",
+        PerExchange(p, "instrument", &ThreadTotals::cpuNs) / 1e3,
+        PerExchange(r, "instrument", &ThreadTotals::cpuNs) / 1e3);
+    std::printf(
+        "(program only) digit cells changed per reading %.2f, digit paint events per "
+        "exchange %.2f, drawing a reading (ShowReading) median %.1f us\n",
+        p.changedCells / p.exchanges, p.digitPaints / p.exchanges, Median(p.drawing));
 }
 
 void PrintRound(int i, const Side& p, const Side& r) {
-    std::printf("round %d: program %.0f exchanges, critical path %.0f us, CPU %.0f us/exchange; "
-                "reference %.0f exchanges, %.0f us, %.0f us/exchange\n",
-                i, p.exchanges, Median(p.critical), AllButInstrument(p, &ThreadTotals::cpuNs) / 1e3,
-                r.exchanges, Median(r.critical), AllButInstrument(r, &ThreadTotals::cpuNs) / 1e3);
+    std::printf(
+        "round %d: program %.0f exchanges, critical path %.0f us, CPU %.0f us/exchange; "
+        "reference %.0f exchanges, %.0f us, %.0f us/exchange\n",
+        i, p.exchanges, Median(p.critical), AllButInstrument(p, &ThreadTotals::cpuNs) / 1e3,
+        r.exchanges, Median(r.critical), AllButInstrument(r, &ThreadTotals::cpuNs) / 1e3);
     std::fflush(stdout);
 }
 
@@ -506,8 +537,10 @@ void Accumulate(Side& into, const Side& from) {
     into.seconds += from.seconds;
     into.exchanges += from.exchanges;
     into.countedExchanges += from.countedExchanges;
-    for (auto [to, add] : {std::pair{&into.toArmed, &from.toArmed}, {&into.fromFired, &from.fromFired},
-                           {&into.critical, &from.critical}, {&into.cycle, &from.cycle},
+    for (auto [to, add] : {std::pair{&into.toArmed, &from.toArmed},
+                           {&into.fromFired, &from.fromFired},
+                           {&into.critical, &from.critical},
+                           {&into.cycle, &from.cycle},
                            {&into.drawing, &from.drawing}})
         to->insert(to->end(), add->begin(), add->end());
     for (const auto& [role, t] : from.threads) {
@@ -528,9 +561,12 @@ int main(int argc, char** argv) {
     Options o;
     for (int i = 1; i + 1 < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--rounds") o.rounds = std::atoi(argv[++i]);
-        else if (arg == "--round-ms") o.roundMs = std::atoi(argv[++i]);
-        else if (arg == "--interval-ms") o.intervalMs = std::atoi(argv[++i]);
+        if (arg == "--rounds")
+            o.rounds = std::atoi(argv[++i]);
+        else if (arg == "--round-ms")
+            o.roundMs = std::atoi(argv[++i]);
+        else if (arg == "--interval-ms")
+            o.intervalMs = std::atoi(argv[++i]);
     }
     for (int i = 1; i < argc; ++i)
         if (std::string(argv[i]) == "--frozen") o.frozen = true;
@@ -542,7 +578,8 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const pid_t xServer = QGuiApplication::platformName() == QLatin1String("xcb") ? probes::XServerPid() : 0;
+    const pid_t xServer =
+        QGuiApplication::platformName() == QLatin1String("xcb") ? probes::XServerPid() : 0;
 
     sim::Config config;
     config.protocol = sim::Protocol::Modbus;
@@ -555,11 +592,13 @@ int main(int argc, char** argv) {
         instrument.Model().LetValueDrift(1, 500.0f, 480.0f, 50);
     instrument.Start();
 
-    std::printf("Platform %s; %d rounds of %d ms per side; Modbus RTU, parameter 1, interval %d ms, "
-                "value %s; system calls counted %s\n",
-                qPrintable(QGuiApplication::platformName()), o.rounds, o.roundMs, o.intervalMs,
-                o.frozen ? "frozen" : "moving",
-                probes::ThreadSnapshot::SyscallsExact() ? "by tracepoint" : "from /proc io (read/write only)");
+    std::printf(
+        "Platform %s; %d rounds of %d ms per side; Modbus RTU, parameter 1, interval %d ms, "
+        "value %s; system calls counted %s\n",
+        qPrintable(QGuiApplication::platformName()), o.rounds, o.roundMs, o.intervalMs,
+        o.frozen ? "frozen" : "moving",
+        probes::ThreadSnapshot::SyscallsExact() ? "by tracepoint"
+                                                : "from /proc io (read/write only)");
     std::fflush(stdout);
     Side program, reference;
     for (int i = 1; i <= o.rounds; ++i) {

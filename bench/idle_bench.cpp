@@ -12,19 +12,20 @@
 //     peak RSS (VmHWM) at the end.
 //
 // The virtual instrument runs in a child process forked before anything else.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "bench/Probes.h"
@@ -195,7 +196,8 @@ void StartUps(const Home& home, int launches) {
         const Start p = LaunchOnce(TESSERA_BINARY, home, true);
         const Start r = LaunchOnce(MINIMAL_WINDOW_BINARY, home, false);
         if (p.ms < 0 || r.ms < 0) {
-            std::printf("launch %d: no \"shown after\" line (or no open port), or a failed exit\n", i + 1);
+            std::printf("launch %d: no \"shown after\" line (or no open port), or a failed exit\n",
+                        i + 1);
             continue;
         }
         programMs.push_back(p.ms);
@@ -204,7 +206,8 @@ void StartUps(const Home& home, int launches) {
         referenceRss = std::max(referenceRss, r.peakRssMb);
     }
     if (programMs.empty()) return;
-    Figure("start-up to the window shown, median", Median(programMs), Median(referenceMs), " ms", 0);
+    Figure("start-up to the window shown, median", Median(programMs), Median(referenceMs), " ms",
+           0);
     Figure("peak RSS at start-up, largest", programRss, referenceRss, " MB", 1);
 }
 
@@ -223,7 +226,8 @@ double PeakRssMb(pid_t pid) {
 }
 
 // CPU time each process used over `seconds`, as milliseconds per minute.
-void CpuPerMinute(pid_t program, pid_t reference, int seconds, double& programMs, double& referenceMs) {
+void CpuPerMinute(pid_t program, pid_t reference, int seconds, double& programMs,
+                  double& referenceMs) {
     const double p0 = probes::ProcessCpuNs(program), r0 = probes::ProcessCpuNs(reference);
     const auto start = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
@@ -268,10 +272,11 @@ int main(int argc, char** argv) {
         std::printf("the virtual instrument did not start\n");
         return 1;
     }
-    std::printf("Platform %s; program and reference (one empty Qt Widgets window) as processes of "
-                "their own; %d launches each, %d s idle\n",
-                std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "offscreen", launches,
-                seconds);
+    std::printf(
+        "Platform %s; program and reference (one empty Qt Widgets window) as processes of "
+        "their own; %d launches each, %d s idle\n",
+        std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "offscreen", launches,
+        seconds);
     std::fflush(stdout);
     {
         const Home home(instrument.path);

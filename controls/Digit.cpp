@@ -267,21 +267,25 @@ TDigit::TSegmentPolygons TDigit::ScaleOutline(const TOutlineTable& xs, const TOu
 void TDigit::UpdateGeometry() {
     if (size() == FGeometrySize && FShift == FGeometryShift) return;
     FPolygons = ScaleOutline(x, y, width(), height(), FShift);
-    for (size_t bar = 0; bar < FPolygons.size(); ++bar) FBounds[bar] = FPolygons[bar].boundingRect();
+    for (size_t bar = 0; bar < FPolygons.size(); ++bar)
+        FBounds[bar] = FPolygons[bar].boundingRect();
     FGeometrySize = size();
     FGeometryShift = FShift;
 }
 
 // An outline reaches half its pen's width beyond its polygon; one pixel more covers the
 // rounding of a wide pen.
-int TDigit::OutlineMargin() const { return std::max(FOnPen->Width(), FOffPen->Width()) / 2 + 1; }
+int TDigit::OutlineMargin() const {
+    return std::max(FOnPen->Width(), FOffPen->Width()) / 2 + 1;
+}
 
 QRect TDigit::SegmentsArea(TBars bars) {
     UpdateGeometry();
     const int margin = OutlineMargin();
     QRect area;
     for (size_t bar = 0; bar < FBounds.size(); ++bar)
-        if (HasBar(bars, TBar(bar))) area |= FBounds[bar].adjusted(-margin, -margin, margin, margin);
+        if (HasBar(bars, TBar(bar)))
+            area |= FBounds[bar].adjusted(-margin, -margin, margin, margin);
     return area;
 }
 

@@ -5,8 +5,8 @@
 // on the main thread like every widget; all its state is set through its properties. It paints
 // over whatever its parent has drawn beneath it: it never erases a background of its own, the
 // off colours of the unlit segments are what keeps the figure visible.
-#include <QChar>
 #include <QBrush>
+#include <QChar>
 #include <QColor>
 #include <QPen>
 #include <QPolygon>

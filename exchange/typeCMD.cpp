@@ -38,8 +38,9 @@ void TQuery::BuildFrame() {
     const int relay = QueryTarget ? QueryTarget->SelectedRelay() + 1 : 1;
     uint8_t lengthOut = LengthOut;
     uint8_t lengthIn = LengthIn;
-    ModbusFrame = protocol::BuildRequestFrame(FName, Code, lengthOut, lengthIn, Adr, Data + 1,
-                                              IndexData, ProtocolIsModbus == 1, relay, RequestBuffer);
+    ModbusFrame =
+        protocol::BuildRequestFrame(FName, Code, lengthOut, lengthIn, Adr, Data + 1, IndexData,
+                                    ProtocolIsModbus == 1, relay, RequestBuffer);
     LengthOut = lengthOut;
     LengthIn = lengthIn;
 }
@@ -67,7 +68,8 @@ void LetLineFallSilent(TSerialPort& port) {
 // arriving meanwhile push the silence on, up to a bound, so a line that never falls silent
 // still gets its request.
 void KeepModbusSilence(const TSerialPort& port) {
-    const auto silence = std::chrono::microseconds(protocol::FrameSilenceMicroseconds(port.BitsPerSecond()));
+    const auto silence =
+        std::chrono::microseconds(protocol::FrameSilenceMicroseconds(port.BitsPerSecond()));
     const auto giveUp = std::chrono::steady_clock::now() + 4 * silence;
     for (;;) {
         const auto due = std::min(port.LastReceivedAt() + silence, giveUp);

@@ -291,7 +291,8 @@ uint32_t FrameSilenceMicroseconds(int32_t bitsPerSecond) {
     constexpr uint32_t FastLineSilence = 1750;
     if (bitsPerSecond <= 0 || bitsPerSecond > 19200) return FastLineSilence;
     constexpr uint64_t BitsOfSilenceTimesMillion = 35 * 11 * 100000;  // 3.5 characters of 11 bits
-    return uint32_t((BitsOfSilenceTimesMillion + uint64_t(bitsPerSecond) - 1) / uint64_t(bitsPerSecond));
+    return uint32_t((BitsOfSilenceTimesMillion + uint64_t(bitsPerSecond) - 1) /
+                    uint64_t(bitsPerSecond));
 }
 
 RequestFrame BuildRequest(TListComand command, uint16_t address, const std::vector<uint8_t>& data,

@@ -50,7 +50,9 @@ bool NotSupported(int error) {
 enum Counter { cCts, cDsr, cRing, cDcd, cFrame, cOverrun, cParity, cBreak, cBufOverrun, cCount };
 static_assert(cCount == DriverCounters::Count, "one value per counter");
 
-constexpr uint32_t Bit(Counter c) { return 1u << c; }
+constexpr uint32_t Bit(Counter c) {
+    return 1u << c;
+}
 
 // Reads the counters into `counters`; false when the device has none (remembered) or the
 // call failed.
@@ -61,9 +63,9 @@ bool ReadCounters(int fd, DriverCounters& counters) {
         counters.unsupported = NotSupported(errno);
         return false;
     }
-    const int now[cCount] = {icount.cts,   icount.dsr,     icount.rng,
-                             icount.dcd,   icount.frame,   icount.overrun,
-                             icount.parity, icount.brk,    icount.buf_overrun};
+    const int now[cCount] = {icount.cts,    icount.dsr,   icount.rng,
+                             icount.dcd,    icount.frame, icount.overrun,
+                             icount.parity, icount.brk,   icount.buf_overrun};
     for (int i = 0; i < cCount; ++i) counters.values[i] = uint32_t(now[i]);
     counters.known = true;
     return true;

@@ -347,7 +347,8 @@ void TSerialPort::NoteReceived() {
 }
 
 std::chrono::steady_clock::time_point TSerialPort::LastReceivedAt() const {
-    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(FLastReceived.load()));
+    return std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(FLastReceived.load()));
 }
 
 int32_t TSerialPort::ReadStr(QString& str, int32_t count) {

@@ -298,10 +298,12 @@ private slots:
             cell->Setdp(step % 3 == 0);
             cell->SetValue(characters[(step * 7) % characters.size()]);
             if (step % 11 == 0) cell->SetBars(TBars(step * 37));
-            const QImage shown = panel.windowHandle()->screen()->grabWindow(panel.winId()).toImage();
+            const QImage shown =
+                panel.windowHandle()->screen()->grabWindow(panel.winId()).toImage();
             const QImage painted = panel.grab().toImage();
             QVERIFY(!shown.isNull());
-            QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), painted.convertToFormat(QImage::Format_RGB32));
+            QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+                     painted.convertToFormat(QImage::Format_RGB32));
         }
     }
 

@@ -4,14 +4,15 @@
 // request is read. The program polls one parameter with the shortest interval, where the
 // request would otherwise come about a millisecond after the answer. Only the lower bound is
 // asserted; how much later a request comes depends on the machine.
+#include <poll.h>
+
 #include <QEventLoop>
 #include <QTimer>
 #include <QtTest>
-#include <functional>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
-#include <poll.h>
 #include <thread>
 #include <vector>
 
@@ -38,7 +39,8 @@ public:
         std::lock_guard<std::mutex> lock(FMutex);
         std::vector<double> gaps;
         for (size_t i = 1; i < FRequests.size() && i - 1 < FAnswers.size(); ++i)
-            gaps.push_back(std::chrono::duration<double, std::micro>(FRequests[i] - FAnswers[i - 1]).count());
+            gaps.push_back(
+                std::chrono::duration<double, std::micro>(FRequests[i] - FAnswers[i - 1]).count());
         return gaps;
     }
 
@@ -122,7 +124,8 @@ private slots:
             TSettingForm settingForm(&window);
             SettingForm = &settingForm;
             window.show();
-            QVERIFY(QTest::qWaitFor([&] { return CurrentQuery && window.ComPort->Connected(); }, 10000));
+            QVERIFY(QTest::qWaitFor([&] { return CurrentQuery && window.ComPort->Connected(); },
+                                    10000));
             Ui::Tz& f = *window.ui;
             f.EditAdr->setText(QStringLiteral("1"));
             window.EditAdrExit();

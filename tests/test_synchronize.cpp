@@ -59,7 +59,8 @@ private slots:
             workers.emplace_back(QThread::create([&] {
                 for (int i = 0; i < CallsEach; ++i)
                     Sync::Synchronize([&] {
-                        if (QThread::currentThread() != QCoreApplication::instance()->thread()) ++offMain;
+                        if (QThread::currentThread() != QCoreApplication::instance()->thread())
+                            ++offMain;
                         ++ran;
                     });
             }));
@@ -68,7 +69,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ran >= Workers * CallsEach / 2, 20000);
         QEventLoop nested;
         QTimer::singleShot(0, &nested, [&] {
-            QTest::qWaitFor([&] { return ran == Workers * CallsEach; }, 20000);
+            (void)QTest::qWaitFor([&] { return ran == Workers * CallsEach; }, 20000);
             nested.quit();
         });
         nested.exec();
