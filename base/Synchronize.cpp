@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QThread>
 #include <atomic>
+#include <cstddef>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -85,6 +86,44 @@ QEvent::Type RunCallsEvent() {
     return type;
 }
 
+// The event that has the main thread run the queued calls. Qt deletes a posted event once it
+// is delivered; these come from a few slots kept for them, since one is posted for nearly
+// every hand-over. More than the slots in flight at once (never expected: one is posted only
+// when the queue was empty) fall back to the heap.
+class RunCalls : public QEvent {
+public:
+    RunCalls() : QEvent(RunCallsEvent()) {}
+    static void* operator new(size_t size);
+    static void operator delete(void* block);
+
+private:
+    static constexpr int SlotCount = 4;
+    struct alignas(std::max_align_t) Slot {
+        unsigned char bytes[sizeof(QEvent)];
+    };
+    static Slot Storage[SlotCount];
+    static std::atomic<bool> Taken[SlotCount];
+};
+
+RunCalls::Slot RunCalls::Storage[SlotCount];
+std::atomic<bool> RunCalls::Taken[SlotCount];
+
+void* RunCalls::operator new(size_t size) {
+    if (size <= sizeof(Slot))
+        for (int i = 0; i < SlotCount; ++i)
+            if (!Taken[i].exchange(true, std::memory_order_acquire)) return &Storage[i];
+    return ::operator new(size);
+}
+
+void RunCalls::operator delete(void* block) {
+    for (int i = 0; i < SlotCount; ++i)
+        if (block == &Storage[i]) {
+            Taken[i].store(false, std::memory_order_release);
+            return;
+        }
+    ::operator delete(block);
+}
+
 // Receives the event that has the main thread run the queued calls. It is made with the
 // application, so that it lives on the main thread, and goes with it.
 class CallRunner : public QObject {
@@ -122,7 +161,7 @@ Q_COREAPP_STARTUP_FUNCTION(MakeCallRunner)
 // otherwise an event is on its way or the main thread is still draining the queue.
 void WakeMainThread(QCoreApplication* app) {
     if (CallRunner* target = runner.load())
-        QCoreApplication::postEvent(target, new QEvent(RunCallsEvent()));
+        QCoreApplication::postEvent(target, new RunCalls);
     else
         QMetaObject::invokeMethod(
             app, [] { RunPendingCalls(); }, Qt::QueuedConnection);
