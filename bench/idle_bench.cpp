@@ -12,6 +12,7 @@
 //     peak RSS (VmHWM) at the end.
 //
 // The virtual instrument runs in a child process forked before anything else.
+// --program PATH measures another build of the program (an earlier one, say) the same way.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -34,6 +35,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The program measured: the one built beside this benchmark, or another build (--program).
+const char* ProgramBinary = TESSERA_BINARY;
 
 // ---- the instrument's process ---------------------------------------------------------------
 
@@ -193,7 +197,7 @@ void StartUps(const Home& home, int launches) {
     std::vector<double> programMs, referenceMs;
     double programRss = 0, referenceRss = 0;
     for (int i = 0; i < launches; ++i) {
-        const Start p = LaunchOnce(TESSERA_BINARY, home, true);
+        const Start p = LaunchOnce(ProgramBinary, home, true);
         const Start r = LaunchOnce(MINIMAL_WINDOW_BINARY, home, false);
         if (p.ms < 0 || r.ms < 0) {
             std::printf("launch %d: no \"shown after\" line (or no open port), or a failed exit\n",
@@ -238,7 +242,7 @@ void CpuPerMinute(pid_t program, pid_t reference, int seconds, double& programMs
 
 void Idle(const Home& home, InstrumentProcess& instrument, int seconds) {
     int programOut = -1, referenceOut = -1;
-    const pid_t program = Launch(TESSERA_BINARY, home, false, programOut);
+    const pid_t program = Launch(ProgramBinary, home, false, programOut);
     const pid_t reference = Launch(MINIMAL_WINDOW_BINARY, home, false, referenceOut);
     std::this_thread::sleep_for(std::chrono::seconds(2));
     double p = 0, r = 0;
@@ -265,6 +269,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::string(argv[i]) == "--seconds") seconds = std::atoi(argv[++i]);
         else if (std::string(argv[i]) == "--launches") launches = std::atoi(argv[++i]);
+        else if (std::string(argv[i]) == "--program") ProgramBinary = argv[++i];
     }
     // Forked before any thread exists in this process.
     InstrumentProcess instrument = StartInstrument();
