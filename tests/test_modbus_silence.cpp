@@ -62,11 +62,14 @@ private:
         }
     }
 
+    // Bytes that are no request (the line's echo once the port side has closed and restored
+    // its terminal settings) get no answer and are not noted.
     void Answer(const sim::Bytes& request) {
         const Clock::time_point read = Clock::now();
         const sim::Bytes answer = sim::Answer(FModel, request);
+        if (answer.empty()) return;
         const Clock::time_point written = Clock::now();
-        if (!answer.empty()) (void)!::write(FMaster, answer.data(), answer.size());
+        (void)!::write(FMaster, answer.data(), answer.size());
         std::lock_guard<std::mutex> lock(FMutex);
         FRequests.push_back(read);
         FAnswers.push_back(written);
@@ -117,6 +120,7 @@ private slots:
         TimedResponder instrument(line.master);
         AppHarness::WriteSettings(AppHarness::Settings(1, speedIndex, 500));
         QStringList errors;
+        std::vector<double> gaps;  // taken while polling, before the port closes
         Tz::PortOverride = line.slavePath;
         Tz::ErrorBoxHook = [&errors](const QString& text) { errors << text; };
         {
@@ -134,13 +138,13 @@ private slots:
             f.Edit1->setText(QStringLiteral("1"));  // the shortest pause that polls
             f.BitBtn1->click();
             QVERIFY(RunEventLoopUntil([&] { return instrument.Gaps().size() >= 30; }, 20000));
+            gaps = instrument.Gaps();
             f.BitBtn2->click();
             SettingForm = nullptr;
         }
         Tz::ErrorBoxHook = nullptr;
         Tz::PortOverride.clear();
         QCOMPARE(errors, QStringList());
-        const std::vector<double> gaps = instrument.Gaps();
         const double shortest = *std::min_element(gaps.begin(), gaps.end());
         QVERIFY2(shortest >= silenceUs,
                  qPrintable(QStringLiteral("a request came %1 us after an answer").arg(shortest)));
