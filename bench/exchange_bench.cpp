@@ -1,40 +1,41 @@
-// Continuous reading throughput, on pseudo-terminals against the virtual instrument:
+// Continuous reading, the program against a matched reference, on the virtual instrument's
+// pseudo-terminal:
 //
-//  A  the program itself: the main window (offscreen), its exchange thread and serial port,
-//     reading parameter 1 in Modbus RTU with the repeat pause at its minimum (interval "1"),
-//     started with the readings button;
-//  B  libmodbus: a loop of modbus_read_registers over the same two registers (0..1) of the
-//     same instrument, on the same pty once the program has closed its port.
+//  program    the main window (offscreen, or on X under xvfb-run), its exchange thread and
+//             serial port, reading parameter 1 in Modbus RTU at 115200 bit/s with the repeat
+//             pause in the interval field, started with the readings button;
+//  reference  libmodbus in this same process, paced by a QTimer of the same kind and interval:
+//             each tick reads the same two registers (modbus_read_registers), decodes the
+//             value and arms the timer again.
 //
-// A and B alternate (A B A B ...), each round a few seconds. Then: QV against the wire time,
-// and three parameters for 10 s.
+// Rounds alternate (program, reference, program, ...) on one instrument and one pty. The
+// instrument's value moves fast (500 +- 480 over 50 ms), so each reading changes 3-4 of the
+// panel's digits and they really repaint; --frozen holds it still (the exchange alone).
 //
-// Time stamps. Every write() made by the program and by the instrument is stamped the moment
-// it returns: this executable is linked with --wrap=write, so neither the program nor the
-// instrument carries any benchmark code. The program writes its requests on the main thread;
-// the instrument writes its answers on its line thread. Per exchange:
-//   cycle       request written -> next request written (includes the repeat pause)
-//   own time    answer written by the instrument (complete on the line) -> next request
-//               written: everything the program does per exchange, pause included
-// The configured pause (1 ms) is subtracted where the output says so; the repeat timer's
-// real period (QTimer counts whole milliseconds) is measured separately and printed.
+// Stamps, taken as things happen:
+//   answer written      the instrument's write() of an answer
+//   timer armed         program: the exchange's ArmRepeatTimer returned (a forwarding view sits
+//                       between the exchange and the window); reference: QTimer::start returned
+//   timer fired         the timer's QTimerEvent reaches its QTimer (an event filter)
+//   request written     write() of the request on the port's descriptor
+// This executable interposes write(), so neither the program nor libmodbus carries bench code.
+// Own critical path = (answer written -> timer armed) + (timer fired -> request written): what a
+// side does between an answer and its next request, the pause itself left out. CPU time,
+// system calls, context switches and allocations per exchange come from Probes.h.
 //
+// The interval is 2 ms: in Modbus RTU the program keeps 1.75 ms of silence after the last byte
+// received (at 115200 bit/s), and with 2 ms that wait never falls between the stamps.
 // A pty has no line timing: bytes "at 115200 bit/s" arrive at once.
-//
-// --monitor: the program's CPU time per exchange with the frame monitor closed and open (its
-// history full), rounds alternating; the instrument is tessera-sim in a process of its own,
-// so that only the program's threads are counted.
+#include <modbus.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QThread>
-#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QListWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -43,231 +44,316 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <functional>
+#include <cstring>
+#include <map>
 #include <memory>
-#include <modbus.h>
-#include <unistd.h>
+#include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
+#include "bench/Probes.h"
+#include "controls/Digit.h"
+#include "exchange/ExchangeView.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
 #include "sim/VirtualInstrument.h"
-#include "ui/FrameMonitor.h"
 #include "ui/Unit1.h"
 #include "ui/main.h"
 #include "ui_main.h"
 
-// ---- write() time stamps ------------------------------------------------------------------
-
-#include "bench/BenchSupport.h"
-
-using bench::CpuSeconds;
 using bench::RunEventLoopFor;
 using bench::WaitUntil;
 
+// ---- stamps -----------------------------------------------------------------------------------
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 enum StampKind : uint8_t {
-    MainWrite,     // write() on the main thread: the program's request
-    OtherWrite,    // write() on another thread: the instrument's answer
-    RxEvent,       // --profile-ms only: the port's receive event reached the main window
-    Interpreted,   // --profile-ms only: the answer interpretation reached its answer log
+    AnswerWritten,
+    TimerArmed,
+    TimerFired,
+    RequestWritten,
+    DrawStart,
+    DrawEnd
 };
 
-struct WriteStamp {
-    int64_t ns;     // steady clock; for a write, when the call was made
-    int32_t bytes;  // bytes written
+struct Stamp {
+    int64_t ns;
     StampKind kind;
 };
 
 constexpr size_t StampCapacity = size_t(1) << 20;
-WriteStamp Stamps[StampCapacity];
+Stamp Stamps[StampCapacity];
 std::atomic<size_t> StampCount{0};
 std::atomic<bool> Stamping{false};
-thread_local bool OnMainThread = false;
+
+// Descriptors of the line: the port's side (the program's or libmodbus's) and the
+// instrument's side, found anew after every open.
+constexpr int MaxLineFds = 4;
+std::atomic<int> PortFds[MaxLineFds];
+std::atomic<int> InstrumentFds[MaxLineFds];
+std::atomic<pid_t> InstrumentTid{0};
 
 int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+void Put(StampKind kind, int64_t ns) {
+    const size_t i = StampCount.fetch_add(1, std::memory_order_relaxed);
+    if (i < StampCapacity) Stamps[i] = {ns, kind};
+}
+
+void Mark(StampKind kind) {
+    if (Stamping.load(std::memory_order_relaxed)) Put(kind, NowNs());
+}
+
+bool Holds(const std::atomic<int>* fds, int fd) {
+    for (int i = 0; i < MaxLineFds; ++i)
+        if (fds[i].load(std::memory_order_relaxed) == fd) return true;
+    return false;
+}
+
+void NoteLineWrite(int fd, int64_t at) {
+    if (Holds(InstrumentFds, fd)) {
+        InstrumentTid.store(probes::CurrentTid(), std::memory_order_relaxed);
+        Put(AnswerWritten, at);
+    } else if (Holds(PortFds, fd)) {
+        Put(RequestWritten, at);
+    }
 }
 
 }  // namespace
 
-extern "C" ssize_t __real_write(int fd, const void* buffer, size_t count);
-
-// The stamp is taken as the call is made: the write wakes the reader on the other side,
-// which may preempt the writer before it could take a stamp afterwards.
-extern "C" ssize_t __wrap_write(int fd, const void* buffer, size_t count) {
+// The stamp is taken as the call is made: the write wakes the reader on the other side, which
+// may preempt the writer before it could stamp afterwards.
+extern "C" ssize_t write(int fd, const void* buffer, size_t count) {
     const int64_t at = Stamping.load(std::memory_order_relaxed) ? NowNs() : 0;
-    const ssize_t written = __real_write(fd, buffer, count);
-    if (written > 0 && at != 0) {
-        const size_t i = StampCount.fetch_add(1, std::memory_order_relaxed);
-        if (i < StampCapacity)
-            Stamps[i] = {at, int32_t(written), OnMainThread ? MainWrite : OtherWrite};
-    }
+    const ssize_t written = ::syscall(SYS_write, fd, buffer, count);
+    if (written > 0 && at != 0) NoteLineWrite(fd, at);
     return written;
 }
 
 namespace {
 
-void Stamp(StampKind kind) {
-    if (!Stamping.load(std::memory_order_relaxed)) return;
-    const size_t i = StampCount.fetch_add(1, std::memory_order_relaxed);
-    if (i < StampCapacity) Stamps[i] = {NowNs(), 0, kind};
+// Both sides of the line as this process holds them: descriptors linked to the pty's slave
+// path are the port's, those on /dev/ptmx the instrument's.
+void FindLineDescriptors(const std::string& slavePath) {
+    int port = 0, instrument = 0;
+    for (int i = 0; i < MaxLineFds; ++i) PortFds[i] = InstrumentFds[i] = -1;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& entry : fds.entryList(QDir::Files | QDir::System)) {
+        char target[256] = {};
+        const QByteArray link = fds.filePath(entry).toLocal8Bit();
+        if (::readlink(link.constData(), target, sizeof target - 1) <= 0) continue;
+        if (slavePath == target && port < MaxLineFds) PortFds[port++] = entry.toInt();
+        if (std::strcmp(target, "/dev/ptmx") == 0 && instrument < MaxLineFds)
+            InstrumentFds[instrument++] = entry.toInt();
+    }
 }
 
-}  // namespace
+// ---- what a side did in one span ------------------------------------------------------------
 
-namespace {
-
-// ---- figures ------------------------------------------------------------------------------
-
-struct Spread {
-    double median = 0, p99 = 0;
-    size_t n = 0;
+struct ThreadTotals {
+    double cpuNs = 0, switches = 0, syscalls = 0, allocations = 0;
 };
 
-Spread SpreadOf(std::vector<double> v) {
-    Spread s;
-    s.n = v.size();
-    if (v.empty()) return s;
-    std::sort(v.begin(), v.end());
-    s.median = v[v.size() / 2];
-    s.p99 = v[std::min(v.size() - 1, v.size() * 99 / 100)];
-    return s;
+struct Side {
+    double seconds = 0;
+    double exchanges = 0;         // requests written
+    double countedExchanges = 0;  // requests written while system calls were counted
+    std::vector<double> toArmed, fromFired, critical, cycle, drawing;  // microseconds
+    std::map<std::string, ThreadTotals> threads;                       // by role
+    double xServerNs = 0;
+    double changedCells = 0, digitPaints = 0;  // program only
+};
+
+std::string RoleOf(const probes::ThreadFigures& f) {
+    if (f.tid == ::getpid()) return "main thread";
+    if (f.tid == InstrumentTid.load()) return "instrument";
+    if (f.name == "Th1") return "exchange thread";
+    if (f.name == "TSerialThread") return "port event thread";
+    return "thread " + f.name;  // Qt's own (QXcbEventQueue, ...)
 }
 
-// Per-exchange times (microseconds) from the stamps of one round.
-struct ExchangeTimes {
-    std::vector<double> cycle;  // request written -> next request written
-    std::vector<double> own;    // answer written -> next request written
-};
-
-// Stamps from different threads land in the array in the order their slots were taken.
-size_t SortedStampCount() {
+std::vector<Stamp> SortedStamps() {
     const size_t n = std::min(StampCount.load(), StampCapacity);
-    std::sort(Stamps, Stamps + n, [](const WriteStamp& a, const WriteStamp& b) { return a.ns < b.ns; });
-    return n;
-}
-
-ExchangeTimes TimesFromStamps(int requestBytes) {
-    ExchangeTimes t;
-    const size_t n = SortedStampCount();
-    int64_t lastRequest = -1, lastAnswer = -1;
-    for (size_t i = 0; i < n; ++i) {
-        const WriteStamp& s = Stamps[i];
-        if (s.kind == MainWrite) {
-            if (s.bytes != requestBytes) continue;
-            if (lastRequest >= 0) t.cycle.push_back(double(s.ns - lastRequest) / 1000.0);
-            if (lastAnswer > lastRequest && lastRequest >= 0)
-                t.own.push_back(double(s.ns - lastAnswer) / 1000.0);
-            lastRequest = s.ns;
-        } else if (s.kind == OtherWrite) {
-            lastAnswer = s.ns;
-        }
-    }
-    return t;
-}
-
-// Where the own time goes (--profile-ms): answer written -> receive event on the main thread
-// -> answer log written by the interpretation (the repeat timer armed just before) -> request.
-void PrintStages(int requestBytes) {
-    std::vector<double> toRx, toStatus, toRequest;
-    const size_t n = SortedStampCount();
-    int64_t answer = -1, rx = -1, status = -1;
-    for (size_t i = 0; i < n; ++i) {
-        const WriteStamp& s = Stamps[i];
-        switch (s.kind) {
-        case OtherWrite: answer = s.ns; rx = status = -1; break;
-        case RxEvent: if (answer >= 0 && rx < 0) rx = s.ns; break;
-        case Interpreted: if (rx >= 0 && status < 0) status = s.ns; break;
-        case MainWrite:
-            if (s.bytes == requestBytes && status >= 0) {
-                toRx.push_back(double(rx - answer) / 1000.0);
-                toStatus.push_back(double(status - rx) / 1000.0);
-                toRequest.push_back(double(s.ns - status) / 1000.0);
-            }
-            answer = rx = status = -1;
-            break;
-        }
-    }
-    auto show = [](const char* what, const std::vector<double>& v) {
-        std::vector<double> sorted = v;
-        std::sort(sorted.begin(), sorted.end());
-        if (sorted.empty()) return;
-        std::printf("  %-44s median %8.1f us   p99 %8.1f us\n", what, sorted[sorted.size() / 2],
-                    sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)]);
-    };
-    show("answer written -> receive event, main thread", toRx);
-    show("receive event -> interpretation done", toStatus);
-    show("interpretation done -> next request written (pause)", toRequest);
-}
-
-void Append(std::vector<double>& to, const std::vector<double>& from) {
-    to.insert(to.end(), from.begin(), from.end());
-}
-
-std::vector<double> Minus(std::vector<double> v, double us) {
-    for (double& x : v) x -= us;
+    std::vector<Stamp> v(Stamps, Stamps + n);
+    std::sort(v.begin(), v.end(), [](const Stamp& a, const Stamp& b) { return a.ns < b.ns; });
     return v;
 }
 
-
-
-// The repeat timer's real period at interval 1: a 1 ms QTimer restarted from its own slot,
-// as the program restarts TimerRepeat after each answer.
-Spread TimerPeriod() {
-    std::vector<double> periods;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setInterval(1);
-    QEventLoop loop;
-    Clock::time_point started;
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        periods.push_back(std::chrono::duration<double, std::micro>(Clock::now() - started).count());
-        if (periods.size() >= 2000) {
-            loop.quit();
-            return;
+// Answer -> armed -> fired -> request, each exchange on its own; the request also closes a cycle.
+void TakePaths(Side& side) {
+    int64_t answer = -1, armed = -1, fired = -1, request = -1, drawStart = -1;
+    auto us = [](int64_t ns) { return double(ns) / 1000.0; };
+    for (const Stamp& s : SortedStamps()) {
+        switch (s.kind) {
+            case AnswerWritten:
+                answer = s.ns;
+                armed = fired = -1;
+                break;
+            case TimerArmed:
+                if (answer >= 0 && armed < 0) armed = s.ns;
+                break;
+            case TimerFired:
+                if (armed >= 0 && fired < 0) fired = s.ns;
+                break;
+            case DrawStart:
+                drawStart = s.ns;
+                break;
+            case DrawEnd:
+                if (drawStart >= 0) side.drawing.push_back(us(s.ns - drawStart));
+                break;
+            case RequestWritten:
+                side.exchanges += 1;
+                if (fired >= 0) {
+                    side.toArmed.push_back(us(armed - answer));
+                    side.fromFired.push_back(us(s.ns - fired));
+                    side.critical.push_back(us(armed - answer + s.ns - fired));
+                }
+                if (request >= 0) side.cycle.push_back(us(s.ns - request));
+                request = s.ns;
+                answer = armed = fired = -1;
+                break;
         }
-        started = Clock::now();
-        timer.start();
-    });
-    started = Clock::now();
-    timer.start();
-    loop.exec();
-    return SpreadOf(periods);
+    }
 }
 
-// ---- A: the program ------------------------------------------------------------------------
+// Runs the event loop for `ms` with the probes on and adds what they saw to `side`: either
+// everything but the system calls, or (`countSyscalls`) the system calls alone.
+void MeasureSpan(Side& side, int ms, pid_t xServer, bool countSyscalls) {
+    probes::ThreadSnapshot threads;
+    const double xBefore = xServer ? probes::ProcessCpuNs(xServer) : 0;
+    threads.Begin(countSyscalls);
+    StampCount = 0;
+    Stamping = true;
+    const int64_t start = NowNs();
+    RunEventLoopFor(ms);
+    Stamping = false;
+    const double seconds = double(NowNs() - start) / 1e9;
+    const std::vector<probes::ThreadFigures> figures = threads.End();
+    const double xServerNs = xServer ? probes::ProcessCpuNs(xServer) - xBefore : 0;
+    if (countSyscalls) {
+        Side counted;
+        TakePaths(counted);
+        side.countedExchanges += counted.exchanges;
+        for (const probes::ThreadFigures& f : figures)
+            side.threads[RoleOf(f)].syscalls += f.syscalls;
+        return;
+    }
+    side.seconds += seconds;
+    side.xServerNs += xServerNs;
+    for (const probes::ThreadFigures& f : figures) {
+        ThreadTotals& t = side.threads[RoleOf(f)];
+        t.cpuNs += f.cpuNs;
+        t.switches += f.switches;
+        t.allocations += f.allocations;
+    }
+    TakePaths(side);
+}
 
-struct Round {
-    double seconds = 0;
-    size_t exchanges = 0;  // request frames the instrument received
-    ExchangeTimes times;
+// ---- the program --------------------------------------------------------------------------------
+
+// Between the exchange and the window: forwards every call, stamps the repeat timer's arming
+// and the drawing of a reading, and counts the digit cells a reading changed.
+class StampingView : public TExchangeView {
+public:
+    StampingView(TExchangeView& inner, Tz& window) : FInner(inner), FWindow(window) {}
+    double changedCells = 0;
+
+    void ShowStatus(const QString& text) override { FInner.ShowStatus(text); }
+    void ShowError(const QString& text) override { FInner.ShowError(text); }
+    void ReportLineFailure(const ESerialPort& error) override { FInner.ReportLineFailure(error); }
+    void ShowReading(int panel, uint8_t pointCode, double value) override {
+        QChar before[5];
+        for (int cell = 0; cell < 5; ++cell) before[cell] = FWindow.PanelCell(panel, cell)->Value();
+        Mark(DrawStart);
+        FInner.ShowReading(panel, pointCode, value);
+        Mark(DrawEnd);
+        if (!Stamping) return;
+        for (int cell = 0; cell < 5; ++cell)
+            if (FWindow.PanelCell(panel, cell)->Value() != before[cell]) changedCells += 1;
+    }
+    void ClearPanel(int panel) override { FInner.ClearPanel(panel); }
+    void ShowUnit(int panel, const QString& unit) override { FInner.ShowUnit(panel, unit); }
+    QString FieldText(TField field) const override { return FInner.FieldText(field); }
+    void SetFieldText(TField field, const QString& text) override {
+        FInner.SetFieldText(field, text);
+    }
+    void SetFieldIndex(TField field, int index) override { FInner.SetFieldIndex(field, index); }
+    void ArmRepeatTimer(int intervalMs) override {
+        FInner.ArmRepeatTimer(intervalMs);
+        Mark(TimerArmed);
+    }
+    void RefreshProtocolView() override { FInner.RefreshProtocolView(); }
+    void EnableProtocolSwitch(bool enabled) override { FInner.EnableProtocolSwitch(enabled); }
+    void TraceAnswer(const uint8_t* answer, int length) override {
+        FInner.TraceAnswer(answer, length);
+    }
+
+private:
+    TExchangeView& FInner;
+    Tz& FWindow;
 };
 
-void WriteSettings(int protocol) {
+// Stamps a timer's tick as its event arrives, before the timer emits timeout().
+class TimerFiredStamp : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Timer) Mark(TimerFired);
+        return false;
+    }
+};
+
+class PaintCount : public QObject {
+public:
+    double paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && Stamping.load(std::memory_order_relaxed)) paints += 1;
+        return false;
+    }
+};
+
+struct Options {
+    int rounds = 4;
+    int roundMs = 4000;
+    int intervalMs = 2;
+    bool frozen = false;  // a value that never changes: no digit repaints
+};
+
+void WriteSettings() {
     const QString path = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
                          QStringLiteral("/Tessera_RS/setup.cfg");
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write %s", qPrintable(path));
-    file.write(QStringLiteral("[Port]\nBaud=7\nPause=1\nprot=%1\n[Update]\nUpdate=0\n")
-                   .arg(protocol)
-                   .toUtf8());
+    file.write("[Port]\nBaud=7\nPause=500\nprot=1\n[Update]\nUpdate=0\n");
 }
 
-// Starts the program on the instrument's line, reads the ticked parameters with interval 1,
-// stamps `ms` of steady polling, stops and closes the program (and with it the port).
-Round ProgramRound(sim::VirtualInstrument& instrument, bool modbus, int parameters, int ms,
-                   bool stages = false) {
-    Round r;
+void StartReading(Tz& window, int intervalMs) {
+    Ui::Tz& f = *window.ui;
+    f.EditAdr->setText(QStringLiteral("1"));
+    window.EditAdrExit();
+    f.ToolButton1->click();
+    f.CheckBox1->setChecked(true);
+    f.CheckBox2->setChecked(false);
+    f.CheckBox3->setChecked(false);
+    f.Edit1->setText(QString::number(intervalMs));
+    f.BitBtn1->click();
+    if (!WaitUntil([] { return ExchangeState == 11; }, 5000)) qFatal("reading did not start");
+}
+
+void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options& o, pid_t xServer,
+                  bool countSyscalls) {
     QStringList errors;
-    WriteSettings(modbus ? 1 : 0);
+    WriteSettings();
     Tz::PortOverride = QString::fromStdString(instrument.DevicePath());
     Tz::ErrorBoxHook = [&errors](const QString& text) { errors << text; };
+    const int noAnswers = NoAnswerCount, badCrcs = CrcErrorCount;
     {
         auto window = std::make_unique<Tz>();
         TSettingForm settingForm(window.get());
@@ -275,205 +361,216 @@ Round ProgramRound(sim::VirtualInstrument& instrument, bool modbus, int paramete
         window->show();
         if (!WaitUntil([&] { return CurrentQuery != nullptr && window->ComPort->Connected(); }, 10000))
             qFatal("the program did not open %s", instrument.DevicePath().c_str());
-        Ui::Tz& f = *window->ui;
-        f.EditAdr->setText(QStringLiteral("1"));
-        window->EditAdrExit();
-        f.ToolButton1->click();
-        f.CheckBox1->setChecked(parameters >= 1);
-        f.CheckBox2->setChecked(parameters >= 2);
-        f.CheckBox3->setChecked(parameters >= 3);
-        f.Edit1->setText(QStringLiteral("1"));
-        if (stages) {
-            auto original = window->ComPort->OnRxChar;
-            window->ComPort->OnRxChar = [original](TSerialPort* sender, int32_t count) {
-                Stamp(RxEvent);
-                original(sender, count);
-            };
-            // The answer log is written at the end of the interpretation, just after the
-            // repeat timer is armed.
-            QObject::connect(f.Memo1->model(), &QAbstractItemModel::rowsInserted,
-                             [] { Stamp(Interpreted); });
-        }
-        f.BitBtn1->click();
-        // Preparation (GetPar for each parameter) and a short warm-up are left out.
-        if (!WaitUntil([] { return ExchangeState == 11; }, 5000)) qFatal("reading did not start");
-        RunEventLoopFor(200);
+        TExchangeView* windowView = ExchangeView;
+        StampingView view(*windowView, *window);
+        ExchangeView = &view;
+        TimerFiredStamp fired;
+        window->TimerRepeat->installEventFilter(&fired);
+        PaintCount paints;
+        for (int panel = 1; panel <= 3; ++panel)
+            for (int cell = 0; cell < 5; ++cell)
+                window->PanelCell(panel, cell)->installEventFilter(&paints);
 
-        instrument.ClearReceived();
-        StampCount = 0;
-        Stamping = true;
-        const auto start = Clock::now();
-        RunEventLoopFor(ms);
-        Stamping = false;
-        r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        r.exchanges = instrument.ReceivedFrames().size();
-        f.BitBtn2->click();
+        StartReading(*window, o.intervalMs);
+        RunEventLoopFor(300);  // preparation done, the first readings drawn
+        FindLineDescriptors(instrument.DevicePath());
+        MeasureSpan(side, o.roundMs, xServer, countSyscalls);
+        if (!countSyscalls) {
+            side.changedCells += view.changedCells;
+            side.digitPaints += paints.paints;
+        }
+
+        window->ui->BitBtn2->click();
+        RunEventLoopFor(50);  // an answer still under way is taken and dropped
+        ExchangeView = windowView;
         SettingForm = nullptr;
     }
-    r.times = TimesFromStamps(modbus ? 8 : 6);
     Tz::ErrorBoxHook = nullptr;
     Tz::PortOverride.clear();
-    if (!errors.isEmpty()) std::printf("  program showed errors: %s\n", qPrintable(errors.join(" | ")));
-    if (NoAnswerCount || CrcErrorCount)
-        std::printf("  no answer %d, bad CRC %d\n", NoAnswerCount.load(), CrcErrorCount.load());
-    return r;
+    if (!errors.isEmpty())
+        std::printf("  the program showed errors: %s\n", qPrintable(errors.join(" | ")));
+    if (NoAnswerCount != noAnswers || CrcErrorCount != badCrcs)
+        std::printf("  program: no answer %d, bad CRC %d\n", NoAnswerCount.load(),
+                    CrcErrorCount.load());
 }
 
-// ---- B: libmodbus ---------------------------------------------------------------------------
+// ---- the reference ------------------------------------------------------------------------------
 
-Round LibmodbusRound(sim::VirtualInstrument& instrument, int ms) {
-    Round r;
+void ReferenceRound(Side& side, sim::VirtualInstrument& instrument, const Options& o, pid_t xServer,
+                    bool countSyscalls) {
     const std::string path = instrument.DevicePath();
     modbus_t* ctx = modbus_new_rtu(path.c_str(), 115200, 'N', 8, 1);
     if (!ctx || modbus_set_slave(ctx, 1) != 0 || modbus_connect(ctx) != 0)
         qFatal("libmodbus cannot open %s: %s", path.c_str(), modbus_strerror(errno));
+    QTimer timer;  // as the program's repeat timer: default kind, stopped on its tick
+    timer.setInterval(o.intervalMs);
+    TimerFiredStamp fired;
+    timer.installEventFilter(&fired);
     uint16_t registers[2];
+    volatile float value = 0;
     int failures = 0;
-    instrument.ClearReceived();
-    const auto start = Clock::now();
-    const auto end = start + std::chrono::milliseconds(ms);
-    for (Clock::time_point now = start; now < end;) {
-        const int got = modbus_read_registers(ctx, 0, 2, registers);
-        const Clock::time_point done = Clock::now();
-        if (got == 2) {
-            ++r.exchanges;
-            r.times.cycle.push_back(std::chrono::duration<double, std::micro>(done - now).count());
-        } else {
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        timer.stop();
+        if (modbus_read_registers(ctx, 0, 2, registers) == 2)
+            value = modbus_get_float_abcd(registers);
+        else
             ++failures;
-        }
-        now = done;
-    }
-    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    // Every read counted must have been a request the instrument received and answered.
-    const size_t received = instrument.ReceivedFrames().size();
-    if (received != r.exchanges + failures)
-        std::printf("  libmodbus: %zu reads, but the instrument received %zu requests\n",
-                    r.exchanges + failures, received);
+        timer.start();
+        Mark(TimerArmed);
+    });
+    timer.start();
+    RunEventLoopFor(300);
+    FindLineDescriptors(path);
+    MeasureSpan(side, o.roundMs, xServer, countSyscalls);
+    timer.stop();
     modbus_close(ctx);
     modbus_free(ctx);
-    if (failures) std::printf("  libmodbus: %d failed reads\n", failures);
-    return r;
+    (void)value;
+    if (failures) std::printf("  reference: %d failed reads\n", failures);
 }
 
-// ---- the frame monitor's cost ----------------------------------------------------------------
+// ---- figures ------------------------------------------------------------------------------------
 
-struct CpuRound {
-    double cpuSeconds = 0;
-    double seconds = 0;
-    int exchanges = 0;  // requests sent
-};
-
-// The monitor's history filled to its bound, so that every batch also drops the oldest rows.
-void FillHistory(TFrameMonitor& monitor) {
-    auto& model = static_cast<TFrameMonitorModel&>(*monitor.Filter().sourceModel());
-    TFrameRow row;
-    row.direction = TFrameDirection::Answer;
-    row.bytes = QByteArray::fromHex("0103040000414801F0");
-    row.length = int(row.bytes.size());
-    row.meaning = QStringLiteral("12.50 V");
-    model.AppendRows(std::vector<TFrameRow>(size_t(model.HistoryLimit()), row));
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
 }
 
-// Polls parameter 1 at interval 1 ms on `port` for `ms`, the monitor open or not, and counts
-// the process's CPU time (the instrument runs elsewhere).
-CpuRound MonitorRound(const QString& port, bool monitorOpen, int ms) {
-    CpuRound r;
-    WriteSettings(1);
-    Tz::PortOverride = port;
-    Tz::ErrorBoxHook = [](const QString& text) { std::printf("  error: %s\n", qPrintable(text)); };
-    {
-        auto window = std::make_unique<Tz>();
-        TSettingForm settingForm(window.get());
-        SettingForm = &settingForm;
-        window->show();
-        if (!WaitUntil([&] { return CurrentQuery != nullptr && window->ComPort->Connected(); }, 10000))
-            qFatal("the program did not open %s", qPrintable(port));
-        Ui::Tz& f = *window->ui;
-        f.EditAdr->setText(QStringLiteral("1"));
-        window->EditAdrExit();
-        f.ToolButton1->click();
-        f.CheckBox1->setChecked(true);
-        f.Edit1->setText(QStringLiteral("1"));
-        if (monitorOpen) {
-            window->ToolButton5->click();
-            FillHistory(*window->FrameMonitor());
-        }
-        f.BitBtn1->click();
-        if (!WaitUntil([] { return ExchangeState == 11; }, 5000)) qFatal("reading did not start");
-        RunEventLoopFor(300);
-        const int sent = SentCount;
-        const double cpu = CpuSeconds();
-        const auto start = Clock::now();
-        RunEventLoopFor(ms);
-        r.cpuSeconds = CpuSeconds() - cpu;
-        r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        r.exchanges = SentCount - sent;
-        f.BitBtn2->click();
-        SettingForm = nullptr;
+double P99(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, v.size() * 99 / 100)];
+}
+
+void Figure(const std::string& what, double program, double reference, const char* unit = "") {
+    const int decimals = std::max(program, reference) >= 100 ? 0 : 1;
+    std::printf("%s: program %.*f%s, reference %.*f%s, ratio ", what.c_str(), decimals, program,
+                unit, decimals, reference, unit);
+    if (reference > 0)
+        std::printf("%.2f\n", program / reference);
+    else
+        std::printf("-\n");
+}
+
+using Field = double ThreadTotals::*;
+
+// System calls were counted in rounds of their own.
+double ExchangesFor(const Side& side, Field field) {
+    return field == &ThreadTotals::syscalls ? side.countedExchanges : side.exchanges;
+}
+
+double PerExchange(const Side& side, const std::string& role, Field field) {
+    const auto it = side.threads.find(role);
+    const double exchanges = ExchangesFor(side, field);
+    return it == side.threads.end() || exchanges == 0 ? 0 : it->second.*field / exchanges;
+}
+
+double AllButInstrument(const Side& side, Field field) {
+    double sum = 0;
+    for (const auto& [role, totals] : side.threads)
+        if (role != "instrument") sum += totals.*field;
+    const double exchanges = ExchangesFor(side, field);
+    return exchanges == 0 ? 0 : sum / exchanges;
+}
+
+// One line for the threads together, then one per thread (the main thread first).
+void ThreadFigures(const char* what, const Side& p, const Side& r, Field field, double scale,
+                   const char* unit) {
+    Figure(std::string(what) + ", all threads but the instrument's",
+           AllButInstrument(p, field) * scale, AllButInstrument(r, field) * scale, unit);
+    std::vector<std::string> roles{"main thread"};
+    for (const Side* side : {&p, &r})
+        for (const auto& entry : side->threads)
+            if (entry.first != "instrument" &&
+                std::find(roles.begin(), roles.end(), entry.first) == roles.end())
+                roles.push_back(entry.first);
+    for (const std::string& role : roles) {
+        const double program = PerExchange(p, role, field), reference = PerExchange(r, role, field);
+        if (role != "main thread" && program == 0 && reference == 0) continue;  // an idle Qt thread
+        Figure(std::string(what) + ", " + role, program * scale, reference * scale, unit);
     }
-    Tz::ErrorBoxHook = nullptr;
-    Tz::PortOverride.clear();
-    return r;
 }
 
-int MonitorCost(int rounds, int roundMs) {
-    QProcess instrument;
-    instrument.start(QStringLiteral(TESSERA_SIM_BINARY),
-                     {QStringLiteral("--protocol"), QStringLiteral("modbus"),
-                      QStringLiteral("--address"), QStringLiteral("1")});
-    if (!instrument.waitForReadyRead(10000)) qFatal("tessera-sim did not start");
-    const QString port = QString::fromLocal8Bit(instrument.readLine()).trimmed();
-    std::printf("Frame monitor closed (C) and open (O), Modbus RTU, parameter 1, interval 1 ms, "
-                "%d x %d ms each; CPU time of this process (the instrument runs apart)\n",
-                rounds, roundMs);
-    CpuRound total[2];
-    std::vector<double> perExchange[2];
-    for (int i = 0; i < rounds; ++i) {
-        for (int open = 0; open < 2; ++open) {
-            const CpuRound r = MonitorRound(port, open == 1, roundMs);
-            total[open].cpuSeconds += r.cpuSeconds;
-            total[open].seconds += r.seconds;
-            total[open].exchanges += r.exchanges;
-            perExchange[open].push_back(r.cpuSeconds / r.exchanges * 1e6);
-            std::printf("round %d %c: %6.1f exchanges/s, CPU %.1f us per exchange (%.0f %% of a core)\n",
-                        i + 1, open ? 'O' : 'C', r.exchanges / r.seconds, perExchange[open].back(),
-                        100 * r.cpuSeconds / r.seconds);
-            std::fflush(stdout);
-        }
+void PrintSummary(const Side& p, const Side& r, pid_t xServer) {
+    std::printf("\n");
+    Figure("exchanges per second", p.exchanges / p.seconds, r.exchanges / r.seconds);
+    Figure("own critical path, answer written -> timer armed, median", Median(p.toArmed),
+           Median(r.toArmed), " us");
+    Figure("own critical path, timer fired -> request written, median", Median(p.fromFired),
+           Median(r.fromFired), " us");
+    Figure("own critical path, both parts, median", Median(p.critical), Median(r.critical), " us");
+    Figure("own critical path, both parts, p99", P99(p.critical), P99(r.critical), " us");
+    Figure("exchange cycle, request -> next request, median", Median(p.cycle), Median(r.cycle),
+           " us");
+    ThreadFigures("CPU per exchange", p, r, &ThreadTotals::cpuNs, 1e-3, " us");
+    const char* calls = probes::ThreadSnapshot::SyscallsExact()
+                            ? "system calls per exchange"
+                            : "read/write-class system calls per exchange";
+    ThreadFigures(calls, p, r, &ThreadTotals::syscalls, 1, "");
+    ThreadFigures("voluntary context switches per exchange", p, r, &ThreadTotals::switches, 1, "");
+    ThreadFigures("allocations per exchange", p, r, &ThreadTotals::allocations, 1, "");
+    if (xServer)
+        Figure("X server CPU per exchange", p.xServerNs / p.exchanges / 1e3,
+               r.xServerNs / r.exchanges / 1e3, " us");
+    std::printf(
+        "(not compared) instrument thread CPU per exchange: %.1f us beside the program, "
+        "%.1f us beside the reference\n",
+        PerExchange(p, "instrument", &ThreadTotals::cpuNs) / 1e3,
+        PerExchange(r, "instrument", &ThreadTotals::cpuNs) / 1e3);
+    std::printf(
+        "(program only) digit cells changed per reading %.2f, digit paint events per "
+        "exchange %.2f, drawing a reading (ShowReading) median %.1f us\n",
+        p.changedCells / p.exchanges, p.digitPaints / p.exchanges, Median(p.drawing));
+}
+
+void PrintRound(int i, const Side& p, const Side& r) {
+    std::printf(
+        "round %d: program %.0f exchanges, critical path %.0f us, CPU %.0f us/exchange; "
+        "reference %.0f exchanges, %.0f us, %.0f us/exchange\n",
+        i, p.exchanges, Median(p.critical), AllButInstrument(p, &ThreadTotals::cpuNs) / 1e3,
+        r.exchanges, Median(r.critical), AllButInstrument(r, &ThreadTotals::cpuNs) / 1e3);
+    std::fflush(stdout);
+}
+
+void Accumulate(Side& into, const Side& from) {
+    into.seconds += from.seconds;
+    into.exchanges += from.exchanges;
+    into.countedExchanges += from.countedExchanges;
+    for (auto [to, add] : {std::pair{&into.toArmed, &from.toArmed},
+                           {&into.fromFired, &from.fromFired},
+                           {&into.critical, &from.critical},
+                           {&into.cycle, &from.cycle},
+                           {&into.drawing, &from.drawing}})
+        to->insert(to->end(), add->begin(), add->end());
+    for (const auto& [role, t] : from.threads) {
+        ThreadTotals& sum = into.threads[role];
+        sum.cpuNs += t.cpuNs;
+        sum.switches += t.switches;
+        sum.syscalls += t.syscalls;
+        sum.allocations += t.allocations;
     }
-    const double closed = total[0].cpuSeconds / total[0].exchanges * 1e6;
-    const double opened = total[1].cpuSeconds / total[1].exchanges * 1e6;
-    std::printf("\nCPU per exchange, all rounds: closed %.1f us, open %.1f us: %+.1f us (%+.1f %%)\n",
-                closed, opened, opened - closed, 100 * (opened - closed) / closed);
-    std::printf("exchanges per second: closed %.1f, open %.1f\n",
-                total[0].exchanges / total[0].seconds, total[1].exchanges / total[1].seconds);
-    std::printf("medians of the rounds: closed %.1f us, open %.1f us\n",
-                SpreadOf(perExchange[0]).median, SpreadOf(perExchange[1]).median);
-    instrument.terminate();
-    instrument.waitForFinished(5000);
-    return 0;
-}
-
-void PrintSpread(const char* what, const Spread& s) {
-    std::printf("  %-58s median %8.1f us   p99 %8.1f us   (n=%zu)\n", what, s.median, s.p99, s.n);
+    into.xServerNs += from.xServerNs;
+    into.changedCells += from.changedCells;
+    into.digitPaints += from.digitPaints;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    OnMainThread = true;
-    int roundMs = 5000;
-    int rounds = 4;
-    int profileMs = 0;  // --profile-ms N: one program round of N ms and nothing else (for perf)
-    bool monitor = false;  // --monitor: the frame monitor's cost and nothing else
+    Options o;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::string(argv[i]) == "--round-ms") roundMs = std::atoi(argv[++i]);
-        else if (std::string(argv[i]) == "--rounds") rounds = std::atoi(argv[++i]);
-        else if (std::string(argv[i]) == "--profile-ms") profileMs = std::atoi(argv[++i]);
+        const std::string arg = argv[i];
+        if (arg == "--rounds")
+            o.rounds = std::atoi(argv[++i]);
+        else if (arg == "--round-ms")
+            o.roundMs = std::atoi(argv[++i]);
+        else if (arg == "--interval-ms")
+            o.intervalMs = std::atoi(argv[++i]);
     }
     for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]) == "--monitor") monitor = true;
-    // Settings and documents in a HOME of our own; the window offscreen unless asked otherwise.
+        if (std::string(argv[i]) == "--frozen") o.frozen = true;
+    // Settings and documents in a HOME of our own; offscreen unless a platform is asked for.
     QTemporaryDir home;
     if (!home.isValid()) return 1;
     qputenv("HOME", home.path().toLocal8Bit());
@@ -481,111 +578,41 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (monitor) return MonitorCost(rounds, roundMs);
-
-    std::printf("Continuous reading on a pseudo-terminal (no line timing), %d x %d ms per side\n\n",
-                rounds, roundMs);
-    const Spread timer = TimerPeriod();
-    std::printf("QTimer at interval 1 ms, restarted from its slot: median %.0f us, p99 %.0f us\n\n",
-                timer.median, timer.p99);
+    const pid_t xServer =
+        QGuiApplication::platformName() == QLatin1String("xcb") ? probes::XServerPid() : 0;
 
     sim::Config config;
     config.protocol = sim::Protocol::Modbus;
     config.address = 1;
     config.parameterCount = 3;
-    sim::VirtualInstrument modbusInstrument(config);
-    modbusInstrument.Start();
-    if (profileMs > 0) {
-        const Round r = ProgramRound(modbusInstrument, true, 1, profileMs, true);
-        std::printf("program alone: %.1f exchanges/s\n", r.exchanges / r.seconds);
-        PrintSpread("request -> next request", SpreadOf(r.times.cycle));
-        PrintSpread("answer on the line -> next request (own time)", SpreadOf(r.times.own));
-        PrintStages(8);
-        return 0;
-    }
+    sim::VirtualInstrument instrument(config);
+    if (o.frozen)
+        instrument.Model().FreezeValue(1, 123.4f);
+    else
+        instrument.Model().LetValueDrift(1, 500.0f, 480.0f, 50);
+    instrument.Start();
 
-    // ---- A B A B ----
-    double aSeconds = 0, bSeconds = 0;
-    size_t aExchanges = 0, bExchanges = 0;
-    std::vector<double> aCycle, aOwn, bCycle;
-    for (int i = 0; i < rounds; ++i) {
-        const Round a = ProgramRound(modbusInstrument, true, 1, roundMs);
-        const Round b = LibmodbusRound(modbusInstrument, roundMs);
-        std::printf("round %d: A %7.1f exchanges/s   B %7.1f exchanges/s\n", i + 1,
-                    a.exchanges / a.seconds, b.exchanges / b.seconds);
-        std::fflush(stdout);
-        aSeconds += a.seconds;
-        aExchanges += a.exchanges;
-        Append(aCycle, a.times.cycle);
-        Append(aOwn, a.times.own);
-        bSeconds += b.seconds;
-        bExchanges += b.exchanges;
-        Append(bCycle, b.times.cycle);
-    }
-    const double aRate = aExchanges / aSeconds, bRate = bExchanges / bSeconds;
-    const Spread aSpread = SpreadOf(aCycle), bSpread = SpreadOf(bCycle);
-    const Spread aNet = SpreadOf(Minus(aCycle, 1000.0));
-    const Spread aNetTimer = SpreadOf(Minus(aCycle, timer.median));
-    std::printf("\nModbus RTU, parameter 1 (registers 0..1), %d rounds each:\n", rounds);
-    std::printf("  A program, interval 1 ms   %8.1f exchanges/s\n", aRate);
-    std::printf("  B libmodbus                %8.1f exchanges/s\n", bRate);
-    std::printf("  A/B                        %8.4f\n", aRate / bRate);
-    PrintSpread("A request -> next request", aSpread);
-    PrintSpread("A request -> next request, minus the configured 1 ms", aNet);
-    PrintSpread("A request -> next request, minus the timer's median period", aNetTimer);
-    PrintSpread("A answer on the line -> next request (own time)", SpreadOf(aOwn));
-    PrintSpread("A own time minus the configured 1 ms", SpreadOf(Minus(aOwn, 1000.0)));
-    PrintSpread("A own time minus the timer's median period", SpreadOf(Minus(aOwn, timer.median)));
-    PrintSpread("B modbus_read_registers call", bSpread);
-    std::printf("  per-exchange time A (minus 1 ms) / B, medians: %.2f\n", aNet.median / bSpread.median);
+    std::printf(
+        "Platform %s; %d rounds of %d ms per side; Modbus RTU, parameter 1, interval %d ms, "
+        "value %s; system calls counted %s\n",
+        qPrintable(QGuiApplication::platformName()), o.rounds, o.roundMs, o.intervalMs,
+        o.frozen ? "frozen" : "moving",
+        probes::ThreadSnapshot::SyscallsExact() ? "by tracepoint"
+                                                : "from /proc io (read/write only)");
     std::fflush(stdout);
-
-    // ---- three parameters, 10 s ----
-    {
-        const Round r = ProgramRound(modbusInstrument, true, 3, 10000);
-        std::printf("\nModbus RTU, three parameters, interval 1 ms, 10 s:\n");
-        std::printf("  %.1f exchanges/s\n", r.exchanges / r.seconds);
-        PrintSpread("request -> next request", SpreadOf(r.times.cycle));
-        PrintSpread("own time: answer on the line -> next request", SpreadOf(r.times.own));
-        PrintSpread("own time minus the configured 1 ms", SpreadOf(Minus(r.times.own, 1000.0)));
-        PrintSpread("own time minus the timer's median period", SpreadOf(Minus(r.times.own, timer.median)));
-        std::fflush(stdout);
+    Side program, reference;
+    for (int i = 1; i <= o.rounds; ++i) {
+        Side p, r;
+        ProgramRound(p, instrument, o, xServer, false);
+        ReferenceRound(r, instrument, o, xServer, false);
+        PrintRound(i, p, r);
+        Accumulate(program, p);
+        Accumulate(reference, r);
     }
-    modbusInstrument.Stop();
-
-    // ---- QV against the wire time ----
-    {
-        config.protocol = sim::Protocol::Qv;
-        sim::VirtualInstrument qvInstrument(config);
-        qvInstrument.Start();
-        std::vector<double> cycle, own;
-        double seconds = 0;
-        size_t exchanges = 0;
-        for (int i = 0; i < std::max(1, rounds / 2); ++i) {
-            const Round r = ProgramRound(qvInstrument, false, 1, roundMs);
-            seconds += r.seconds;
-            exchanges += r.exchanges;
-            Append(cycle, r.times.cycle);
-            Append(own, r.times.own);
-        }
-        qvInstrument.Stop();
-        const Spread overhead = SpreadOf(Minus(own, 1000.0));
-        const Spread beyondTimer = SpreadOf(Minus(own, timer.median));
-        // GetVal: request 6 + answer 10 bytes, 10 bits each (start, 8 data, stop).
-        const double wire115200 = 16 * 10 / 115200.0 * 1e6, wire9600 = 16 * 10 / 9600.0 * 1e6;
-        std::printf("\nQV, GetVal of parameter 1, interval 1 ms:\n");
-        std::printf("  %.1f exchanges/s on the pty\n", exchanges / seconds);
-        PrintSpread("request -> next request", SpreadOf(cycle));
-        PrintSpread("overhead: answer on the line -> next request, minus 1 ms", overhead);
-        PrintSpread("the same minus the timer's median period instead", beyondTimer);
-        std::printf("  wire time of one exchange: %.0f us at 115200, %.0f us at 9600 bit/s\n",
-                    wire115200, wire9600);
-        std::printf("  overhead / wire time: median %.2f (p99 %.2f) at 115200, median %.3f "
-                    "(p99 %.3f) at 9600\n",
-                    overhead.median / wire115200, overhead.p99 / wire115200,
-                    overhead.median / wire9600, overhead.p99 / wire9600);
-        std::printf("  (minus the timer's period: median %.2f at 115200, %.3f at 9600)\n",
-                    beyondTimer.median / wire115200, beyondTimer.median / wire9600);
-    }
+    // One more round per side with the system calls counted, and nothing else taken from it.
+    ProgramRound(program, instrument, o, xServer, true);
+    ReferenceRound(reference, instrument, o, xServer, true);
+    instrument.Stop();
+    PrintSummary(program, reference, xServer);
     return 0;
 }

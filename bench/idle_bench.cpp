@@ -1,59 +1,43 @@
-// What the program costs when it has little to do, on a pseudo-terminal:
+// What the program costs when it has little to do, against the least a Qt Widgets program can
+// be (minimal_window: one empty window), both as processes of their own on the same platform:
 //
-//  1. start-up: the real `tessera` binary, launched 10 times with TESSERA_EXIT_AFTER_SHOWN=1
-//     (it quits once the main window is shown and activated): time from fork to its "shown
-//     after N ms, port open" line, median and spread, and its peak RSS;
-//  2. CPU time over a window (60 s by default) of the program (main window offscreen, exchange
-//     thread, serial port; this process) with
-//       (a) the port open and no polling,
-//       (b) polling one parameter at 500 ms,
-//       (c) 10 bytes from the instrument left unread in the input queue, no request out;
-//     and the peak RSS of this process after the three.
+//  1. start-up: each binary launched 10 times, alternately, with TESSERA_EXIT_AFTER_SHOWN=1 (it
+//     quits once its window is shown; the program also opens its port on the instrument's
+//     pty first): time from fork to its "shown after N ms" line, median; peak RSS of the
+//     launches, the largest;
+//  2. idle: both running side by side for a window (30 s by default) after 2 s of settling:
+//       (a) the program's port open, no request out;
+//       (b) then 10 bytes from the instrument left unread in the program's input queue;
+//     CPU time of every thread of each process (/proc/<pid>/task/*/schedstat), and each one's
+//     peak RSS (VmHWM) at the end.
 //
-// The virtual instrument runs in a child process forked before anything else, so its work is
-// not counted in the program's CPU time.
-#include <QApplication>
-#include <QCheckBox>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QThread>
-#include <QTimer>
-#include <QToolButton>
+// The virtual instrument runs in a child process forked before anything else.
+// --program PATH measures another build of the program (an earlier one, say) the same way.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <memory>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <thread>
 #include <vector>
 
-#include "exchange/Thread1.h"
-#include "exchange/typeCMD.h"
+#include "bench/Probes.h"
 #include "sim/VirtualInstrument.h"
-#include "ui/Unit1.h"
-#include "ui/main.h"
-#include "ui_main.h"
-
-#include "bench/BenchSupport.h"
-
-using bench::CpuSeconds;
-using bench::RunEventLoopFor;
-using bench::WaitUntil;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The program measured: the one built beside this benchmark, or another build (--program).
+const char* ProgramBinary = TESSERA_BINARY;
 
 // ---- the instrument's process ---------------------------------------------------------------
 
@@ -108,175 +92,184 @@ void StopInstrument(InstrumentProcess& p) {
     ::waitpid(p.pid, nullptr, 0);
 }
 
-// ---- helpers --------------------------------------------------------------------------------
-
-
-
-
-QString SettingsText(const std::string& port, int pause) {
-    return QStringLiteral("[Port]\nPort=%1\nBaud=7\nPause=%2\nprot=1\n[Update]\nUpdate=0\n")
-        .arg(QString::fromStdString(port))
-        .arg(pause);
+bool InjectUnreadBytes(InstrumentProcess& p) {
+    char ack;
+    return ::write(p.commands, "i", 1) == 1 && ::read(p.replies, &ack, 1) == 1;
 }
 
-void WriteFile(const QString& path, const QString& text) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write %s", qPrintable(path));
-    file.write(text.toUtf8());
-}
+// ---- launching ------------------------------------------------------------------------------
 
-// ---- 1. start-up of the real binary -----------------------------------------------------------
-
-struct Launch {
-    double ms = -1;      // fork -> "shown" line
-    long maxRssKb = 0;
+struct Home {
+    std::string path;
+    explicit Home(const std::string& port) {
+        char pattern[] = "/tmp/idle_bench.XXXXXX";
+        path = ::mkdtemp(pattern);
+        const std::string folder = path + "/Documents/Tessera_RS";
+        ::mkdir((path + "/Documents").c_str(), 0700);
+        ::mkdir(folder.c_str(), 0700);
+        FILE* settings = std::fopen((folder + "/setup.cfg").c_str(), "w");
+        std::fprintf(settings, "[Port]\nPort=%s\nBaud=7\nPause=500\nprot=1\n[Update]\nUpdate=0\n",
+                     port.c_str());
+        std::fclose(settings);
+    }
+    ~Home() { std::system(("rm -rf '" + path + "'").c_str()); }
 };
 
-Launch LaunchOnce(const QString& home) {
+// Forks `binary` with its output on a pipe (returned in `output`), in `home`, offscreen.
+pid_t Launch(const char* binary, const Home& home, bool exitAfterShown, int& output) {
     int out[2];
-    if (::pipe(out) != 0) return {};
-    const auto started = Clock::now();
+    if (::pipe(out) != 0) return -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(out[1], 1);
+        const int quiet = ::open("/dev/null", O_WRONLY);  // Qt's platform notes
+        ::dup2(quiet, 2);
         ::close(out[0]);
         ::close(out[1]);
-        const QByteArray h = home.toLocal8Bit();
-        ::setenv("HOME", h.constData(), 1);
-        ::setenv("XDG_CONFIG_HOME", (h + "/.config").constData(), 1);
-        ::setenv("XDG_DATA_HOME", (h + "/.local/share").constData(), 1);
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        ::setenv("TESSERA_EXIT_AFTER_SHOWN", "1", 1);
-        ::execl(TESSERA_BINARY, TESSERA_BINARY, static_cast<char*>(nullptr));
+        ::setenv("HOME", home.path.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (home.path + "/.config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home.path + "/.local/share").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", home.path.c_str(), 1);
+        if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (exitAfterShown) ::setenv("TESSERA_EXIT_AFTER_SHOWN", "1", 1);
+        ::execl(binary, binary, static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(out[1]);
-    Launch l;
+    output = out[0];
+    return pid;
+}
+
+struct Start {
+    double ms = -1;  // fork -> "shown" line; -1: no such line, a failed exit, or no port
+    double peakRssMb = 0;
+};
+
+// One launch up to its "shown after" line. The program must also report its port open, so
+// that an error path is never timed instead.
+Start LaunchOnce(const char* binary, const Home& home, bool needsPort) {
+    const auto started = Clock::now();
+    int output = -1;
+    const pid_t pid = Launch(binary, home, true, output);
+    Start s;
     std::string line;
     char c;
-    while (::read(out[0], &c, 1) == 1) {
-        if (c == '\n') {
-            if (line.rfind("shown after", 0) == 0) {
-                // A launch whose port did not open would time an error path instead.
-                if (line.find("port open") == std::string::npos) break;
-                l.ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
-                break;
-            }
-            line.clear();
-        } else {
+    while (::read(output, &c, 1) == 1) {
+        if (c != '\n') {
             line += c;
+            continue;
         }
+        if (line.rfind("shown after", 0) == 0) {
+            if (!needsPort || line.find("port open") != std::string::npos)
+                s.ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+            break;
+        }
+        line.clear();
     }
-    ::close(out[0]);
+    ::close(output);
     int status = 0;
     rusage usage{};
     ::wait4(pid, &status, 0, &usage);
-    l.maxRssKb = usage.ru_maxrss;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) l.ms = -1;
-    return l;
+    s.peakRssMb = usage.ru_maxrss / 1024.0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) s.ms = -1;
+    return s;
 }
 
-void StartUp(const std::string& port, int launches) {
-    QTemporaryDir home;
-    WriteFile(home.path() + QStringLiteral("/Documents/Tessera_RS/setup.cfg"), SettingsText(port, 500));
-    std::vector<double> ms;
-    long rss = 0;
-    for (int i = 0; i < launches; ++i) {
-        const Launch l = LaunchOnce(home.path());
-        if (l.ms < 0) {
-            std::printf("launch %d: no \"shown ..., port open\" line, or a failed exit\n", i + 1);
-            continue;
-        }
-        ms.push_back(l.ms);
-        rss = std::max(rss, l.maxRssKb);
-    }
-    if (ms.empty()) return;
-    std::sort(ms.begin(), ms.end());
-    std::printf("start-up to main window shown and port open (%zu launches): median %.0f ms, "
-                "min %.0f ms, max %.0f ms; peak RSS %.1f MB\n",
-                ms.size(), ms[ms.size() / 2], ms.front(), ms.back(), rss / 1024.0);
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
 }
 
-// ---- 2. idle cost ---------------------------------------------------------------------------
-
-void Report(const char* what, double cpu, double wall) {
-    std::printf("  %-46s %7.3f s CPU in %5.1f s = %6.3f %% of a core\n", what, cpu, wall,
-                100.0 * cpu / wall);
+void Figure(const char* what, double program, double reference, const char* unit, int decimals) {
+    std::printf("%s: program %.*f%s, reference %.*f%s, ratio ", what, decimals, program, unit,
+                decimals, reference, unit);
+    if (reference > 0)
+        std::printf("%.2f\n", program / reference);
+    else
+        std::printf("-\n");
     std::fflush(stdout);
 }
 
-template <typename F>
-void Measure(const char* what, int ms, F&& afterwards) {
-    const double cpuBefore = CpuSeconds();
-    const auto start = Clock::now();
-    RunEventLoopFor(ms);
-    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    Report(what, CpuSeconds() - cpuBefore, wall);
-    afterwards();
+// ---- 1. start-up ------------------------------------------------------------------------------
+
+void StartUps(const Home& home, int launches) {
+    std::vector<double> programMs, referenceMs;
+    double programRss = 0, referenceRss = 0;
+    for (int i = 0; i < launches; ++i) {
+        const Start p = LaunchOnce(ProgramBinary, home, true);
+        const Start r = LaunchOnce(MINIMAL_WINDOW_BINARY, home, false);
+        if (p.ms < 0 || r.ms < 0) {
+            std::printf("launch %d: no \"shown after\" line (or no open port), or a failed exit\n",
+                        i + 1);
+            continue;
+        }
+        programMs.push_back(p.ms);
+        referenceMs.push_back(r.ms);
+        programRss = std::max(programRss, p.peakRssMb);
+        referenceRss = std::max(referenceRss, r.peakRssMb);
+    }
+    if (programMs.empty()) return;
+    Figure("start-up to the window shown, median", Median(programMs), Median(referenceMs), " ms",
+           0);
+    Figure("peak RSS at start-up, largest", programRss, referenceRss, " MB", 1);
 }
 
-void IdleCost(InstrumentProcess& instrument, int ms) {
-    WriteFile(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-                  QStringLiteral("/Tessera_RS/setup.cfg"),
-              SettingsText(instrument.path, 500));
-    QStringList errors;
-    Tz::ErrorBoxHook = [&errors](const QString& text) { errors << text; };
-    auto window = std::make_unique<Tz>();
-    auto settingForm = std::make_unique<TSettingForm>(window.get());
-    SettingForm = settingForm.get();
-    window->show();
-    if (!WaitUntil([&] { return CurrentQuery != nullptr && window->ComPort->Connected(); }, 10000))
-        qFatal("the program did not open %s", instrument.path.c_str());
-    Ui::Tz& f = *window->ui;
-    f.EditAdr->setText(QStringLiteral("1"));
-    window->EditAdrExit();
-    f.ToolButton1->click();
-    RunEventLoopFor(1000);  // first paints and the start-up's leftovers
+// ---- 2. idle ----------------------------------------------------------------------------------
 
-    std::printf("CPU time of the program (this process; the instrument runs in another):\n");
-    Measure("(a) port open, no polling", ms, [] {});
+double PeakRssMb(pid_t pid) {
+    char path[64], text[4096] = {};
+    std::snprintf(path, sizeof path, "/proc/%d/status", int(pid));
+    FILE* f = std::fopen(path, "r");
+    if (!f) return 0;
+    const size_t n = std::fread(text, 1, sizeof text - 1, f);
+    std::fclose(f);
+    text[n] = '\0';
+    const char* at = std::strstr(text, "VmHWM:");
+    return at ? std::strtod(at + 6, nullptr) / 1024.0 : 0;
+}
 
-    f.CheckBox1->setChecked(true);
-    f.Edit1->setText(QStringLiteral("500"));
-    f.BitBtn1->click();
-    if (!WaitUntil([] { return ExchangeState == 11; }, 5000)) qFatal("reading did not start");
-    const int sentBefore = SentCount;
-    Measure("(b) polling parameter 1 at 500 ms", ms, [&] {
-        std::printf("      %d requests, %d unanswered\n", SentCount - sentBefore, NoAnswerCount.load());
-    });
-    f.BitBtn2->click();
-    RunEventLoopFor(1000);  // the last answer, if one was out, arrives and is ignored
+// CPU time each process used over `seconds`, as milliseconds per minute.
+void CpuPerMinute(pid_t program, pid_t reference, int seconds, double& programMs,
+                  double& referenceMs) {
+    const double p0 = probes::ProcessCpuNs(program), r0 = probes::ProcessCpuNs(reference);
+    const auto start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double minutes = std::chrono::duration<double>(Clock::now() - start).count() / 60.0;
+    programMs = (probes::ProcessCpuNs(program) - p0) / 1e6 / minutes;
+    referenceMs = (probes::ProcessCpuNs(reference) - r0) / 1e6 / minutes;
+}
 
-    window->ComPort->ClearBuffer(true, false);
-    char ack;
-    if (::write(instrument.commands, "i", 1) != 1 || ::read(instrument.replies, &ack, 1) != 1)
-        qFatal("the instrument did not inject");
-    if (!WaitUntil([&] { return window->ComPort->InBufCount() == 10; }, 5000))
-        qFatal("the injected bytes did not arrive");
-    RunEventLoopFor(200);
-    Measure("(c) 10 unread bytes in the input, no request", ms, [&] {
-        std::printf("      still queued afterwards: %d bytes\n", window->ComPort->InBufCount());
-    });
-
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("peak RSS of the program after the three: %.1f MB\n", usage.ru_maxrss / 1024.0);
-    SettingForm = nullptr;
-    settingForm.reset();  // a child of the window: gone before it
-    window.reset();
-    Tz::ErrorBoxHook = nullptr;
-    if (!errors.isEmpty()) std::printf("the program showed errors: %s\n", qPrintable(errors.join(" | ")));
+void Idle(const Home& home, InstrumentProcess& instrument, int seconds) {
+    int programOut = -1, referenceOut = -1;
+    const pid_t program = Launch(ProgramBinary, home, false, programOut);
+    const pid_t reference = Launch(MINIMAL_WINDOW_BINARY, home, false, referenceOut);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    double p = 0, r = 0;
+    CpuPerMinute(program, reference, seconds, p, r);
+    Figure("idle CPU per minute, port open, no request", p, r, " ms", 2);
+    if (!InjectUnreadBytes(instrument)) std::printf("the instrument did not inject its bytes\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    CpuPerMinute(program, reference, seconds, p, r);
+    Figure("idle CPU per minute, 10 unread bytes in the input", p, r, " ms", 2);
+    Figure("peak RSS after idling", PeakRssMb(program), PeakRssMb(reference), " MB", 1);
+    for (pid_t pid : {program, reference}) {
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, nullptr, 0);
+    }
+    ::close(programOut);
+    ::close(referenceOut);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int seconds = 60;
+    int seconds = 30;
     int launches = 10;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::string(argv[i]) == "--seconds") seconds = std::atoi(argv[++i]);
         else if (std::string(argv[i]) == "--launches") launches = std::atoi(argv[++i]);
+        else if (std::string(argv[i]) == "--program") ProgramBinary = argv[++i];
     }
     // Forked before any thread exists in this process.
     InstrumentProcess instrument = StartInstrument();
@@ -284,20 +277,16 @@ int main(int argc, char** argv) {
         std::printf("the virtual instrument did not start\n");
         return 1;
     }
-    std::printf("virtual instrument on %s (its own process)\n", instrument.path.c_str());
+    std::printf(
+        "Platform %s; program and reference (one empty Qt Widgets window) as processes of "
+        "their own; %d launches each, %d s idle\n",
+        std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "offscreen", launches,
+        seconds);
     std::fflush(stdout);
-
-    StartUp(instrument.path, launches);
-    std::fflush(stdout);
-
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     {
-        QApplication app(argc, argv);
-        IdleCost(instrument, seconds * 1000);
+        const Home home(instrument.path);
+        StartUps(home, launches);
+        Idle(home, instrument, seconds);
     }
     StopInstrument(instrument);
     return 0;

@@ -1,7 +1,9 @@
 #include "controls/Digit.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -137,6 +139,7 @@ TDigit::TDigit(QWidget* owner)
     FOnBrush->SetColor(ColorFromColorRef(kGrey));
     FOffBrush->SetColor(ColorFromColorRef(kSilver));
     RouteChangesHere();
+    TakePaintTools();
     resize(18, 30);
     x = kOutlineX;
     y = kOutlineY;
@@ -145,18 +148,29 @@ TDigit::TDigit(QWidget* owner)
 }
 
 void TDigit::RouteChangesHere() {
-    auto repaintMe = [this] { repaint(); };
+    auto repaintMe = [this] {
+        TakePaintTools();
+        repaint();
+    };
     FOnPen->OnChange = repaintMe;
     FOffPen->OnChange = repaintMe;
     FOnBrush->OnChange = repaintMe;
     FOffBrush->OnChange = repaintMe;
 }
 
+void TDigit::TakePaintTools() {
+    FPens[0] = ToQPen(*FOffPen);
+    FPens[1] = ToQPen(*FOnPen);
+    FBrushes[0] = ToQBrush(*FOffBrush);
+    FBrushes[1] = ToQBrush(*FOnBrush);
+}
+
 void TDigit::SetBars(TBars bars) {
     if (bars == FBars) return;
+    const TBars before = FBars;
     FBars = bars;
     FValue = QChar(0);
-    repaint();
+    RepaintChange(before);
 }
 
 // A pen or brush given from outside is copied into the control's own object, so the control
@@ -181,6 +195,7 @@ void TDigit::SetOffBrush(const TBrush* brush) {
 // character keeps the segments but leaves Value at 0, so the next write is always applied.
 void TDigit::SetValue(QChar value) {
     if (value == FValue) return;
+    const TBars before = FBars;
     FValue = value;
     TBars bars = 0;
     if (CharacterBars(value, &bars))
@@ -188,7 +203,20 @@ void TDigit::SetValue(QChar value) {
     else
         FValue = QChar(0);
     if (Fdp) FBars |= BarBit(brPoint);
-    repaint();
+    RepaintChange(before);
+}
+
+// Only the segments that changed are redrawn, the unchanged pixels around them stay as they
+// are: the control paints the same figure from the same state, so nothing else could differ.
+// A repaint limited so keeps clear of the neighbouring cells, which overlap the control's
+// edges by a pixel and would otherwise be painted too. A write that lights the same segments
+// still repaints, the whole control.
+void TDigit::RepaintChange(TBars before) {
+    const TBars changed = TBars(before ^ FBars);
+    if (changed == 0)
+        repaint();
+    else
+        repaint(SegmentsArea(changed));
 }
 
 void TDigit::SetShift(int32_t shift) {
@@ -236,19 +264,67 @@ TDigit::TSegmentPolygons TDigit::ScaleOutline(const TOutlineTable& xs, const TOu
     return polygons;
 }
 
-void TDigit::Paint(QPainter& canvas) {
-    const TSegmentPolygons polygons = ScaleOutline(x, y, width(), height(), FShift);
-    for (size_t bar = 0; bar < polygons.size(); ++bar) {
-        const bool lit = HasBar(FBars, TBar(bar));
-        canvas.setPen(ToQPen(lit ? *FOnPen : *FOffPen));
-        canvas.setBrush(ToQBrush(lit ? *FOnBrush : *FOffBrush));
-        canvas.drawPolygon(polygons[bar]);
-    }
+void TDigit::UpdateGeometry() {
+    if (size() == FGeometrySize && FShift == FGeometryShift) return;
+    FPolygons = ScaleOutline(x, y, width(), height(), FShift);
+    for (size_t bar = 0; bar < FPolygons.size(); ++bar)
+        FBounds[bar] = FPolygons[bar].boundingRect();
+    FGeometrySize = size();
+    FGeometryShift = FShift;
 }
 
-void TDigit::paintEvent(QPaintEvent*) {
+// An outline reaches half its pen's width beyond its polygon; one pixel more covers the
+// rounding of a wide pen.
+int TDigit::OutlineMargin() const {
+    return std::max(FOnPen->Width(), FOffPen->Width()) / 2 + 1;
+}
+
+QRect TDigit::SegmentsArea(TBars bars) {
+    UpdateGeometry();
+    const int margin = OutlineMargin();
+    QRect area;
+    for (size_t bar = 0; bar < FBounds.size(); ++bar)
+        if (HasBar(bars, TBar(bar)))
+            area |= FBounds[bar].adjusted(-margin, -margin, margin, margin);
+    return area;
+}
+
+void TDigit::DrawSegment(QPainter& canvas, size_t bar) {
+    const int lit = HasBar(FBars, TBar(bar)) ? 1 : 0;
+    canvas.setPen(FPens[lit]);
+    canvas.setBrush(FBrushes[lit]);
+    canvas.drawPolygon(FPolygons[bar]);
+}
+
+void TDigit::Paint(QPainter& canvas) {
+    UpdateGeometry();
+    for (size_t bar = 0; bar < FPolygons.size(); ++bar) DrawSegment(canvas, bar);
+}
+
+TBars TDigit::SegmentsWithin(const QRect& area) {
+    UpdateGeometry();
+    const int margin = OutlineMargin();
+    TBars within = 0;
+    for (size_t bar = 0; bar < FBounds.size(); ++bar)
+        if (FBounds[bar].adjusted(-margin, -margin, margin, margin).intersects(area))
+            within |= BarBit(TBar(bar));
+    return within;
+}
+
+// The segments keep their fixed order, so where two outlines touch, the later one still lies
+// on top as in a full Paint.
+void TDigit::PaintWithin(QPainter& canvas, const QRect& area) {
+    const TBars within = SegmentsWithin(area);
+    for (size_t bar = 0; bar < FPolygons.size(); ++bar)
+        if (HasBar(within, TBar(bar))) DrawSegment(canvas, bar);
+}
+
+// A neighbouring cell's repaint reaches a pixel's width into this control, where no segment
+// lies: then there is nothing to draw and no painter is made.
+void TDigit::paintEvent(QPaintEvent* event) {
+    if (SegmentsWithin(event->rect()) == 0) return;
     QPainter canvas(this);
-    Paint(canvas);
+    PaintWithin(canvas, event->rect());
 }
 
 // The handler takes the move in place of the base class: nothing else sees it.

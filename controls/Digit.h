@@ -5,9 +5,12 @@
 // on the main thread like every widget; all its state is set through its properties. It paints
 // over whatever its parent has drawn beneath it: it never erases a background of its own, the
 // off colours of the unlit segments are what keeps the figure visible.
+#include <QBrush>
 #include <QChar>
 #include <QColor>
+#include <QPen>
 #include <QPolygon>
+#include <QRect>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -101,6 +104,8 @@ public:
 
     // Draws the figure with this control's size, shift and colours.
     void Paint(QPainter& canvas);
+    // The same, limited to the segments that reach into `area` (control coordinates).
+    void PaintWithin(QPainter& canvas, const QRect& area);
 
     // The eight segment polygons, in TBar order, as drawn on a control of the given size.
     static TSegmentPolygons SegmentPolygons(int width, int height, int shift);
@@ -116,6 +121,16 @@ private:
     static TSegmentPolygons ScaleOutline(const TOutlineTable& xs, const TOutlineTable& ys, int width,
                                          int height, int shift);
     void RouteChangesHere();
+    void TakePaintTools();
+    void UpdateGeometry();
+    int OutlineMargin() const;
+    // Where the segments of `bars` are drawn, outlines included.
+    QRect SegmentsArea(TBars bars);
+    void DrawSegment(QPainter& canvas, size_t bar);
+    // The segments whose outline reaches into `area`.
+    TBars SegmentsWithin(const QRect& area);
+    // Redraws what a change of the lit set from `before` to FBars alters.
+    void RepaintChange(TBars before);
 
     TBars FBars = 0;
     std::unique_ptr<TPen> FOnPen;
@@ -128,4 +143,14 @@ private:
     TMouseMoveEvent FOnMouseMove;
     TOutlineTable x{};
     TOutlineTable y{};
+
+    // Drawn from these, not recomputed per paint: the segment polygons for the size and shift
+    // they were made for, their bounds, and the pens and brushes as Qt objects (index 0 unlit,
+    // 1 lit), taken again whenever a TPen or TBrush reports a change.
+    TSegmentPolygons FPolygons;
+    std::array<QRect, 8> FBounds;
+    QSize FGeometrySize{-1, -1};
+    int32_t FGeometryShift = 0;
+    QPen FPens[2];
+    QBrush FBrushes[2];
 };

@@ -1,6 +1,7 @@
 #include "exchange/Thread1.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "base/Synchronize.h"
 #include "exchange/Channels.h"
@@ -81,6 +82,24 @@ bool SetpointInRange(TField field) {
 
 void Trace() { View().TraceAnswer(AnswerBuffer, AnswerLength()); }
 
+// A value answer while polling: the reading on its panel and the pause before the next
+// request. The timer is armed first: it cannot fire before this handling has returned to the
+// event loop, so nobody can tell the order, and the drawing stays off the way to the next
+// request. An interval that does not convert is still reported after the reading is shown.
+void ArmRepeatAndShowReading(const uint8_t* answer, int length) {
+    std::exception_ptr unconvertible;
+    try {
+        View().ArmRepeatTimer(RepeatInterval());
+    } catch (const EConvertError&) {
+        unconvertible = std::current_exception();
+    }
+    const auto reading = protocol::DecodeReading(answer, length);
+    const int channel = SelectedChannel;
+    if (reading && channel >= 1 && channel <= 3)
+        View().ShowReading(channel, ChannelSetup[channel - 1].PointCode, reading->value);
+    if (unconvertible) std::rethrow_exception(unconvertible);
+}
+
 // A step of a chain that failed ends the chain: the serial number's year is never written
 // after an unanswered or corrupted serial-number write.
 void EndChainAfterFailure() {
@@ -124,8 +143,14 @@ void Th1::Suspend() {
 }
 
 void Th1::RunUnlessSuspended(int epoch, const std::function<void()>& fn) {
-    Sync::Synchronize([this, epoch, &fn] {
-        if (FEpoch.load() == epoch) fn();
+    // One pointer captured: a function this small is kept without an allocation.
+    struct Pass {
+        Th1* thread;
+        int epoch;
+        const std::function<void()>* fn;
+    } pass{this, epoch, &fn};
+    Sync::Synchronize([&pass] {
+        if (pass.thread->FEpoch.load() == pass.epoch) (*pass.fn)();
     });
 }
 
@@ -378,13 +403,7 @@ void Th1::Update() {
         q.Push(uint8_t(y >> 8));
         q.Query();
     }
-    if (ExchangeState == 11 && q.FName == GetVal) {
-        const auto reading = protocol::DecodeReading(A, length);
-        const int channel = SelectedChannel;
-        if (reading && channel >= 1 && channel <= 3)
-            view.ShowReading(channel, ChannelSetup[channel - 1].PointCode, reading->value);
-        view.ArmRepeatTimer(RepeatInterval());
-    }
+    if (ExchangeState == 11 && q.FName == GetVal) ArmRepeatAndShowReading(A, length);
     if (ExchangeState == 10 && q.Code == 0x41 && A[9] != 2) {
         const int p = SelectedChannel;
         if (p < 1 || p > 3) {

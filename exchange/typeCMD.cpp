@@ -2,6 +2,9 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "exchange/FrameTap.h"
 #include "exchange/Thread1.h"
@@ -36,8 +39,9 @@ void TQuery::BuildFrame() {
     const int relay = QueryTarget ? QueryTarget->SelectedRelay() + 1 : 1;
     uint8_t lengthOut = LengthOut;
     uint8_t lengthIn = LengthIn;
-    protocol::BuildRequestFrame(FName, Code, lengthOut, lengthIn, Adr, Data + 1, IndexData,
-                                ProtocolIsModbus == 1, relay, RequestBuffer);
+    ModbusFrame =
+        protocol::BuildRequestFrame(FName, Code, lengthOut, lengthIn, Adr, Data + 1, IndexData,
+                                    ProtocolIsModbus == 1, relay, RequestBuffer);
     LengthOut = lengthOut;
     LengthIn = lengthIn;
 }
@@ -59,6 +63,22 @@ void LetLineFallSilent(TSerialPort& port) {
     } while (port.InBufCount() > 0 && waited.elapsed() < LongestWaitMs);
 }
 
+// Modbus RTU ends a frame with 3.5 characters of silence: a request sent sooner after the last
+// byte received may be taken by the instrument as the tail of that frame. Only a request that
+// follows an answer at once has to wait (1.75 ms above 19200 bit/s, 32 ms at 1200). Bytes
+// arriving meanwhile push the silence on, up to a bound, so a line that never falls silent
+// still gets its request.
+void KeepModbusSilence(const TSerialPort& port) {
+    const auto silence =
+        std::chrono::microseconds(protocol::FrameSilenceMicroseconds(port.BitsPerSecond()));
+    const auto giveUp = std::chrono::steady_clock::now() + 4 * silence;
+    for (;;) {
+        const auto due = std::min(port.LastReceivedAt() + silence, giveUp);
+        if (std::chrono::steady_clock::now() >= due) return;
+        std::this_thread::sleep_until(due);
+    }
+}
+
 }  // namespace
 
 void TQuery::Query() {
@@ -68,9 +88,9 @@ void TQuery::Query() {
         ++OutOfStepCount;
         LetLineFallSilent(*port);
     }
+    if (port && ModbusFrame) KeepModbusSilence(*port);
     if (port) {
-        port->ClearBuffer(true, false);
-        port->ClearBuffer(false, true);
+        port->ClearBuffer(true, true);
         port->Write(RequestBuffer, LengthOut);
         TapRequestWritten(*this, RequestBuffer, LengthOut);
     }

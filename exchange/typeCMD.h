@@ -45,6 +45,7 @@ public:
     uint8_t Mode = 0;
     uint8_t Data[FrameBufferSize] = {};
     uint8_t IndexData = 0;
+    bool ModbusFrame = false;  // the frame in RequestBuffer is Modbus RTU
 
     void SetName(TListComand name);
     void Reset() { IndexData = 0; }

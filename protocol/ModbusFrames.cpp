@@ -287,6 +287,14 @@ bool BuildRequestFrame(TListComand command, uint8_t code, uint8_t& lengthOut, ui
     return modbus && ToModbusRequest(frame, lengthOut, lengthIn);
 }
 
+uint32_t FrameSilenceMicroseconds(int32_t bitsPerSecond) {
+    constexpr uint32_t FastLineSilence = 1750;
+    if (bitsPerSecond <= 0 || bitsPerSecond > 19200) return FastLineSilence;
+    constexpr uint64_t BitsOfSilenceTimesMillion = 35 * 11 * 100000;  // 3.5 characters of 11 bits
+    return uint32_t((BitsOfSilenceTimesMillion + uint64_t(bitsPerSecond) - 1) /
+                    uint64_t(bitsPerSecond));
+}
+
 RequestFrame BuildRequest(TListComand command, uint16_t address, const std::vector<uint8_t>& data,
                           Protocol protocol, int relay) {
     const TCommandEntry& entry = DefaultCommandTable()[command];

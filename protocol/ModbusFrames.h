@@ -56,6 +56,11 @@ bool BuildRequestFrame(TListComand command, uint8_t code, uint8_t& lengthOut, ui
                        uint16_t address, const uint8_t* data, int dataCount, bool modbus, int relay,
                        uint8_t* frame);
 
+// Modbus RTU's silence between frames in microseconds, rounded up: 3.5 characters of 11 bits
+// (start, 8 data, parity or a second stop, stop) at `bitsPerSecond`; above 19200 bit/s the
+// fixed 1750 us of the Modbus serial line rules (also for a speed that is not known, <= 0).
+uint32_t FrameSilenceMicroseconds(int32_t bitsPerSecond);
+
 // The request for `command` with the catalogue's code and lengths.
 RequestFrame BuildRequest(TListComand command, uint16_t address, const std::vector<uint8_t>& data,
                           Protocol protocol, int relay = 1);

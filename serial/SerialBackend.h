@@ -8,7 +8,7 @@
 // No Qt here: only the C++ standard library and the OS.
 //
 // Device: one open serial device. Opened and closed on the owner's (main) thread; Read,
-// Write, QueueCounts and Purge may be called from any thread while it is open.
+// Write, QueueCounts, InQueueCount and Purge may be called from any thread while it is open.
 // EventWaiter: the blocking wait for line events; Wait() runs on the port's event thread,
 // Stop() on any thread.
 #include <cstdint>
@@ -90,6 +90,17 @@ struct Timeouts {
 // NotSerial: the path opened but is no terminal (a regular file, /dev/null, a FIFO, a folder).
 enum class OpenStatus { Ok, NotFound, Busy, NoPermission, NotSerial, Failed };
 
+#ifndef _WIN32
+// The driver's line counters (TIOCGICOUNT) as last read. A device without them (a
+// pseudo-terminal) says so once and is not asked again.
+struct DriverCounters {
+    static constexpr int Count = 9;  // cts, dsr, ring, dcd, frame, overrun, parity, break, buffer
+    uint32_t values[Count] = {};
+    bool known = false;        // `values` hold a reading
+    bool unsupported = false;  // the device has no such counters
+};
+#endif
+
 class Device {
 public:
     ~Device();  // closes the device if still open
@@ -108,6 +119,8 @@ public:
     bool Purge(uint32_t purgeFlags);
     // ClearCommError: queued byte counts and the CE_* flags gathered since the last call.
     bool QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors);
+    // The same for the input queue alone, with as few calls to the system as the OS allows.
+    bool InQueueCount(int32_t& inQueue, uint32_t& errors);
     bool ModemStatus(uint32_t& status);
     bool Escape(int code);
     // Both return the byte count, or -1 on failure; they block at most as the timeouts say.
@@ -147,7 +160,7 @@ private:
     mutable std::mutex FMutex;                  // guards the fields below
     Timeouts FTimeouts;
     int32_t FInQueueSize = 2048;
-    std::vector<uint32_t> FErrorCounters;  // driver counters at the last QueueCounts
+    DriverCounters FErrorCounters;  // at the last QueueCounts or InQueueCount
 #endif
 };
 

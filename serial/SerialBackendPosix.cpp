@@ -48,34 +48,51 @@ bool NotSupported(int error) {
 // ---- driver error counters (TIOCGICOUNT) ---------------------------------------------
 
 enum Counter { cCts, cDsr, cRing, cDcd, cFrame, cOverrun, cParity, cBreak, cBufOverrun, cCount };
+static_assert(cCount == DriverCounters::Count, "one value per counter");
 
-bool ReadCounters(int fd, std::vector<uint32_t>& counters) {
+constexpr uint32_t Bit(Counter c) {
+    return 1u << c;
+}
+
+// Reads the counters into `counters`; false when the device has none (remembered) or the
+// call failed.
+bool ReadCounters(int fd, DriverCounters& counters) {
+    if (counters.unsupported) return false;
     serial_icounter_struct icount{};
-    if (IoctlRetry(fd, TIOCGICOUNT, &icount) != 0) return false;
-    counters = {uint32_t(icount.cts),   uint32_t(icount.dsr),     uint32_t(icount.rng),
-                uint32_t(icount.dcd),   uint32_t(icount.frame),   uint32_t(icount.overrun),
-                uint32_t(icount.parity), uint32_t(icount.brk),    uint32_t(icount.buf_overrun)};
+    if (IoctlRetry(fd, TIOCGICOUNT, &icount) != 0) {
+        counters.unsupported = NotSupported(errno);
+        return false;
+    }
+    const int now[cCount] = {icount.cts,    icount.dsr,   icount.rng,
+                             icount.dcd,    icount.frame, icount.overrun,
+                             icount.parity, icount.brk,   icount.buf_overrun};
+    for (int i = 0; i < cCount; ++i) counters.values[i] = uint32_t(now[i]);
+    counters.known = true;
     return true;
 }
 
-// Which counters moved since `previous`; `previous` becomes the current reading.
-std::vector<bool> CountersChanged(int fd, std::vector<uint32_t>& previous) {
-    std::vector<uint32_t> now;
-    std::vector<bool> changed(cCount, false);
-    if (!ReadCounters(fd, now)) return changed;
-    if (previous.size() == now.size())
-        for (int i = 0; i < cCount; ++i) changed[i] = now[i] != previous[i];
-    previous = now;
+// Which counters moved since the last reading (bit n: counter n); the reading is kept.
+uint32_t CountersChanged(int fd, DriverCounters& counters) {
+    DriverCounters now = counters;
+    if (!ReadCounters(fd, now)) {
+        counters.unsupported = now.unsupported;
+        return 0;
+    }
+    uint32_t changed = 0;
+    if (counters.known)
+        for (int i = 0; i < cCount; ++i)
+            if (now.values[i] != counters.values[i]) changed |= Bit(Counter(i));
+    counters = now;
     return changed;
 }
 
-uint32_t LineErrorFlags(const std::vector<bool>& changed) {
+uint32_t LineErrorFlags(uint32_t changed) {
     uint32_t errors = 0;
-    if (changed[cFrame]) errors |= CE_FRAME;
-    if (changed[cOverrun]) errors |= CE_OVERRUN;
-    if (changed[cParity]) errors |= CE_RXPARITY;
-    if (changed[cBreak]) errors |= CE_BREAK;
-    if (changed[cBufOverrun]) errors |= CE_RXOVER;
+    if (changed & Bit(cFrame)) errors |= CE_FRAME;
+    if (changed & Bit(cOverrun)) errors |= CE_OVERRUN;
+    if (changed & Bit(cParity)) errors |= CE_RXPARITY;
+    if (changed & Bit(cBreak)) errors |= CE_BREAK;
+    if (changed & Bit(cBufOverrun)) errors |= CE_RXOVER;
     return errors;
 }
 
@@ -280,12 +297,16 @@ uint32_t Device::TakeLineErrors() {
 }
 
 bool Device::QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors) {
-    int in = 0;
     int out = 0;
-    if (FFd < 0 || IoctlRetry(FFd, FIONREAD, &in) != 0 || IoctlRetry(FFd, TIOCOUTQ, &out) != 0)
-        return false;
-    inQueue = in;
+    if (FFd < 0 || IoctlRetry(FFd, TIOCOUTQ, &out) != 0) return false;
     outQueue = out;
+    return InQueueCount(inQueue, errors);
+}
+
+bool Device::InQueueCount(int32_t& inQueue, uint32_t& errors) {
+    int in = 0;
+    if (FFd < 0 || IoctlRetry(FFd, FIONREAD, &in) != 0) return false;
+    inQueue = in;
     errors = TakeLineErrors();
     return true;
 }
@@ -380,7 +401,7 @@ struct EventWaiter::State {
     uint32_t mask = 0;
     bool watchingDevice = false;
     bool wasAbove80 = false;
-    std::vector<uint32_t> counters;
+    DriverCounters counters;
 
     uint32_t CounterEvents();
     uint32_t RxEvents();
@@ -388,14 +409,14 @@ struct EventWaiter::State {
 };
 
 uint32_t EventWaiter::State::CounterEvents() {
-    const std::vector<bool> changed = CountersChanged(device.NativeHandle(), counters);
+    const uint32_t changed = CountersChanged(device.NativeHandle(), counters);
     uint32_t events = 0;
-    if (changed[cBreak]) events |= EV_BREAK;
+    if (changed & Bit(cBreak)) events |= EV_BREAK;
     if (LineErrorFlags(changed) & ~CE_BREAK) events |= EV_ERR;
-    if (changed[cCts]) events |= EV_CTS;
-    if (changed[cDsr]) events |= EV_DSR;
-    if (changed[cRing]) events |= EV_RING;
-    if (changed[cDcd]) events |= EV_RLSD;
+    if (changed & Bit(cCts)) events |= EV_CTS;
+    if (changed & Bit(cDsr)) events |= EV_DSR;
+    if (changed & Bit(cRing)) events |= EV_RING;
+    if (changed & Bit(cDcd)) events |= EV_RLSD;
     return events;
 }
 

@@ -329,6 +329,12 @@ bool Device::QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors) 
     return true;
 }
 
+// ClearCommError reports both queues in one call.
+bool Device::InQueueCount(int32_t& inQueue, uint32_t& errors) {
+    int32_t outQueue = 0;
+    return QueueCounts(inQueue, outQueue, errors);
+}
+
 bool Device::ModemStatus(uint32_t& status) {
     DWORD lines = 0;
     if (!GetCommModemStatus(FHandle, &lines)) return false;

@@ -215,7 +215,7 @@ void TSerialPort::ApplyLineSettings() {
     if (FBaudRate > br4000000 || FByteSize > bs8 || FParity > paSpace || FStopBits > sb2)
         throw ESerialPort(msgLineSettings);
     LineSettings settings;
-    settings.baudRate = FBaudRate == brCustom ? FCustomBaudRate : BaudRateTable[FBaudRate];
+    settings.baudRate = BitsPerSecond();
     settings.dataBits = int(FByteSize) + 5;
     settings.parity = serial_backend::Parity(FParity);
     settings.stopBits = serial_backend::StopBits(FStopBits);
@@ -322,9 +322,9 @@ void TSerialPort::PurgeAll() {
 }
 
 int32_t TSerialPort::InBufCount() {
-    int32_t in = 0, out = 0;
+    int32_t in = 0;
     uint32_t errors = 0;
-    if (!FHandle || !FHandle->QueueCounts(in, out, errors)) throw ESerialPort(msgQueueCounts);
+    if (!FHandle || !FHandle->InQueueCount(in, errors)) throw ESerialPort(msgQueueCounts);
     return in;
 }
 
@@ -340,7 +340,21 @@ int32_t TSerialPort::Read(void* buffer, int32_t count) {
     if (count <= 0) return 0;
     const int32_t n = DeviceOrRaise(msgRead).Read(buffer, count);
     if (n < 0) throw ESerialPort(msgRead);
+    if (n > 0) NoteReceived();
     return n;
+}
+
+int32_t TSerialPort::BitsPerSecond() const {
+    return FBaudRate == brCustom ? FCustomBaudRate : BaudRateTable[FBaudRate];
+}
+
+void TSerialPort::NoteReceived() {
+    FLastReceived = std::chrono::steady_clock::now().time_since_epoch().count();
+}
+
+std::chrono::steady_clock::time_point TSerialPort::LastReceivedAt() const {
+    return std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(FLastReceived.load()));
 }
 
 int32_t TSerialPort::ReadStr(QString& str, int32_t count) {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -173,6 +174,11 @@ public:
     TSerialSignals Signals();
 
     // Properties (read, then write).
+    // The line's speed in bits per second, as BaudRate (or CustomBaudRate) sets it.
+    int32_t BitsPerSecond() const;
+    // When bytes last arrived on the line, as the event thread saw them come or a Read took
+    // them; the clock's epoch while none have. Any thread.
+    std::chrono::steady_clock::time_point LastReceivedAt() const;
     TBaudRate BaudRate() const { return FBaudRate; }
     void SetBaudRate(TBaudRate v);
     TByteSize ByteSize() const { return FByteSize; }
@@ -218,6 +224,7 @@ public:
     bool CheckOpen();
     void PurgeAll();
     void ApplyTimeouts();
+    void NoteReceived();  // bytes arrived: LastReceivedAt is now
     void DoRxChar();
     void DoTxEmpty();
     void DoRing();
@@ -254,6 +261,7 @@ private:
     std::atomic<bool> FConnected{false};
     TThreadPriority FCTPriority = tpNormal;
     int32_t FCustomBaudRate = 9600;
+    std::atomic<int64_t> FLastReceived{0};  // steady clock ticks
     std::unique_ptr<TSerialPacket> FDataPacket;
     TSerialEvents FEvents = 0x01FF;
     std::unique_ptr<TSerialThread> FEventThread;

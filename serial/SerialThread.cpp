@@ -97,6 +97,8 @@ void TSerialThread::Execute() {
         if (result == WaitResult::Stopped || result == WaitResult::Failed) break;
         ++FWakeUps;
         if (result == WaitResult::Skipped) continue;
+        // Stamped here, at once: the handlers may run later, on the main thread.
+        if (mask & EV_RXCHAR) FSerialPort->NoteReceived();
         FEvents = MaskToEvents(mask);
         Deliver();
     }

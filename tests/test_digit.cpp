@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QWindow>
 #include <QtTest>
 
 #include "controls/Digit.h"
@@ -259,6 +261,50 @@ private slots:
         QCOMPARE(ColorAt(image, {2, 55}), QColor(0xC0, 0xC0, 0xC0));  // lower left, unlit
         QCOMPARE(ColorAt(image, {22, 22}), background);  // between the bars: never erased
         QCOMPARE(ColorAt(image, {56, 0}), background);
+    }
+
+    // A write repaints only the segments that changed. What is on the screen (the offscreen
+    // platform's backing store) must then equal a fresh full paint of the same state, also for
+    // cells that overlap by a pixel as on the readings page, and with a wide outline.
+    void partialRepaintsLeaveWhatAFullPaintDraws_data() {
+        QTest::addColumn<int>("penWidth");
+        QTest::newRow("form's pens") << 1;
+        QTest::newRow("wide outline") << 4;
+    }
+    void partialRepaintsLeaveWhatAFullPaintDraws() {
+        QFETCH(int, penWidth);
+        QWidget panel;
+        panel.resize(300, 97);
+        QPalette palette = panel.palette();
+        palette.setColor(QPalette::Window, QColor(30, 40, 50));
+        panel.setPalette(palette);
+        panel.setAutoFillBackground(true);
+        TDigit* cells[5];
+        for (int k = 0; k < 5; ++k) {
+            cells[k] = new TDigit(&panel);
+            cells[k]->setGeometry(16 + 56 * k, 8, 57, 81);
+            cells[k]->SetShift(k == 4 ? 6 : 0);  // one slanted cell: its outlines lean across
+            cells[k]->OnPen()->SetColor(QColor(0, 128, 0));
+            cells[k]->OnPen()->SetWidth(penWidth);
+            cells[k]->OnBrush()->SetColor(QColor(0, 200, 0));
+            cells[k]->OffPen()->SetColor(Qt::white);
+            cells[k]->OffBrush()->SetColor(QColor(0xF0, 0xF0, 0xF0));
+        }
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        const QString characters = QStringLiteral("8 1234567890-_~AbCdEFHLPUhior|8");
+        for (int step = 0; step < characters.size() * 5; ++step) {
+            TDigit* cell = cells[step % 5];
+            cell->Setdp(step % 3 == 0);
+            cell->SetValue(characters[(step * 7) % characters.size()]);
+            if (step % 11 == 0) cell->SetBars(TBars(step * 37));
+            const QImage shown =
+                panel.windowHandle()->screen()->grabWindow(panel.winId()).toImage();
+            const QImage painted = panel.grab().toImage();
+            QVERIFY(!shown.isNull());
+            QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+                     painted.convertToFormat(QImage::Format_RGB32));
+        }
     }
 
     void mouseMoveGoesToTheHandler() {

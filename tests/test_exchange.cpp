@@ -1,9 +1,11 @@
 // The exchange end to end: the real serial port component on a pseudo-terminal, the exchange
 // thread, the Modbus translation and the answer interpretation, against the virtual
 // instrument. Each test starts a fresh program window (offscreen) and instrument.
+#include <QListWidget>
 #include <QtTest>
 
 #include "AppHarness.h"
+#include "exchange/ExchangeView.h"
 
 using sim::Protocol;
 
@@ -392,6 +394,40 @@ private slots:
         app.ui().BitBtn5->click();
         QTRY_COMPARE_WITH_TIMEOUT(app.ui().Edit5->text(), QStringLiteral("3"), Wait);
         QCOMPARE(app.errors.size(), 1);
+    }
+
+    // The hidden answer log: every byte of every answer in decimal, one per line, then a line
+    // of two spaces; beyond 2000 lines the oldest give way.
+    void answerLogLinesAndLimit() {
+        StartWith(Protocol::Qv, 1, false);
+        Tick(true, false, false);
+        app.ui().Edit1->setText(QStringLiteral("0"));  // one value, then polling stops
+        app.ui().BitBtn1->click();
+        QTRY_VERIFY_WITH_TIMEOUT(app.instrument->AnswersSent() >= 2, Wait);
+        QStringList expected;
+        auto logged = [&expected](const sim::Bytes& answer) {
+            for (uint8_t b : answer) expected << QString::number(b);
+            expected << QStringLiteral("  ");
+        };
+        logged(app.instrument->SentAnswers().back());  // the value, 10 bytes
+        QListWidget* log = app.ui().Memo1;
+        auto lines = [log] {
+            QStringList all;
+            for (int row = 0; row < log->count(); ++row) all << log->item(row)->text();
+            return all;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(lines().endsWith(QStringLiteral("  ")), Wait);
+        QCOMPARE(lines().mid(log->count() - 11), expected);
+        expected = lines();
+
+        for (int i = 0; i < 200; ++i) {
+            uint8_t answer[10];
+            for (int k = 0; k < 10; ++k) answer[k] = uint8_t(i * 10 + k);
+            ExchangeView->TraceAnswer(answer, 10);
+            logged(sim::Bytes(answer, answer + 10));
+        }
+        QCOMPARE(log->count(), 2000);
+        QCOMPARE(lines(), expected.mid(expected.size() - 2000));
     }
 
     void qvOnlyCommandsAreNotSentInModbus() {

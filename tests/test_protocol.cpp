@@ -11,6 +11,7 @@
 #include "protocol/Cp1251.h"
 #include "protocol/Crc.h"
 #include "protocol/Decoders.h"
+#include "protocol/ModbusFrames.h"
 #include "protocol/NumberText.h"
 #include "protocol/Requests.h"
 #include "protocol/Units.h"
@@ -470,6 +471,23 @@ private slots:
         QVERIFY(taken.Ok());
         QCOMPARE(Hex(std::vector<uint8_t>(taken.bytes.begin(), taken.bytes.begin() + taken.length)),
                  qvAnswer);
+    }
+
+    void modbusFrameSilence_data() {
+        QTest::addColumn<int>("bitsPerSecond");
+        QTest::addColumn<int>("microseconds");
+        // 3.5 characters of 11 bits, rounded up; above 19200 bit/s a fixed 1750 us.
+        QTest::newRow("1200") << 1200 << 32084;
+        QTest::newRow("9600") << 9600 << 4011;
+        QTest::newRow("19200") << 19200 << 2006;
+        QTest::newRow("38400") << 38400 << 1750;
+        QTest::newRow("115200") << 115200 << 1750;
+        QTest::newRow("unknown speed") << 0 << 1750;
+    }
+    void modbusFrameSilence() {
+        QFETCH(int, bitsPerSecond);
+        QFETCH(int, microseconds);
+        QCOMPARE(int(protocol::FrameSilenceMicroseconds(bitsPerSecond)), microseconds);
     }
 
     void answerChecks_data() {

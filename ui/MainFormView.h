@@ -2,6 +2,8 @@
 // TMainFormView: the exchange's view of the main window. Maps the fields the answer
 // interpretation names onto the form's controls, and its status, error, panel and timer
 // requests onto the window. Main thread only; owned by the window.
+#include <QStringList>
+
 #include "exchange/ExchangeView.h"
 
 class Tz;
@@ -30,4 +32,5 @@ private:
     QWidget* Field(TField field) const;
 
     Tz& FWindow;
+    QStringList FTraceLines;  // the answer log's lines of one answer, room kept between answers
 };

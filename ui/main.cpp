@@ -98,6 +98,9 @@ Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
 
 Tz::~Tz() {
     qApp->removeEventFilter(this);
+    // Closing the port below still runs the receive handlers already handed to the main
+    // thread; with no answer awaited any more they wake no exchange thread, which is gone.
+    StopPolling();
     if (FThread) {
         FThread->Terminate();
         ExchangeThread = nullptr;

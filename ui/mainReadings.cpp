@@ -1,6 +1,7 @@
 // The readings page: starting and stopping the polling, the repeat step, and the digits.
 #include <QLabel>
 #include <QTimer>
+#include <array>
 #include <cmath>
 
 #include "controls/Digit.h"
@@ -20,17 +21,24 @@ double PointFactor(uint8_t pointCode) {
     }
 }
 
+using PanelDigits = std::array<QChar, 4>;
+
 // The four digit characters of a magnitude: rounded half up on the extra digit, 9999 at most.
-QString FourDigits(double magnitude, uint8_t pointCode) {
-    if (std::isnan(magnitude)) return QStringLiteral("----");
+// Made in place: every value answer comes through here.
+PanelDigits FourDigits(double magnitude, uint8_t pointCode) {
+    PanelDigits digits;
+    if (std::isnan(magnitude)) {
+        digits.fill(QLatin1Char('-'));
+        return digits;
+    }
     const double scaled = magnitude * PointFactor(pointCode);
     // Anything past 99999 shows as the overflow anyway; the cap keeps the cast defined.
     const long long n = scaled >= 1e6 ? 1000000 : static_cast<long long>(std::trunc(scaled));
     long long m = n % 10 >= 5 ? n / 10 + 1 : n / 10;
     if (m > 9999) m = 9999;
-    QString digits = QString::number(m).rightJustified(4, QLatin1Char('0'));
-    for (int i = 1; i <= 4 && digits[i - 1] == QLatin1Char('0'); ++i)
-        if (i <= pointCode) digits[i - 1] = QLatin1Char(' ');
+    for (int i = 3; i >= 0; --i, m /= 10) digits[size_t(i)] = QChar(char16_t(u'0' + m % 10));
+    for (int i = 1; i <= 4 && digits[size_t(i - 1)] == QLatin1Char('0'); ++i)
+        if (i <= pointCode) digits[size_t(i - 1)] = QLatin1Char(' ');
     return digits;
 }
 
@@ -58,10 +66,10 @@ void Tz::ShowReading(int panel, uint8_t pointCode, double value) {
         sign = QLatin1Char('-');
         value = -value;
     }
-    const QString digits = FourDigits(value, pointCode);
+    const PanelDigits digits = FourDigits(value, pointCode);
     for (int k = 1; k <= 4; ++k) PanelCell(panel, k)->Setdp(pointCode == k - 1);
     PanelCell(panel, 0)->SetValue(sign);
-    for (int k = 1; k <= 4; ++k) PanelCell(panel, k)->SetValue(digits[k - 1]);
+    for (int k = 1; k <= 4; ++k) PanelCell(panel, k)->SetValue(digits[size_t(k - 1)]);
 }
 
 void Tz::ClearPanel(int panel) {
