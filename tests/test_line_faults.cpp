@@ -214,6 +214,37 @@ private slots:
         QCOMPARE(CrcErrorCount.load(), 0);
         QVERIFY(app.errors.isEmpty());
     }
+
+    // The setpoint read is a chain: the format, then the value in that format. A duplicate of
+    // the format answer that arrives after the chain has ended answers nothing: taken as the
+    // answer of the chain's last request it put the format (710) into the setpoint field as a
+    // good reading.
+    void duplicatedFormatAnswerNeverReachesTheSetpoint() {
+        StartOnLine(true, 7);
+        QStringList shown;
+        connect(app.ui().Edit11, &QLineEdit::textChanged, this, [&shown](const QString& text) { shown << text; });
+        const QByteArray format = WithCrc("07 03 02 02 C6");  // 710: 16-bit setpoints
+        app.ui().BitBtn15->click();
+        QCOMPARE(NextRequest(), Hex(WithCrc("07 03 03 F4 00 01")));
+        QVERIFY(line->Send(format));
+        QCOMPARE(NextRequest(), Hex(WithCrc("07 03 00 C8 00 01")));
+        QVERIFY(line->Send(WithCrc("07 03 02 FF 38")));  // -200
+        QTRY_COMPARE_WITH_TIMEOUT(app.ui().Edit11->text(), QStringLiteral("-200"), Wait);
+        const int outOfStepBefore = OutOfStepCount;
+        QVERIFY(line->Send(format));  // the duplicate, late: nothing is awaited
+        QTRY_VERIFY_WITH_TIMEOUT(LineOutOfStep.load(), Wait);
+
+        app.ui().BitBtn15->click();
+        QCOMPARE(NextRequest(), Hex(WithCrc("07 03 03 F4 00 01")));
+        QVERIFY(line->Send(format));
+        QCOMPARE(NextRequest(), Hex(WithCrc("07 03 00 C8 00 01")));
+        QVERIFY(line->Send(WithCrc("07 03 02 00 96")));  // 150
+        QTRY_COMPARE_WITH_TIMEOUT(app.ui().Edit11->text(), QStringLiteral("150"), Wait);
+        QCOMPARE(shown, QStringList({QStringLiteral("-200"), QStringLiteral("150")}));
+        QCOMPARE(OutOfStepCount - outOfStepBefore, 1);
+        QCOMPARE(CrcErrorCount.load(), 0);
+        QVERIFY(app.errors.isEmpty());
+    }
 };
 
 QTEST_MAIN(TestLineFaults)
