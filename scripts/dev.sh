@@ -18,6 +18,7 @@ test_packages=(
     libmodbus-dev mbpoll                        # Modbus masters nobody here wrote, for interop tests
     xvfb xauth                                  # a display for screenshots and headless runs
     clang libclang-rt-14-dev                    # libFuzzer for the fuzz harnesses
+    clang-format                                # the sources' one style (.clang-format)
     dpkg-dev file lintian desktop-file-utils librsvg2-bin man-db   # the .deb: build, check, icons
     g++-mingw-w64-x86-64 wine wine64            # the Windows build and its proof under Wine
 )
@@ -46,14 +47,19 @@ build() {
 }
 
 # Builds only what the selected tests run: each test command's program is a target of the
-# same name (several tests may run one program, e.g. tessera with different arguments).
+# same name (several tests may run one program, e.g. tessera with different arguments). The
+# programs are read from the generated CTestTestfile.cmake files, since ctest shows no command
+# for a program not built yet.
 build_tests() {
     local dir=$1 select=$2; shift 2
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-    local targets
+    local names targets
     # shellcheck disable=SC2086
-    targets=$(cd "$dir" && ctest -N -V $select 2>/dev/null | sed -n 's/^.*Test command: *\([^ ]*\).*$/\1/p' |
-        xargs -n1 basename | sort -u)
+    names=$(cd "$dir" && ctest -N $select 2>/dev/null | sed -n 's/^ *Test *#[0-9]*: *//p')
+    targets=$(for name in $names; do
+        grep -h "^add_test(\[=\[$name\]=\] " $(find "$dir" -name CTestTestfile.cmake) |
+            sed 's/^[^"]*"\([^"]*\)".*$/\1/' | xargs -n1 basename
+    done | sort -u)
     # shellcheck disable=SC2086
     cmake --build "$dir" -j "$(nproc)" $(printf -- '--target %s ' $targets)
 }
@@ -61,6 +67,19 @@ build_tests() {
 run_in() {
     local dir=$1; shift
     (cd "$dir" && "$@")
+}
+
+# Every C++ source tracked by git already looks as .clang-format asks; lists the ones that do not.
+check_format() {
+    local files
+    files=$(git ls-files '*.cpp' '*.h')
+    # shellcheck disable=SC2086
+    if ! clang-format --dry-run --Werror $files 2>/dev/null; then
+        # shellcheck disable=SC2086
+        clang-format --dry-run $files 2>&1 | sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: warning.*/\1/p' | sort -u
+        echo "run: git ls-files '*.cpp' '*.h' | xargs clang-format -i"
+        return 1
+    fi
 }
 
 fuzz_build() {
@@ -122,6 +141,7 @@ test)
     home=$(mktemp -d)
     trap 'rm -rf "$home"; summary' EXIT
     stage packages install_missing "${run_packages[@]}" "${test_packages[@]}"
+    stage format check_format
     stage build build build -DBUILD_TESTING=ON
     stage ctest run_in build env HOME="$home" QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" -LE soak
     # The long soak (10 000 exchanges with faults injected), kept out of the default run.
