@@ -1,7 +1,9 @@
 // Not a test: takes the README's screenshots of the real window against the virtual
 // instrument, on whatever display it runs (xvfb-run for a headless machine):
 //   xvfb-run -a -s "-screen 0 1024x768x24" build/tests/tessera_screens docs
-// It works in a temporary HOME, so the user's settings are never touched.
+// It works in a temporary HOME, so the user's settings are never touched. Both pages are taken
+// in Russian (readings.png, parameters.png), then again as `tessera --lang en` shows them
+// (readings-en.png, parameters-en.png).
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -14,6 +16,7 @@
 
 #include "exchange/cp1251.h"
 #include "sim/VirtualInstrument.h"
+#include "ui/Language.h"
 #include "ui/Unit1.h"
 #include "ui/main.h"
 #include "ui_main.h"
@@ -39,6 +42,36 @@ void PrepareInstrument(sim::VirtualInstrument& instrument) {
     instrument.Model().SetInfoText(ToCp1251(QStringLiteral("Щит 3, ввод 1")).toStdString());
 }
 
+// Both pages in the language in force, as <page><suffix>.png.
+bool ShootPages(const QString& outDir, const QString& suffix) {
+    Tz window;
+    TSettingForm settingForm(&window);
+    SettingForm = &settingForm;
+    window.show();
+    Settle(500);
+    Ui::Tz& f = *window.ui;
+    f.EditAdr->setText(QStringLiteral("1"));
+    window.EditAdrExit();
+
+    f.ToolButton1->click();
+    f.CheckBox2->setChecked(true);
+    f.CheckBox3->setChecked(true);
+    f.BitBtn1->click();
+    Settle(2500);
+    bool ok = Shoot(window, outDir + QStringLiteral("/readings%1.png").arg(suffix));
+
+    f.ToolButton2->click();
+    for (QAbstractButton* read : {f.BitBtn5, f.BitBtn7, f.BitBtn9, f.BitBtn11, f.BitBtn15, f.BitBtn27,
+                                  f.BitBtn29, f.BitBtn32}) {
+        read->click();
+        Settle(400);
+    }
+    ok = Shoot(window, outDir + QStringLiteral("/parameters%1.png").arg(suffix)) && ok;
+    window.close();
+    SettingForm = nullptr;
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -61,31 +94,10 @@ int main(int argc, char* argv[]) {
     file.close();
 
     Tz::PortOverride = QString::fromStdString(instrument.DevicePath());
-    Tz window;
-    TSettingForm settingForm(&window);
-    SettingForm = &settingForm;
-    window.show();
-    Settle(500);
-    Ui::Tz& f = *window.ui;
-    f.EditAdr->setText(QStringLiteral("1"));
-    window.EditAdrExit();
-
-    f.ToolButton1->click();
-    f.CheckBox2->setChecked(true);
-    f.CheckBox3->setChecked(true);
-    f.BitBtn1->click();
-    Settle(2500);
-    bool ok = Shoot(window, outDir + QStringLiteral("/readings.png"));
-
-    f.ToolButton2->click();
-    for (QAbstractButton* read : {f.BitBtn5, f.BitBtn7, f.BitBtn9, f.BitBtn11, f.BitBtn15, f.BitBtn27,
-                                  f.BitBtn29, f.BitBtn32}) {
-        read->click();
-        Settle(400);
-    }
-    ok = Shoot(window, outDir + QStringLiteral("/parameters.png")) && ok;
+    bool ok = ShootPages(outDir, QString());
+    // What --lang en does before the windows are made.
+    ok = Language::Apply(QStringLiteral("en")) && ShootPages(outDir, QStringLiteral("-en")) && ok;
     std::printf("%s\n", ok ? "screenshots written" : "screenshot failed");
-    window.close();
     instrument.Stop();
     return ok ? 0 : 1;
 }

@@ -585,7 +585,7 @@
     </message>
     <message>
         <source>Уставка при принижении которой шкала мигает (задается в % от шкалы прибора, спецзаказ) </source>
-        <translation>Setpoint below which the display flashes (in % of the instrument&apos;s scale, special order)</translation>
+        <translation>Setpoint below which the display flashes (in % of the instrument&apos;s scale, special order) </translation>
     </message>
     <message>
         <source>max</source>
