@@ -115,8 +115,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     if (parser.isSet(lang)) {
         result.language = parser.value(lang);
         if (!LanguageChoices().contains(result.language))
-            return Failure(QStringLiteral("Invalid language '%1': give %2.")
-                               .arg(result.language, LanguageChoices().join(QStringLiteral(" or "))));
+            return Failure(
+                QStringLiteral("Invalid language '%1': give %2.")
+                    .arg(result.language, LanguageChoices().join(QStringLiteral(" or "))));
     }
     // The demo instrument brings its own line and address.
     if (result.demo && (parser.isSet(port) || parser.isSet(address)))

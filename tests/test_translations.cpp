@@ -61,14 +61,25 @@ QList<TsMessage> ReadTs(const QString& path, QString* error) {
     return messages;
 }
 
-bool IsCyrillic(QChar c) { return c.unicode() >= 0x0400 && c.unicode() <= 0x04FF; }
-bool HasCyrillic(const QString& text) { return std::any_of(text.begin(), text.end(), IsCyrillic); }
-bool IsWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
+bool IsCyrillic(QChar c) {
+    return c.unicode() >= 0x0400 && c.unicode() <= 0x04FF;
+}
+bool HasCyrillic(const QString& text) {
+    return std::any_of(text.begin(), text.end(), IsCyrillic);
+}
+bool IsWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('_');
+}
 
 // The calls whose string arguments lupdate collects.
 bool IsTranslatingCall(const QString& name) {
-    static const QStringList calls{"tr", "translate", "QT_TR_NOOP", "QT_TRANSLATE_NOOP",
-                                   "QT_TRANSLATE_NOOP3", "QT_TR_N_NOOP", "QT_TRANSLATE_N_NOOP"};
+    static const QStringList calls{"tr",
+                                   "translate",
+                                   "QT_TR_NOOP",
+                                   "QT_TRANSLATE_NOOP",
+                                   "QT_TRANSLATE_NOOP3",
+                                   "QT_TR_N_NOOP",
+                                   "QT_TRANSLATE_N_NOOP"};
     return calls.contains(name);
 }
 
@@ -113,7 +124,8 @@ QStringList UntranslatedLiterals(const QString& path, const QString& shownPath) 
             const bool raw = i > 0 && s[i - 1] == QLatin1Char('R');
             if (raw) {
                 const int open = s.indexOf(QLatin1Char('('), i);
-                const QString closing = QLatin1Char(')') + s.mid(i + 1, open - i - 1) + QLatin1Char('"');
+                const QString closing =
+                    QLatin1Char(')') + s.mid(i + 1, open - i - 1) + QLatin1Char('"');
                 const int end = s.indexOf(closing, open);
                 const int stop = end < 0 ? s.size() : end + closing.size();
                 text = s.mid(open + 1, end - open - 1);
@@ -264,7 +276,8 @@ private slots:
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QStringList wrong;
         for (const TsMessage& m : messages) {
-            if (m.type == QLatin1String("vanished") || m.type == QLatin1String("obsolete")) continue;
+            if (m.type == QLatin1String("vanished") || m.type == QLatin1String("obsolete"))
+                continue;
             if (Placeholders(m.source) != Placeholders(m.translation) ||
                 LeadingBlanks(m.source) != LeadingBlanks(m.translation) ||
                 TrailingBlanks(m.source) != TrailingBlanks(m.translation))

@@ -35,9 +35,13 @@ void Use(const QString& code, std::unique_ptr<QTranslator> translator) {
 
 }  // namespace
 
-QStringList Known() { return {Russian, QStringLiteral("en")}; }
+QStringList Known() {
+    return {Russian, QStringLiteral("en")};
+}
 
-bool IsKnown(const QString& code) { return Known().contains(code); }
+bool IsKnown(const QString& code) {
+    return Known().contains(code);
+}
 
 bool Apply(const QString& code) {
     if (code == Russian || !IsKnown(code)) {
@@ -53,6 +57,8 @@ bool Apply(const QString& code) {
     return true;
 }
 
-QString Current() { return InForce(); }
+QString Current() {
+    return InForce();
+}
 
 }  // namespace Language
