@@ -1,8 +1,8 @@
 #include "ui/Language.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTranslator>
-#include <memory>
 
 #include "ui/HelpWindow.h"
 
@@ -19,46 +19,45 @@ QString& InForce() {
     return code;
 }
 
-// The translation in force; none for Russian.
-std::unique_ptr<QTranslator>& Installed() {
-    static std::unique_ptr<QTranslator> translator;
+// The translation in force, owned by the application object so that it goes with it; none
+// for Russian.
+QPointer<QTranslator>& Installed() {
+    static QPointer<QTranslator> translator;
     return translator;
 }
 
-void Use(const QString& code, std::unique_ptr<QTranslator> translator) {
-    if (Installed()) QCoreApplication::removeTranslator(Installed().get());
-    Installed() = std::move(translator);
-    if (Installed()) QCoreApplication::installTranslator(Installed().get());
+void Use(const QString& code, QTranslator* translator) {
+    if (Installed()) {
+        QCoreApplication::removeTranslator(Installed());
+        delete Installed();
+    }
+    Installed() = translator;
+    if (translator) QCoreApplication::installTranslator(translator);
     InForce() = code;
     THelpWindow::Language = code;
 }
 
 }  // namespace
 
-QStringList Known() {
-    return {Russian, QStringLiteral("en")};
-}
+QStringList Known() { return {Russian, QStringLiteral("en")}; }
 
-bool IsKnown(const QString& code) {
-    return Known().contains(code);
-}
+bool IsKnown(const QString& code) { return Known().contains(code); }
 
 bool Apply(const QString& code) {
     if (code == Russian || !IsKnown(code)) {
         Use(Russian, nullptr);
         return code == Russian;
     }
-    auto translator = std::make_unique<QTranslator>();
+    auto* translator = new QTranslator(QCoreApplication::instance());
     if (!translator->load(QStringLiteral(":/i18n/tessera_%1.qm").arg(code))) {
+        delete translator;
         Use(Russian, nullptr);
         return false;
     }
-    Use(code, std::move(translator));
+    Use(code, translator);
     return true;
 }
 
-QString Current() {
-    return InForce();
-}
+QString Current() { return InForce(); }
 
 }  // namespace Language
