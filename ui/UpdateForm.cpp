@@ -113,7 +113,7 @@ void StartUpdateCheck(const QString& productKey, const QString& currentVersion, 
     UpdateOwner = owner;
     CurrentWorker = new TThreadUpdate(RetireWorkers());
     DontShowAgain = false;
-    SetUpdateProgressText(QStringLiteral("Проверка обновлений..."));
+    SetUpdateProgressText(TThreadUpdate::tr("Проверка обновлений..."));
     SetUpdateCommand(kCommandCheck);
 }
 
@@ -238,12 +238,12 @@ bool TThreadUpdate::Download() {
     const bool downloaded = DownloadUrlToFile(address, target);
     SetUpdateCommand(kCommandIdle);
     if (!downloaded) {
-        Sync::Synchronize([] { ShowPlainMessage(QStringLiteral("Не удалось загрузить обновление.")); });
+        Sync::Synchronize([] { ShowPlainMessage(tr("Не удалось загрузить обновление.")); });
         SetUpdateProgressText(QString());
         return true;
     }
     Sync::Synchronize([target] {
-        ShowPlainMessage(QStringLiteral("Загрузка завершена."));
+        ShowPlainMessage(tr("Загрузка завершена."));
         UpdateOpenFileHook(target);
         UpdateExitHook(0);
     });
@@ -305,7 +305,7 @@ void TForm1::Button1Click() {
     }
     SetUpdateCommand(kCommandDownload);
     close();
-    SetUpdateProgressText(QStringLiteral("Скачивание ") + ProductKey + QStringLiteral("   ") + PageVersion);
+    SetUpdateProgressText(tr("Скачивание ") + ProductKey + QStringLiteral("   ") + PageVersion);
 }
 
 void TForm1::ShowOfferCaption() {
