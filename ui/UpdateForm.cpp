@@ -260,7 +260,7 @@ bool TThreadUpdate::OpenPage() {
         const QUrl page = UpdateAddressUrl(address);
         if (page.scheme() == QLatin1String("https") && UpdateOpenPageHook(page)) return;
         ShowPlainMessage(
-            QStringLiteral("Не удалось открыть страницу обновления в браузере: %1").arg(address));
+            tr("Не удалось открыть страницу обновления в браузере: %1").arg(address));
     });
     return true;
 }
@@ -310,11 +310,11 @@ void TForm1::Button1Click() {
 
 void TForm1::ShowOfferCaption() {
     if (UpdateDownloadsInstaller) {
-        ui->Button1->setText(QStringLiteral("Скачать"));
+        ui->Button1->setText(tr("Скачать"));
         ui->Button1->setToolTip(QString());
     } else {
-        ui->Button1->setText(QStringLiteral("На сайт"));
-        ui->Button1->setToolTip(QStringLiteral("Открыть страницу программы в браузере"));
+        ui->Button1->setText(tr("На сайт"));
+        ui->Button1->setToolTip(tr("Открыть страницу программы в браузере"));
     }
 }
 
