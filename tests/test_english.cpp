@@ -1,22 +1,41 @@
 // The English face: with the English translation in force (what --lang en and a stored
 // English choice do at start) the windows and the messages made in code are English, while
-// the program's own language stays Russian; and the language choice in setup.cfg and in the
-// settings dialog.
+// the program's own language stays Russian; the windows opened from the toolbar (the frame
+// monitor, the service menu's read-all, configuration files and plot); and the language choice
+// in setup.cfg and in the settings dialog.
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
 #include <QStatusBar>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QToolButton>
 #include <QTranslator>
 
 #include "AppHarness.h"
 #include "BoxCloser.h"
 #include "app/CommandLine.h"
+#include "protocol/Requests.h"
+#include "ui/Commissioning.h"
+#include "ui/ConfigPreview.h"
+#include "ui/ConfigTransfer.h"
+#include "ui/FrameMonitor.h"
+#include "ui/FrameMonitorModel.h"
+#include "ui/FrameRecorder.h"
 #include "ui/HelpWindow.h"
 #include "ui/Language.h"
+#include "ui/PlotWindow.h"
 #include "ui_Unit1.h"
+
+Q_DECLARE_METATYPE(protocol::Request)
 
 namespace {
 
@@ -42,6 +61,53 @@ QStringList ShownTexts(const QWidget& window) {
             for (int i = 0; i < c->count(); ++i) texts << name + c->itemText(i);
     }
     return texts;
+}
+
+// The texts of a table's cells and titles, as "table: text".
+QStringList TableTexts(const QAbstractItemModel& model) {
+    QStringList texts;
+    for (int c = 0; c < model.columnCount(); ++c)
+        texts << QStringLiteral("title: ") + model.headerData(c, Qt::Horizontal).toString();
+    for (int r = 0; r < model.rowCount(); ++r)
+        for (int c = 0; c < model.columnCount(); ++c)
+            texts << QStringLiteral("cell: ") + model.index(r, c).data().toString();
+    return texts;
+}
+
+QStringList Russian(const QStringList& texts) {
+    QStringList russian;
+    for (const QString& text : texts)
+        if (HasCyrillic(text)) russian << text;
+    return russian;
+}
+
+// A request as the exchange writes it to an instrument at address 7.
+TFrameEvent RequestEvent(const protocol::Request& request, bool modbus) {
+    const protocol::RequestFrame frame = protocol::BuildRequest(
+        request, 7, modbus ? protocol::Protocol::Modbus : protocol::Protocol::Qv);
+    TFrameEvent e;
+    e.kind = TFrameEvent::Kind::Request;
+    e.bytes =
+        QByteArray(reinterpret_cast<const char*>(frame.bytes.data()), int(frame.bytes.size()));
+    e.command = frame.command;
+    e.code = frame.code;
+    e.modbus = frame.modbus;
+    e.lengthIn = frame.lengthIn;
+    e.data =
+        QByteArray(reinterpret_cast<const char*>(request.data.data()), int(request.data.size()));
+    return e;
+}
+
+// The answer read 12 ms after the request; no bytes: the time-out, with `available` come.
+TFrameEvent AnswerEvent(const char* hex, int available, int pieces) {
+    TFrameEvent e;
+    e.bytes = QByteArray::fromHex(hex);
+    e.kind = e.bytes.isEmpty() ? TFrameEvent::Kind::Timeout : TFrameEvent::Kind::Answer;
+    e.atNs = 12000000;
+    e.available = e.bytes.isEmpty() ? available : int(e.bytes.size());
+    e.pieces = pieces;
+    e.spreadNs = 200000000;
+    return e;
 }
 
 QStringList SettingsLines() {
@@ -83,6 +149,8 @@ private slots:
         QVERIFY(Language::Apply(QStringLiteral("en")));
     }
     void cleanup() {
+        TCommissioning::ReportHook = nullptr;
+        TConfigTransfer::PreviewHook = nullptr;
         app.Stop();
         Language::Stored.clear();
         Language::Apply(QStringLiteral("ru"));
@@ -136,6 +204,122 @@ private slots:
         QCOMPARE(Dialog().Label1->text(), QStringLiteral("Port"));
         QCOMPARE(Dialog().Button1->text(), QStringLiteral("OK"));
         QCOMPARE(app.settingForm->windowTitle(), QStringLiteral("Settings"));
+    }
+
+    // The frame monitor's rows: the words of the exchange and of the protocol core (an
+    // exception's text) in English, in the table, the copied text and the log line alike.
+    void frameRowsInEnglish_data() {
+        QTest::addColumn<bool>("modbus");
+        QTest::addColumn<protocol::Request>("request");
+        QTest::addColumn<QByteArray>("answer");  // hex; empty: a time-out
+        QTest::addColumn<int>("available");
+        QTest::addColumn<int>("pieces");
+        QTest::addColumn<QString>("requestMeaning");
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<QString>("crc");
+        QTest::addColumn<QString>("piecesText");
+        QTest::addColumn<QString>("meaning");
+        using namespace protocol;
+        QTest::newRow("Modbus exception")
+            << true << ReadParameter(2) << QByteArray("07830220F0") << 0 << 1 << "parameter 2"
+            << "answer"
+            << "good"
+            << "1"
+            << "exception 2: No such parameter";
+        QTest::newRow("QV silence")
+            << false << ReadValue(1) << QByteArray() << 0 << 0 << "parameter 1"
+            << "timeout" << QString() << QString() << "no answer";
+        QTest::newRow("Modbus short answer")
+            << true << ReadValue(1) << QByteArray() << 3 << 2 << "parameter 1"
+            << "timeout" << QString() << "2 in 200.0 ms"
+            << "incomplete answer: 3 of 9 bytes";
+        QTest::newRow("QV refused write")
+            << false << WriteSerialAndYearQv(5, 42) << QByteArray("07000F0A84A7") << 0 << 1
+            << "year 2005, number 42"
+            << "answer"
+            << "good"
+            << "1"
+            << "the number cannot be changed";
+    }
+    void frameRowsInEnglish() {
+        QFETCH(bool, modbus);
+        QFETCH(protocol::Request, request);
+        QFETCH(QByteArray, answer);
+        QFETCH(int, available);
+        QFETCH(int, pieces);
+        TFrameRecorder recorder;
+        recorder.FrameEvent(RequestEvent(request, modbus));
+        recorder.FrameEvent(AnswerEvent(answer.constData(), available, pieces));
+        recorder.Flush();
+        const TFrameMonitorModel& m = recorder.Model();
+        QCOMPARE(m.rowCount(), 2);
+        auto cell = [&m](int row, int column) { return m.index(row, column).data().toString(); };
+        QCOMPARE(cell(0, TFrameMonitorModel::Direction), QStringLiteral("request"));
+        QTEST(cell(0, TFrameMonitorModel::Meaning), "requestMeaning");
+        QTEST(cell(1, TFrameMonitorModel::Direction), "direction");
+        QTEST(cell(1, TFrameMonitorModel::Crc), "crc");
+        QTEST(cell(1, TFrameMonitorModel::Pieces), "piecesText");
+        QTEST(cell(1, TFrameMonitorModel::Meaning), "meaning");
+        const QString copied = FrameRowsText(m, {0, 1}, TFrameTextFormat::Plain, true);
+        QVERIFY2(!HasCyrillic(copied), qPrintable(copied));
+        QVERIFY(copied.startsWith(QStringLiteral("!\tTime\tDirection\tAddress\tCommand\t")));
+        QCOMPARE(FrameLogLine(m.Row(1)).split(QLatin1Char('\t')).value(2),
+                 cell(1, TFrameMonitorModel::Direction));
+    }
+
+    // The windows opened from the toolbar and the service menu: the frame monitor, read-all
+    // and its report, a configuration file saved and loaded back (its preview), the plot.
+    void commissioningInEnglish() {
+        StartWithInstrument();
+        app.instrument->Model().SetInfoText("Panel 3");
+        QStringList russian;
+
+        app.window->ToolButton5->click();
+        TFrameMonitor* monitor = app.window->FrameMonitor();
+        QVERIFY(monitor && monitor->isVisible());
+        QCOMPARE(monitor->windowTitle(), QStringLiteral("Frame monitor"));
+
+        TCommissioning& tools = *app.window->Commissioning;
+        QCOMPARE(tools.MenuButton()->text(), QStringLiteral("Service"));
+        for (QAction* action : tools.MenuButton()->menu()->actions())
+            if (HasCyrillic(action->text() + action->toolTip())) russian << action->text();
+
+        QSignalSpy readAll(&tools, &TCommissioning::ReadAllFinished);
+        QVERIFY(tools.ReadAll());
+        QVERIFY(readAll.wait(2 * Wait));
+        QVERIFY2(!HasCyrillic(app.window->StatusText()), qPrintable(app.window->StatusText()));
+        QVERIFY2(app.window->StatusText().startsWith(QStringLiteral("All read: ")) ||
+                     app.window->StatusText().startsWith(QStringLiteral("Read ")),
+                 qPrintable(app.window->StatusText()));
+        QTRY_VERIFY_WITH_TIMEOUT(monitor->Filter().rowCount() > 0, Wait);
+        russian << Russian(ShownTexts(*monitor) + TableTexts(monitor->Filter()));
+
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("panel.cfg"));
+        QString error;
+        QVERIFY2(tools.SaveConfig(file, error), qPrintable(error));
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(saved.readAll());
+        QVERIFY(text.startsWith(QStringLiteral("# Tessera_RS-485: device configuration\n")));
+        QVERIFY(text.contains(
+            QStringLiteral("\n# \"absent\": the value was not read from the device\n")));
+        russian << Russian(text.split(QLatin1Char('\n')));
+
+        QStringList reports;
+        TCommissioning::ReportHook = [&reports](const QString& report, bool) { reports << report; };
+        TConfigTransfer::PreviewHook = [&russian](TConfigPreview& preview) {
+            russian << Russian(ShownTexts(preview) + TableTexts(*preview.Table()->model()));
+            return false;
+        };
+        tools.LoadConfig(file);
+        QTRY_VERIFY_WITH_TIMEOUT(!reports.isEmpty(), 3 * Wait);
+        TCommissioning::ReportHook = nullptr;
+        TConfigTransfer::PreviewHook = nullptr;
+        QCOMPARE(reports, QStringList{QStringLiteral("Loading cancelled: nothing was written.")});
+
+        russian << Russian(ShownTexts(*tools.ShowPlot()));
+        QVERIFY2(russian.isEmpty(), qPrintable(russian.join(QLatin1Char('\n'))));
     }
 
     // Messages made in code: the serial port's, the port watch's, the exchange's and the
