@@ -40,6 +40,8 @@ QString HelpText(const QCommandLineParser& parser) {
 
 }  // namespace
 
+QStringList LanguageChoices() { return {QStringLiteral("ru"), QStringLiteral("en")}; }
+
 QString VersionText() {
     return QStringLiteral("tessera (Tessera_RS-485) %1").arg(QStringLiteral(TESSERA_VERSION));
 }
@@ -69,7 +71,12 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
             .arg(LowestAddress)
             .arg(HighestAddress),
         QStringLiteral("n"));
-    parser.addOptions({help, version, demo, port, address});
+    const QCommandLineOption lang(
+        QStringLiteral("lang"),
+        QStringLiteral("Show the program's texts in this language for this run: %1. Not stored.")
+            .arg(LanguageChoices().join(QStringLiteral(" or "))),
+        QStringLiteral("language"));
+    parser.addOptions({help, version, demo, port, address, lang});
 
     if (!parser.parse(arguments)) {
         CommandLine failure = Failure(parser.errorText());
@@ -104,6 +111,13 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                                .arg(parser.value(address))
                                .arg(LowestAddress)
                                .arg(HighestAddress));
+    }
+    if (parser.isSet(lang)) {
+        result.language = parser.value(lang);
+        if (!LanguageChoices().contains(result.language))
+            return Failure(
+                QStringLiteral("Invalid language '%1': give %2.")
+                    .arg(result.language, LanguageChoices().join(QStringLiteral(" or "))));
     }
     // The demo instrument brings its own line and address.
     if (result.demo && (parser.isSet(port) || parser.isSet(address)))

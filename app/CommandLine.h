@@ -13,6 +13,7 @@ struct CommandLine {
     bool demo = false;
     QString port;  // empty: the stored port
     std::optional<uint16_t> address;
+    QString language;  // empty: the language stored in the settings
     // Options the program does not know. Before Qt has taken its own options (-platform,
     // -style) from the list, these may be Qt's.
     QStringList unknownOptions;
@@ -22,3 +23,5 @@ struct CommandLine {
 CommandLine ParseCommandLine(const QStringList& arguments);
 // "tessera (Tessera_RS-485) <version of the build>".
 QString VersionText();
+// The languages --lang takes, the program's own first: "ru", "en" (those of ui/Language).
+QStringList LanguageChoices();

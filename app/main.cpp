@@ -2,6 +2,7 @@
 //   tessera            the stored port
 //   tessera --demo     a virtual instrument on a pseudo-terminal, for this run only
 //   tessera --port P --address N   another port and address for this run only
+//   tessera --lang en  English texts for this run only (else the language stored in setup.cfg)
 // (the options are in CommandLine.cpp; tessera --help lists them)
 // TESSERA_EXIT_AFTER_SHOWN=1 (start-up benchmark): quit as soon as the main window is shown
 // and its first activation (port opened) has run; prints "shown after N ms, port open" (or
@@ -17,6 +18,8 @@
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "sim/VirtualInstrument.h"
+#include "ui/Language.h"
+#include "ui/SetupFile.h"
 #include "ui/Unit1.h"
 #include "ui/UpdateForm.h"
 #include "ui/main.h"
@@ -78,6 +81,12 @@ int main(int argc, char* argv[]) {
 
     const CommandLine command = ParseCommandLine(QApplication::arguments());
     if (command.action != CommandLine::Action::Run) return PrintAnswer(command);
+    // Before any window exists: every text is made in the language in force when it is made.
+    const QString language =
+        command.language.isEmpty() ? SetupFile::Read(SetupFile::Path()).language : command.language;
+    if (!language.isEmpty() && !Language::Apply(language))
+        std::fprintf(stderr, "language '%s' is not available; the texts stay Russian\n",
+                     qPrintable(language));
 
     Tz mainWindow;
     TSettingForm settingForm(&mainWindow);

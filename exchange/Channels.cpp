@@ -1,5 +1,7 @@
 #include "exchange/Channels.h"
 
+#include <QCoreApplication>
+
 TChannelSetup ChannelSetup[3];
 bool ChannelTicked[3] = {true, false, false};
 uint8_t SelectedChannel = 1;
@@ -17,7 +19,9 @@ QString UnitName(int unitCode) {
     return QString::fromUtf8(UnitNames[unitCode - 1]);
 }
 
-QString NoChannelTickedText() { return QStringLiteral("Не выбран ни один параметр для чтения"); }
+QString NoChannelTickedText() {
+    return QCoreApplication::translate("Channels", "Не выбран ни один параметр для чтения");
+}
 
 bool NextTickedChannel() {
     auto advance = [] {

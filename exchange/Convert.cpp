@@ -1,5 +1,6 @@
 #include "exchange/Convert.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <cmath>
 #include <limits>
@@ -13,7 +14,8 @@ int StrToInt(const QString& text) {
     else
         v = QLocale::c().toLongLong(t, &ok);
     if (!ok || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
-        throw EConvertError(QStringLiteral("«%1» не является целым числом").arg(text));
+        throw EConvertError(
+            QCoreApplication::translate("Convert", "«%1» не является целым числом").arg(text));
     return int(v);
 }
 
@@ -24,7 +26,8 @@ double StrToFloat(const QString& text) {
     t.replace(QLatin1Char(','), QLatin1Char('.'));
     const double v = QLocale::c().toDouble(t, &ok);
     if (!ok || !std::isfinite(v))
-        throw EConvertError(QStringLiteral("«%1» не является числом").arg(text));
+        throw EConvertError(
+            QCoreApplication::translate("Convert", "«%1» не является числом").arg(text));
     return v;
 }
 

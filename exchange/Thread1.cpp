@@ -1,5 +1,6 @@
 #include "exchange/Thread1.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <exception>
 
@@ -73,8 +74,8 @@ void SendSetpoint(TField field, TListComand wide, TListComand narrow) {
 bool SetpointInRange(TField field) {
     const int u = StrToInt(View().FieldText(field));
     if (u > 230 || u < -230) {
-        View().ShowError(QStringLiteral("Неверное значение уставки"));
-        View().ShowStatus(QStringLiteral("Неверное значение уставки"));
+        View().ShowError(QCoreApplication::translate("Th1", "Неверное значение уставки"));
+        View().ShowStatus(QCoreApplication::translate("Th1", "Неверное значение уставки"));
         return false;
     }
     return true;
@@ -264,10 +265,10 @@ void Th1::MBer() {
     switch (AnswerBuffer[2]) {
         case 2:
             if (CurrentQuery->FName != GetPar) return;
-            text = QStringLiteral("Несуществующий параметр");
+            text = tr("Несуществующий параметр");
             break;
-        case 3: text = QStringLiteral("Неверное значение параметра"); break;
-        case 0x46: text = QStringLiteral("Аппаратная защита"); break;
+        case 3: text = tr("Неверное значение параметра"); break;
+        case 0x46: text = tr("Аппаратная защита"); break;
         default: return;
     }
     ExchangeState = 0;
@@ -281,10 +282,10 @@ void Th1::RepeatAfterFailure(std::atomic<int32_t>& counter, const QString& text)
     View().ArmRepeatTimer(RepeatInterval());
 }
 
-void Th1::RepeatQuery() { RepeatAfterFailure(NoAnswerCount, QStringLiteral("Прибор не отвечает (")); }
+void Th1::RepeatQuery() { RepeatAfterFailure(NoAnswerCount, tr("Прибор не отвечает (")); }
 
 void Th1::RepeatQueryCRC() {
-    RepeatAfterFailure(CrcErrorCount, QStringLiteral("Ошибка контрольной суммы ("));
+    RepeatAfterFailure(CrcErrorCount, tr("Ошибка контрольной суммы ("));
 }
 
 void Th1::thrErrBox() {
@@ -293,7 +294,7 @@ void Th1::thrErrBox() {
         ProtocolIsModbus = SavedProtocol.load();
         ExchangeState = 0;
     }
-    ShowStatusAndError(QStringLiteral("Прибор не отвечает"));
+    ShowStatusAndError(tr("Прибор не отвечает"));
 }
 
 void Th1::Update() {
@@ -307,13 +308,13 @@ void Th1::Update() {
         if (ExchangeState == 11) {
             RepeatQueryCRC();
         } else {
-            view.ShowStatus(QStringLiteral("Ошибка контрольной суммы"));
-            view.ShowError(QStringLiteral("Ошибка контрольной суммы !"));
+            view.ShowStatus(tr("Ошибка контрольной суммы"));
+            view.ShowError(tr("Ошибка контрольной суммы !"));
         }
         Trace();
         return;
     }
-    view.ShowStatus(QStringLiteral("Операция выполнена успешно"));
+    view.ShowStatus(tr("Операция выполнена успешно"));
 
     const int length = AnswerLength();
     const protocol::Protocol form = IsQv() ? protocol::Protocol::Qv : protocol::Protocol::Modbus;
@@ -436,8 +437,8 @@ void Th1::Update() {
     if (found) {
         const int a = found->address;
         const bool qv = found->protocol == protocol::Protocol::Qv;
-        view.ShowStatus(QStringLiteral("Сетевой адрес найденого прибора: ") + QString::number(a) +
-                        QStringLiteral("    Протокол: ") +
+        view.ShowStatus(tr("Сетевой адрес найденого прибора: ") + QString::number(a) +
+                        tr("    Протокол: ") +
                         (qv ? QStringLiteral("QV") : QStringLiteral("MB")));
         ProtocolIsModbus = qv ? 0 : 1;
         view.RefreshProtocolView();
@@ -452,12 +453,12 @@ void Th1::Update() {
         view.EnableProtocolSwitch(false);
     }
     if (IsQv()) {
-        if (q.FName == SetYear && A[3] == 10) ShowStatusAndError(QStringLiteral("Невозможно изменить номер"));
+        if (q.FName == SetYear && A[3] == 10) ShowStatusAndError(tr("Невозможно изменить номер"));
         if (q.FName == GetPar && A[9] == 2) {
-            ShowStatusAndError(QStringLiteral("Несуществующий параметр"));
+            ShowStatusAndError(tr("Несуществующий параметр"));
             ExchangeState = 0;
         }
-        if (q.FName == GetVal && A[7] == 2) ShowStatusAndError(QStringLiteral("Несуществующий параметр"));
+        if (q.FName == GetVal && A[7] == 2) ShowStatusAndError(tr("Несуществующий параметр"));
     }
     Trace();
 }

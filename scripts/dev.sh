@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 run_packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev   # Widgets, Network, Test; moc and uic
+    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools   # lrelease/lupdate: the English texts
     fonts-dejavu-core                           # a font for the offscreen and Xvfb platforms
 )
 test_packages=(

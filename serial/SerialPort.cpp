@@ -4,6 +4,7 @@
 #include "serial/SerialPortWindow.h"
 #include "serial/SerialThread.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <cerrno>
@@ -20,22 +21,24 @@ const int32_t BaudRateTable[29] = {
 };
 
 const char* const SerialPortMessages[SerialPortMessageCount] = {
-    "Попытка открыть несуществующий COM-порт",
-    "Порт занят другой программой",
-    "Порт не открыт",
-    "Ошибка записи в порт",
-    "Ошибка чтения из порта",
-    "Ошибка функции PurgeComm",
-    "Ошибка функции SetCommState",
-    "Ошибка функции SetCommTimeouts",
-    "Ошибка функции SetupComm",
-    "Ошибка функции ClearCommError",
-    "Ошибка функции GetCommModemStatus",
-    "Ошибка функции EscapeCommFunction",
-    "Нельзя менять свойство, пока порт открыт",
-    "Ошибка обращения к системному реестру",
-    "Нет прав доступа к COM-порту (пользователь должен входить в группу dialout)",
-    "Указанное устройство не является последовательным портом",
+    QT_TRANSLATE_NOOP("ESerialPort", "Попытка открыть несуществующий COM-порт"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Порт занят другой программой"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Порт не открыт"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Ошибка записи в порт"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Ошибка чтения из порта"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Ошибка функции PurgeComm"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Ошибка функции SetCommState"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Ошибка функции SetCommTimeouts"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Ошибка функции SetupComm"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Ошибка функции ClearCommError"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Ошибка функции GetCommModemStatus"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Ошибка функции EscapeCommFunction"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Нельзя менять свойство, пока порт открыт"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Ошибка обращения к системному реестру"),
+    QT_TRANSLATE_NOOP(
+        "ESerialPort",
+        "Нет прав доступа к COM-порту (пользователь должен входить в группу dialout)"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Указанное устройство не является последовательным портом"),
 };
 
 namespace {
@@ -75,7 +78,8 @@ ESerialPort::ESerialPort(int messageIndex) : ESerialPort(messageIndex, errno) {}
 
 ESerialPort::ESerialPort(int messageIndex, int systemError)
     : ESerialPort(messageIndex >= 0 && messageIndex < SerialPortMessageCount
-                      ? QString::fromUtf8(SerialPortMessages[messageIndex])
+                      ? QCoreApplication::translate("ESerialPort",
+                                                    SerialPortMessages[messageIndex])
                       : QString()) {
     if (messageIndex != msgNotOpen && messageIndex != msgOpenProperty) FSystemError = systemError;
 }

@@ -47,7 +47,8 @@ constexpr uint16_t BitOf(unsigned ordinal) { return uint16_t(1u << ordinal); }
 extern const int32_t BaudRateTable[29];
 
 // Messages of ESerialPort, by index. 0..13 are the component's classic texts; 14 is the
-// Linux-only "no permission" case, which must never be reported as busy or missing.
+// Linux-only "no permission" case, which must never be reported as busy or missing. The texts
+// are Russian (UTF-8); an ESerialPort carries the installed translation of its text, if any.
 constexpr int SerialPortMessageCount = 16;
 extern const char* const SerialPortMessages[SerialPortMessageCount];
 

@@ -1,7 +1,9 @@
 // Not a test: takes the README's screenshots of the real window against the virtual
 // instrument, on whatever display it runs (xvfb-run for a headless machine):
 //   xvfb-run -a -s "-screen 0 1024x768x24" build/tests/tessera_screens docs
-// It works in a temporary HOME, so the user's settings are never touched.
+// It works in a temporary HOME, so the user's settings are never touched. Both pages are taken
+// in Russian (readings.png, parameters.png), then again as `tessera --lang en` shows them
+// (readings-en.png, parameters-en.png).
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -18,6 +20,7 @@
 #include "ui/Commissioning.h"
 #include "ui/ConfigPreview.h"
 #include "ui/ConfigTransfer.h"
+#include "ui/Language.h"
 #include "ui/PlotWindow.h"
 #include "ui/Unit1.h"
 #include "ui/main.h"
@@ -82,6 +85,65 @@ bool ShootPreview(TCommissioning& tools, const QString& path) {
     return shot && reported;
 }
 
+// Both pages in the language in force, as <page><suffix>.png.
+bool ShootPages(const QString& outDir, const QString& suffix) {
+    Tz window;
+    TSettingForm settingForm(&window);
+    SettingForm = &settingForm;
+    window.show();
+    Settle(500);
+    Ui::Tz& f = *window.ui;
+    f.EditAdr->setText(QStringLiteral("1"));
+    window.EditAdrExit();
+
+    f.ToolButton1->click();
+    f.CheckBox2->setChecked(true);
+    f.CheckBox3->setChecked(true);
+    f.BitBtn1->click();
+    Settle(2500);
+    bool ok = Shoot(window, outDir + QStringLiteral("/readings%1.png").arg(suffix));
+
+    f.ToolButton2->click();
+    for (QAbstractButton* read : {f.BitBtn5, f.BitBtn7, f.BitBtn9, f.BitBtn11, f.BitBtn15, f.BitBtn27,
+                                  f.BitBtn29, f.BitBtn32}) {
+        read->click();
+        Settle(400);
+    }
+    ok = Shoot(window, outDir + QStringLiteral("/parameters%1.png").arg(suffix)) && ok;
+    window.close();
+    SettingForm = nullptr;
+    return ok;
+}
+
+// The preview of loading a changed file, then half a minute of three readings on the plot.
+bool ShootCommissioning(const QString& outDir) {
+    Tz window;
+    TSettingForm settingForm(&window);
+    SettingForm = &settingForm;
+    window.show();
+    Settle(500);
+    Ui::Tz& f = *window.ui;
+    f.EditAdr->setText(QStringLiteral("1"));
+    window.EditAdrExit();
+    f.ToolButton2->click();
+    bool ok = ShootPreview(*window.Commissioning, outDir + QStringLiteral("/preview.png"));
+
+    f.ToolButton1->click();
+    f.CheckBox1->setChecked(true);
+    f.CheckBox2->setChecked(true);
+    f.CheckBox3->setChecked(true);
+    f.Edit1->setText(QStringLiteral("100"));
+    f.BitBtn1->click();
+    TPlotWindow* plot = window.Commissioning->ShowPlot();
+    plot->move(60, 60);
+    Settle(30000);
+    ok = Shoot(*plot, outDir + QStringLiteral("/plot.png")) && ok;
+    f.BitBtn2->click();
+    window.close();
+    SettingForm = nullptr;
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -104,43 +166,11 @@ int main(int argc, char* argv[]) {
     file.close();
 
     Tz::PortOverride = QString::fromStdString(instrument.DevicePath());
-    Tz window;
-    TSettingForm settingForm(&window);
-    SettingForm = &settingForm;
-    window.show();
-    Settle(500);
-    Ui::Tz& f = *window.ui;
-    f.EditAdr->setText(QStringLiteral("1"));
-    window.EditAdrExit();
-
-    f.ToolButton1->click();
-    f.CheckBox2->setChecked(true);
-    f.CheckBox3->setChecked(true);
-    f.BitBtn1->click();
-    Settle(2500);
-    bool ok = Shoot(window, outDir + QStringLiteral("/readings.png"));
-
-    f.ToolButton2->click();
-    for (QAbstractButton* read : {f.BitBtn5, f.BitBtn7, f.BitBtn9, f.BitBtn11, f.BitBtn15, f.BitBtn27,
-                                  f.BitBtn29, f.BitBtn32}) {
-        read->click();
-        Settle(400);
-    }
-    ok = Shoot(window, outDir + QStringLiteral("/parameters.png")) && ok;
-    ok = ShootPreview(*window.Commissioning, outDir + QStringLiteral("/preview.png")) && ok;
-
-    // Half a minute of the three readings on the plot.
-    f.ToolButton1->click();
-    f.CheckBox1->setChecked(true);
-    f.Edit1->setText(QStringLiteral("100"));
-    f.BitBtn1->click();
-    TPlotWindow* plot = window.Commissioning->ShowPlot();
-    plot->move(60, 60);
-    Settle(30000);
-    ok = Shoot(*plot, outDir + QStringLiteral("/plot.png")) && ok;
-    f.BitBtn2->click();
+    bool ok = ShootPages(outDir, QString());
+    ok = ShootCommissioning(outDir) && ok;
+    // What --lang en does before the windows are made.
+    ok = Language::Apply(QStringLiteral("en")) && ShootPages(outDir, QStringLiteral("-en")) && ok;
     std::printf("%s\n", ok ? "screenshots written" : "screenshot failed");
-    window.close();
     instrument.Stop();
     return ok ? 0 : 1;
 }

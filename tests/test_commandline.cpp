@@ -48,6 +48,22 @@ private slots:
         QTEST(command.address, "address");
     }
 
+    // --lang chooses the texts' language for the run; without it the stored choice counts.
+    void language_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("language");
+        QTest::newRow("none") << QStringList{} << QString();
+        QTest::newRow("English") << QStringList{"--lang", "en"} << "en";
+        QTest::newRow("Russian") << QStringList{"--lang=ru"} << "ru";
+        QTest::newRow("with demo") << QStringList{"--demo", "--lang", "en"} << "en";
+    }
+    void language() {
+        QFETCH(QStringList, arguments);
+        const CommandLine command = Parse(arguments);
+        QCOMPARE(command.action, CommandLine::Action::Run);
+        QTEST(command.language, "language");
+    }
+
     void rejects_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");      // a part of the error text
@@ -73,6 +89,9 @@ private slots:
         row("stray argument", {"COM1"}, "Unexpected argument 'COM1'");
         row("demo and port", {"--demo", "--port", "COM1"}, "--demo");
         row("demo and address", {"--demo", "--address", "3"}, "--demo");
+        row("unknown language", {"--lang", "de"}, "Invalid language 'de': give ru or en.");
+        row("language in capitals", {"--lang", "EN"}, "Invalid language 'EN'");
+        row("language missing", {"--lang"}, "Missing value");
         // An unknown option is an error even beside --help: nothing half-understood runs.
         row("unknown beside help", {"--help", "--bogus"}, "Unknown option", {"bogus"});
     }
@@ -106,7 +125,8 @@ private slots:
     void helpListsEveryOption_data() {
         QTest::addColumn<QString>("option");
         for (const char* option :
-             {"-h, --help", "-v, --version", "--demo", "--port <port>", "--address <n>"})
+             {"-h, --help", "-v, --version", "--demo", "--port <port>", "--address <n>",
+              "--lang <language>"})
             QTest::newRow(option) << QString::fromLatin1(option);
     }
     void helpListsEveryOption() {

@@ -106,7 +106,7 @@ private slots:
         QTest::newRow("register rows") << "registers"
                                        << R"re(<tr><td>([0-9][0-9, –]*)</td>)re";
         QTest::newRow("settings keys") << "keys"
-                                       << R"re(<tr><td>(?:form|Port|Update)</td><td>([^<]+))re";
+                                       << R"re(<tr><td>(?:form|Port|Update|Language)</td><td>([^<]+))re";
     }
     void pagesAgree() {
         QFETCH(QString, pattern);

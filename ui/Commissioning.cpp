@@ -70,9 +70,8 @@ void TCommissioning::BuildMenu() {
     Ui::Tz& f = *FWindow.ui;
     FButton = new QToolButton(f.ToolBar1);
     FButton->setObjectName(QStringLiteral("ToolButtonService"));
-    FButton->setText(QStringLiteral("Сервис"));
-    FButton->setToolTip(
-        QStringLiteral("Прочитать всё, файлы конфигурации, график и запись показаний"));
+    FButton->setText(tr("Сервис"));
+    FButton->setToolTip(tr("Прочитать всё, файлы конфигурации, график и запись показаний"));
     FButton->setIcon(FWindow.style()->standardIcon(QStyle::SP_FileDialogListView));
     FButton->setIconSize(f.ToolButton4->iconSize());
     FButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -95,25 +94,21 @@ void TCommissioning::BuildMenu() {
         return action;
     };
     add(
-        "ActionReadAll", QStringLiteral("Прочитать всё"), [this] { ReadAll(); },
-        QKeySequence(Qt::Key_F5));
-    add("ActionStop", QStringLiteral("Остановить чтение или запись"), [this] {
-        Stop();
-    })->setEnabled(false);
+        "ActionReadAll", tr("Прочитать всё"), [this] { ReadAll(); }, QKeySequence(Qt::Key_F5));
+    add("ActionStop", tr("Остановить чтение или запись"), [this] { Stop(); })->setEnabled(false);
     FMenu->addSeparator();
-    add("ActionSaveConfig", QStringLiteral("Сохранить конфигурацию…"), [this] { SaveConfigAs(); });
-    add("ActionLoadConfig", QStringLiteral("Загрузить конфигурацию…"),
-        [this] { LoadConfigFrom(); });
+    add("ActionSaveConfig", tr("Сохранить конфигурацию…"), [this] { SaveConfigAs(); });
+    add("ActionLoadConfig", tr("Загрузить конфигурацию…"), [this] { LoadConfigFrom(); });
     FMenu->addSeparator();
-    add("ActionPlot", QStringLiteral("График"), [this] { ShowPlot(); });
-    QAction* log = add("ActionLog", QStringLiteral("Запись показаний в CSV…"),
-                       [this](bool on) { ToggleLog(on); });
+    add("ActionPlot", tr("График"), [this] { ShowPlot(); });
+    QAction* log =
+        add("ActionLog", tr("Запись показаний в CSV…"), [this](bool on) { ToggleLog(on); });
     log->setCheckable(true);
     FButton->setMenu(FMenu);
 
     FStopButton = new QToolButton(f.StatusBar1);
     FStopButton->setObjectName(QStringLiteral("SequenceStop"));
-    FStopButton->setText(QStringLiteral("Стоп"));
+    FStopButton->setText(tr("Стоп"));
     FStopButton->setIcon(FWindow.style()->standardIcon(QStyle::SP_MediaStop));
     FStopButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     // In the status bar only while a series runs, so that it leaves the bar as it was.
@@ -181,14 +176,14 @@ bool TCommissioning::Busy() const {
 bool TCommissioning::PrepareToStart() {
     if (Busy()) return false;
     if (!CurrentQuery || !FWindow.ComPort->Connected()) {
-        FWindow.ShowStatus(QStringLiteral("Порт %1 не открыт").arg(FWindow.ComPort->Port()));
+        FWindow.ShowStatus(tr("Порт %1 не открыт").arg(FWindow.ComPort->Port()));
         return false;
     }
     // Polling gives way, as it does when the parameter page is shown; its request in flight
     // is dropped.
     if (ExchangeState == 10 || ExchangeState == 11) FWindow.BitBtn2Click();
     if (AwaitingAnswer) {
-        FWindow.ShowStatus(QStringLiteral("Дождитесь окончания обмена с прибором"));
+        FWindow.ShowStatus(tr("Дождитесь окончания обмена с прибором"));
         return false;
     }
     return true;
@@ -215,8 +210,7 @@ bool TCommissioning::ReadAll(std::function<void()> then) {
     FollowSource();
     FRecord.Clear();
     FReadingAll = true;
-    if (RunSequence(std::move(steps), QStringLiteral("Чтение"), false, std::move(then)))
-        return true;
+    if (RunSequence(std::move(steps), tr("Чтение"), false, std::move(then))) return true;
     FReadingAll = false;
     return false;
 }
@@ -256,11 +250,11 @@ void TCommissioning::SummariseReadAll() {
     }
     QString text;
     if (FSequence->Stopped())
-        text = QStringLiteral("Чтение остановлено: прочитано %1 из %2").arg(done).arg(total);
+        text = tr("Чтение остановлено: прочитано %1 из %2").arg(done).arg(total);
     else if (missed.isEmpty())
-        text = QStringLiteral("Прочитано всё: %1 из %2").arg(done).arg(total);
+        text = tr("Прочитано всё: %1 из %2").arg(done).arg(total);
     else
-        text = QStringLiteral("Прочитано %1 из %2. Не прочитано: %3")
+        text = tr("Прочитано %1 из %2. Не прочитано: %3")
                    .arg(done)
                    .arg(total)
                    .arg(missed.join(QStringLiteral(", ")));
@@ -274,7 +268,7 @@ void TCommissioning::Report(const QString& text, bool problem) {
         return;
     }
     QMessageBox box(problem ? QMessageBox::Warning : QMessageBox::Information,
-                    QStringLiteral("Загрузка конфигурации"), text, QMessageBox::Ok, &FWindow);
+                    tr("Загрузка конфигурации"), text, QMessageBox::Ok, &FWindow);
     box.setObjectName(QStringLiteral("ConfigReport"));
     box.exec();
 }
@@ -292,28 +286,27 @@ void TCommissioning::SaveConfigAs() {
     FollowSource();
     if (FRecord.Empty()) {
         FWindow.ShowError(
-            QStringLiteral("Нечего сохранять: сначала прочитайте прибор "
-                           "(«Прочитать всё»)."));
+            tr("Нечего сохранять: сначала прочитайте прибор "
+               "(«Прочитать всё»)."));
         return;
     }
-    const QString suggested =
-        SettingsFolder + QStringLiteral("прибор-%1.cfg").arg(FRecord.Source().address);
+    const QString suggested = SettingsFolder + tr("прибор-%1.cfg").arg(FRecord.Source().address);
     const QString path =
-        QFileDialog::getSaveFileName(&FWindow, QStringLiteral("Сохранить конфигурацию"), suggested,
-                                     QStringLiteral("Конфигурация (*.cfg);;Все файлы (*)"));
+        QFileDialog::getSaveFileName(&FWindow, tr("Сохранить конфигурацию"), suggested,
+                                     tr("Конфигурация (*.cfg);;Все файлы (*)"));
     if (path.isEmpty()) return;
     QString error;
     if (SaveConfig(path, error))
-        FWindow.ShowStatus(QStringLiteral("Конфигурация сохранена: %1").arg(path));
+        FWindow.ShowStatus(tr("Конфигурация сохранена: %1").arg(path));
     else
         FWindow.ShowError(error);
 }
 
 void TCommissioning::LoadConfigFrom() {
     if (Busy() || FTransfer->Busy()) return;
-    const QString path = QFileDialog::getOpenFileName(
-        &FWindow, QStringLiteral("Загрузить конфигурацию"), SettingsFolder,
-        QStringLiteral("Конфигурация (*.cfg);;Все файлы (*)"));
+    const QString path =
+        QFileDialog::getOpenFileName(&FWindow, tr("Загрузить конфигурацию"), SettingsFolder,
+                                     tr("Конфигурация (*.cfg);;Все файлы (*)"));
     if (!path.isEmpty()) LoadConfig(path);
 }
 
@@ -334,18 +327,17 @@ void TCommissioning::ToggleLog(bool on) {
     if (!on) {
         const QString path = FLog.Path();
         StopLog();
-        FWindow.ShowStatus(QStringLiteral("Запись показаний остановлена: %1").arg(path));
+        FWindow.ShowStatus(tr("Запись показаний остановлена: %1").arg(path));
         return;
     }
-    const QString path =
-        QFileDialog::getSaveFileName(&FWindow, QStringLiteral("Запись показаний"),
-                                     SettingsFolder + QStringLiteral("показания.csv"),
-                                     QStringLiteral("CSV (*.csv);;Все файлы (*)"));
+    const QString path = QFileDialog::getSaveFileName(&FWindow, tr("Запись показаний"),
+                                                      SettingsFolder + tr("показания.csv"),
+                                                      tr("CSV (*.csv);;Все файлы (*)"));
     QString error;
     if (path.isEmpty()) {
         StopLog();
     } else if (StartLog(path, error)) {
-        FWindow.ShowStatus(QStringLiteral("Показания записываются в %1").arg(path));
+        FWindow.ShowStatus(tr("Показания записываются в %1").arg(path));
     } else {
         FWindow.ShowError(error);
     }

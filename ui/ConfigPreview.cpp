@@ -21,7 +21,7 @@ const QColor QuietText(0x90, 0x90, 0x90);
 
 QString Shown(const cli::KeyInfo& key, const std::string& value) {
     const QString text = QString::fromStdString(value);
-    if (key.kind == cli::ValueKind::Text) return QStringLiteral("«%1»").arg(text);
+    if (key.kind == cli::ValueKind::Text) return TConfigPreview::tr("«%1»").arg(text);
     const std::string name = key.name;
     if (name.size() > 5 && name.compare(name.size() - 5, 5, ".unit") == 0) {
         const std::string unit = protocol::UnitName(int(cli::IntegerValue(value)));
@@ -32,43 +32,50 @@ QString Shown(const cli::KeyInfo& key, const std::string& value) {
 
 }  // namespace
 
+// The labels are looked up in the display language each time, so the tables hold the texts
+// as lupdate collects them.
 QString KeyLabel(const std::string& key) {
-    static const std::map<std::string, QString> fixed = {
-        {"address", QStringLiteral("Сетевой адрес")},
-        {"protocol", QStringLiteral("Протокол")},
-        {"parameters", QStringLiteral("Количество параметров")},
-        {"serial.number", QStringLiteral("Заводской номер")},
-        {"serial.year", QStringLiteral("Год выпуска")},
-        {"brightness", QStringLiteral("Яркость")},
-        {"info", QStringLiteral("Доп. информация")},
-        {"setpoint.format", QStringLiteral("Формат уставок")},
-        {"setpoint.upper", QStringLiteral("Уставка max, %")},
-        {"setpoint.lower", QStringLiteral("Уставка min, %")},
-        {"speed.line1", QStringLiteral("Скорость RS1")},
-        {"speed.line2", QStringLiteral("Скорость RS2")},
-        {"iec.common_address_size", QStringLiteral("МЭК-101: размер общего адреса")},
-        {"iec.object_address_size", QStringLiteral("МЭК-101: размер адреса объекта")},
-        {"iec.cause_size", QStringLiteral("МЭК-101: размер причины передачи")},
-        {"iec.type", QStringLiteral("МЭК-101: тип ASDU")},
-        {"alarm.mode", QStringLiteral("Сигнализация")},
+    static const std::map<std::string, const char*> fixed = {
+        {"address", QT_TRANSLATE_NOOP("TConfigPreview", "Сетевой адрес")},
+        {"protocol", QT_TRANSLATE_NOOP("TConfigPreview", "Протокол")},
+        {"parameters", QT_TRANSLATE_NOOP("TConfigPreview", "Количество параметров")},
+        {"serial.number", QT_TRANSLATE_NOOP("TConfigPreview", "Заводской номер")},
+        {"serial.year", QT_TRANSLATE_NOOP("TConfigPreview", "Год выпуска")},
+        {"brightness", QT_TRANSLATE_NOOP("TConfigPreview", "Яркость")},
+        {"info", QT_TRANSLATE_NOOP("TConfigPreview", "Доп. информация")},
+        {"setpoint.format", QT_TRANSLATE_NOOP("TConfigPreview", "Формат уставок")},
+        {"setpoint.upper", QT_TRANSLATE_NOOP("TConfigPreview", "Уставка max, %")},
+        {"setpoint.lower", QT_TRANSLATE_NOOP("TConfigPreview", "Уставка min, %")},
+        {"speed.line1", QT_TRANSLATE_NOOP("TConfigPreview", "Скорость RS1")},
+        {"speed.line2", QT_TRANSLATE_NOOP("TConfigPreview", "Скорость RS2")},
+        {"iec.common_address_size",
+         QT_TRANSLATE_NOOP("TConfigPreview", "МЭК-101: размер общего адреса")},
+        {"iec.object_address_size",
+         QT_TRANSLATE_NOOP("TConfigPreview", "МЭК-101: размер адреса объекта")},
+        {"iec.cause_size", QT_TRANSLATE_NOOP("TConfigPreview", "МЭК-101: размер причины передачи")},
+        {"iec.type", QT_TRANSLATE_NOOP("TConfigPreview", "МЭК-101: тип ASDU")},
+        {"alarm.mode", QT_TRANSLATE_NOOP("TConfigPreview", "Сигнализация")},
     };
     const auto it = fixed.find(key);
-    if (it != fixed.end()) return it->second;
-    static const std::map<std::string, QString> fields = {
-        {"scale", QStringLiteral("шкала")},       {"unit", QStringLiteral("ед. изм.")},
-        {"point", QStringLiteral("точка")},       {"mode", QStringLiteral("режим")},
-        {"delay", QStringLiteral("задержка, с")}, {"hysteresis", QStringLiteral("гистерезис, %")},
+    if (it != fixed.end()) return TConfigPreview::tr(it->second);
+    static const std::map<std::string, const char*> fields = {
+        {"scale", QT_TRANSLATE_NOOP("TConfigPreview", "шкала")},
+        {"unit", QT_TRANSLATE_NOOP("TConfigPreview", "ед. изм.")},
+        {"point", QT_TRANSLATE_NOOP("TConfigPreview", "точка")},
+        {"mode", QT_TRANSLATE_NOOP("TConfigPreview", "режим")},
+        {"delay", QT_TRANSLATE_NOOP("TConfigPreview", "задержка, с")},
+        {"hysteresis", QT_TRANSLATE_NOOP("TConfigPreview", "гистерезис, %")},
     };
     const size_t dot = key.find('.');
     const std::string group = key.substr(0, dot);
     const auto field = fields.find(key.substr(dot + 1));
-    const QString fieldName =
-        field == fields.end() ? QString::fromStdString(key.substr(dot + 1)) : field->second;
+    const QString fieldName = field == fields.end() ? QString::fromStdString(key.substr(dot + 1))
+                                                    : TConfigPreview::tr(field->second);
     if (group.rfind("param", 0) == 0)
-        return QStringLiteral("Пар. %1: %2")
+        return TConfigPreview::tr("Пар. %1: %2")
             .arg(QString::fromStdString(group.substr(5)), fieldName);
     if (group.rfind("relay", 0) == 0)
-        return QStringLiteral("Реле %1: %2")
+        return TConfigPreview::tr("Реле %1: %2")
             .arg(QString::fromStdString(group.substr(5)), fieldName);
     return QString::fromStdString(key);
 }
@@ -85,9 +92,9 @@ std::vector<TPreviewRow> PreviewRows(const cli::InstrumentConfig& file,
         const bool inFile = given != file.end() && given->second;
         const bool read = held != instrument.end() && held->second;
         row.fileText = inFile ? Shown(key, *given->second) : QStringLiteral("—");
-        row.instrumentText = !key.readable ? QStringLiteral("не читается")
+        row.instrumentText = !key.readable ? TConfigPreview::tr("не читается")
                              : read        ? Shown(key, *held->second)
-                                           : QStringLiteral("не прочитано");
+                                           : TConfigPreview::tr("не прочитано");
         if (!inFile)
             row.state = TPreviewState::NotInFile;
         else if (cli::FileChanges(file, instrument, key.name))
@@ -108,14 +115,12 @@ TConfigPreview::TConfigPreview(const QString& fileName, const QString& instrumen
       FTable(new QTableWidget(int(FRows.size()), ColumnCount, this)),
       FSummary(new QLabel(this)) {
     setObjectName(QStringLiteral("ConfigPreview"));
-    setWindowTitle(QStringLiteral("Загрузка конфигурации"));
+    setWindowTitle(tr("Загрузка конфигурации"));
     resize(760, 560);
-    auto* source =
-        new QLabel(QStringLiteral("Файл: %1\nПрибор: %2").arg(fileName, instrumentName), this);
+    auto* source = new QLabel(tr("Файл: %1\nПрибор: %2").arg(fileName, instrumentName), this);
     FTable->setObjectName(QStringLiteral("PreviewTable"));
-    FTable->setHorizontalHeaderLabels({QStringLiteral("Ключ"), QStringLiteral("Параметр"),
-                                       QStringLiteral("В файле"), QStringLiteral("В приборе"),
-                                       QString()});
+    FTable->setHorizontalHeaderLabels(
+        {tr("Ключ"), tr("Параметр"), tr("В файле"), tr("В приборе"), QString()});
     FTable->verticalHeader()->hide();
     FTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     FTable->setFocusPolicy(Qt::NoFocus);
@@ -123,9 +128,8 @@ TConfigPreview::TConfigPreview(const QString& fileName, const QString& instrumen
     FTable->setSelectionMode(QAbstractItemView::NoSelection);
     for (int r = 0; r < int(FRows.size()); ++r) {
         const TPreviewRow& row = FRows[size_t(r)];
-        const QString mark = row.state == TPreviewState::Write ? QStringLiteral("≠ записать")
-                             : row.state == TPreviewState::ReadOnly
-                                 ? QStringLiteral("≠ не записывается")
+        const QString mark = row.state == TPreviewState::Write ? tr("≠ записать")
+                             : row.state == TPreviewState::ReadOnly ? tr("≠ не записывается")
                              : row.state == TPreviewState::Same ? QStringLiteral("=")
                                                                 : QString();
         const QString texts[ColumnCount] = {QString::fromStdString(row.key), row.label,
@@ -147,9 +151,9 @@ TConfigPreview::TConfigPreview(const QString& fileName, const QString& instrumen
     FTable->horizontalHeader()->setStretchLastSection(true);
 
     auto* buttons = new QDialogButtonBox(this);
-    FWrite = buttons->addButton(QStringLiteral("Записать"), QDialogButtonBox::AcceptRole);
+    FWrite = buttons->addButton(tr("Записать"), QDialogButtonBox::AcceptRole);
     FWrite->setObjectName(QStringLiteral("PreviewWrite"));
-    buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole)
+    buttons->addButton(tr("Отмена"), QDialogButtonBox::RejectRole)
         ->setObjectName(QStringLiteral("PreviewCancel"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -182,14 +186,14 @@ void TConfigPreview::SetTicked(const std::string& key, bool ticked) {
 void TConfigPreview::Recount() {
     const size_t ticked = TickedKeys().size();
     FWrite->setEnabled(ticked > 0);
-    FWrite->setText(QStringLiteral("Записать отмеченные (%1)").arg(ticked));
+    FWrite->setText(tr("Записать отмеченные (%1)").arg(ticked));
     bool anyDifference = false;
     for (const TPreviewRow& row : FRows)
         anyDifference = anyDifference || row.state == TPreviewState::Write;
-    FSummary->setText(
-        !anyDifference ? QStringLiteral("Прибор уже настроен как в файле: записывать нечего.")
-                       : QStringLiteral("Будут записаны отмеченные значения (%1), адрес и протокол "
-                                        "последними; затем всё будет прочитано снова и сверено "
-                                        "с файлом.")
-                             .arg(ticked));
+    FSummary->setText(!anyDifference
+                          ? tr("Прибор уже настроен как в файле: записывать нечего.")
+                          : tr("Будут записаны отмеченные значения (%1), адрес и протокол "
+                               "последними; затем всё будет прочитано снова и сверено "
+                               "с файлом.")
+                                .arg(ticked));
 }

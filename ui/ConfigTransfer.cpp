@@ -50,29 +50,30 @@ void ChooseRelay(Tz& w, int relay) {
 QString StepName(const PlannedWrite& pw) {
     switch (pw.kind) {
         case WriteKind::Parameter:
-            return QStringLiteral("Пар. %1").arg(pw.index);
+            return TConfigTransfer::tr("Пар. %1").arg(pw.index);
         case WriteKind::Info:
-            return QStringLiteral("Доп. информация");
+            return TConfigTransfer::tr("Доп. информация");
         case WriteKind::Brightness:
-            return QStringLiteral("Яркость");
+            return TConfigTransfer::tr("Яркость");
         case WriteKind::Setpoint:
-            return pw.index == 1 ? QStringLiteral("Уставка max") : QStringLiteral("Уставка min");
+            return pw.index == 1 ? TConfigTransfer::tr("Уставка max")
+                                 : TConfigTransfer::tr("Уставка min");
         case WriteKind::Iec:
-            return QStringLiteral("МЭК-101");
+            return TConfigTransfer::tr("МЭК-101");
         case WriteKind::Alarm:
-            return QStringLiteral("Сигнализация");
+            return TConfigTransfer::tr("Сигнализация");
         case WriteKind::RelayParams:
-            return QStringLiteral("Реле %1").arg(pw.index);
+            return TConfigTransfer::tr("Реле %1").arg(pw.index);
         case WriteKind::RelayHysteresis:
-            return QStringLiteral("Реле %1: гистерезис").arg(pw.index);
+            return TConfigTransfer::tr("Реле %1: гистерезис").arg(pw.index);
         case WriteKind::Serial:
-            return QStringLiteral("Заводской номер");
+            return TConfigTransfer::tr("Заводской номер");
         case WriteKind::Speed:
-            return QStringLiteral("Скорость RS%1").arg(pw.index);
+            return TConfigTransfer::tr("Скорость RS%1").arg(pw.index);
         case WriteKind::Address:
-            return QStringLiteral("Сетевой адрес");
+            return TConfigTransfer::tr("Сетевой адрес");
         case WriteKind::Protocol:
-            return QStringLiteral("Протокол");
+            return TConfigTransfer::tr("Протокол");
     }
     return QString();
 }
@@ -87,7 +88,8 @@ void WriteSerial(Tz& w, const PlannedWrite& pw) {
         return;
     }
     if (year < 0 || year > 99) {
-        w.ShowError(QStringLiteral("Год выпуска %1 не записывается в ModBus RTU").arg(year + 2000));
+        w.ShowError(
+            TConfigTransfer::tr("Год выпуска %1 не записывается в ModBus RTU").arg(year + 2000));
         return;
     }
     w.ui->Edit3->setText(QStringLiteral("%1%2")
@@ -102,8 +104,8 @@ void WriteSerial(Tz& w, const PlannedWrite& pw) {
 // the field gets the value the relay is to keep.
 void WriteRelay(Tz& w, const PlannedWrite& pw, const QString& hysteresis) {
     if (hysteresis.isEmpty()) {
-        w.ShowError(
-            QStringLiteral("Реле %1: гистерезис не прочитан и не задан в файле").arg(pw.index));
+        w.ShowError(TConfigTransfer::tr("Реле %1: гистерезис не прочитан и не задан в файле")
+                        .arg(pw.index));
         return;
     }
     const std::string g = pw.group;
@@ -118,7 +120,7 @@ void SwitchProtocol(Tz& w) {
     const protocol::Protocol now =
         ProtocolIsModbus == 1 ? protocol::Protocol::Modbus : protocol::Protocol::Qv;
     if (!protocol::SwitchAddressValid(address, now)) {
-        w.ShowError(QStringLiteral("Неверно указан адрес устройства"));
+        w.ShowError(Tz::tr("Неверно указан адрес устройства"));
         return;
     }
     Send(w, protocol::SwitchProtocol(address, now));
@@ -178,7 +180,7 @@ void Start(Tz& w, const PlannedWrite& pw, const QString& hysteresis) {
 }
 
 QString Shown(const std::optional<std::string>& value) {
-    return value ? Text(*value) : QStringLiteral("нет значения");
+    return value ? Text(*value) : TConfigTransfer::tr("нет значения");
 }
 
 }  // namespace
@@ -216,14 +218,14 @@ TConfigTransfer::~TConfigTransfer() = default;
 
 bool TConfigTransfer::Save(const QString& path, QString& error) {
     if (FOwner.Record().Empty()) {
-        error = QStringLiteral("Нечего сохранять: из прибора ещё ничего не прочитано.");
+        error = tr("Нечего сохранять: из прибора ещё ничего не прочитано.");
         return false;
     }
     QFile file(path);
     const QByteArray text = QByteArray::fromStdString(FOwner.Record().FileText());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size() ||
         !file.flush()) {
-        error = QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString());
+        error = tr("Не удалось записать файл %1: %2").arg(path, file.errorString());
         return false;
     }
     return true;
@@ -246,32 +248,30 @@ void TConfigTransfer::Load(const QString& path) {
     if (FBusy) return;
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly)) {
-        emit Finished(QStringLiteral("Не удалось открыть файл %1: %2").arg(path, in.errorString()),
-                      true);
+        emit Finished(tr("Не удалось открыть файл %1: %2").arg(path, in.errorString()), true);
         return;
     }
     try {
         FFile = cli::ParseConfig(in.readAll().toStdString());
     } catch (const std::exception& e) {
-        emit Finished(
-            QStringLiteral("Файл %1 не прочитан: %2").arg(path, QString::fromUtf8(e.what())), true);
+        emit Finished(tr("Файл %1 не прочитан: %2").arg(path, QString::fromUtf8(e.what())), true);
         return;
     }
     FPath = path;
     FBusy = true;
     FWrites.clear();
     if (!FOwner.ReadAll([this] { AfterFirstRead(); }))
-        End(QStringLiteral("Загрузка не начата: порт не открыт или идёт обмен с прибором."), true);
+        End(tr("Загрузка не начата: порт не открыт или идёт обмен с прибором."), true);
 }
 
 void TConfigTransfer::AfterFirstRead() {
     if (FOwner.Sequence().Stopped()) {
-        End(QStringLiteral("Загрузка остановлена: ничего не записано."), false);
+        End(tr("Загрузка остановлена: ничего не записано."), false);
         return;
     }
     if (FOwner.Record().Empty()) {
-        End(QStringLiteral("Прибор не отвечает: без его значений записывать нельзя, ничего не "
-                           "записано."),
+        End(tr("Прибор не отвечает: без его значений записывать нельзя, ничего не "
+               "записано."),
             true);
         return;
     }
@@ -279,7 +279,7 @@ void TConfigTransfer::AfterFirstRead() {
     const TSource& source = FOwner.Record().Source();
     TConfigPreview preview(
         QFileInfo(FPath).fileName(),
-        QStringLiteral("адрес %1, %2, %3, %4 бит/с")
+        tr("адрес %1, %2, %3, %4 бит/с")
             .arg(source.address)
             .arg(source.modbus ? QStringLiteral("ModBus RTU") : QStringLiteral("QV"), source.port)
             .arg(source.baud),
@@ -290,21 +290,20 @@ void TConfigTransfer::AfterFirstRead() {
         bool differs = false;
         for (const TPreviewRow& row : preview.Rows())
             differs = differs || row.state == TPreviewState::Write;
-        End(!confirmed ? QStringLiteral("Загрузка отменена: ничего не записано.")
-            : !differs ? QStringLiteral("Записывать нечего: прибор уже настроен как в файле.")
-                       : QStringLiteral("Ничего не отмечено: ничего не записано."),
+        End(!confirmed ? tr("Загрузка отменена: ничего не записано.")
+            : !differs ? tr("Записывать нечего: прибор уже настроен как в файле.")
+                       : tr("Ничего не отмечено: ничего не записано."),
             false);
         return;
     }
     try {
         FPlan = std::make_unique<cli::ConfigPlan>(FFile, instrument, keys);
     } catch (const std::exception& e) {
-        End(QStringLiteral("Запись невозможна: %1. Ничего не записано.")
-                .arg(QString::fromUtf8(e.what())),
+        End(tr("Запись невозможна: %1. Ничего не записано.").arg(QString::fromUtf8(e.what())),
             true);
         return;
     }
-    FOwner.RunSequence(WriteSteps(FWindow, *FPlan, FFile), QStringLiteral("Запись"), true,
+    FOwner.RunSequence(WriteSteps(FWindow, *FPlan, FFile), tr("Запись"), true,
                        [this] { AfterWrites(); });
 }
 
@@ -312,14 +311,14 @@ void TConfigTransfer::AfterWrites() {
     FWrites = FOwner.Sequence().Reports();
     const bool failed = !FWrites.empty() && FWrites.back().result != TStepResult::Done;
     if (FOwner.Sequence().Stopped() && !failed) {
-        End(QStringLiteral("Запись остановлена после %1 из %2 шагов; прибор не сверен с файлом.")
+        End(tr("Запись остановлена после %1 из %2 шагов; прибор не сверен с файлом.")
                 .arg(FWrites.size())
                 .arg(FPlan->Writes().size()),
             true);
         return;
     }
     if (!FOwner.ReadAll([this] { AfterReadBack(); }))
-        End(QStringLiteral("Записанное не прочитано обратно."), true);
+        End(tr("Записанное не прочитано обратно."), true);
 }
 
 void TConfigTransfer::AfterReadBack() {
@@ -330,25 +329,24 @@ void TConfigTransfer::AfterReadBack() {
     QStringList written;
     for (const auto& r : FWrites)
         if (r.result == TStepResult::Done) written << r.name;
-    lines << QStringLiteral("Записано %1 из %2: %3.")
+    lines << tr("Записано %1 из %2: %3.")
                  .arg(written.size())
                  .arg(FPlan->Writes().size())
-                 .arg(written.isEmpty() ? QStringLiteral("ничего")
-                                        : written.join(QStringLiteral(", ")));
+                 .arg(written.isEmpty() ? tr("ничего") : written.join(QStringLiteral(", ")));
     if (failed)
-        lines << QStringLiteral("Запись прервана на шаге «%1»: %2%3.")
+        lines << tr("Запись прервана на шаге «%1»: %2%3.")
                      .arg(last.name, StepResultText(last.result),
                           last.message.isEmpty() ? QString()
                                                  : QStringLiteral(" (%1)").arg(last.message));
     const cli::InstrumentConfig after = Instrument();
     const cli::ConfigPlan::ReadBack check = FPlan->Compare(after);
     if (check.differences.empty()) {
-        lines << QStringLiteral("Прочитано обратно: прибор совпадает с файлом.");
+        lines << tr("Прочитано обратно: прибор совпадает с файлом.");
     } else {
-        lines << QStringLiteral("Прочитано обратно, отличается от файла:");
+        lines << tr("Прочитано обратно, отличается от файла:");
         for (const std::string& key : check.differences) {
             const auto it = after.find(key);
-            lines << QStringLiteral("  %1 (%2): в файле %3, в приборе %4")
+            lines << tr("  %1 (%2): в файле %3, в приборе %4")
                          .arg(KeyLabel(key), Text(key), Shown(FFile.at(key)),
                               Shown(it == after.end() ? std::nullopt : it->second));
         }
@@ -356,7 +354,7 @@ void TConfigTransfer::AfterReadBack() {
     if (!check.unverifiable.empty()) {
         QStringList keys;
         for (const std::string& key : check.unverifiable) keys << Text(key);
-        lines << QStringLiteral("Не проверить чтением: %1.").arg(keys.join(QStringLiteral(", ")));
+        lines << tr("Не проверить чтением: %1.").arg(keys.join(QStringLiteral(", ")));
     }
     End(lines.join(QLatin1Char('\n')), failed || !check.differences.empty());
 }

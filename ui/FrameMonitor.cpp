@@ -29,34 +29,47 @@
 
 namespace {
 
-// The widest text a column is sized for; the bytes fit a nine-byte frame (a longer one is cut,
-// its tooltip has it whole).
-QString ColumnSample(int column) {
+// The widest texts a column is sized for; the bytes fit a nine-byte frame (a longer one is
+// cut, its tooltip has it whole). The words are the rows' own, in the display language.
+QStringList ColumnSamples(int column) {
     switch (column) {
         case TFrameMonitorModel::Mark:
-            return QStringLiteral("!");
+            return {QStringLiteral("!")};
         case TFrameMonitorModel::Time:
-            return QStringLiteral("00:00:00.000");
+            return {QStringLiteral("00:00:00.000")};
         case TFrameMonitorModel::Direction:
-            return QStringLiteral("ошибка порта");
+            return {FrameDirectionText(TFrameDirection::Request),
+                    FrameDirectionText(TFrameDirection::Answer),
+                    FrameDirectionText(TFrameDirection::Timeout),
+                    FrameDirectionText(TFrameDirection::PortError)};
         case TFrameMonitorModel::Address:
-            return QStringLiteral("65000");
+            return {QStringLiteral("65000")};
         case TFrameMonitorModel::Command:
-            return QStringLiteral("GetRelayParams");
+            return {QStringLiteral("GetRelayParams")};
         case TFrameMonitorModel::Bytes:
-            return QStringLiteral("07 03 04 00 00 41 48 AC 55");
+            return {QStringLiteral("07 03 04 00 00 41 48 AC 55")};
         case TFrameMonitorModel::Latency:
-            return QStringLiteral("370.0");
-        case TFrameMonitorModel::Pieces:
-            return QStringLiteral("3 за 200.0 мс");
-        case TFrameMonitorModel::Crc:
-            return QStringLiteral("ошибка");
+            return {QStringLiteral("370.0")};
+        case TFrameMonitorModel::Pieces: {
+            TFrameRow row;
+            row.pieces = 3;
+            row.spreadMs = 200;
+            return {FramePiecesText(row)};
+        }
+        case TFrameMonitorModel::Crc: {
+            TFrameRow good;
+            good.crc = TFrameCrc::Good;
+            TFrameRow bad;
+            bad.crc = TFrameCrc::Bad;
+            return {TFrameMonitorModel::CellText(good, column),
+                    TFrameMonitorModel::CellText(bad, column)};
+        }
         case TFrameMonitorModel::Length:
-            return QStringLiteral("128");
+            return {QStringLiteral("128")};
         case TFrameMonitorModel::Protocol:
-            return QStringLiteral("Modbus RTU");
+            return {QStringLiteral("Modbus RTU")};
         default:
-            return QString();
+            return {};
     }
 }
 constexpr int CellPadding = 12;
@@ -138,7 +151,7 @@ private:
 TFrameMonitor::TFrameMonitor(TFrameRecorder& recorder, QWidget* parent)
     : QWidget(parent, Qt::Window), FRecorder(recorder) {
     setObjectName(QStringLiteral("FrameMonitor"));
-    setWindowTitle(QStringLiteral("Монитор обмена"));
+    setWindowTitle(tr("Монитор обмена"));
     FFilter = new TFrameFilter(this);
     FFilter->setSourceModel(&recorder.Model());
     FTable = new QTableView(this);
@@ -160,42 +173,39 @@ QWidget* TFrameMonitor::MakeBar() {
     auto* bar = new QWidget(this);
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
-    FPause = Button("PauseButton", QStringLiteral("Пауза"),
-                    QStringLiteral("Остановить запись: новые строки не добавляются"), bar);
+    FPause = Button("PauseButton", tr("Пауза"),
+                    tr("Остановить запись: новые строки не добавляются"), bar);
     FPause->setCheckable(true);
     connect(FPause, &QPushButton::toggled, this, [this](bool paused) {
         FRecorder.Model().SetPaused(paused);
-        FPause->setText(paused ? QStringLiteral("Продолжить") : QStringLiteral("Пауза"));
+        FPause->setText(paused ? tr("Продолжить") : tr("Пауза"));
     });
-    QPushButton* clear = Button("ClearButton", QStringLiteral("Очистить"),
-                                QStringLiteral("Удалить все строки"), bar);
+    QPushButton* clear = Button("ClearButton", tr("Очистить"), tr("Удалить все строки"), bar);
     connect(clear, &QPushButton::clicked, this, [this] { FRecorder.Model().Clear(); });
 
     FCommand = new QComboBox(bar);
     FCommand->setObjectName(QStringLiteral("CommandFilter"));
-    FCommand->setToolTip(QStringLiteral("Показывать только строки этой команды"));
-    FCommand->addItem(QStringLiteral("Все команды"), -1);
+    FCommand->setToolTip(tr("Показывать только строки этой команды"));
+    FCommand->addItem(tr("Все команды"), -1);
     for (int c = 0; c < CommandCount; ++c)
         FCommand->addItem(QString::fromLatin1(CommandName(TListComand(c))), c);
     connect(FCommand, &QComboBox::currentIndexChanged, this,
             [this] { FFilter->SetCommand(FCommand->currentData().toInt()); });
-    FErrorsOnly = new QCheckBox(QStringLiteral("Только ошибки"), bar);
+    FErrorsOnly = new QCheckBox(tr("Только ошибки"), bar);
     FErrorsOnly->setObjectName(QStringLiteral("ErrorsOnly"));
     connect(FErrorsOnly, &QCheckBox::toggled, FFilter, &TFrameFilter::SetErrorsOnly);
 
-    QPushButton* copy =
-        Button("CopyButton", QStringLiteral("Копировать"),
-               QStringLiteral("Скопировать выделенные строки как текст (Ctrl+C)"), bar);
+    QPushButton* copy = Button("CopyButton", tr("Копировать"),
+                               tr("Скопировать выделенные строки как текст (Ctrl+C)"), bar);
     connect(copy, &QPushButton::clicked, this, &TFrameMonitor::CopySelection);
-    QPushButton* save =
-        Button("SaveButton", QStringLiteral("Сохранить…"),
-               QStringLiteral("Сохранить показанные строки в текстовый файл или CSV"), bar);
+    QPushButton* save = Button("SaveButton", tr("Сохранить…"),
+                               tr("Сохранить показанные строки в текстовый файл или CSV"), bar);
     connect(save, &QPushButton::clicked, this, &TFrameMonitor::ChooseFileAndSave);
 
     row->addWidget(FPause);
     row->addWidget(clear);
     row->addSpacing(12);
-    row->addWidget(new QLabel(QStringLiteral("Команда:"), bar));
+    row->addWidget(new QLabel(tr("Команда:"), bar));
     row->addWidget(FCommand);
     row->addWidget(FErrorsOnly);
     row->addStretch(1);
@@ -227,7 +237,9 @@ void TFrameMonitor::SetUpTable() {
     const QFontMetrics titles = header->fontMetrics();
     for (int c = 0; c < TFrameMonitorModel::ColumnCount; ++c) {
         const QFontMetrics& cells = c == TFrameMonitorModel::Bytes ? bytes : text;
-        const int sample = cells.horizontalAdvance(ColumnSample(c));
+        int sample = 0;
+        for (const QString& text : ColumnSamples(c))
+            sample = std::max(sample, cells.horizontalAdvance(text));
         const int title = titles.horizontalAdvance(TFrameMonitorModel::ColumnTitle(c));
         FTable->setColumnWidth(c, c == TFrameMonitorModel::Meaning
                                       ? MeaningWidth
@@ -286,10 +298,9 @@ void TFrameMonitor::FollowNewestRows() {
 void TFrameMonitor::ShowCounts() {
     const int all = FRecorder.Model().rowCount();
     const int shown = FFilter->rowCount();
-    QString text = QStringLiteral("Строк: %1 (хранится не более %2)")
-                       .arg(all)
-                       .arg(FRecorder.Model().HistoryLimit());
-    if (shown != all) text += QStringLiteral(", показано: %1").arg(shown);
+    QString text =
+        tr("Строк: %1 (хранится не более %2)").arg(all).arg(FRecorder.Model().HistoryLimit());
+    if (shown != all) text += tr(", показано: %1").arg(shown);
     FCounts->setText(text);
 }
 
@@ -305,19 +316,19 @@ QString TFrameMonitor::CopySelection() {
 bool TFrameMonitor::SaveTo(const QString& path, TFrameTextFormat format) {
     QString error;
     if (SaveFrameRows(*FFilter, path, format, &error)) return true;
-    QMessageBox::critical(this, QStringLiteral("Ошибка"),
-                          QStringLiteral("Не удалось записать файл %1: %2").arg(path, error));
+    QMessageBox::critical(this, tr("Ошибка"),
+                          tr("Не удалось записать файл %1: %2").arg(path, error));
     return false;
 }
 
 void TFrameMonitor::ChooseFileAndSave() {
-    const QString text = QStringLiteral("Текст (*.txt)");
+    const QString text = tr("Текст (*.txt)");
     const QString csv = QStringLiteral("CSV (*.csv)");
     QString chosen = text;
     const QString name =
-        QStringLiteral("обмен-%1.txt")
+        tr("обмен-%1.txt")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить обмен"), name,
+    QString path = QFileDialog::getSaveFileName(this, tr("Сохранить обмен"), name,
                                                 text + QStringLiteral(";;") + csv, &chosen);
     if (path.isEmpty()) return;
     const bool asCsv = chosen == csv || path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);

@@ -20,9 +20,9 @@ QString ProtocolText(int protocol) {
 QString CrcText(TFrameCrc crc) {
     switch (crc) {
         case TFrameCrc::Good:
-            return QStringLiteral("верна");
+            return TFrameMonitorModel::tr("верна");
         case TFrameCrc::Bad:
-            return QStringLiteral("ошибка");
+            return TFrameMonitorModel::tr("ошибка");
         case TFrameCrc::None:
             break;
     }
@@ -77,27 +77,27 @@ QString TFrameMonitorModel::ColumnTitle(int column) {
         case Mark:
             return QStringLiteral("!");
         case Time:
-            return QStringLiteral("Время");
+            return tr("Время");
         case Direction:
-            return QStringLiteral("Направление");
+            return tr("Направление");
         case Address:
-            return QStringLiteral("Адрес");
+            return tr("Адрес");
         case Protocol:
-            return QStringLiteral("Протокол");
+            return tr("Протокол");
         case Command:
-            return QStringLiteral("Команда");
+            return tr("Команда");
         case Length:
-            return QStringLiteral("Длина");
+            return tr("Длина");
         case Bytes:
-            return QStringLiteral("Байты");
+            return tr("Байты");
         case Crc:
             return QStringLiteral("CRC");
         case Latency:
-            return QStringLiteral("Задержка, мс");
+            return tr("Задержка, мс");
         case Pieces:
-            return QStringLiteral("Части");
+            return tr("Части");
         case Meaning:
-            return QStringLiteral("Значение");
+            return tr("Значение");
         default:
             return QString();
     }

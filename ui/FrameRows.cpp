@@ -58,73 +58,89 @@ QString RequestMeaning(const TFrameEvent& e) {
     switch (e.command) {
         case GetPar:
         case GetVal:
-            return QStringLiteral("параметр %1").arg(ByteAt(d, 0));
+            return TFrameRowBuilder::tr("параметр %1").arg(ByteAt(d, 0));
         case SetPar: {
             const TBytes4 leastFirst = {ByteAt(d, 4), ByteAt(d, 3), ByteAt(d, 2), ByteAt(d, 1)};
             const QString scale = Scaled(BytesToSingle(leastFirst), ByteAt(d, 6));
-            return QStringLiteral("параметр %1: шкала %2")
+            return TFrameRowBuilder::tr("параметр %1: шкала %2")
                 .arg(ByteAt(d, 0))
                 .arg(WithUnit(scale, ByteAt(d, 5)));
         }
         case SetAdr:
-            return QStringLiteral("адрес %1").arg(word(0, 1));
+            return TFrameRowBuilder::tr("адрес %1").arg(word(0, 1));
         case SetBright:
-            return QStringLiteral("яркость %1").arg(ByteAt(d, 0));
+            return TFrameRowBuilder::tr("яркость %1").arg(ByteAt(d, 0));
         case SetInfo:
-            return QStringLiteral("«%1»").arg(
+            return TFrameRowBuilder::tr("«%1»").arg(
                 Utf8(protocol::FromCp1251(d.toStdString())).trimmed());
         case SetUst1:
         case SetUst2:
-            return QStringLiteral("уставка %1").arg(int8_t(ByteAt(d, 0)));
+            return TFrameRowBuilder::tr("уставка %1").arg(int8_t(ByteAt(d, 0)));
         case SetUst11:
         case SetUst22:
-            return QStringLiteral("уставка %1").arg(int16_t(word(1, 0)));
+            return TFrameRowBuilder::tr("уставка %1").arg(int16_t(word(1, 0)));
         case SetSpeed:
         case SetSpeed2:
-            return QStringLiteral("скорость %1 бит/с").arg(protocol::SpeedOfCode(ByteAt(d, 0)));
+            return TFrameRowBuilder::tr("скорость %1 бит/с")
+                .arg(protocol::SpeedOfCode(ByteAt(d, 0)));
         case SetYear:
-            return QStringLiteral("год %1, номер %2").arg(2000 + ByteAt(d, 0)).arg(word(2, 1));
+            return TFrameRowBuilder::tr("год %1, номер %2")
+                .arg(2000 + ByteAt(d, 0))
+                .arg(word(2, 1));
         case SetNumberOfProduce:
-            return QStringLiteral("номер %1").arg(word(0, 1));
+            return TFrameRowBuilder::tr("номер %1").arg(word(0, 1));
         case SetYearMB:
-            return QStringLiteral("год %1").arg(2000 + word(0, 1));
+            return TFrameRowBuilder::tr("год %1").arg(2000 + word(0, 1));
         case SetSpeakerMode:
-            return QStringLiteral("режим сигнализации %1").arg(ByteAt(d, 1));
+            return TFrameRowBuilder::tr("режим сигнализации %1").arg(ByteAt(d, 1));
         case SetMode:
-            return QStringLiteral("режим аналогового выхода %1").arg(ByteAt(d, 0));
+            return TFrameRowBuilder::tr("режим аналогового выхода %1").arg(ByteAt(d, 0));
         case GetTypeProt:
-            return QStringLiteral("поиск прибора");
+            return TFrameRowBuilder::tr("поиск прибора");
         case SetTypeProt:
-            return QStringLiteral("смена протокола прибора %1").arg(word(0, 1));
+            return TFrameRowBuilder::tr("смена протокола прибора %1").arg(word(0, 1));
         default:
             return QString();
     }
 }
 
 QString SetpointFormatText(uint16_t format) {
-    return QStringLiteral("формат уставок %1 (%2 бит)")
+    return TFrameRowBuilder::tr("формат уставок %1 (%2 бит)")
         .arg(format)
         .arg(format == protocol::SixteenBitSetpoints ? 16 : 8);
 }
 
 QString RelayText(const protocol::RelayParams& p, int relay) {
-    return QStringLiteral("реле %1: режим %2, задержка %3").arg(relay).arg(p.mode).arg(p.delay);
+    return TFrameRowBuilder::tr("реле %1: режим %2, задержка %3")
+        .arg(relay)
+        .arg(p.mode)
+        .arg(p.delay);
 }
+
+// protocol::ExceptionText's words, for lupdate: the protocol core has no translation of its
+// own, so the rows translate its texts as they show them.
+[[maybe_unused]] const char* const ExceptionTexts[] = {
+    QT_TRANSLATE_NOOP("TFrameRowBuilder", "Несуществующий параметр"),
+    QT_TRANSLATE_NOOP("TFrameRowBuilder", "Неверное значение параметра"),
+    QT_TRANSLATE_NOOP("TFrameRowBuilder", "Аппаратная защита"),
+};
 
 QString CheckText(const protocol::AnswerCheck& check, int received, int expected) {
     using protocol::AnswerStatus;
     switch (check.status) {
         case AnswerStatus::Exception: {
             const char* text = protocol::ExceptionText(check.exceptionCode);
-            const QString code = QStringLiteral("исключение %1").arg(check.exceptionCode);
-            return text ? code + QStringLiteral(": ") + QString::fromUtf8(text) : code;
+            const QString code = TFrameRowBuilder::tr("исключение %1").arg(check.exceptionCode);
+            return text ? code + QStringLiteral(": ") + TFrameRowBuilder::tr(text) : code;
         }
         case AnswerStatus::BadCrc:
-            return QStringLiteral("ошибка контрольной суммы");
+            return TFrameRowBuilder::tr("ошибка контрольной суммы");
         case AnswerStatus::WrongAddress:
-            return QStringLiteral("ответ с другого адреса");
+            return TFrameRowBuilder::tr("ответ с другого адреса");
         case AnswerStatus::Short:
-            return QStringLiteral("неполный ответ: %1 из %2 байт").arg(received).arg(expected);
+            return TFrameRowBuilder::tr("неполный ответ: %1 из %2 байт")
+                .arg(received)
+                .arg(expected);
         case AnswerStatus::Ok:
             break;
     }
@@ -222,7 +238,7 @@ void TFrameRowBuilder::FillAnswer(const TFrameEvent& event, TFrameRow& row) {
     }
     // Bytes beyond the answer stay in the port until the next request purges them.
     if (event.available > row.length)
-        row.meaning += QStringLiteral(" (ещё %1 байт в порту)").arg(event.available - row.length);
+        row.meaning += tr(" (ещё %1 байт в порту)").arg(event.available - row.length);
 }
 
 void TFrameRowBuilder::FillTimeout(const TFrameEvent& event, TFrameRow& row) const {
@@ -236,8 +252,8 @@ void TFrameRowBuilder::FillTimeout(const TFrameEvent& event, TFrameRow& row) con
         row.latencyMs = double(event.atNs - FRequest.atNs) / 1e6;
         row.address = FrameAddress(FRequest.bytes, FRequest.modbus);
     }
-    row.meaning = event.available == 0 ? QStringLiteral("нет ответа")
-                                       : QStringLiteral("неполный ответ: %1 из %2 байт")
+    row.meaning = event.available == 0 ? tr("нет ответа")
+                                       : tr("неполный ответ: %1 из %2 байт")
                                              .arg(event.available)
                                              .arg(FHaveRequest ? FRequest.lengthIn : 0);
 }
@@ -256,42 +272,40 @@ QString TFrameRowBuilder::AnswerMeaning(const uint8_t* a, int length, bool& refu
     const bool knownChannel = channel >= 1 && channel <= 3;
     switch (command) {
         case GetAdr:
-            if (const auto v = protocol::DecodeAddress(a, length))
-                return QStringLiteral("адрес %1").arg(*v);
+            if (const auto v = protocol::DecodeAddress(a, length)) return tr("адрес %1").arg(*v);
             break;
         case GetPar:
             if (const auto v = protocol::DecodeParameter(a, length)) {
-                if (!v->exists) return refusal(QStringLiteral("параметр отсутствует"));
+                if (!v->exists) return refusal(tr("параметр отсутствует"));
                 if (knownChannel) FChannels[channel - 1] = {v->unitCode, v->pointCode};
-                return QStringLiteral("шкала ") +
-                       WithUnit(Scaled(v->scale, v->pointCode), v->unitCode);
+                return tr("шкала %1").arg(WithUnit(Scaled(v->scale, v->pointCode), v->unitCode));
             }
             break;
         case GetVal:
             if (const auto v = protocol::DecodeReading(a, length)) {
-                if (!v->exists) return refusal(QStringLiteral("параметр отсутствует"));
+                if (!v->exists) return refusal(tr("параметр отсутствует"));
                 const ChannelView view = knownChannel ? ViewOf(channel) : ChannelView{};
                 return WithUnit(Scaled(v->value, view.pointCode), view.unitCode);
             }
             break;
         case GetYear:
             if (const auto v = protocol::DecodeSerialAndYear(a, length))
-                return QStringLiteral("номер %1, год %2, параметров %3")
+                return tr("номер %1, год %2, параметров %3")
                     .arg(Utf8(protocol::SerialNumberText(*v)), Utf8(protocol::YearText(*v)))
                     .arg(v->parameterCount);
             break;
         case GetBright:
             if (const auto v = protocol::DecodeBrightness(a, length))
-                return QStringLiteral("яркость %1").arg(*v);
+                return tr("яркость %1").arg(*v);
             break;
         case GetInfo:
             if (const auto v = protocol::DecodeInfoText(a, length))
-                return QStringLiteral("«%1»").arg(Utf8(*v).trimmed());
+                return tr("«%1»").arg(Utf8(*v).trimmed());
             break;
         case GetUst1:
         case GetUst2:
             if (const auto v = protocol::DecodeSetpoint(a, length, form, FSetpointFormat))
-                return QStringLiteral("уставка %1").arg(*v);
+                return tr("уставка %1").arg(*v);
             break;
         case GetVersForUst1:
         case GetVersForUst2:
@@ -304,7 +318,7 @@ QString TFrameRowBuilder::AnswerMeaning(const uint8_t* a, int length, bool& refu
             break;
         case GetIEC:
             if (const auto v = protocol::DecodeIecFraming(a, length))
-                return QStringLiteral("общий адрес %1, адрес объекта %2, причина %3, тип %4")
+                return tr("общий адрес %1, адрес объекта %2, причина %3, тип %4")
                     .arg(v->commonAddressSize)
                     .arg(v->objectAddressSize)
                     .arg(v->causeSize)
@@ -312,7 +326,7 @@ QString TFrameRowBuilder::AnswerMeaning(const uint8_t* a, int length, bool& refu
             break;
         case GetSpeakerMode:
             if (const auto v = protocol::DecodeAlarmMode(a, length))
-                return QStringLiteral("режим сигнализации %1").arg(*v);
+                return tr("режим сигнализации %1").arg(*v);
             break;
         case GetRelayParams: {
             const auto r1 = protocol::DecodeRelayParams(a, length, 1);
@@ -324,13 +338,13 @@ QString TFrameRowBuilder::AnswerMeaning(const uint8_t* a, int length, bool& refu
             const auto h1 = protocol::DecodeRelayHysteresis(a, length, 1);
             const auto h2 = protocol::DecodeRelayHysteresis(a, length, 2);
             if (h1 && h2)
-                return QStringLiteral("гистерезис: реле 1 %1, реле 2 %2")
+                return tr("гистерезис: реле 1 %1, реле 2 %2")
                     .arg(QString::number(*h1, 'g', 7), QString::number(*h2, 'g', 7));
             break;
         }
         case GetTypeProt:
             if (const auto v = protocol::DecodeProtocolAnswer(a, length))
-                return QStringLiteral("адрес %1, протокол %2")
+                return tr("адрес %1, протокол %2")
                     .arg(v->address)
                     .arg(v->protocol == protocol::Protocol::Qv ? QStringLiteral("QV")
                                                                : QStringLiteral("Modbus RTU"));
@@ -338,12 +352,11 @@ QString TFrameRowBuilder::AnswerMeaning(const uint8_t* a, int length, bool& refu
         default:
             if (!IsWrite(command)) break;
             // A Modbus write is refused only by an exception; a QV write says so in its result.
-            if (FRequest.modbus) return QStringLiteral("принято");
+            if (FRequest.modbus) return tr("принято");
             if (const auto v = protocol::DecodeWriteResult(a, length)) {
-                if (*v == protocol::WriteAccepted) return QStringLiteral("принято");
-                if (*v == protocol::NumberCannotChange)
-                    return refusal(QStringLiteral("номер изменить нельзя"));
-                return QStringLiteral("результат %1").arg(*v);
+                if (*v == protocol::WriteAccepted) return tr("принято");
+                if (*v == protocol::NumberCannotChange) return refusal(tr("номер изменить нельзя"));
+                return tr("результат %1").arg(*v);
             }
             break;
     }
@@ -353,13 +366,13 @@ QString TFrameRowBuilder::AnswerMeaning(const uint8_t* a, int length, bool& refu
 QString FrameDirectionText(TFrameDirection direction) {
     switch (direction) {
         case TFrameDirection::Request:
-            return QStringLiteral("запрос");
+            return TFrameRowBuilder::tr("запрос");
         case TFrameDirection::Answer:
-            return QStringLiteral("ответ");
+            return TFrameRowBuilder::tr("ответ");
         case TFrameDirection::Timeout:
-            return QStringLiteral("тайм-аут");
+            return TFrameRowBuilder::tr("тайм-аут");
         case TFrameDirection::PortError:
-            return QStringLiteral("ошибка порта");
+            return TFrameRowBuilder::tr("ошибка порта");
     }
     return QString();
 }
@@ -375,7 +388,7 @@ QString FrameHex(const QByteArray& bytes) {
 QString FramePiecesText(const TFrameRow& row) {
     if (row.pieces <= 0) return QString();
     if (row.pieces == 1) return QStringLiteral("1");
-    return QStringLiteral("%1 за %2 мс").arg(row.pieces).arg(row.spreadMs, 0, 'f', 1);
+    return TFrameRowBuilder::tr("%1 за %2 мс").arg(row.pieces).arg(row.spreadMs, 0, 'f', 1);
 }
 
 QString FrameLatencyText(const TFrameRow& row) {

@@ -5,6 +5,7 @@
 // what later answers need (the unit and point of each parameter, the setpoint format).
 // Main thread only.
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <cstdint>
 
@@ -30,6 +31,8 @@ struct TFrameRow {
 };
 
 class TFrameRowBuilder {
+    Q_DECLARE_TR_FUNCTIONS(TFrameRowBuilder)  // the texts of the rows, free functions' included
+
 public:
     // Event time stamps (steady clock) are turned into local time through one reading of
     // both clocks: `steadyNs` is the steady clock at the wall-clock instant `wallMs`.

@@ -111,8 +111,8 @@ void TPlotView::paintEvent(QPaintEvent*) {
     if (shown.empty()) {
         p.drawRect(plot.adjusted(0, 0, -1, -1));
         p.drawText(plot, Qt::AlignCenter,
-                   QStringLiteral("Нет показаний за это время.\nОтметьте параметры и нажмите "
-                                  "«Чтение показаний»."));
+                   tr("Нет показаний за это время.\nОтметьте параметры и нажмите "
+                      "«Чтение показаний»."));
         return;
     }
     DrawTimeAxis(p, plot, start, end);
@@ -166,8 +166,7 @@ void TPlotView::DrawBand(QPainter& p, const QRect& band, int parameter, qint64 s
                    ValueLabel(v, step));
     }
     const QString unit = QString::fromStdString(FModel.Unit(parameter));
-    const QString name =
-        QStringLiteral("Пар.%1").arg(parameter) + (unit.isEmpty() ? QString() : ", " + unit);
+    const QString name = tr("Пар.%1").arg(parameter) + (unit.isEmpty() ? QString() : ", " + unit);
     p.fillRect(QRect(band.left() + 6, band.top() + 7, 14, 4), SeriesColor(parameter));
     p.drawText(QPoint(band.left() + 24, band.top() + 13), name);
 
@@ -212,24 +211,23 @@ TPlotWindow::TPlotWindow(TPlotModel& model, QAction* logAction, QWidget* parent)
       FModel(model),
       FView(new TPlotView(model, this)),
       FSpan(new QComboBox(this)),
-      FAutoscale(new QCheckBox(QStringLiteral("Автомасштаб"), this)),
-      FPause(new QPushButton(QStringLiteral("Пауза"), this)),
+      FAutoscale(new QCheckBox(tr("Автомасштаб"), this)),
+      FPause(new QPushButton(tr("Пауза"), this)),
       FClock(new QTimer(this)) {
     setObjectName(QStringLiteral("PlotWindow"));
-    setWindowTitle(QStringLiteral("График"));
+    setWindowTitle(tr("График"));
     resize(720, 420);
     FSpan->setObjectName(QStringLiteral("PlotSpan"));
     for (const QString& name :
-         {QStringLiteral("1 мин"), QStringLiteral("5 мин"), QStringLiteral("15 мин"),
-          QStringLiteral("1 ч"), QStringLiteral("6 ч"), QStringLiteral("24 ч")})
+         {tr("1 мин"), tr("5 мин"), tr("15 мин"), tr("1 ч"), tr("6 ч"), tr("24 ч")})
         FSpan->addItem(name);
     FAutoscale->setObjectName(QStringLiteral("PlotAutoscale"));
     FAutoscale->setChecked(true);
     FPause->setObjectName(QStringLiteral("PlotPause"));
     FPause->setCheckable(true);
-    auto* save = new QPushButton(QStringLiteral("Сохранить PNG…"), this);
+    auto* save = new QPushButton(tr("Сохранить PNG…"), this);
     save->setObjectName(QStringLiteral("PlotSave"));
-    auto* clear = new QPushButton(QStringLiteral("Очистить"), this);
+    auto* clear = new QPushButton(tr("Очистить"), this);
     clear->setObjectName(QStringLiteral("PlotClear"));
     auto* log = new QToolButton(this);
     log->setObjectName(QStringLiteral("PlotLog"));
@@ -237,7 +235,7 @@ TPlotWindow::TPlotWindow(TPlotModel& model, QAction* logAction, QWidget* parent)
     log->setToolButtonStyle(Qt::ToolButtonTextOnly);
 
     auto* controls = new QHBoxLayout;
-    controls->addWidget(new QLabel(QStringLiteral("Окно:"), this));
+    controls->addWidget(new QLabel(tr("Окно:"), this));
     controls->addWidget(FSpan);
     controls->addWidget(FAutoscale);
     controls->addWidget(FPause);
@@ -284,11 +282,10 @@ bool TPlotWindow::SavePng(const QString& path) {
 }
 
 void TPlotWindow::ChooseSaveFile() {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить график"), QString(),
+    QString path = QFileDialog::getSaveFileName(this, tr("Сохранить график"), QString(),
                                                 QStringLiteral("PNG (*.png)"));
     if (path.isEmpty()) return;
     if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) path += QStringLiteral(".png");
     if (!SavePng(path))
-        QMessageBox::critical(this, QStringLiteral("Ошибка"),
-                              QStringLiteral("Не удалось записать %1").arg(path));
+        QMessageBox::critical(this, tr("Ошибка"), tr("Не удалось записать %1").arg(path));
 }

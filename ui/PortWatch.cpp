@@ -63,21 +63,21 @@ QString TPortWatch::FailureText(const ESerialPort& e) const {
     const QString port = FWindow.ComPort->Port();
     QString text = e.Message() + QLatin1Char('.');
     const QString reason = SystemReason(e);
-    if (!reason.isEmpty()) text += QStringLiteral(" Система сообщает: %1.").arg(reason);
+    if (!reason.isEmpty()) text += tr(" Система сообщает: %1.").arg(reason);
     const bool recovering = Watching() || FWindow.ComPort->Connected();
     if (!recovering)
-        return text + QStringLiteral(" Обмен с прибором прерван: проверьте подключение к порту %1.")
+        return text + tr(" Обмен с прибором прерван: проверьте подключение к порту %1.")
                           .arg(port);
     text +=
         (DeviceFilePresent(port)
-             ? QStringLiteral(" Связь с прибором через порт %1 прервана: проверьте подключение.")
-             : QStringLiteral(" Устройство %1 отключено от компьютера: проверьте подключение."))
+             ? tr(" Связь с прибором через порт %1 прервана: проверьте подключение.")
+             : tr(" Устройство %1 отключено от компьютера: проверьте подключение."))
             .arg(port);
     text += FPollingWanted || (Watching() && FResumePolling)
-                ? QStringLiteral(
+                ? tr(
                       " Когда устройство появится снова, программа подключится к нему "
                       "сама и продолжит опрос.")
-                : QStringLiteral(
+                : tr(
                       " Когда устройство появится снова, программа подключится к нему сама.");
     return text;
 }
@@ -133,20 +133,20 @@ void TPortWatch::Look() {
     const bool resume = FResumePolling;
     FWindow.ShowStatus(
         resume
-            ? QStringLiteral("Устройство %1 снова подключено, опрос продолжается.").arg(FStableName)
-            : QStringLiteral("Устройство %1 снова подключено.").arg(FStableName));
+            ? tr("Устройство %1 снова подключено, опрос продолжается.").arg(FStableName)
+            : tr("Устройство %1 снова подключено.").arg(FStableName));
     if (resume) FWindow.BitBtn1Click();
 }
 
 void TPortWatch::ShowField() {
     const QString port = FWindow.ComPort->Port();
     if (Watching())
-        FField->setText(QStringLiteral("Порт %1: ожидание устройства").arg(FStableName));
+        FField->setText(tr("Порт %1: ожидание устройства").arg(FStableName));
     else if (!FWindow.ComPort->Connected())
-        FField->setText(QStringLiteral("Порт %1 не открыт").arg(port));
+        FField->setText(tr("Порт %1 не открыт").arg(port));
     else if (FReconnectedAt.isValid())
-        FField->setText(QStringLiteral("Порт: %1 (подключён снова в %2)")
+        FField->setText(tr("Порт: %1 (подключён снова в %2)")
                             .arg(port, FReconnectedAt.toString(QStringLiteral("HH:mm:ss"))));
     else
-        FField->setText(QStringLiteral("Порт: %1").arg(port));
+        FField->setText(tr("Порт: %1").arg(port));
 }

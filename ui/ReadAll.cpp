@@ -12,15 +12,15 @@
 QString StepResultText(TStepResult result) {
     switch (result) {
         case TStepResult::Done:
-            return QStringLiteral("выполнено");
+            return TRequestSequence::tr("выполнено");
         case TStepResult::NoData:
-            return QStringLiteral("нет данных");
+            return TRequestSequence::tr("нет данных");
         case TStepResult::Refused:
-            return QStringLiteral("отказ прибора");
+            return TRequestSequence::tr("отказ прибора");
         case TStepResult::Unanswered:
-            return QStringLiteral("нет ответа");
+            return TRequestSequence::tr("нет ответа");
         case TStepResult::NotSent:
-            return QStringLiteral("не отправлено");
+            return TRequestSequence::tr("не отправлено");
     }
     return QString();
 }
@@ -84,11 +84,8 @@ void TRequestSequence::StartNext() {
     FWorst = TStepResult::Done;
     FStepActive = true;
     emit StepStarted(FIndex, step.name);
-    emit Progress(QStringLiteral("%1 %2 из %3 … %4")
-                      .arg(FVerb)
-                      .arg(FIndex + 1)
-                      .arg(FSteps.size())
-                      .arg(step.name));
+    emit Progress(
+        tr("%1 %2 из %3 … %4").arg(FVerb).arg(FIndex + 1).arg(FSteps.size()).arg(step.name));
     step.start();
     // Nothing on its way: a check refused the step or the port failed before sending.
     if (FStepActive && !AwaitingAnswer) {
@@ -156,11 +153,11 @@ std::vector<TSequenceStep> ReadAllSteps(
                              [gaveData, keys] { return gaveData(keys); }, nullptr, int(group)};
     };
     std::vector<TSequenceStep> steps = {
-        step(QStringLiteral("Сетевой адрес"), &Tz::BitBtn3Click, G::Address, {"address"}),
-        step(QStringLiteral("Заводской номер"), &Tz::BitBtn5Click, G::Serial,
+        step(TRequestSequence::tr("Сетевой адрес"), &Tz::BitBtn3Click, G::Address, {"address"}),
+        step(TRequestSequence::tr("Заводской номер"), &Tz::BitBtn5Click, G::Serial,
              {"parameters", "serial.number", "serial.year"}),
-        step(QStringLiteral("Яркость"), &Tz::BitBtn9Click, G::Brightness, {"brightness"}),
-        step(QStringLiteral("Доп. информация"), &Tz::BitBtn11Click, G::Info, {"info"}),
+        step(TRequestSequence::tr("Яркость"), &Tz::BitBtn9Click, G::Brightness, {"brightness"}),
+        step(TRequestSequence::tr("Доп. информация"), &Tz::BitBtn11Click, G::Info, {"info"}),
     };
     bool numberOk = false;
     const int chosen = w.ui->Edit8->text().trimmed().toInt(&numberOk);
@@ -170,8 +167,8 @@ std::vector<TSequenceStep> ReadAllSteps(
         if (p != last) order.push_back(p);
     order.push_back(last);
     for (int p : order) {
-        TSequenceStep s = step(QStringLiteral("Пар. %1").arg(p), &Tz::BitBtn7Click, G::Parameter,
-                               ParameterKeys(p));
+        TSequenceStep s = step(TRequestSequence::tr("Пар. %1").arg(p), &Tz::BitBtn7Click,
+                               G::Parameter, ParameterKeys(p));
         if (p != last) s.tag = -1;
         s.start = [&w, p] {
             w.ui->Edit8->setText(QString::number(p));
@@ -179,16 +176,16 @@ std::vector<TSequenceStep> ReadAllSteps(
         };
         steps.push_back(std::move(s));
     }
-    steps.push_back(step(QStringLiteral("Уставка max"), &Tz::BitBtn15Click, G::SetpointUpper,
+    steps.push_back(step(TRequestSequence::tr("Уставка max"), &Tz::BitBtn15Click, G::SetpointUpper,
                          {"setpoint.upper"}));
-    steps.push_back(step(QStringLiteral("Уставка min"), &Tz::BitBtn13Click, G::SetpointLower,
+    steps.push_back(step(TRequestSequence::tr("Уставка min"), &Tz::BitBtn13Click, G::SetpointLower,
                          {"setpoint.lower"}));
     steps.push_back(
-        step(QStringLiteral("МЭК-101"), &Tz::BitBtn27Click, G::Iec,
+        step(TRequestSequence::tr("МЭК-101"), &Tz::BitBtn27Click, G::Iec,
              {"iec.common_address_size", "iec.object_address_size", "iec.cause_size", "iec.type"}));
-    steps.push_back(step(QStringLiteral("Реле"), &Tz::BitBtn29Click, G::Relay,
+    steps.push_back(step(TRequestSequence::tr("Реле"), &Tz::BitBtn29Click, G::Relay,
                          {"relay1.mode", "relay1.delay", "relay2.mode", "relay2.delay"}));
     steps.push_back(
-        step(QStringLiteral("Сигнализация"), &Tz::BitBtn32Click, G::Alarm, {"alarm.mode"}));
+        step(TRequestSequence::tr("Сигнализация"), &Tz::BitBtn32Click, G::Alarm, {"alarm.mode"}));
     return steps;
 }

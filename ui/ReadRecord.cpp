@@ -1,5 +1,6 @@
 #include "ui/ReadRecord.h"
 
+#include <QCoreApplication>
 #include <QGraphicsOpacityEffect>
 #include <QGroupBox>
 
@@ -194,7 +195,8 @@ void TReadRecord::Take(const TRequestEnd& end, uint16_t setpointFormat) {
 
 void TReadRecord::MarkUnread(TFieldGroup group, const QString& why) {
     FMarked[size_t(group)] = true;
-    FMarkText[size_t(group)] = QStringLiteral("Не прочитано: ") + why;
+    FMarkText[size_t(group)] =
+        QCoreApplication::translate("TReadRecord", "Не прочитано: %1").arg(why);
     ShowState(group);
 }
 
@@ -205,15 +207,17 @@ std::string TReadRecord::FileText() const {
         config[key.name] = it == FValues.end() ? std::nullopt : it->second;
     }
     config["protocol"] = std::string(FSource.ProtocolName());
+    // The header is comment lines, which no reader of the file interprets: its words follow
+    // the display language, its "source:" and "read:" lines stay as they are.
     const QString header =
+        QCoreApplication::translate("TReadRecord", "Tessera_RS-485: конфигурация прибора") +
         QStringLiteral(
-            "Tessera_RS-485: конфигурация прибора\n"
-            "source: port=%1 baud=%2 address=%3 protocol=%4\n"
-            "read: %5 .. %6\n"
-            "\"absent\": значение не прочитано из прибора")
+            "\nsource: port=%1 baud=%2 address=%3 protocol=%4\n"
+            "read: %5 .. %6\n")
             .arg(FSource.port)
             .arg(FSource.baud)
             .arg(FSource.address)
-            .arg(QLatin1String(FSource.ProtocolName()), Iso(FFirstRead), Iso(FLastRead));
+            .arg(QLatin1String(FSource.ProtocolName()), Iso(FFirstRead), Iso(FLastRead)) +
+        QCoreApplication::translate("TReadRecord", "\"absent\": значение не прочитано из прибора");
     return cli::FormatConfig(config, header.toStdString());
 }

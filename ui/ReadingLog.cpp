@@ -1,12 +1,15 @@
 #include "ui/ReadingLog.h"
 
+#include <QCoreApplication>
+
 bool TReadingLog::Start(const QString& path, QString& error) {
     Stop();
     FFile.setFileName(path);
     FLines = 0;
     if (!FFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text) ||
         !WriteLine(QStringLiteral("time,parameter,value,unit"))) {
-        error = QStringLiteral("Не удалось записать файл %1: %2").arg(path, FFile.errorString());
+        error = QCoreApplication::translate("TReadingLog", "Не удалось записать файл %1: %2")
+                    .arg(path, FFile.errorString());
         FFile.close();
         return false;
     }
@@ -34,7 +37,7 @@ bool TReadingLog::Add(const QDateTime& time, int parameter, const QString& value
                       const QString& unit, QString& error) {
     if (!Active()) return false;
     if (!WriteLine(Line(time, parameter, value, unit))) {
-        error = QStringLiteral("Запись показаний в %1 прервана: %2")
+        error = QCoreApplication::translate("TReadingLog", "Запись показаний в %1 прервана: %2")
                     .arg(FFile.fileName(), FFile.errorString());
         Stop();
         return false;

@@ -1,5 +1,8 @@
 #include "ui/SetupFile.h"
 
+#include <QDir>
+
+#include "ui/KnownFolders.h"
 #include "ui/Profile.h"
 
 namespace SetupFile {
@@ -8,8 +11,19 @@ namespace {
 const QString Form = QStringLiteral("form");
 const QString Port = QStringLiteral("Port");
 const QString Update = QStringLiteral("Update");
+const QString LanguageSection = QStringLiteral("Language");
+const QString LanguageKey = QStringLiteral("Lang");
 
 }  // namespace
+
+QString Folder() {
+    QString documents = GetSpecialFolder(CSIDL_PERSONAL);
+    if (documents.isEmpty()) documents = QDir::rootPath();
+    if (!documents.endsWith(QLatin1Char('/'))) documents += QLatin1Char('/');
+    return documents + QStringLiteral("Tessera_RS/");
+}
+
+QString Path() { return Folder() + QStringLiteral("setup.cfg"); }
 
 TSetup Read(const QString& path) {
     TProfile profile;
@@ -28,6 +42,7 @@ TSetup Read(const QString& path) {
     s.protocolIsModbus = (protocol == 0 || protocol == 1) ? uint8_t(protocol) : DefaultProtocolIsModbus;
     s.spFlag = profile.ReadBool(Port, QStringLiteral("SP"), DefaultSPFlag);
     s.checkUpdates = profile.ReadBool(Update, QStringLiteral("Update"), DefaultCheckUpdates);
+    s.language = profile.ReadString(LanguageSection, LanguageKey, QString()).trimmed();
     return s;
 }
 
@@ -42,6 +57,7 @@ bool Write(const QString& path, const TSetup& s) {
     profile.WriteInteger(Port, QStringLiteral("prot"), s.protocolIsModbus);
     profile.WriteBool(Port, QStringLiteral("SP"), s.spFlag);
     profile.WriteBool(Update, QStringLiteral("Update"), s.checkUpdates);
+    if (!s.language.isEmpty()) profile.WriteString(LanguageSection, LanguageKey, s.language);
     return profile.Save();
 }
 

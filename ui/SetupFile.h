@@ -24,7 +24,17 @@ struct TSetup {
     uint8_t protocolIsModbus = DefaultProtocolIsModbus;
     bool spFlag = DefaultSPFlag;
     bool checkUpdates = DefaultCheckUpdates;
+    // [Language] Lang: the language chosen for the program's texts ("ru", "en"; whether the
+    // program has it is Language's business), empty when none was chosen. Written only when
+    // not empty, so a file in which nobody chose a language keeps exactly the keys it had.
+    QString language;
 };
+
+// The folder that holds setup.cfg, "<Documents>/Tessera_RS/" (the root folder's when there is
+// no documents folder); ends with a separator. Not created here.
+QString Folder();
+// Folder() + "setup.cfg".
+QString Path();
 
 // Reads the file; a missing file, a missing key and a value out of range give the default.
 TSetup Read(const QString& path);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "serial/SerialPort.h"
+#include "ui/Language.h"
 #include "ui/PortList.h"
 #include "ui/PortWatch.h"
 #include "ui/SetupFile.h"
@@ -28,7 +29,7 @@ constexpr int DefaultSpeedIndex = SetupFile::DefaultSpeedIndex;
 constexpr int DefaultProtocol = SetupFile::DefaultProtocolIsModbus;
 const QPoint OffsetFromMainWindow(170, 100);
 
-QString ErrorCaption() { return QStringLiteral("Ошибка"); }
+QString ErrorCaption() { return TSettingForm::tr("Ошибка"); }
 
 // The component's message for an unreadable port list.
 constexpr int PortListMessage = 13;
@@ -55,6 +56,11 @@ QVector<TPortChoice> Choices(const QComboBox* box) {
         choices.append({box->itemData(i, Qt::EditRole).toString(),
                         box->itemData(i, Qt::DisplayRole).toString()});
     return choices;
+}
+
+// The stored language choice as the language list shows it: none stored is Russian.
+QString StoredOrOwnLanguage() {
+    return Language::IsKnown(Language::Stored) ? Language::Stored : Language::Known().first();
 }
 
 // The list's selection when there is one; otherwise the value in force if it is a valid
@@ -96,6 +102,18 @@ void TSettingForm::LoadSettings(const QString& portName, int speedIndex, int pro
                                        : DefaultSpeedIndex);
     ui->ComboBox3->setCurrentIndex(
         protocolIsModbus == 0 || protocolIsModbus == 1 ? protocolIsModbus : DefaultProtocol);
+    ui->ComboBox4->setCurrentIndex(int(Language::Known().indexOf(StoredOrOwnLanguage())));
+}
+
+// The language list (in Language::Known's order) changes the stored choice only when the
+// operator changed it, so that a settings file in which nobody chose a language stays without
+// one. True when the choice changed.
+bool TSettingForm::TakeLanguage() {
+    const QStringList known = Language::Known();
+    const int index = ui->ComboBox4->currentIndex();
+    if (index < 0 || index >= known.size() || known[index] == StoredOrOwnLanguage()) return false;
+    Language::Stored = known[index];
+    return true;
 }
 
 QString TSettingForm::ChosenPort() const {
@@ -192,6 +210,8 @@ void TSettingForm::Button1Click() {
     if (!z || !z->ComPort) return;
     TSerialPort* port = z->ComPort;
     const QString chosen = ChosenPort();
+    // The windows are built in the language of the start: a new choice comes with the next.
+    if (TakeLanguage()) z->ShowStatus(ui->ComboBox4->toolTip());
     try {
         port->Close();
         // The demo's device lives for one run only: the stored setting keeps the real port.

@@ -8,6 +8,9 @@
 // reconfigured and reopened, the port named in the box becomes the stored setting (unless it
 // is the demo's own device), and the title is refreshed. The dialog keeps nothing between
 // showings and never writes the settings file.
+//
+// Below the buttons, "Язык / Language" chooses the language of the program's texts; the choice
+// is stored with the settings and applies from the next start.
 #include <QDialog>
 #include <QString>
 
@@ -46,6 +49,7 @@ protected:
 private:
     void RefreshPortList();
     void FitPortBox();
+    bool TakeLanguage();
     void PlaceByMainWindow();
     void ReportPortListFailure(const QString& message);
 

@@ -113,7 +113,7 @@ void StartUpdateCheck(const QString& productKey, const QString& currentVersion, 
     UpdateOwner = owner;
     CurrentWorker = new TThreadUpdate(RetireWorkers());
     DontShowAgain = false;
-    SetUpdateProgressText(QStringLiteral("Проверка обновлений..."));
+    SetUpdateProgressText(TThreadUpdate::tr("Проверка обновлений..."));
     SetUpdateCommand(kCommandCheck);
 }
 
@@ -238,12 +238,12 @@ bool TThreadUpdate::Download() {
     const bool downloaded = DownloadUrlToFile(address, target);
     SetUpdateCommand(kCommandIdle);
     if (!downloaded) {
-        Sync::Synchronize([] { ShowPlainMessage(QStringLiteral("Не удалось загрузить обновление.")); });
+        Sync::Synchronize([] { ShowPlainMessage(tr("Не удалось загрузить обновление.")); });
         SetUpdateProgressText(QString());
         return true;
     }
     Sync::Synchronize([target] {
-        ShowPlainMessage(QStringLiteral("Загрузка завершена."));
+        ShowPlainMessage(tr("Загрузка завершена."));
         UpdateOpenFileHook(target);
         UpdateExitHook(0);
     });
@@ -260,7 +260,7 @@ bool TThreadUpdate::OpenPage() {
         const QUrl page = UpdateAddressUrl(address);
         if (page.scheme() == QLatin1String("https") && UpdateOpenPageHook(page)) return;
         ShowPlainMessage(
-            QStringLiteral("Не удалось открыть страницу обновления в браузере: %1").arg(address));
+            tr("Не удалось открыть страницу обновления в браузере: %1").arg(address));
     });
     return true;
 }
@@ -305,16 +305,16 @@ void TForm1::Button1Click() {
     }
     SetUpdateCommand(kCommandDownload);
     close();
-    SetUpdateProgressText(QStringLiteral("Скачивание ") + ProductKey + QStringLiteral("   ") + PageVersion);
+    SetUpdateProgressText(tr("Скачивание ") + ProductKey + QStringLiteral("   ") + PageVersion);
 }
 
 void TForm1::ShowOfferCaption() {
     if (UpdateDownloadsInstaller) {
-        ui->Button1->setText(QStringLiteral("Скачать"));
+        ui->Button1->setText(tr("Скачать"));
         ui->Button1->setToolTip(QString());
     } else {
-        ui->Button1->setText(QStringLiteral("На сайт"));
-        ui->Button1->setToolTip(QStringLiteral("Открыть страницу программы в браузере"));
+        ui->Button1->setText(tr("На сайт"));
+        ui->Button1->setToolTip(tr("Открыть страницу программы в браузере"));
     }
 }
 

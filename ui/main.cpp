@@ -19,6 +19,7 @@
 #include "ui/Commissioning.h"
 #include "exchange/FrameTap.h"
 #include "ui/KnownFolders.h"
+#include "ui/Language.h"
 #include "ui/MainFormView.h"
 #include "ui/PortWatch.h"
 #include "ui/ScreenFit.h"
@@ -45,7 +46,6 @@ namespace {
 
 const char* const ProgramTitle = "Tessera_RS-485";
 const char* const ProgramVersion = "4.15";
-constexpr int DocumentsFolderId = 5;
 
 QString SettingsFile() { return SettingsFolder + QStringLiteral("setup.cfg"); }
 
@@ -203,10 +203,7 @@ void Tz::ConnectHandlers() {
 }
 
 void Tz::FormCreate() {
-    QString documents = GetSpecialFolder(DocumentsFolderId);
-    if (documents.isEmpty()) documents = QDir::rootPath();
-    if (!documents.endsWith(QLatin1Char('/'))) documents += QLatin1Char('/');
-    SettingsFolder = documents + QStringLiteral("Tessera_RS/");
+    SettingsFolder = SetupFile::Folder();
     QDir().mkdir(SettingsFolder);  // one level; a failure shows later as unsaved settings
     ReadSettings();
 }
@@ -220,6 +217,7 @@ void Tz::ReadSettings() {
     ProtocolIsModbus = setup.protocolIsModbus;
     SPFlag = setup.spFlag;
     CheckUpdates = setup.checkUpdates;
+    Language::Stored = setup.language;
 }
 
 bool Tz::WriteSettings() {
@@ -232,6 +230,7 @@ bool Tz::WriteSettings() {
     setup.protocolIsModbus = ProtocolIsModbus.load();
     setup.spFlag = SPFlag;
     setup.checkUpdates = UpdateCheckWanted();
+    setup.language = Language::Stored;
     return SetupFile::Write(SettingsFile(), setup);
 }
 
@@ -279,15 +278,15 @@ void Tz::RefreshProtocolView() {
     if (ProtocolIsModbus == 0) {
         protocolName = QStringLiteral("Quorvanta");
         ui->BitBtn23->setText(QStringLiteral("MB RTU"));
-        ui->BitBtn23->setToolTip(QStringLiteral("Сменить протокол в приборе на ModBus RTU"));
+        ui->BitBtn23->setToolTip(tr("Сменить протокол в приборе на ModBus RTU"));
     } else {
         protocolName = QStringLiteral("ModBus RTU");
         ui->BitBtn23->setText(QStringLiteral("QV"));
-        ui->BitBtn23->setToolTip(QStringLiteral("Сменить протокол в приборе на Quorvanta"));
+        ui->BitBtn23->setToolTip(tr("Сменить протокол в приборе на Quorvanta"));
     }
     ui->BitBtn20->hide();
     const int speed = (SpeedIndex >= 0 && SpeedIndex <= 7) ? SpeedIndex : 3;
-    setWindowTitle(QStringLiteral("%1 %2        Протокол: %3   %4")
+    setWindowTitle(tr("%1 %2        Протокол: %3   %4")
                        .arg(QLatin1String(ProgramTitle), QLatin1String(ProgramVersion),
                             protocolName, QLatin1String(SpeedNames[speed])));
 }
@@ -313,7 +312,7 @@ void Tz::ShowError(const QString& text) {
         ErrorBoxHook(shown);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), shown, QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Critical, tr("Ошибка"), shown, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("ErrorBox"));
     box.exec();
 }
@@ -434,11 +433,11 @@ void Tz::FormClose() {
     try {
         RepeatPause = StrToInt(ui->Edit1->text());
     } catch (const EConvertError&) {
-        problems << QStringLiteral("Интервал опроса «%1» не является целым числом: сохранено значение %2.")
+        problems << tr("Интервал опроса «%1» не является целым числом: сохранено значение %2.")
                         .arg(ui->Edit1->text())
                         .arg(RepeatPause);
     }
     if (!WriteSettings())
-        problems << QStringLiteral("Не удалось записать файл настроек %1.").arg(SettingsFile());
+        problems << tr("Не удалось записать файл настроек %1.").arg(SettingsFile());
     if (!problems.isEmpty()) ShowError(problems.join(QLatin1Char('\n')));
 }

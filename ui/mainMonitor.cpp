@@ -13,8 +13,8 @@ void Tz::SetUpFrameMonitor() {
     QToolButton* help = ui->ToolButton4;
     ToolButton5 = new QToolButton(help->parentWidget());
     ToolButton5->setObjectName(QStringLiteral("ToolButton5"));
-    ToolButton5->setText(QStringLiteral("Обмен"));
-    ToolButton5->setToolTip(QStringLiteral("Монитор обмена"));
+    ToolButton5->setText(tr("Обмен"));
+    ToolButton5->setToolTip(tr("Монитор обмена"));
     ToolButton5->setToolTipDuration(help->toolTipDuration());
     ToolButton5->setGeometry(help->geometry().translated(help->width(), 0));
     ToolButton5->setFont(help->font());

@@ -45,7 +45,7 @@ void Tz::SendSimple(TListComand name) {
 // would receive a meaningless frame, so they are refused there.
 bool Tz::RefuseInModbus(TListComand) {
     if (ProtocolIsModbus == 0) return false;
-    ShowStatus(QStringLiteral("Команда недоступна в протоколе ModBus RTU"));
+    ShowStatus(tr("Команда недоступна в протоколе ModBus RTU"));
     return true;
 }
 
@@ -59,7 +59,7 @@ bool AddressFitsProtocol(int address) {
 }
 
 QString AddressRefusedText(int address) {
-    return QStringLiteral("Неверно указан адрес устройства: %1 (допустимо %2)")
+    return Tz::tr("Неверно указан адрес устройства: %1 (допустимо %2)")
         .arg(address)
         .arg(ProtocolIsModbus == 0 ? QStringLiteral("0..65535") : QStringLiteral("0..247"));
 }
@@ -109,7 +109,7 @@ void Tz::BitBtn7Click() {
 
 void Tz::BitBtn8Click() {
     if (ui->ei1->currentIndex() < 0) {
-        ShowError(QStringLiteral("Неверно задана единица измерения"));
+        ShowError(tr("Неверно задана единица измерения"));
         return;
     }
     Guarded([this] {
@@ -133,8 +133,8 @@ void Tz::BitBtn5Click() { SendSimple(GetYear); }
 void Tz::BitBtn19Click() {
     const QString text = ui->Edit3->text();
     if (text.size() != 6) {
-        ShowError(QStringLiteral("Неверно задан заводской номер"));
-        ShowStatus(QStringLiteral("Неверно задан заводской номер"));
+        ShowError(tr("Неверно задан заводской номер"));
+        ShowStatus(tr("Неверно задан заводской номер"));
         return;
     }
     Guarded([&text] {

@@ -59,8 +59,8 @@ void Tz::BitBtn23Click() {
     CurrentQuery->Adr = 0;
     if (address == 0 || address > HighestAddress ||
         (address > HighestModbusAddress && ProtocolIsModbus == 0)) {
-        ShowStatus(QStringLiteral("Неверно указан адрес устройства"));
-        ShowError(QStringLiteral("Неверно указан адрес устройства"));
+        ShowStatus(tr("Неверно указан адрес устройства"));
+        ShowError(tr("Неверно указан адрес устройства"));
         CurrentQuery->Adr = address;
         return;
     }
