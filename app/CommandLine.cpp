@@ -40,7 +40,9 @@ QString HelpText(const QCommandLineParser& parser) {
 
 }  // namespace
 
-QStringList LanguageChoices() { return {QStringLiteral("ru"), QStringLiteral("en")}; }
+QStringList LanguageChoices() {
+    return {QStringLiteral("ru"), QStringLiteral("en")};
+}
 
 QString VersionText() {
     return QStringLiteral("tessera (Tessera_RS-485) %1").arg(QStringLiteral(TESSERA_VERSION));

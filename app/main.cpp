@@ -7,6 +7,8 @@
 // TESSERA_EXIT_AFTER_SHOWN=1 (start-up benchmark): quit as soon as the main window is shown
 // and its first activation (port opened) has run; prints "shown after N ms, port open" (or
 // "port not open"), N counted from main().
+#include "ui/main.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -22,7 +24,6 @@
 #include "ui/SetupFile.h"
 #include "ui/Unit1.h"
 #include "ui/UpdateForm.h"
-#include "ui/main.h"
 #include "ui_main.h"
 
 namespace {
@@ -116,7 +117,8 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsSet("TESSERA_EXIT_AFTER_SHOWN")) {
         // Posted after the activation that show() queued, so it runs once that has finished.
         QTimer::singleShot(0, &app, [&] {
-            std::printf("shown after %lld ms, port %s\n", static_cast<long long>(sinceStart.elapsed()),
+            std::printf("shown after %lld ms, port %s\n",
+                        static_cast<long long>(sinceStart.elapsed()),
                         mainWindow.ComPort->Connected() ? "open" : "not open");
             std::fflush(stdout);
             app.quit();

@@ -22,7 +22,8 @@ void RunPendingCalls();
 
 // Main thread: waits until `thread` has finished, running queued calls meanwhile.
 // Returns false if the deadline passed first.
-bool WaitForThread(QThread* thread, QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
+bool WaitForThread(QThread* thread,
+                   QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
 
 // True on the thread that created QCoreApplication (or the first thread to ask, without one).
 bool IsMainThread();

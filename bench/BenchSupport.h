@@ -1,13 +1,14 @@
 #pragma once
 // Small helpers shared by the benchmarks: the process's CPU time and waiting with the Qt event
 // loop running (the program under measurement does its work in that loop).
+#include <sys/resource.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
 #include <functional>
-#include <sys/resource.h>
 
 namespace bench {
 

@@ -330,7 +330,8 @@ void WriteSettings() {
                          QStringLiteral("/Tessera_RS/setup.cfg");
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write %s", qPrintable(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
     file.write("[Port]\nBaud=7\nPause=500\nprot=1\n[Update]\nUpdate=0\n");
 }
 
@@ -359,7 +360,8 @@ void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options&
         TSettingForm settingForm(window.get());
         SettingForm = &settingForm;
         window->show();
-        if (!WaitUntil([&] { return CurrentQuery != nullptr && window->ComPort->Connected(); }, 10000))
+        if (!WaitUntil([&] { return CurrentQuery != nullptr && window->ComPort->Connected(); },
+                       10000))
             qFatal("the program did not open %s", instrument.DevicePath().c_str());
         TExchangeView* windowView = ExchangeView;
         StampingView view(*windowView, *window);

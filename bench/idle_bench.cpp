@@ -267,9 +267,12 @@ int main(int argc, char** argv) {
     int seconds = 30;
     int launches = 10;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::string(argv[i]) == "--seconds") seconds = std::atoi(argv[++i]);
-        else if (std::string(argv[i]) == "--launches") launches = std::atoi(argv[++i]);
-        else if (std::string(argv[i]) == "--program") ProgramBinary = argv[++i];
+        if (std::string(argv[i]) == "--seconds")
+            seconds = std::atoi(argv[++i]);
+        else if (std::string(argv[i]) == "--launches")
+            launches = std::atoi(argv[++i]);
+        else if (std::string(argv[i]) == "--program")
+            ProgramBinary = argv[++i];
     }
     // Forked before any thread exists in this process.
     InstrumentProcess instrument = StartInstrument();

@@ -43,7 +43,8 @@ std::atomic<int> RequestsWritten{0};
 }  // namespace
 
 extern "C" ssize_t write(int fd, const void* buffer, size_t count) {
-    if (fd == PortFd.load(std::memory_order_relaxed)) RequestsWritten.fetch_add(1, std::memory_order_relaxed);
+    if (fd == PortFd.load(std::memory_order_relaxed))
+        RequestsWritten.fetch_add(1, std::memory_order_relaxed);
     return syscall(SYS_write, fd, buffer, count);
 }
 
@@ -69,7 +70,8 @@ void WriteSettings() {
                          QStringLiteral("/Tessera_RS/setup.cfg");
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write %s", qPrintable(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
     file.write("[Port]\nBaud=7\nPause=1\nprot=1\n[Update]\nUpdate=0\n");
 }
 
@@ -100,7 +102,8 @@ CpuRound MonitorRound(const QString& port, bool monitorOpen, int ms) {
         TSettingForm settingForm(window.get());
         SettingForm = &settingForm;
         window->show();
-        if (!WaitUntil([&] { return CurrentQuery != nullptr && window->ComPort->Connected(); }, 10000))
+        if (!WaitUntil([&] { return CurrentQuery != nullptr && window->ComPort->Connected(); },
+                       10000))
             qFatal("the program did not open %s", qPrintable(port));
         PortFd = DescriptorOf(port);
         if (PortFd < 0) qFatal("no descriptor open on %s", qPrintable(port));
@@ -141,13 +144,14 @@ double Median(std::vector<double> v) {
 int MonitorCost(int rounds, int roundMs) {
     QProcess instrument;
     instrument.start(QStringLiteral(TESSERA_SIM_BINARY),
-                     {QStringLiteral("--protocol"), QStringLiteral("modbus"), QStringLiteral("--address"),
-                      QStringLiteral("1")});
+                     {QStringLiteral("--protocol"), QStringLiteral("modbus"),
+                      QStringLiteral("--address"), QStringLiteral("1")});
     if (!instrument.waitForReadyRead(10000)) qFatal("tessera-sim did not start");
     const QString port = QString::fromLocal8Bit(instrument.readLine()).trimmed();
-    std::printf("Frame monitor closed (C) and open (O), Modbus RTU, parameter 1, interval 1 ms, "
-                "%d x %d ms each; CPU time of this process (the instrument runs apart)\n",
-                rounds, roundMs);
+    std::printf(
+        "Frame monitor closed (C) and open (O), Modbus RTU, parameter 1, interval 1 ms, "
+        "%d x %d ms each; CPU time of this process (the instrument runs apart)\n",
+        rounds, roundMs);
     CpuRound total[2];
     std::vector<double> perExchange[2];
     for (int i = 0; i < rounds; ++i) {
@@ -158,18 +162,20 @@ int MonitorCost(int rounds, int roundMs) {
             total[open].seconds += r.seconds;
             total[open].exchanges += r.exchanges;
             perExchange[open].push_back(r.cpuSeconds / r.exchanges * 1e6);
-            std::printf("round %d %c: %6.1f exchanges/s, CPU %.1f us per exchange (%.0f %% of a core)\n",
-                        i + 1, open ? 'O' : 'C', r.exchanges / r.seconds, perExchange[open].back(),
-                        100 * r.cpuSeconds / r.seconds);
+            std::printf(
+                "round %d %c: %6.1f exchanges/s, CPU %.1f us per exchange (%.0f %% of a core)\n",
+                i + 1, open ? 'O' : 'C', r.exchanges / r.seconds, perExchange[open].back(),
+                100 * r.cpuSeconds / r.seconds);
             std::fflush(stdout);
         }
     }
     const double closed = total[0].cpuSeconds / total[0].exchanges * 1e6;
     const double opened = total[1].cpuSeconds / total[1].exchanges * 1e6;
-    std::printf("\nCPU per exchange, all rounds: closed %.1f us, open %.1f us: %+.1f us (%+.1f %%)\n",
-                closed, opened, opened - closed, 100 * (opened - closed) / closed);
-    std::printf("exchanges per second: closed %.1f, open %.1f\n", total[0].exchanges / total[0].seconds,
-                total[1].exchanges / total[1].seconds);
+    std::printf(
+        "\nCPU per exchange, all rounds: closed %.1f us, open %.1f us: %+.1f us (%+.1f %%)\n",
+        closed, opened, opened - closed, 100 * (opened - closed) / closed);
+    std::printf("exchanges per second: closed %.1f, open %.1f\n",
+                total[0].exchanges / total[0].seconds, total[1].exchanges / total[1].seconds);
     std::printf("medians of the rounds: closed %.1f us, open %.1f us\n", Median(perExchange[0]),
                 Median(perExchange[1]));
     instrument.terminate();
@@ -183,8 +189,10 @@ int main(int argc, char** argv) {
     int roundMs = 5000;
     int rounds = 4;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::string(argv[i]) == "--round-ms") roundMs = std::atoi(argv[++i]);
-        else if (std::string(argv[i]) == "--rounds") rounds = std::atoi(argv[++i]);
+        if (std::string(argv[i]) == "--round-ms")
+            roundMs = std::atoi(argv[++i]);
+        else if (std::string(argv[i]) == "--rounds")
+            rounds = std::atoi(argv[++i]);
     }
     // Settings and documents in a HOME of our own; the window offscreen unless asked otherwise.
     QTemporaryDir home;

@@ -3,8 +3,10 @@
 //     queue (the event thread must sleep, not spin);
 //  2. time from a byte written on the far side to OnRxChar running on the main thread
 //     (smThreadSync), median and 99th percentile over 1000 arrivals.
-#include "serial/SerialPort.h"
-#include "serial/SerialThread.h"
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -12,13 +14,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
-#include <pty.h>
-#include <sys/resource.h>
-#include <unistd.h>
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "serial/SerialPort.h"
+#include "serial/SerialThread.h"
 
 using bench::CpuSeconds;
 using bench::RunEventLoopFor;
@@ -27,8 +27,6 @@ using bench::WaitUntil;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-
 
 bool WaitForCall(const bool& called, int timeoutMs) {
     QEventLoop loop;
@@ -57,10 +55,11 @@ void IdleWithUnreadBytes(TSerialPort& port, int master) {
     RunEventLoopFor(10000);
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
     const double cpu = CpuSeconds() - cpuBefore;
-    std::printf("idle with %d unread bytes: %.1f s wall, %.4f s CPU (%.3f %% of a core), "
-                "%d further wake-ups, %d OnRxChar calls in all\n",
-                port.InBufCount(), wall, cpu, 100.0 * cpu / wall,
-                port.EventThread()->WakeUps() - wakeUpsBefore, calls);
+    std::printf(
+        "idle with %d unread bytes: %.1f s wall, %.4f s CPU (%.3f %% of a core), "
+        "%d further wake-ups, %d OnRxChar calls in all\n",
+        port.InBufCount(), wall, cpu, 100.0 * cpu / wall,
+        port.EventThread()->WakeUps() - wakeUpsBefore, calls);
 }
 
 void ArrivalLatency(TSerialPort& port, int master) {
@@ -85,10 +84,10 @@ void ArrivalLatency(TSerialPort& port, int master) {
         micros.push_back(std::chrono::duration<double, std::micro>(calledAt - sentAt).count());
     }
     std::sort(micros.begin(), micros.end());
-    std::printf("byte written -> OnRxChar on the main thread, %d arrivals: median %.0f us, "
-                "99th percentile %.0f us, max %.0f us\n",
-                Arrivals, micros[micros.size() / 2], micros[micros.size() * 99 / 100],
-                micros.back());
+    std::printf(
+        "byte written -> OnRxChar on the main thread, %d arrivals: median %.0f us, "
+        "99th percentile %.0f us, max %.0f us\n",
+        Arrivals, micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back());
 }
 
 }  // namespace

@@ -63,9 +63,13 @@ int RoundHalfEven(double value) {
     return std::fmod(below, 2.0) == 0.0 ? int(below) : int(below) + 1;
 }
 
-QPen ToQPen(const TPen& pen) { return QPen(QBrush(pen.Color()), pen.Width(), pen.Style()); }
+QPen ToQPen(const TPen& pen) {
+    return QPen(QBrush(pen.Color()), pen.Width(), pen.Style());
+}
 
-QBrush ToQBrush(const TBrush& brush) { return QBrush(brush.Color(), brush.Style()); }
+QBrush ToQBrush(const TBrush& brush) {
+    return QBrush(brush.Color(), brush.Style());
+}
 
 }  // namespace
 

@@ -32,8 +32,12 @@ enum TBar : uint8_t {
 // Set of lit segments: bit n set = segment of ordinal n lit (brMiddle alone is 0x08).
 using TBars = uint8_t;
 
-constexpr TBars BarBit(TBar bar) { return TBars(1u << bar); }
-constexpr bool HasBar(TBars bars, TBar bar) { return (bars & BarBit(bar)) != 0; }
+constexpr TBars BarBit(TBar bar) {
+    return TBars(1u << bar);
+}
+constexpr bool HasBar(TBars bars, TBar bar) {
+    return (bars & BarBit(bar)) != 0;
+}
 
 // A Windows colour value is 0x00BBGGRR: red in the low byte.
 QColor ColorFromColorRef(uint32_t colorRef);
@@ -77,7 +81,8 @@ private:
 class TDigit : public QWidget {
     Q_OBJECT
 public:
-    using TMouseMoveEvent = std::function<void(QObject* sender, Qt::KeyboardModifiers shift, int x, int y)>;
+    using TMouseMoveEvent =
+        std::function<void(QObject* sender, Qt::KeyboardModifiers shift, int x, int y)>;
     using TOutlineTable = std::array<std::array<int32_t, 6>, 8>;
     using TSegmentPolygons = std::array<QPolygon, 8>;
 
@@ -118,8 +123,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    static TSegmentPolygons ScaleOutline(const TOutlineTable& xs, const TOutlineTable& ys, int width,
-                                         int height, int shift);
+    static TSegmentPolygons ScaleOutline(const TOutlineTable& xs, const TOutlineTable& ys,
+                                         int width, int height, int shift);
     void RouteChangesHere();
     void TakePaintTools();
     void UpdateGeometry();

@@ -8,9 +8,9 @@ uint8_t SelectedChannel = 1;
 
 namespace {
 
-const char* const UnitNames[25] = {"V",  "A",  "W",   "var", "kV",   "kA", "kW", "kvar", "MV",
-                                   "MA", "MW", "Mvar", "Hz", "C",    "mA", "mkA", "GW", "Gvar",
-                                   "mV", "N",  "%",   "",    "",     "",   ""};
+const char* const UnitNames[25] = {"V",  "A",  "W",    "var", "kV", "kA", "kW",  "kvar", "MV",
+                                   "MA", "MW", "Mvar", "Hz",  "C",  "mA", "mkA", "GW",   "Gvar",
+                                   "mV", "N",  "%",    "",    "",   "",   ""};
 
 }  // namespace
 

@@ -8,8 +8,8 @@
 #include "exchange/Channels.h"
 #include "exchange/Convert.h"
 #include "exchange/ExchangeView.h"
-#include "exchange/RequestEnd.h"
 #include "exchange/FrameTap.h"
+#include "exchange/RequestEnd.h"
 #include "exchange/cp1251.h"
 #include "exchange/mb.h"
 #include "exchange/typeCMD.h"
@@ -36,16 +36,19 @@ std::atomic<int32_t> OutOfStepCount{0};
 
 namespace {
 
-
-
-bool IsQv() { return ProtocolIsModbus.load() == 0; }
+bool IsQv() {
+    return ProtocolIsModbus.load() == 0;
+}
 
 // The answer's length as far as AnswerBuffer holds it: whatever length a request left behind,
 // the answer is never read or checked past the buffer (an overlong one fails its CRC).
-int AnswerLength() { return std::min<int>(CurrentQuery->LengthIn, FrameBufferSize); }
+int AnswerLength() {
+    return std::min<int>(CurrentQuery->LengthIn, FrameBufferSize);
+}
 
-
-TExchangeView& View() { return *ExchangeView; }
+TExchangeView& View() {
+    return *ExchangeView;
+}
 
 // Interval of the repeat timer: the integer in the interval field, 300 ms when it is empty.
 int RepeatInterval() {
@@ -81,7 +84,9 @@ bool SetpointInRange(TField field) {
     return true;
 }
 
-void Trace() { View().TraceAnswer(AnswerBuffer, AnswerLength()); }
+void Trace() {
+    View().TraceAnswer(AnswerBuffer, AnswerLength());
+}
 
 // A value answer while polling: the reading on its panel and the pause before the next
 // request. The timer is armed first: it cannot fire before this handling has returned to the
@@ -115,7 +120,7 @@ bool AnswerIsForRequest(int received) {
     const uint8_t* r = RequestBuffer;
     if (received < 5 || Crc16(a, uint16_t(received)) != 0) return true;
     if (ExchangeState == 17) return a[2] == CommandTable[GetTypeProt].Code;  // QV search answer
-    if (ExchangeState == 18) return a[1] == 0x77;  // Modbus search answer
+    if (ExchangeState == 18) return a[1] == 0x77;                            // Modbus search answer
     if (ProtocolIsModbus == 1 || IsModbusOnlyWrite(CurrentQuery->FName)) {
         // The search and the protocol switch go to 0xFF: the instrument answers from its own
         // address.
@@ -128,9 +133,13 @@ bool AnswerIsForRequest(int received) {
 
 }  // namespace
 
-Th1::Th1() { start(); }
+Th1::Th1() {
+    start();
+}
 
-Th1::~Th1() { Terminate(); }
+Th1::~Th1() {
+    Terminate();
+}
 
 void Th1::WakeUp() {
     FWakeEpoch = FEpoch.load();
@@ -203,8 +212,10 @@ void Th1::Pass() {
             AnswerPending = false;
             if (AnswerBuffer[1] > 0x80)
                 RunUnlessSuspended(epoch, [this] {
-                    if (AnswerIsForRequest(5)) MBer();
-                    else NoAnswer();
+                    if (AnswerIsForRequest(5))
+                        MBer();
+                    else
+                        NoAnswer();
                 });
         } else {
             TapNoAnswer(n);
@@ -267,9 +278,14 @@ void Th1::MBer() {
             if (CurrentQuery->FName != GetPar) return;
             text = tr("Несуществующий параметр");
             break;
-        case 3: text = tr("Неверное значение параметра"); break;
-        case 0x46: text = tr("Аппаратная защита"); break;
-        default: return;
+        case 3:
+            text = tr("Неверное значение параметра");
+            break;
+        case 0x46:
+            text = tr("Аппаратная защита");
+            break;
+        default:
+            return;
     }
     ExchangeState = 0;
     ShowStatusAndError(text);
@@ -282,7 +298,9 @@ void Th1::RepeatAfterFailure(std::atomic<int32_t>& counter, const QString& text)
     View().ArmRepeatTimer(RepeatInterval());
 }
 
-void Th1::RepeatQuery() { RepeatAfterFailure(NoAnswerCount, tr("Прибор не отвечает (")); }
+void Th1::RepeatQuery() {
+    RepeatAfterFailure(NoAnswerCount, tr("Прибор не отвечает ("));
+}
 
 void Th1::RepeatQueryCRC() {
     RepeatAfterFailure(CrcErrorCount, tr("Ошибка контрольной суммы ("));
@@ -335,7 +353,8 @@ void Th1::Update() {
             view.SetFieldText(TField::Edit9, QString::fromStdString(*text));
     if (q.FName == GetYear)
         if (const auto serial = protocol::DecodeSerialAndYear(A, length)) {
-            view.SetFieldText(TField::Edit3, QString::fromStdString(protocol::SerialNumberText(*serial)));
+            view.SetFieldText(TField::Edit3,
+                              QString::fromStdString(protocol::SerialNumberText(*serial)));
             view.SetFieldText(TField::Edit4, QString::fromStdString(protocol::YearText(*serial)));
             view.SetFieldText(TField::Edit5, QString::number(serial->parameterCount));
         }
@@ -433,13 +452,13 @@ void Th1::Update() {
         q.Push(SelectedChannel);
         q.Query();
     }
-    const auto found = q.FName == GetTypeProt ? protocol::DecodeProtocolAnswer(A, length) : std::nullopt;
+    const auto found =
+        q.FName == GetTypeProt ? protocol::DecodeProtocolAnswer(A, length) : std::nullopt;
     if (found) {
         const int a = found->address;
         const bool qv = found->protocol == protocol::Protocol::Qv;
         view.ShowStatus(tr("Сетевой адрес найденого прибора: ") + QString::number(a) +
-                        tr("    Протокол: ") +
-                        (qv ? QStringLiteral("QV") : QStringLiteral("MB")));
+                        tr("    Протокол: ") + (qv ? QStringLiteral("QV") : QStringLiteral("MB")));
         ProtocolIsModbus = qv ? 0 : 1;
         view.RefreshProtocolView();
         view.SetFieldText(TField::EditAdr, QString::number(a));

@@ -17,7 +17,9 @@ uint8_t AnswerBuffer[FrameBufferSize];
 TQuery* CurrentQuery = nullptr;
 TQueryTarget* QueryTarget = nullptr;
 
-void FillCommandTable() { CommandTable = DefaultCommandTable(); }
+void FillCommandTable() {
+    CommandTable = DefaultCommandTable();
+}
 
 void TQuery::SetName(TListComand name) {
     FName = name;

@@ -129,10 +129,14 @@ public:
 
 #ifdef _WIN32
     using NativeHandleType = void*;  // HANDLE
-    NativeHandleType NativeHandle() const { return FHandle; }
+    NativeHandleType NativeHandle() const {
+        return FHandle;
+    }
 #else
     using NativeHandleType = int;
-    NativeHandleType NativeHandle() const { return FFd; }
+    NativeHandleType NativeHandle() const {
+        return FFd;
+    }
 #endif
     int32_t InQueueSize() const;
 

@@ -1,18 +1,7 @@
 // POSIX (Linux) side of serial_backend: termios and ioctl on a non-blocking descriptor,
 // epoll for the line events.
-#include "serial/SerialBackend.h"
-#include "serial/SerialTermios.h"
-#include "serial/SerialTermios2.h"
-
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/epoll.h>
@@ -21,6 +10,18 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "serial/SerialBackend.h"
+#include "serial/SerialTermios.h"
+#include "serial/SerialTermios2.h"
 
 namespace serial_backend {
 namespace {
@@ -126,14 +127,19 @@ bool WaitReady(int fd, short events, int timeoutMs, bool& failed) {
 
 OpenStatus StatusOfOpenError(int error) {
     switch (error) {
-    case ENOENT:
-    case ENOTDIR: return OpenStatus::NotFound;
-    case EBUSY: return OpenStatus::Busy;
-    case EISDIR: return OpenStatus::NotSerial;
-    case EACCES:
-    case EPERM:
-    case EROFS: return OpenStatus::NoPermission;
-    default: return OpenStatus::Failed;
+        case ENOENT:
+        case ENOTDIR:
+            return OpenStatus::NotFound;
+        case EBUSY:
+            return OpenStatus::Busy;
+        case EISDIR:
+            return OpenStatus::NotSerial;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return OpenStatus::NoPermission;
+        default:
+            return OpenStatus::Failed;
     }
 }
 
@@ -173,7 +179,9 @@ bool IsSerialPort(const std::string& dir, const std::string& name) {
 
 }  // namespace
 
-std::string LastErrorText() { return std::strerror(errno); }
+std::string LastErrorText() {
+    return std::strerror(errno);
+}
 
 // ---- Device -------------------------------------------------------------------------------
 
@@ -233,7 +241,9 @@ bool Device::Close() {
     return ok;
 }
 
-Device::~Device() { Close(); }
+Device::~Device() {
+    Close();
+}
 
 bool Device::SetLineSettings(const LineSettings& settings) {
     termios t{};
@@ -325,13 +335,25 @@ bool Device::ModemStatus(uint32_t& status) {
 bool Device::Escape(int code) {
     int line = 0;
     switch (code) {
-    case SETBREAK: return IoctlRetry(FFd, TIOCSBRK, nullptr) == 0;
-    case CLRBREAK: return IoctlRetry(FFd, TIOCCBRK, nullptr) == 0;
-    case SETDTR: line = TIOCM_DTR; return IoctlRetry(FFd, TIOCMBIS, &line) == 0;
-    case CLRDTR: line = TIOCM_DTR; return IoctlRetry(FFd, TIOCMBIC, &line) == 0;
-    case SETRTS: line = TIOCM_RTS; return IoctlRetry(FFd, TIOCMBIS, &line) == 0;
-    case CLRRTS: line = TIOCM_RTS; return IoctlRetry(FFd, TIOCMBIC, &line) == 0;
-    default: errno = EINVAL; return false;
+        case SETBREAK:
+            return IoctlRetry(FFd, TIOCSBRK, nullptr) == 0;
+        case CLRBREAK:
+            return IoctlRetry(FFd, TIOCCBRK, nullptr) == 0;
+        case SETDTR:
+            line = TIOCM_DTR;
+            return IoctlRetry(FFd, TIOCMBIS, &line) == 0;
+        case CLRDTR:
+            line = TIOCM_DTR;
+            return IoctlRetry(FFd, TIOCMBIC, &line) == 0;
+        case SETRTS:
+            line = TIOCM_RTS;
+            return IoctlRetry(FFd, TIOCMBIS, &line) == 0;
+        case CLRRTS:
+            line = TIOCM_RTS;
+            return IoctlRetry(FFd, TIOCMBIC, &line) == 0;
+        default:
+            errno = EINVAL;
+            return false;
     }
 }
 
@@ -340,16 +362,15 @@ int32_t Device::Read(void* buffer, int32_t count) {
     // COMMTIMEOUTS: interval MAXDWORD with both totals 0 returns at once with what is
     // queued; with the multiplier MAXDWORD as well and a constant, it waits for the first
     // byte only, up to the constant.
-    const bool immediate = t.readInterval == MaxDword && t.readTotalMultiplier == 0 &&
-                           t.readTotalConstant == 0;
+    const bool immediate =
+        t.readInterval == MaxDword && t.readTotalMultiplier == 0 && t.readTotalConstant == 0;
     const bool firstByteOnly = t.readInterval == MaxDword && t.readTotalMultiplier == MaxDword &&
                                t.readTotalConstant != 0 && t.readTotalConstant != MaxDword;
     const bool useInterval = !firstByteOnly && t.readInterval != 0 && t.readInterval != MaxDword;
     Clock::time_point totalDeadline;
-    const bool hasTotal = firstByteOnly
-                              ? TotalDeadline(0, t.readTotalConstant, 0, totalDeadline)
-                              : TotalDeadline(t.readTotalMultiplier, t.readTotalConstant, count,
-                                              totalDeadline);
+    const bool hasTotal = firstByteOnly ? TotalDeadline(0, t.readTotalConstant, 0, totalDeadline)
+                                        : TotalDeadline(t.readTotalMultiplier, t.readTotalConstant,
+                                                        count, totalDeadline);
     auto* bytes = static_cast<unsigned char*>(buffer);
     int32_t done = 0;
     for (;;) {
@@ -376,8 +397,8 @@ int32_t Device::Write(const void* buffer, int32_t count) {
     const auto* bytes = static_cast<const unsigned char*>(buffer);
     int32_t done = 0;
     while (done < count) {
-        const ssize_t n = RetryOnInterrupt(
-            [&] { return int(::write(FFd, bytes + done, size_t(count - done))); });
+        const ssize_t n =
+            RetryOnInterrupt([&] { return int(::write(FFd, bytes + done, size_t(count - done))); });
         if (n < 0 && errno != EAGAIN) return -1;
         if (n > 0) {
             done += int32_t(n);
@@ -465,9 +486,13 @@ EventWaiter::~EventWaiter() {
     if (FState->epollFd >= 0) ::close(FState->epollFd);
 }
 
-bool EventWaiter::Valid() const { return FState->epollFd >= 0 && FState->stopFd >= 0; }
+bool EventWaiter::Valid() const {
+    return FState->epollFd >= 0 && FState->stopFd >= 0;
+}
 
-void EventWaiter::SetMask(uint32_t eventMask) { FState->mask = eventMask; }
+void EventWaiter::SetMask(uint32_t eventMask) {
+    FState->mask = eventMask;
+}
 
 void EventWaiter::Stop() {
     const uint64_t one = 1;

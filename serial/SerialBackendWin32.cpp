@@ -59,13 +59,16 @@ void KeepingLastError(Cleanup cleanup) {
 
 OpenStatus StatusOfOpenError(DWORD error) {
     switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return OpenStatus::NotFound;
-    // A communications device cannot be shared: a second CreateFileW is refused with
-    // ERROR_ACCESS_DENIED by the serial driver, ERROR_SHARING_VIOLATION by some others.
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION: return OpenStatus::Busy;
-    default: return OpenStatus::Failed;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return OpenStatus::NotFound;
+        // A communications device cannot be shared: a second CreateFileW is refused with
+        // ERROR_ACCESS_DENIED by the serial driver, ERROR_SHARING_VIOLATION by some others.
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return OpenStatus::Busy;
+        default:
+            return OpenStatus::Failed;
     }
 }
 
@@ -108,8 +111,7 @@ public:
     // empty, waits for the next byte instead): what has come by now, the rest cancelled.
     int32_t TakeWhatCame(HANDLE device) {
         DWORD done = 0;
-        if (WaitForSingleObject(FRecord.hEvent, 0) != WAIT_OBJECT_0)
-            CancelIoEx(device, &FRecord);
+        if (WaitForSingleObject(FRecord.hEvent, 0) != WAIT_OBJECT_0) CancelIoEx(device, &FRecord);
         if (GetOverlappedResult(device, &FRecord, &done, TRUE)) return int32_t(done);
         return GetLastError() == ERROR_OPERATION_ABORTED ? int32_t(FRecord.InternalHigh) : -1;
     }
@@ -266,7 +268,9 @@ bool Device::Close() {
     return ok;
 }
 
-Device::~Device() { Close(); }
+Device::~Device() {
+    Close();
+}
 
 bool Device::SetLineSettings(const LineSettings& settings) {
     win32::DcbValues values;
@@ -316,7 +320,9 @@ bool Device::SetTimeouts(const Timeouts& t) {
     return true;
 }
 
-bool Device::Purge(uint32_t purgeFlags) { return PurgeComm(FHandle, purgeFlags) != 0; }
+bool Device::Purge(uint32_t purgeFlags) {
+    return PurgeComm(FHandle, purgeFlags) != 0;
+}
 
 bool Device::QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors) {
     DWORD flags = 0;
@@ -342,7 +348,9 @@ bool Device::ModemStatus(uint32_t& status) {
     return true;
 }
 
-bool Device::Escape(int code) { return EscapeCommFunction(FHandle, DWORD(code)) != 0; }
+bool Device::Escape(int code) {
+    return EscapeCommFunction(FHandle, DWORD(code)) != 0;
+}
 
 int32_t Device::Read(void* buffer, int32_t count) {
     Overlapped overlapped;
@@ -423,7 +431,9 @@ EventWaiter::~EventWaiter() {
     if (FState->stopEvent) CloseHandle(FState->stopEvent);
 }
 
-bool EventWaiter::Valid() const { return FState->stopEvent && FState->overlapped.Valid(); }
+bool EventWaiter::Valid() const {
+    return FState->stopEvent && FState->overlapped.Valid();
+}
 
 // The device reports only the events of its mask; the result is not checked, as a device
 // that refuses the mask simply reports nothing.
@@ -432,7 +442,9 @@ void EventWaiter::SetMask(uint32_t eventMask) {
     SetCommMask(FState->device.NativeHandle(), eventMask);
 }
 
-void EventWaiter::Stop() { SetEvent(FState->stopEvent); }
+void EventWaiter::Stop() {
+    SetEvent(FState->stopEvent);
+}
 
 WaitResult EventWaiter::Wait(uint32_t& mask) {
     State& s = *FState;

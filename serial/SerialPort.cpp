@@ -1,23 +1,23 @@
 #include "serial/SerialPort.h"
 
-#include "serial/SerialBackend.h"
-#include "serial/SerialPortWindow.h"
-#include "serial/SerialThread.h"
-
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <cerrno>
 #include <vector>
 
+#include "serial/SerialBackend.h"
+#include "serial/SerialPortWindow.h"
+#include "serial/SerialThread.h"
+
 using namespace serial_backend;
 
 Q_LOGGING_CATEGORY(lcSerialPort, "tessera.serial", QtWarningMsg)
 
 const int32_t BaudRateTable[29] = {
-    0,       110,     300,     600,     1200,    2400,    4800,    9600,    14400,   19200,
-    38400,   56000,   57600,   115200,  128000,  230400,  256000,  460800,  500000,  576000,
-    921600,  1000000, 1152000, 1500000, 2000000, 2500000, 3000000, 3500000, 4000000,
+    0,      110,     300,     600,     1200,    2400,    4800,    9600,    14400,   19200,
+    38400,  56000,   57600,   115200,  128000,  230400,  256000,  460800,  500000,  576000,
+    921600, 1000000, 1152000, 1500000, 2000000, 2500000, 3000000, 3500000, 4000000,
 };
 
 const char* const SerialPortMessages[SerialPortMessageCount] = {
@@ -44,10 +44,22 @@ const char* const SerialPortMessages[SerialPortMessageCount] = {
 namespace {
 
 enum MessageIndex {
-    msgNotFound = 0, msgBusy = 1, msgNotOpen = 2, msgWrite = 3, msgRead = 4, msgPurge = 5,
-    msgLineSettings = 6, msgTimeouts = 7, msgQueueSizes = 8, msgQueueCounts = 9,
-    msgModemStatus = 10, msgEscape = 11, msgOpenProperty = 12, msgPortList = 13,
-    msgNoPermission = 14, msgNotSerial = 15,
+    msgNotFound = 0,
+    msgBusy = 1,
+    msgNotOpen = 2,
+    msgWrite = 3,
+    msgRead = 4,
+    msgPurge = 5,
+    msgLineSettings = 6,
+    msgTimeouts = 7,
+    msgQueueSizes = 8,
+    msgQueueCounts = 9,
+    msgModemStatus = 10,
+    msgEscape = 11,
+    msgOpenProperty = 12,
+    msgPortList = 13,
+    msgNoPermission = 14,
+    msgNotSerial = 15,
 };
 
 struct ErrorFlag {
@@ -56,15 +68,19 @@ struct ErrorFlag {
 };
 
 constexpr ErrorFlag LineErrors[] = {
-    {CE_BREAK, ceBreak},     {CE_FRAME, ceFrame},   {CE_IOE, ceIO},
-    {CE_MODE, ceMode},       {CE_OVERRUN, ceOverrun}, {CE_RXOVER, ceRxOver},
+    {CE_BREAK, ceBreak},       {CE_FRAME, ceFrame},     {CE_IOE, ceIO},
+    {CE_MODE, ceMode},         {CE_OVERRUN, ceOverrun}, {CE_RXOVER, ceRxOver},
     {CE_RXPARITY, ceRxParity}, {CE_TXFULL, ceTxFull},
 };
 
-uint32_t TimeoutValue(int32_t ms) { return ms < 0 ? MaxDword : uint32_t(ms); }
+uint32_t TimeoutValue(int32_t ms) {
+    return ms < 0 ? MaxDword : uint32_t(ms);
+}
 
 // The driver's queue sizes are even; an odd request is taken one lower.
-int32_t EvenQueueSize(int32_t size) { return size > 0 && (size & 1) ? size - 1 : size; }
+int32_t EvenQueueSize(int32_t size) {
+    return size > 0 && (size & 1) ? size - 1 : size;
+}
 
 }  // namespace
 
@@ -78,8 +94,7 @@ ESerialPort::ESerialPort(int messageIndex) : ESerialPort(messageIndex, errno) {}
 
 ESerialPort::ESerialPort(int messageIndex, int systemError)
     : ESerialPort(messageIndex >= 0 && messageIndex < SerialPortMessageCount
-                      ? QCoreApplication::translate("ESerialPort",
-                                                    SerialPortMessages[messageIndex])
+                      ? QCoreApplication::translate("ESerialPort", SerialPortMessages[messageIndex])
                       : QString()) {
     if (messageIndex != msgNotOpen && messageIndex != msgOpenProperty) FSystemError = systemError;
 }
@@ -100,7 +115,7 @@ void TSerialTimeouts::Changed() {
     if (FSerialPort) FSerialPort->ApplyTimeouts();
 }
 
-#define TESSERA_TIMEOUT_SETTER(Name, Field) \
+#define TESSERA_TIMEOUT_SETTER(Name, Field)      \
     void TSerialTimeouts::Set##Name(int32_t v) { \
         if (v == Field) return;                  \
         Field = v;                               \
@@ -165,12 +180,17 @@ void TSerialPort::Open() {
 void TSerialPort::OpenDevice() {
     const std::string path = DevicePath(FPort).toLocal8Bit().toStdString();
     switch (Device::Open(path, FHandle)) {
-    case OpenStatus::Ok:
-    case OpenStatus::Failed: return;
-    case OpenStatus::NotFound: throw ESerialPort(msgNotFound);
-    case OpenStatus::Busy: throw ESerialPort(msgBusy);
-    case OpenStatus::NoPermission: throw ESerialPort(msgNoPermission);
-    case OpenStatus::NotSerial: throw ESerialPort(msgNotSerial);
+        case OpenStatus::Ok:
+        case OpenStatus::Failed:
+            return;
+        case OpenStatus::NotFound:
+            throw ESerialPort(msgNotFound);
+        case OpenStatus::Busy:
+            throw ESerialPort(msgBusy);
+        case OpenStatus::NoPermission:
+            throw ESerialPort(msgNoPermission);
+        case OpenStatus::NotSerial:
+            throw ESerialPort(msgNotSerial);
     }
 }
 
@@ -297,7 +317,9 @@ void TSerialPort::SetThreadPriority(TThreadPriority v) {
     FCTPriority = v;
 }
 
-void TSerialPort::SetDataPacket(const TSerialPacket& v) { FDataPacket->Assign(v); }
+void TSerialPort::SetDataPacket(const TSerialPacket& v) {
+    FDataPacket->Assign(v);
+}
 
 void TSerialPort::SetTimeouts(const TSerialTimeouts& v) {
     FTimeouts->Assign(v);
@@ -439,7 +461,9 @@ void TSerialPort::DoRx80Full() {
     if (OnRx80Full) OnRx80Full(this);
 }
 
-bool TSerialPort::LineSignal(TSerialSignal signal) { return Signals() & BitOf(signal); }
+bool TSerialPort::LineSignal(TSerialSignal signal) {
+    return Signals() & BitOf(signal);
+}
 
 void TSerialPort::DoCTSChange() {
     if (OnCTSChange) OnCTSChange(this, LineSignal(csCTS));
@@ -471,22 +495,43 @@ void TSerialPort::DoPacket(const QString& str) {
 
 void TSerialPort::DispatchEvent(uint32_t eventFlag) {
     switch (eventFlag) {
-    case EV_RXCHAR: DoRxChar(); break;
-    case EV_TXEMPTY: DoTxEmpty(); break;
-    case EV_CTS: DoCTSChange(); break;
-    case EV_DSR: DoDSRChange(); break;
-    case EV_RLSD: DoRLSDChange(); break;
-    case EV_BREAK: DoBreak(); break;
-    case EV_ERR: DoError(); break;
-    case EV_RING: DoRing(); break;
-    case EV_RX80FULL: DoRx80Full(); break;
-    default: break;
+        case EV_RXCHAR:
+            DoRxChar();
+            break;
+        case EV_TXEMPTY:
+            DoTxEmpty();
+            break;
+        case EV_CTS:
+            DoCTSChange();
+            break;
+        case EV_DSR:
+            DoDSRChange();
+            break;
+        case EV_RLSD:
+            DoRLSDChange();
+            break;
+        case EV_BREAK:
+            DoBreak();
+            break;
+        case EV_ERR:
+            DoError();
+            break;
+        case EV_RING:
+            DoRing();
+            break;
+        case EV_RX80FULL:
+            DoRx80Full();
+            break;
+        default:
+            break;
     }
 }
 
 // The event thread does not wait for these: each is queued to the main thread and the
 // thread goes back to waiting at once; the queue keeps them in the fixed order.
-void TSerialPort::PostEventMessage(uint32_t eventFlag) { FWindow->PostEventMessage(eventFlag); }
+void TSerialPort::PostEventMessage(uint32_t eventFlag) {
+    FWindow->PostEventMessage(eventFlag);
+}
 
 void TSerialPort::PortWindowProc(uint32_t eventFlag) {
     try {

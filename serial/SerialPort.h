@@ -17,9 +17,34 @@
 #include <memory>
 
 enum TBaudRate : uint8_t {
-    brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400,
-    br56000, br57600, br115200, br128000, br230400, br256000, br460800, br500000, br576000,
-    br921600, br1000000, br1152000, br1500000, br2000000, br2500000, br3000000, br3500000,
+    brCustom,
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br230400,
+    br256000,
+    br460800,
+    br500000,
+    br576000,
+    br921600,
+    br1000000,
+    br1152000,
+    br1500000,
+    br2000000,
+    br2500000,
+    br3000000,
+    br3500000,
     br4000000
 };
 enum TByteSize : uint8_t { bs5, bs6, bs7, bs8 };
@@ -27,21 +52,44 @@ enum TParity : uint8_t { paNone, paOdd, paEven, paMark, paSpace };
 enum TStopBits : uint8_t { sb1, sb1_5, sb2 };
 enum TSyncMethod : uint8_t { smThreadSync, smWindowSync, smNone };
 enum TThreadPriority : uint8_t {
-    tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical
+    tpIdle,
+    tpLowest,
+    tpLower,
+    tpNormal,
+    tpHigher,
+    tpHighest,
+    tpTimeCritical
 };
 
 enum TSerialEvent : uint8_t {
-    evRxChar, evTxEmpty, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
+    evRxChar,
+    evTxEmpty,
+    evRing,
+    evBreak,
+    evCTS,
+    evDSR,
+    evError,
+    evRLSD,
+    evRx80Full
 };
 using TSerialEvents = uint16_t;  // bit n = TSerialEvent of ordinal n
 enum TSerialError : uint8_t {
-    ceBreak, ceFrame, ceIO, ceMode, ceOverrun, ceRxOver, ceRxParity, ceTxFull
+    ceBreak,
+    ceFrame,
+    ceIO,
+    ceMode,
+    ceOverrun,
+    ceRxOver,
+    ceRxParity,
+    ceTxFull
 };
 using TSerialErrors = uint8_t;  // bit n = TSerialError of ordinal n
 enum TSerialSignal : uint8_t { csCTS, csDSR, csRing, csRLSD };
 using TSerialSignals = uint8_t;  // bit n = TSerialSignal of ordinal n
 
-constexpr uint16_t BitOf(unsigned ordinal) { return uint16_t(1u << ordinal); }
+constexpr uint16_t BitOf(unsigned ordinal) {
+    return uint16_t(1u << ordinal);
+}
 
 // Speeds in bits per second by TBaudRate ordinal; entry 0 (brCustom) is unused.
 extern const int32_t BaudRateTable[29];
@@ -143,7 +191,9 @@ private:
 
 class TSerialThread;
 class TSerialPortWindow;
-namespace serial_backend { class Device; }
+namespace serial_backend {
+class Device;
+}
 
 class TSerialPort : public QObject {
     Q_OBJECT

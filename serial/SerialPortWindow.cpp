@@ -1,8 +1,8 @@
 #include "serial/SerialPortWindow.h"
 
-#include "serial/SerialPort.h"
-
 #include <QMetaObject>
+
+#include "serial/SerialPort.h"
 
 void TSerialPortWindow::PostEventMessage(uint32_t eventFlag) {
     {

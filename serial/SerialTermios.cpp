@@ -22,21 +22,30 @@ constexpr SpeedEntry StandardSpeeds[] = {
 
 tcflag_t CharacterSizeFlag(int dataBits) {
     switch (dataBits) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    default: return CS8;
+        case 5:
+            return CS5;
+        case 6:
+            return CS6;
+        case 7:
+            return CS7;
+        default:
+            return CS8;
     }
 }
 
 // CMSPAR makes the parity bit constant: with PARODD it is always 1 (mark), without it 0.
 tcflag_t ParityFlags(Parity parity) {
     switch (parity) {
-    case Parity::Odd: return PARENB | PARODD;
-    case Parity::Even: return PARENB;
-    case Parity::Mark: return PARENB | CMSPAR | PARODD;
-    case Parity::Space: return PARENB | CMSPAR;
-    case Parity::None: break;
+        case Parity::Odd:
+            return PARENB | PARODD;
+        case Parity::Even:
+            return PARENB;
+        case Parity::Mark:
+            return PARENB | CMSPAR | PARODD;
+        case Parity::Space:
+            return PARENB | CMSPAR;
+        case Parity::None:
+            break;
     }
     return 0;
 }
@@ -45,9 +54,15 @@ tcflag_t ParityFlags(Parity parity) {
 // with 5 data bits and 2 only with more (the same pairs the Win32 driver accepts).
 bool StopBitsFlag(const LineSettings& settings, tcflag_t& flag) {
     switch (settings.stopBits) {
-    case StopBits::One: flag = 0; return true;
-    case StopBits::OneAndHalf: flag = CSTOPB; return settings.dataBits == 5;
-    case StopBits::Two: flag = CSTOPB; return settings.dataBits > 5;
+        case StopBits::One:
+            flag = 0;
+            return true;
+        case StopBits::OneAndHalf:
+            flag = CSTOPB;
+            return settings.dataBits == 5;
+        case StopBits::Two:
+            flag = CSTOPB;
+            return settings.dataBits > 5;
     }
     return false;
 }

@@ -2,9 +2,9 @@
 // The termios settings the POSIX backend derives from a LineSettings record. Kept apart from
 // the device code so the flags can be checked without a device: a pseudo-terminal drops
 // PARENB and forces CS8, so what the code asks for is only visible here.
-#include "serial/SerialBackend.h"
-
 #include <termios.h>
+
+#include "serial/SerialBackend.h"
 
 namespace serial_backend {
 

@@ -1,8 +1,9 @@
 #include "serial/SerialTermios2.h"
 
 #include <asm/termbits.h>
-#include <cerrno>
 #include <sys/ioctl.h>
+
+#include <cerrno>
 
 namespace serial_backend {
 namespace {

@@ -1,7 +1,7 @@
 #include "serial/SerialThread.h"
 
-#include "serial/SerialBackend.h"
 #include "base/Synchronize.h"
+#include "serial/SerialBackend.h"
 
 namespace {
 
@@ -21,13 +21,20 @@ constexpr EventFlag EventOrder[] = {
 
 QThread::Priority QtPriority(TThreadPriority priority) {
     switch (priority) {
-    case tpIdle: return QThread::IdlePriority;
-    case tpLowest: return QThread::LowestPriority;
-    case tpLower: return QThread::LowPriority;
-    case tpNormal: return QThread::NormalPriority;
-    case tpHigher: return QThread::HighPriority;
-    case tpHighest: return QThread::HighestPriority;
-    case tpTimeCritical: return QThread::TimeCriticalPriority;
+        case tpIdle:
+            return QThread::IdlePriority;
+        case tpLowest:
+            return QThread::LowestPriority;
+        case tpLower:
+            return QThread::LowPriority;
+        case tpNormal:
+            return QThread::NormalPriority;
+        case tpHigher:
+            return QThread::HighPriority;
+        case tpHighest:
+            return QThread::HighestPriority;
+        case tpTimeCritical:
+            return QThread::TimeCriticalPriority;
     }
     return QThread::NormalPriority;
 }
@@ -49,8 +56,7 @@ TSerialEvents TSerialThread::MaskToEvents(uint32_t mask) {
 }
 
 TSerialThread::TSerialThread(TSerialPort* serialPort)
-    : FSerialPort(serialPort),
-      FStopEvent(std::make_unique<EventWaiter>(*serialPort->FHandle)) {
+    : FSerialPort(serialPort), FStopEvent(std::make_unique<EventWaiter>(*serialPort->FHandle)) {
     FStopEvent->SetMask(EventsToMask(serialPort->Events()));
     start(QtPriority(serialPort->ThreadPriority()));
 }
@@ -63,7 +69,9 @@ TSerialThread::~TSerialThread() {
     AwaitFinish();
 }
 
-void TSerialThread::Stop() { FStopEvent->Stop(); }
+void TSerialThread::Stop() {
+    FStopEvent->Stop();
+}
 
 void TSerialThread::run() {
     // An exception from a handler ends the thread; it must not leave run(), which would end
@@ -83,7 +91,9 @@ void TSerialThread::Finish(std::exception_ptr failure) {
     FFailure = std::move(failure);
 }
 
-void TSerialThread::AwaitFinish() const { std::lock_guard<std::mutex> lock(FFinishMutex); }
+void TSerialThread::AwaitFinish() const {
+    std::lock_guard<std::mutex> lock(FFinishMutex);
+}
 
 std::exception_ptr TSerialThread::Failure() const {
     std::lock_guard<std::mutex> lock(FFinishMutex);
@@ -107,9 +117,15 @@ void TSerialThread::Execute() {
 
 void TSerialThread::Deliver() {
     switch (FSerialPort->SyncMethod()) {
-    case smThreadSync: Sync::Synchronize([this] { DispatchEvents(); }); break;
-    case smWindowSync: SendEventMessages(); break;
-    case smNone: DispatchEvents(); break;
+        case smThreadSync:
+            Sync::Synchronize([this] { DispatchEvents(); });
+            break;
+        case smWindowSync:
+            SendEventMessages();
+            break;
+        case smNone:
+            DispatchEvents();
+            break;
     }
 }
 

@@ -3,13 +3,13 @@
 // (the line and a stop event); created by Open on the main thread, runs Execute on its own
 // thread, and is stopped and waited for by Close, again on the main thread. Each wake-up's
 // events go to the port in the thread its SyncMethod gives.
-#include "serial/SerialPort.h"
-
 #include <QThread>
 #include <atomic>
 #include <exception>
 #include <memory>
 #include <mutex>
+
+#include "serial/SerialPort.h"
 
 namespace serial_backend {
 class EventWaiter;

@@ -2,11 +2,11 @@
 // The computing part of the Win32 backend, apart from its API calls so that it compiles and is
 // tested on any system: the device path of a port name, the DCB values of the line settings,
 // the order of port names and the description inside a device's friendly name.
-#include "serial/SerialBackend.h"
-
 #include <cctype>
 #include <cstdint>
 #include <string>
+
+#include "serial/SerialBackend.h"
 
 namespace serial_backend {
 namespace win32 {

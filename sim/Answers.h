@@ -15,7 +15,8 @@ Bytes Answer(InstrumentModel& model, const Bytes& request, bool modbusWritesInQv
 
 // The separate protocols, on a state the caller has locked.
 // `elapsedMs` is the instrument's running time, which the live values follow.
-Bytes AnswerQv(InstrumentState& state, const Bytes& request, double elapsedMs, bool modbusWritesInQv);
+Bytes AnswerQv(InstrumentState& state, const Bytes& request, double elapsedMs,
+               bool modbusWritesInQv);
 Bytes AnswerModbus(InstrumentState& state, const Bytes& request, double elapsedMs);
 
 // Modbus exception codes the instrument uses.

@@ -16,7 +16,9 @@ Bytes FromHex(const std::string& text);
 
 // True when the frame carries a good CRC in its last two bytes (the check over all bytes is 0).
 bool CrcOk(const uint8_t* frame, size_t length);
-inline bool CrcOk(const Bytes& frame) { return CrcOk(frame.data(), frame.size()); }
+inline bool CrcOk(const Bytes& frame) {
+    return CrcOk(frame.data(), frame.size());
+}
 // The bytes with their CRC appended, low-order byte first as on the wire.
 Bytes WithCrc(Bytes body);
 

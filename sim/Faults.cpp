@@ -23,13 +23,15 @@ FaultCounts FaultInjector::Counts() const {
 
 bool FaultInjector::FixedFaultsActive() const {
     const Faults& f = FFaults;
-    const bool any = f.silence || f.cutBytes > 0 || f.pieces > 1 || f.badCrc || !f.trailing.empty() ||
-                     f.exception != 0 || f.delayMs > 0;
+    const bool any = f.silence || f.cutBytes > 0 || f.pieces > 1 || f.badCrc ||
+                     !f.trailing.empty() || f.exception != 0 || f.delayMs > 0;
     return any && f.count != 0;
 }
 
 // 24 random bits as a fraction in [0, 1): the same sequence for the same seed everywhere.
-double FaultInjector::Draw() { return double(FRandom() >> 8) / double(1u << 24); }
+double FaultInjector::Draw() {
+    return double(FRandom() >> 8) / double(1u << 24);
+}
 
 static void InvertLastCrcByte(Bytes& answer) {
     if (!answer.empty()) answer.back() ^= 0xFF;
@@ -41,7 +43,8 @@ static std::vector<Delivery::Piece> SplitInto(const Bytes& bytes, int pieces, in
     const size_t size = (bytes.size() + count - 1) / count;
     for (size_t at = 0; at < bytes.size(); at += size) {
         const size_t end = std::min(bytes.size(), at + size);
-        result.push_back({result.empty() ? 0 : gapMs, Bytes(bytes.begin() + long(at), bytes.begin() + long(end))});
+        result.push_back({result.empty() ? 0 : gapMs,
+                          Bytes(bytes.begin() + long(at), bytes.begin() + long(end))});
     }
     return result;
 }

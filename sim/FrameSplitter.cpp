@@ -14,11 +14,11 @@ struct QvCode {
 
 // The instrument's own table of QV codes; lengths include the CRC.
 constexpr QvCode kQvCodes[] = {
-    {0x00, 7, 6},  {0x01, 12, 6}, {0x02, 6, 6},  {0x03, 6, 6},   {0x04, 6, 6},  {0x05, 69, 6},
-    {0x06, 6, 6},  {0x07, 6, 6},  {0x0F, 8, 6},  {0x21, 6, 6},   {0x31, 7, 6},  {0x32, 7, 6},
-    {0x40, 6, 10}, {0x41, 6, 12}, {0x43, 5, 6},  {0x44, 5, 9},   {0x45, 5, 69}, {0x46, 5, 6},
-    {0x47, 5, 6},  {0x48, 6, 11}, {0x4A, 5, 5},  {0x50, 5, 6},   {0x51, 19, 6}, {0x52, 11, 6},
-    {0x53, 5, 6},  {0x54, 5, 6},  {0x55, 5, 6},  {0x56, 5, 6},   {0x61, 5, 6},  {0xFE, 7, 6},
+    {0x00, 7, 6},  {0x01, 12, 6}, {0x02, 6, 6}, {0x03, 6, 6}, {0x04, 6, 6},  {0x05, 69, 6},
+    {0x06, 6, 6},  {0x07, 6, 6},  {0x0F, 8, 6}, {0x21, 6, 6}, {0x31, 7, 6},  {0x32, 7, 6},
+    {0x40, 6, 10}, {0x41, 6, 12}, {0x43, 5, 6}, {0x44, 5, 9}, {0x45, 5, 69}, {0x46, 5, 6},
+    {0x47, 5, 6},  {0x48, 6, 11}, {0x4A, 5, 5}, {0x50, 5, 6}, {0x51, 19, 6}, {0x52, 11, 6},
+    {0x53, 5, 6},  {0x54, 5, 6},  {0x55, 5, 6}, {0x56, 5, 6}, {0x61, 5, 6},  {0xFE, 7, 6},
     {0xFF, 8, 7},
 };
 
@@ -97,7 +97,8 @@ FrameSplitter::Expectation FrameSplitter::ExpectQv() const {
         expectation.needMore = true;
         return expectation;
     }
-    if (const int length = QvRequestLength(FBuffer[2])) expectation.lengths.push_back(size_t(length));
+    if (const int length = QvRequestLength(FBuffer[2]))
+        expectation.lengths.push_back(size_t(length));
     if (FModbusWritesInQv) AddModbusWriteLength(expectation);
     return expectation;
 }

@@ -39,15 +39,21 @@ float InstrumentModel::ValueNow(int p) const {
     return MeasuredValue(Parameter(p), ElapsedMs());
 }
 
-Protocol InstrumentModel::SpokenProtocol() const { return Snapshot().protocol; }
+Protocol InstrumentModel::SpokenProtocol() const {
+    return Snapshot().protocol;
+}
 void InstrumentModel::SetProtocol(Protocol protocol) {
     Change([&](InstrumentState& s) { s.protocol = protocol; });
 }
-uint16_t InstrumentModel::Address() const { return Snapshot().address; }
+uint16_t InstrumentModel::Address() const {
+    return Snapshot().address;
+}
 void InstrumentModel::SetAddress(uint16_t address) {
     Change([&](InstrumentState& s) { s.address = address; });
 }
-int InstrumentModel::ParameterCount() const { return Snapshot().parameterCount; }
+int InstrumentModel::ParameterCount() const {
+    return Snapshot().parameterCount;
+}
 void InstrumentModel::SetParameterCount(int count) {
     if (count < 1 || count > limits::kMaxParameters)
         throw std::out_of_range("parameter count must be 1..3");
@@ -70,7 +76,9 @@ MeasuredParameter InstrumentModel::Parameter(int p) const {
     return FState.parameters[size_t(p - 1)];
 }
 
-void InstrumentModel::FreezeValue(int p, float value) { LetValueDrift(p, value, 0.0f, 10000); }
+void InstrumentModel::FreezeValue(int p, float value) {
+    LetValueDrift(p, value, 0.0f, 10000);
+}
 
 void InstrumentModel::LetValueDrift(int p, float base, float amplitude, int periodMs) {
     CheckParameterNumber(p);

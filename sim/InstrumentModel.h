@@ -47,17 +47,17 @@ struct IecSettings {  // IEC 60870-5-101 link settings, registers 2560..2563
 
 struct InstrumentState {
     Protocol protocol = Protocol::Modbus;
-    uint16_t address = 1;   // QV: all 16 bits; Modbus: the low byte
-    int parameterCount = 3; // 1..3
+    uint16_t address = 1;    // QV: all 16 bits; Modbus: the low byte
+    int parameterCount = 3;  // 1..3
     std::array<MeasuredParameter, 3> parameters{};
     uint16_t serialNumber = 42;
-    uint8_t year = 24;       // two digits
+    uint8_t year = 24;  // two digits
     // Serial number and year cannot be changed: QV SetYear, SetNumberOfProduce and SetYearMB
     // answer result 10; Modbus writes to 1008/1010 answer exception 0x46.
     bool serialLocked = false;
     // Every write refused: Modbus exception 0x46, QV result byte 0x46. Search and switch work.
     bool writeProtected = false;
-    uint8_t brightness = 1;  // 0..2
+    uint8_t brightness = 1;          // 0..2
     std::array<uint8_t, 64> info{};  // one byte per character, Windows-1251
     uint16_t setpointFormat = kSixteenBitSetpoints;
     int16_t upperSetpoint = 100;

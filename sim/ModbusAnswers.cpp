@@ -17,7 +17,9 @@ constexpr uint16_t kMaxReadCount = 125;
 constexpr uint16_t kMaxWriteCount = 123;
 constexpr uint8_t kModbusProtocolTag = 1;
 
-uint16_t Word(const Bytes& frame, size_t at) { return uint16_t(frame[at] << 8 | frame[at + 1]); }
+uint16_t Word(const Bytes& frame, size_t at) {
+    return uint16_t(frame[at] << 8 | frame[at + 1]);
+}
 
 void PutWord(Bytes& out, uint16_t word) {
     out.push_back(uint8_t(word >> 8));
@@ -31,7 +33,8 @@ Bytes ExceptionAnswer(const Bytes& request, uint8_t code) {
 Bytes ReadRegisters(const InstrumentState& state, const Bytes& request, double elapsedMs) {
     const uint16_t first = Word(request, 2);
     const uint16_t count = Word(request, 4);
-    if (count < 1 || count > kMaxReadCount) return ExceptionAnswer(request, exception::kIllegalValue);
+    if (count < 1 || count > kMaxReadCount)
+        return ExceptionAnswer(request, exception::kIllegalValue);
     Bytes answer{request[0], kReadRegisters, uint8_t(count * 2)};
     for (uint32_t reg = first; reg < uint32_t(first) + count; ++reg) {
         const std::optional<uint16_t> value =

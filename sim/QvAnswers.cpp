@@ -18,12 +18,33 @@ constexpr uint8_t kFirstReadCode = 0x40;
 constexpr uint8_t kQvProtocolTag = 0;
 
 enum Code : uint8_t {
-    SetAdr = 0x00, SetPar = 0x01, SetSpeed = 0x02, SetBright = 0x03, SetSpeed2 = 0x04,
-    SetInfo = 0x05, SetUst1 = 0x06, SetUst2 = 0x07, SetYear = 0x0F, SetMode = 0x21,
-    SetNumberOfProduce = 0x31, SetYearMB = 0x32, GetVal = 0x40, GetPar = 0x41, GetBright = 0x43,
-    GetYear = 0x44, GetInfo = 0x45, GetUst1 = 0x46, GetUst2 = 0x47, GetIEC = 0x48, GetAdr = 0x4A,
-    GetSpeakerMode = 0x50, GetRelayParams = 0x51, GetRelayGist = 0x52, GetVersForUst1 = 0x53,
-    GetVersForUst22 = 0x56, GetMode = 0x61,
+    SetAdr = 0x00,
+    SetPar = 0x01,
+    SetSpeed = 0x02,
+    SetBright = 0x03,
+    SetSpeed2 = 0x04,
+    SetInfo = 0x05,
+    SetUst1 = 0x06,
+    SetUst2 = 0x07,
+    SetYear = 0x0F,
+    SetMode = 0x21,
+    SetNumberOfProduce = 0x31,
+    SetYearMB = 0x32,
+    GetVal = 0x40,
+    GetPar = 0x41,
+    GetBright = 0x43,
+    GetYear = 0x44,
+    GetInfo = 0x45,
+    GetUst1 = 0x46,
+    GetUst2 = 0x47,
+    GetIEC = 0x48,
+    GetAdr = 0x4A,
+    GetSpeakerMode = 0x50,
+    GetRelayParams = 0x51,
+    GetRelayGist = 0x52,
+    GetVersForUst1 = 0x53,
+    GetVersForUst22 = 0x56,
+    GetMode = 0x61,
 };
 
 // Header of every answer: the instrument's address low byte first, then the code.
@@ -66,7 +87,8 @@ Bytes ParameterAnswer(const InstrumentState& state, const Bytes& request, double
 }
 
 // Answers whose data is the Modbus register block from `first`, cut to the QV answer length.
-Bytes RegisterLayoutAnswer(const InstrumentState& state, uint8_t code, uint16_t first, double elapsedMs) {
+Bytes RegisterLayoutAnswer(const InstrumentState& state, uint8_t code, uint16_t first,
+                           double elapsedMs) {
     Bytes answer = Header(state, code);
     const size_t dataBytes = size_t(QvAnswerLength(code)) - 5;
     for (uint16_t reg = first; answer.size() < 3 + dataBytes; ++reg) {
@@ -87,9 +109,12 @@ Bytes ReadAnswer(const InstrumentState& state, const Bytes& request, double elap
     const uint8_t code = request[2];
     switch (code) {
         case GetVal:
-        case GetPar: return ParameterAnswer(state, request, elapsedMs);
-        case GetBright: return OneByteAnswer(state, code, state.brightness);
-        case GetAdr: return WithCrc(Header(state, code));
+        case GetPar:
+            return ParameterAnswer(state, request, elapsedMs);
+        case GetBright:
+            return OneByteAnswer(state, code, state.brightness);
+        case GetAdr:
+            return WithCrc(Header(state, code));
         case GetInfo: {
             Bytes answer = Header(state, code);
             answer.insert(answer.end(), state.info.begin(), state.info.end());
@@ -97,18 +122,26 @@ Bytes ReadAnswer(const InstrumentState& state, const Bytes& request, double elap
         }
         case GetYear: {
             Bytes answer = Header(state, code);
-            answer.insert(answer.end(), {state.year, uint8_t(state.serialNumber >> 8),
-                                         uint8_t(state.serialNumber & 0xFF), uint8_t(state.parameterCount)});
+            answer.insert(answer.end(),
+                          {state.year, uint8_t(state.serialNumber >> 8),
+                           uint8_t(state.serialNumber & 0xFF), uint8_t(state.parameterCount)});
             return WithCrc(answer);
         }
         // QV keeps setpoints as signed bytes and reports the low byte of the format word.
-        case GetUst1: return OneByteAnswer(state, code, uint8_t(state.upperSetpoint & 0xFF));
-        case GetUst2: return OneByteAnswer(state, code, uint8_t(state.lowerSetpoint & 0xFF));
-        case GetIEC: return RegisterLayoutAnswer(state, code, registers::kIecFirst, elapsedMs);
-        case GetSpeakerMode: return RegisterLayoutAnswer(state, code, registers::kSignallingMode, elapsedMs);
-        case GetRelayParams: return RegisterLayoutAnswer(state, code, registers::kRelayParamsFirst, elapsedMs);
-        case GetRelayGist: return RegisterLayoutAnswer(state, code, registers::kRelayHysteresisFirst, elapsedMs);
-        case GetMode: return OneByteAnswer(state, code, state.analogOutput);
+        case GetUst1:
+            return OneByteAnswer(state, code, uint8_t(state.upperSetpoint & 0xFF));
+        case GetUst2:
+            return OneByteAnswer(state, code, uint8_t(state.lowerSetpoint & 0xFF));
+        case GetIEC:
+            return RegisterLayoutAnswer(state, code, registers::kIecFirst, elapsedMs);
+        case GetSpeakerMode:
+            return RegisterLayoutAnswer(state, code, registers::kSignallingMode, elapsedMs);
+        case GetRelayParams:
+            return RegisterLayoutAnswer(state, code, registers::kRelayParamsFirst, elapsedMs);
+        case GetRelayGist:
+            return RegisterLayoutAnswer(state, code, registers::kRelayHysteresisFirst, elapsedMs);
+        case GetMode:
+            return OneByteAnswer(state, code, state.analogOutput);
         default:
             if (code >= GetVersForUst1 && code <= GetVersForUst22)
                 return OneByteAnswer(state, code, uint8_t(state.setpointFormat & 0xFF));
@@ -128,7 +161,8 @@ uint8_t WriteScaleUnitPoint(InstrumentState& state, const Bytes& request) {
     // scale arrives most significant byte first; the registers hold the low-order word first
     const uint16_t high = uint16_t(request[4] << 8 | request[5]);
     const uint16_t low = uint16_t(request[6] << 8 | request[7]);
-    const uint16_t first = uint16_t(registers::kParameterBase + registers::kParameterStride * (p - 1));
+    const uint16_t first =
+        uint16_t(registers::kParameterBase + registers::kParameterStride * (p - 1));
     return registers::Write(state, first, {low, high, request[8], request[9]});
 }
 
@@ -150,17 +184,31 @@ uint8_t WriteSerial(InstrumentState& state, uint16_t serial, int year) {
 uint8_t ApplyWrite(InstrumentState& state, const Bytes& request) {
     const uint8_t* d = &request[3];
     switch (request[2]) {
-        case SetAdr: return WriteAddress(state, request);
-        case SetPar: return WriteScaleUnitPoint(state, request);
-        case SetSpeed: return CheckedByte(state.speedRs1, d[0], 1, 8);
-        case SetSpeed2: return CheckedByte(state.speedRs2, d[0], 1, 8);
-        case SetBright: return CheckedByte(state.brightness, d[0], 0, 2);
-        case SetInfo: std::memcpy(state.info.data(), d, state.info.size()); return result::kAccepted;
-        case SetUst1: state.upperSetpoint = int8_t(d[0]); return result::kAccepted;
-        case SetUst2: state.lowerSetpoint = int8_t(d[0]); return result::kAccepted;
-        case SetMode: return CheckedByte(state.analogOutput, d[0], 0, 1);
-        case SetYear: return WriteSerial(state, uint16_t(d[1] << 8 | d[2]), d[0]);
-        case SetNumberOfProduce: return WriteSerial(state, uint16_t(d[0] | d[1] << 8), -1);
+        case SetAdr:
+            return WriteAddress(state, request);
+        case SetPar:
+            return WriteScaleUnitPoint(state, request);
+        case SetSpeed:
+            return CheckedByte(state.speedRs1, d[0], 1, 8);
+        case SetSpeed2:
+            return CheckedByte(state.speedRs2, d[0], 1, 8);
+        case SetBright:
+            return CheckedByte(state.brightness, d[0], 0, 2);
+        case SetInfo:
+            std::memcpy(state.info.data(), d, state.info.size());
+            return result::kAccepted;
+        case SetUst1:
+            state.upperSetpoint = int8_t(d[0]);
+            return result::kAccepted;
+        case SetUst2:
+            state.lowerSetpoint = int8_t(d[0]);
+            return result::kAccepted;
+        case SetMode:
+            return CheckedByte(state.analogOutput, d[0], 0, 1);
+        case SetYear:
+            return WriteSerial(state, uint16_t(d[1] << 8 | d[2]), d[0]);
+        case SetNumberOfProduce:
+            return WriteSerial(state, uint16_t(d[0] | d[1] << 8), -1);
         case SetYearMB: {
             if (state.serialLocked) return result::kNumberLocked;
             const int year = d[0] | d[1] << 8;
@@ -168,7 +216,8 @@ uint8_t ApplyWrite(InstrumentState& state, const Bytes& request) {
             state.year = uint8_t(year);
             return result::kAccepted;
         }
-        default: return result::kBadValue;
+        default:
+            return result::kBadValue;
     }
 }
 
@@ -206,7 +255,8 @@ bool IsModbusOnlyWriteFrame(const InstrumentState& state, const Bytes& request) 
 
 }  // namespace
 
-Bytes AnswerQv(InstrumentState& state, const Bytes& request, double elapsedMs, bool modbusWritesInQv) {
+Bytes AnswerQv(InstrumentState& state, const Bytes& request, double elapsedMs,
+               bool modbusWritesInQv) {
     if (request.size() < 5) return {};
     if (modbusWritesInQv && IsModbusOnlyWriteFrame(state, request))
         return AnswerModbus(state, request, elapsedMs);
@@ -216,15 +266,17 @@ Bytes AnswerQv(InstrumentState& state, const Bytes& request, double elapsedMs, b
     if (address == kSearchAddress && code == kSearch) return AnswerSearch(state, request);
     if (address == kSwitchAddress && code == kSwitchProtocol) return AnswerSwitch(state, request);
     if (address != state.address || code == kSearch || code == kSwitchProtocol) return {};
-    return code < kFirstReadCode ? WriteAnswer(state, request) : ReadAnswer(state, request, elapsedMs);
+    return code < kFirstReadCode ? WriteAnswer(state, request)
+                                 : ReadAnswer(state, request, elapsedMs);
 }
 
 Bytes Answer(InstrumentModel& model, const Bytes& request, bool modbusWritesInQv) {
     const double elapsedMs = model.ElapsedMs();
     Bytes answer;
     model.Change([&](InstrumentState& state) {
-        answer = state.protocol == Protocol::Qv ? AnswerQv(state, request, elapsedMs, modbusWritesInQv)
-                                                : AnswerModbus(state, request, elapsedMs);
+        answer = state.protocol == Protocol::Qv
+                     ? AnswerQv(state, request, elapsedMs, modbusWritesInQv)
+                     : AnswerModbus(state, request, elapsedMs);
     });
     return answer;
 }

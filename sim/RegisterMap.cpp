@@ -33,12 +33,22 @@ constexpr uint16_t kRelay2WriteFirst = 562;
 constexpr uint16_t kRelay1HysteresisWrite = 570;
 constexpr uint16_t kRelay2HysteresisWrite = 574;
 
-uint16_t LowWord(uint32_t bits) { return uint16_t(bits & 0xFFFF); }
-uint16_t HighWord(uint32_t bits) { return uint16_t(bits >> 16); }
-uint32_t WithLowWord(uint32_t bits, uint16_t word) { return (bits & 0xFFFF0000u) | word; }
-uint32_t WithHighWord(uint32_t bits, uint16_t word) { return (bits & 0xFFFFu) | (uint32_t(word) << 16); }
+uint16_t LowWord(uint32_t bits) {
+    return uint16_t(bits & 0xFFFF);
+}
+uint16_t HighWord(uint32_t bits) {
+    return uint16_t(bits >> 16);
+}
+uint32_t WithLowWord(uint32_t bits, uint16_t word) {
+    return (bits & 0xFFFF0000u) | word;
+}
+uint32_t WithHighWord(uint32_t bits, uint16_t word) {
+    return (bits & 0xFFFFu) | (uint32_t(word) << 16);
+}
 
-bool InRange(int value, int low, int high) { return value >= low && value <= high; }
+bool InRange(int value, int low, int high) {
+    return value >= low && value <= high;
+}
 
 // Parameter p (0-based) and offset of a register in a block of `stride` from `base`, when
 // the parameter exists.
@@ -52,26 +62,40 @@ bool ParameterRegister(const InstrumentState& state, uint16_t reg, uint16_t base
 
 std::optional<uint16_t> ReadSystem(const InstrumentState& s, uint16_t reg) {
     switch (reg) {
-        case 1000: return uint16_t(s.parameterCount);
-        case 1002: return s.address;
-        case 1004: return s.serialNumber;
-        case 1005: return s.year;
-        case 1006: return s.brightness;
-        case 1008: return s.serialNumber;
-        case 1010: return s.year;
-        case 1012: return s.setpointFormat;
-        case 1014: return s.speedRs1;
-        case 1016: return s.speedRs2;
-        default: return uint16_t(0);  // reserved words inside the block read 0
+        case 1000:
+            return uint16_t(s.parameterCount);
+        case 1002:
+            return s.address;
+        case 1004:
+            return s.serialNumber;
+        case 1005:
+            return s.year;
+        case 1006:
+            return s.brightness;
+        case 1008:
+            return s.serialNumber;
+        case 1010:
+            return s.year;
+        case 1012:
+            return s.setpointFormat;
+        case 1014:
+            return s.speedRs1;
+        case 1016:
+            return s.speedRs2;
+        default:
+            return uint16_t(0);  // reserved words inside the block read 0
     }
 }
 
 std::optional<uint16_t> ReadRelay(const InstrumentState& s, uint16_t reg) {
     const Relay& relay = s.relays[(reg - kRelayParamsFirst) / 4];
     switch ((reg - kRelayParamsFirst) % 4) {
-        case 0: return relay.mode;
-        case 3: return uint16_t(relay.delay);
-        default: return uint16_t(0);
+        case 0:
+            return relay.mode;
+        case 3:
+            return uint16_t(relay.delay);
+        default:
+            return uint16_t(0);
     }
 }
 
@@ -98,8 +122,12 @@ uint8_t WriteParameter(InstrumentState& s, uint16_t reg, uint16_t value) {
     MeasuredParameter& parameter = s.parameters[size_t(p)];
     const uint32_t bits = FloatBits(parameter.scale);
     switch (offset) {
-        case 0: parameter.scale = BitsFloat(WithLowWord(bits, value)); return 0;
-        case 1: parameter.scale = BitsFloat(WithHighWord(bits, value)); return 0;
+        case 0:
+            parameter.scale = BitsFloat(WithLowWord(bits, value));
+            return 0;
+        case 1:
+            parameter.scale = BitsFloat(WithHighWord(bits, value));
+            return 0;
         case 2:
             if (!InRange(value, 1, 25)) return exception::kIllegalValue;
             parameter.unitCode = uint8_t(value);
@@ -113,7 +141,8 @@ uint8_t WriteParameter(InstrumentState& s, uint16_t reg, uint16_t value) {
 
 // An 8-bit setpoint arrives in the low byte unless the instrument keeps 16-bit setpoints.
 uint8_t WriteSetpoint(int16_t& setpoint, int value) {
-    if (!InRange(value, -limits::kMaxSetpoint, limits::kMaxSetpoint)) return exception::kIllegalValue;
+    if (!InRange(value, -limits::kMaxSetpoint, limits::kMaxSetpoint))
+        return exception::kIllegalValue;
     setpoint = int16_t(value);
     return 0;
 }
@@ -136,8 +165,10 @@ uint8_t WriteWordSetting(uint16_t& target, uint16_t value, int low, int high) {
 
 uint8_t WriteSystem(InstrumentState& s, uint16_t reg, uint16_t value) {
     switch (reg) {
-        case 1002: return WriteWordSetting(s.address, value, 1, limits::kMaxModbusAddress);
-        case 1006: return WriteByteSetting(s.brightness, value, 0, 2);
+        case 1002:
+            return WriteWordSetting(s.address, value, 1, limits::kMaxModbusAddress);
+        case 1006:
+            return WriteByteSetting(s.brightness, value, 0, 2);
         case 1008:
             if (s.serialLocked) return exception::kProtected;
             s.serialNumber = value;
@@ -145,34 +176,46 @@ uint8_t WriteSystem(InstrumentState& s, uint16_t reg, uint16_t value) {
         case 1010:
             if (s.serialLocked) return exception::kProtected;
             return WriteByteSetting(s.year, value, 0, 99);
-        case 1014: return WriteByteSetting(s.speedRs1, value, 1, 8);
-        case 1016: return WriteByteSetting(s.speedRs2, value, 1, 8);
-        default: return exception::kIllegalAddress;
+        case 1014:
+            return WriteByteSetting(s.speedRs1, value, 1, 8);
+        case 1016:
+            return WriteByteSetting(s.speedRs2, value, 1, 8);
+        default:
+            return exception::kIllegalAddress;
     }
 }
 
 // Relay registers as written: mode, two unused words, delay.
 uint8_t WriteRelay(Relay& relay, int offset, uint16_t value) {
     switch (offset) {
-        case 0: return WriteWordSetting(relay.mode, value, 0, 4);
-        case 3: relay.delay = int16_t(value); return 0;
-        default: return 0;
+        case 0:
+            return WriteWordSetting(relay.mode, value, 0, 4);
+        case 3:
+            relay.delay = int16_t(value);
+            return 0;
+        default:
+            return 0;
     }
 }
 
 // Hysteresis as written: high-order word first.
 uint8_t WriteHysteresis(Relay& relay, int offset, uint16_t value) {
     const uint32_t bits = FloatBits(relay.hysteresis);
-    relay.hysteresis = BitsFloat(offset == 0 ? WithHighWord(bits, value) : WithLowWord(bits, value));
+    relay.hysteresis =
+        BitsFloat(offset == 0 ? WithHighWord(bits, value) : WithLowWord(bits, value));
     return 0;
 }
 
 uint8_t WriteIec(IecSettings& iec, uint16_t reg, uint16_t value) {
     switch (reg - kIecFirst) {
-        case 0: return WriteWordSetting(iec.commonAddressSize, value, 1, 3);
-        case 1: return WriteWordSetting(iec.objectAddressSize, value, 1, 3);
-        case 2: return WriteWordSetting(iec.causeSize, value, 1, 3);
-        default: return WriteWordSetting(iec.type, value, 1, 255);
+        case 0:
+            return WriteWordSetting(iec.commonAddressSize, value, 1, 3);
+        case 1:
+            return WriteWordSetting(iec.objectAddressSize, value, 1, 3);
+        case 2:
+            return WriteWordSetting(iec.causeSize, value, 1, 3);
+        default:
+            return WriteWordSetting(iec.type, value, 1, 255);
     }
 }
 
@@ -217,7 +260,8 @@ std::optional<uint16_t> Read(const InstrumentState& s, uint16_t reg, double elap
             return std::nullopt;
         const MeasuredParameter& parameter = s.parameters[size_t(p)];
         const uint32_t bits = FloatBits(parameter.scale);
-        const uint16_t words[] = {LowWord(bits), HighWord(bits), parameter.unitCode, parameter.pointCode};
+        const uint16_t words[] = {LowWord(bits), HighWord(bits), parameter.unitCode,
+                                  parameter.pointCode};
         return words[offset];
     }
     if (reg == kSetpointUpper) return uint16_t(s.upperSetpoint);
@@ -225,7 +269,8 @@ std::optional<uint16_t> Read(const InstrumentState& s, uint16_t reg, double elap
     if (reg >= kSystemFirst && reg <= kSystemLast) return ReadSystem(s, reg);
     if (reg >= kInfoFirst && reg <= kInfoLast) return ReadInfo(s, reg);
     if (reg >= kRelayParamsFirst && reg < kRelayParamsFirst + 8) return ReadRelay(s, reg);
-    if (reg >= kRelayHysteresisFirst && reg < kRelayHysteresisFirst + 4) return ReadHysteresis(s, reg);
+    if (reg >= kRelayHysteresisFirst && reg < kRelayHysteresisFirst + 4)
+        return ReadHysteresis(s, reg);
     if (reg >= kIecFirst && reg < kIecFirst + 4) return ReadIec(s, reg);
     if (reg == kSignallingMode) return s.signallingMode;
     return std::nullopt;

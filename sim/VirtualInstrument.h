@@ -2,8 +2,8 @@
 // The virtual instrument: an InstrumentModel served on the master side of a pseudo-terminal.
 // The program under test opens DevicePath() (the slave side) like a serial port.
 //
-//   sim::VirtualInstrument vi({.protocol = sim::Protocol::Modbus, .address = 7, .parameterCount = 3});
-//   vi.Start();                               // throws std::runtime_error if no pty
+//   sim::VirtualInstrument vi({.protocol = sim::Protocol::Modbus, .address = 7, .parameterCount =
+//   3}); vi.Start();                               // throws std::runtime_error if no pty
 //   open(vi.DevicePath().c_str(), ...);       // e.g. "/dev/pts/5"
 //   vi.Model().FreezeValue(1, 12.5f);
 //   vi.SetFaults({.silence = true, .count = 1});

@@ -20,6 +20,7 @@
 #include "ui/Commissioning.h"
 #include "ui/ConfigPreview.h"
 #include "ui/ConfigTransfer.h"
+#include "ui/FrameMonitor.h"
 #include "ui/Language.h"
 #include "ui/PlotWindow.h"
 #include "ui/Unit1.h"
@@ -28,16 +29,17 @@
 
 namespace {
 
-void Settle(int ms) { QTest::qWait(ms); }
+void Settle(int ms) {
+    QTest::qWait(ms);
+}
 
 bool Shoot(QWidget& window, const QString& path) {
     window.raise();
     window.activateWindow();
     Settle(300);
-    const QPixmap shot = window.screen()->grabWindow(0, window.frameGeometry().x(),
-                                                    window.frameGeometry().y(),
-                                                    window.frameGeometry().width(),
-                                                    window.frameGeometry().height());
+    const QPixmap shot = window.screen()->grabWindow(
+        0, window.frameGeometry().x(), window.frameGeometry().y(), window.frameGeometry().width(),
+        window.frameGeometry().height());
     return shot.save(path);
 }
 
@@ -104,8 +106,8 @@ bool ShootPages(const QString& outDir, const QString& suffix) {
     bool ok = Shoot(window, outDir + QStringLiteral("/readings%1.png").arg(suffix));
 
     f.ToolButton2->click();
-    for (QAbstractButton* read : {f.BitBtn5, f.BitBtn7, f.BitBtn9, f.BitBtn11, f.BitBtn15, f.BitBtn27,
-                                  f.BitBtn29, f.BitBtn32}) {
+    for (QAbstractButton* read : {f.BitBtn5, f.BitBtn7, f.BitBtn9, f.BitBtn11, f.BitBtn15,
+                                  f.BitBtn27, f.BitBtn29, f.BitBtn32}) {
         read->click();
         Settle(400);
     }
@@ -115,8 +117,30 @@ bool ShootPages(const QString& outDir, const QString& suffix) {
     return ok;
 }
 
-// The preview of loading a changed file, then half a minute of three readings on the plot.
-bool ShootCommissioning(const QString& outDir) {
+// The frame monitor beside the polling: a few seconds of traffic with one corrupted answer and
+// one silence among them, so that the error rows show.
+bool ShootMonitor(Tz& window, sim::VirtualInstrument& instrument, const QString& path) {
+    window.ToolButton5->click();
+    TFrameMonitor* monitor = window.FrameMonitor();
+    monitor->move(7, 250);
+    sim::Faults once;
+    once.count = 1;
+    Settle(1500);
+    once.silence = true;
+    instrument.SetFaults(once);
+    Settle(700);
+    once.silence = false;
+    once.badCrc = true;
+    instrument.SetFaults(once);
+    Settle(800);
+    const bool ok = Shoot(*monitor, path);
+    monitor->close();
+    return ok;
+}
+
+// The preview of loading a changed file; during polling the frame monitor, then half a minute
+// of three readings on the plot.
+bool ShootCommissioning(const QString& outDir, sim::VirtualInstrument& instrument) {
     Tz window;
     TSettingForm settingForm(&window);
     SettingForm = &settingForm;
@@ -134,6 +158,7 @@ bool ShootCommissioning(const QString& outDir) {
     f.CheckBox3->setChecked(true);
     f.Edit1->setText(QStringLiteral("100"));
     f.BitBtn1->click();
+    ok = ShootMonitor(window, instrument, outDir + QStringLiteral("/monitor.png")) && ok;
     TPlotWindow* plot = window.Commissioning->ShowPlot();
     plot->move(60, 60);
     Settle(30000);
@@ -162,12 +187,13 @@ int main(int argc, char* argv[]) {
     const QString cfg = QDir::homePath() + QStringLiteral("/Documents/Tessera_RS");
     QDir().mkpath(cfg);
     QFile file(cfg + QStringLiteral("/setup.cfg"));
-    if (file.open(QIODevice::WriteOnly)) file.write("[form]\nleft=40\ntop=40\n[Port]\nPause=200\nprot=1\n[Update]\nUpdate=0\n");
+    if (file.open(QIODevice::WriteOnly))
+        file.write("[form]\nleft=40\ntop=40\n[Port]\nPause=200\nprot=1\n[Update]\nUpdate=0\n");
     file.close();
 
     Tz::PortOverride = QString::fromStdString(instrument.DevicePath());
     bool ok = ShootPages(outDir, QString());
-    ok = ShootCommissioning(outDir) && ok;
+    ok = ShootCommissioning(outDir, instrument) && ok;
     // What --lang en does before the windows are made.
     ok = Language::Apply(QStringLiteral("en")) && ShootPages(outDir, QStringLiteral("-en")) && ok;
     std::printf("%s\n", ok ? "screenshots written" : "screenshot failed");

@@ -18,12 +18,11 @@
 #include <cstring>
 #include <thread>
 
+#include "InstrumentSetups.h"
 #include "cli/ConfigFile.h"
 #include "cli/Errors.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualInstrument.h"
-
-#include "InstrumentSetups.h"
 
 namespace {
 
@@ -562,9 +561,9 @@ private slots:
         line[2].lineSpeed = 19200;
         sim::VirtualBus bus(line);
         bus.Start();
-        const Run run = Cli({"--port", QString::fromStdString(bus.DevicePath()), "scan",
-                             "--addresses", "6-13,29-31", "--bauds", "9600,19200", "--timeout",
-                             "80", "--json"});
+        const Run run =
+            Cli({"--port", QString::fromStdString(bus.DevicePath()), "scan", "--addresses",
+                 "6-13,29-31", "--bauds", "9600,19200", "--timeout", "80", "--json"});
         QVERIFY2(run.code == 0, qPrintable(Explain(run)));
         const QJsonObject result = QJsonDocument::fromJson(run.out.toUtf8()).object();
         QVERIFY(result.value("complete").toBool());

@@ -22,9 +22,9 @@ private slots:
     void crcOfKnownFrames() {
         QFETCH(QByteArray, bytes);
         QFETCH(int, crc);
-        QCOMPARE(int(Crc16(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                           uint16_t(bytes.size()))),
-                 crc);
+        QCOMPARE(
+            int(Crc16(reinterpret_cast<const uint8_t*>(bytes.constData()), uint16_t(bytes.size()))),
+            crc);
     }
 
     void storeCrcPutsLowOrderByteFirst() {

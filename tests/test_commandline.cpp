@@ -124,9 +124,8 @@ private slots:
 
     void helpListsEveryOption_data() {
         QTest::addColumn<QString>("option");
-        for (const char* option :
-             {"-h, --help", "-v, --version", "--demo", "--port <port>", "--address <n>",
-              "--lang <language>"})
+        for (const char* option : {"-h, --help", "-v, --version", "--demo", "--port <port>",
+                                   "--address <n>", "--lang <language>"})
             QTest::newRow(option) << QString::fromLatin1(option);
     }
     void helpListsEveryOption() {

@@ -295,8 +295,9 @@ private slots:
     }
     void configurationRoundTrip() {
 #if defined(__SANITIZE_THREAD__)
-        QSKIP("tessera-cli runs as a process of its own, and ThreadSanitizer ends a process "
-              "that forks once it has threads");
+        QSKIP(
+            "tessera-cli runs as a process of its own, and ThreadSanitizer ends a process "
+            "that forks once it has threads");
 #endif
         QFETCH(bool, windowSaves);
         QFETCH(bool, windowLoads);

@@ -26,9 +26,13 @@ protected:
     }
 };
 
-QPolygon Points(std::initializer_list<QPoint> points) { return QPolygon(QList<QPoint>(points)); }
+QPolygon Points(std::initializer_list<QPoint> points) {
+    return QPolygon(QList<QPoint>(points));
+}
 
-QColor ColorAt(const QImage& image, QPoint at) { return QColor(image.pixel(at)); }
+QColor ColorAt(const QImage& image, QPoint at) {
+    return QColor(image.pixel(at));
+}
 
 }  // namespace
 
@@ -54,7 +58,8 @@ private slots:
             << 57 << 81 << 0 << int(brLeftDown)
             << Points({{3, 41}, {10, 49}, {10, 65}, {3, 73}, {0, 70}, {0, 43}});
         QTest::newRow("18x30 shift 2 up")
-            << 18 << 30 << 2 << int(brUp) << Points({{4, 0}, {12, 0}, {13, 1}, {10, 4}, {5, 4}, {3, 1}});
+            << 18 << 30 << 2 << int(brUp)
+            << Points({{4, 0}, {12, 0}, {13, 1}, {10, 4}, {5, 4}, {3, 1}});
         // Bottom edge (y = 30 would be) unslanted, points in between move in proportion.
         QTest::newRow("18x30 shift 2 down")
             << 18 << 30 << 2 << int(brDown)
@@ -75,8 +80,9 @@ private slots:
         // kx is 0: X depends on the design y alone, X = shift · (1 − y / 30), a straight line
         // from (shift, 0) to (0, 30).
         for (const QPolygon& polygon : polygons)
-            for (const QPoint& p : polygon) QVERIFY2(qAbs(p.x() - shift * (height - p.y()) / height) <= 1,
-                                                     qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
+            for (const QPoint& p : polygon)
+                QVERIFY2(qAbs(p.x() - shift * (height - p.y()) / height) <= 1,
+                         qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
         TDigit digit;
         digit.resize(width, height);
         digit.SetShift(shift);
@@ -111,16 +117,17 @@ private slots:
             const char* characters;
             int bars;
         } figures[] = {
-            {" ", 0x00},   {"0DO", 0x77}, {"1Il|", 0x24}, {"2", 0x5D},  {"3", 0x6D},   {"4", 0x2E},
-            {"5Ss", 0x6B}, {"6", 0x7B},   {"7", 0x25},    {"8B", 0x7F}, {"9", 0x6F},   {"AR", 0x3F},
-            {"C([", 0x53}, {")]", 0x65},  {"E", 0x5B},    {"Ff", 0x1B}, {"H", 0x3E},   {"L", 0x52},
-            {"Pp", 0x1F},  {"U", 0x76},   {"b", 0x7A},    {"c", 0x58},  {"d", 0x7C},   {"e", 0x5F},
-            {"h", 0x3A},   {"i", 0x20},   {"o", 0x78},    {"q", 0x2F},  {"r", 0x18},   {"u", 0x70},
+            {" ", 0x00},   {"0DO", 0x77}, {"1Il|", 0x24}, {"2", 0x5D},  {"3", 0x6D}, {"4", 0x2E},
+            {"5Ss", 0x6B}, {"6", 0x7B},   {"7", 0x25},    {"8B", 0x7F}, {"9", 0x6F}, {"AR", 0x3F},
+            {"C([", 0x53}, {")]", 0x65},  {"E", 0x5B},    {"Ff", 0x1B}, {"H", 0x3E}, {"L", 0x52},
+            {"Pp", 0x1F},  {"U", 0x76},   {"b", 0x7A},    {"c", 0x58},  {"d", 0x7C}, {"e", 0x5F},
+            {"h", 0x3A},   {"i", 0x20},   {"o", 0x78},    {"q", 0x2F},  {"r", 0x18}, {"u", 0x70},
             {"_", 0x40},   {"-", 0x08},   {"~", 0x01},
         };
         for (const auto& figure : figures)
             for (const char* c = figure.characters; *c; ++c)
-                QTest::newRow(qPrintable(QString("'%1'").arg(QChar(*c)))) << QChar(*c) << figure.bars;
+                QTest::newRow(qPrintable(QString("'%1'").arg(QChar(*c))))
+                    << QChar(*c) << figure.bars;
         for (const char c : QByteArray("GJKMNQTVWXYZagjkmntvwxyz*.,:+=/\\!?"))
             QTest::newRow(qPrintable(QString("no figure '%1'").arg(QChar(c)))) << QChar(c) << -1;
         for (const char16_t code : {0x01, 0x09, 0x1F, 0x7F, 0xA0, 0x0410, 0x041E, 0xFF10})
@@ -254,10 +261,10 @@ private slots:
         QPainter painter(&image);
         digit.Paint(painter);
         painter.end();
-        QCOMPARE(ColorAt(image, {22, 38}), QColor(0, 128, 0));     // middle bar, lit
-        QCOMPARE(ColorAt(image, {49, 73}), QColor(0, 128, 0));     // point, lit
+        QCOMPARE(ColorAt(image, {22, 38}), QColor(0, 128, 0));        // middle bar, lit
+        QCOMPARE(ColorAt(image, {49, 73}), QColor(0, 128, 0));        // point, lit
         QCOMPARE(ColorAt(image, {22, 6}), QColor(0xC0, 0xC0, 0xC0));  // top bar, unlit fill
-        QCOMPARE(ColorAt(image, {22, 0}), QColor(Qt::white));        // top bar, unlit outline
+        QCOMPARE(ColorAt(image, {22, 0}), QColor(Qt::white));         // top bar, unlit outline
         QCOMPARE(ColorAt(image, {2, 55}), QColor(0xC0, 0xC0, 0xC0));  // lower left, unlit
         QCOMPARE(ColorAt(image, {22, 22}), background);  // between the bars: never erased
         QCOMPARE(ColorAt(image, {56, 0}), background);

@@ -31,12 +31,18 @@ private slots:
         QTest::addColumn<QString>("variable");  // the one set, if any
         QTest::addColumn<QString>("argument");
         QTest::addColumn<bool>("usable");
-        QTest::newRow("nothing") << "" << "" << false;
-        QTest::newRow("empty DISPLAY") << "DISPLAY=" << "" << false;
-        QTest::newRow("X") << "DISPLAY=:0" << "" << true;
-        QTest::newRow("Wayland") << "WAYLAND_DISPLAY=wayland-0" << "" << true;
-        QTest::newRow("platform chosen") << "QT_QPA_PLATFORM=offscreen" << "" << true;
-        QTest::newRow("platform argument") << "" << "-platform" << true;
+        QTest::newRow("nothing") << ""
+                                 << "" << false;
+        QTest::newRow("empty DISPLAY") << "DISPLAY="
+                                       << "" << false;
+        QTest::newRow("X") << "DISPLAY=:0"
+                           << "" << true;
+        QTest::newRow("Wayland") << "WAYLAND_DISPLAY=wayland-0"
+                                 << "" << true;
+        QTest::newRow("platform chosen") << "QT_QPA_PLATFORM=offscreen"
+                                         << "" << true;
+        QTest::newRow("platform argument") << ""
+                                           << "-platform" << true;
     }
 
     void decision() {

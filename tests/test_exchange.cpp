@@ -96,7 +96,10 @@ private slots:
             s.serialNumber = 42;
             s.parameterCount = 3;
         });
-        app.instrument->SetFaults(Fault([](sim::Faults& f) { f.pieces = 3; f.pieceGapMs = 100; }));
+        app.instrument->SetFaults(Fault([](sim::Faults& f) {
+            f.pieces = 3;
+            f.pieceGapMs = 100;
+        }));
         app.ui().BitBtn5->click();
         QTRY_COMPARE_WITH_TIMEOUT(app.ui().Edit3->text(), QStringLiteral("050042"), Wait);
         QCOMPARE(app.ui().Edit4->text(), QStringLiteral("2005"));
@@ -108,14 +111,18 @@ private slots:
         StartWith(Protocol::Qv, 1, false);
         app.instrument->SetFaults(Fault([](sim::Faults& f) { f.cutBytes = 1; }));
         app.ui().BitBtn9->click();
-        QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{QStringLiteral("Прибор не отвечает ")}, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{QStringLiteral("Прибор не отвечает ")},
+                                  Wait);
         QCOMPARE(app.window->StatusText(), QStringLiteral("Прибор не отвечает"));
     }
 
     void trailingBytesArePurgedBeforeTheNextRequest() {
         StartWith(Protocol::Qv, 1, false);
         app.instrument->Model().Change([](sim::InstrumentState& s) { s.brightness = 2; });
-        app.instrument->SetFaults(Fault([](sim::Faults& f) { f.trailing = {0xAA, 0xBB, 0xCC}; f.count = 1; }));
+        app.instrument->SetFaults(Fault([](sim::Faults& f) {
+            f.trailing = {0xAA, 0xBB, 0xCC};
+            f.count = 1;
+        }));
         app.ui().BitBtn9->click();
         QTRY_COMPARE_WITH_TIMEOUT(app.ui().TrackBar1->value(), 2, Wait);
         app.ui().BitBtn3->click();
@@ -125,10 +132,14 @@ private slots:
 
     void modbusExceptionsAfterTheTimeout() {
         StartWith(Protocol::Modbus, 7, true);
-        app.instrument->SetFaults(Fault([](sim::Faults& f) { f.exception = 2; f.count = 1; }));
+        app.instrument->SetFaults(Fault([](sim::Faults& f) {
+            f.exception = 2;
+            f.count = 1;
+        }));
         app.ui().Edit8->setText(QStringLiteral("2"));
         app.ui().BitBtn7->click();
-        QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{QStringLiteral("Несуществующий параметр ")}, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors,
+                                  QStringList{QStringLiteral("Несуществующий параметр ")}, Wait);
         QCOMPARE(int(ExchangeState), 0);
 
         // The same exception to a value request is silent and ends the polling.
@@ -158,15 +169,17 @@ private slots:
         NoAnswerCount = 1;
         app.ui().BitBtn9->click();
         QTRY_COMPARE_WITH_TIMEOUT(app.window->StatusText(),
-                                  QStringLiteral("Операция выполнена успешно         13 / 0 / 1"), Wait);
+                                  QStringLiteral("Операция выполнена успешно         13 / 0 / 1"),
+                                  Wait);
         ShowCounters = false;
     }
 
     void searchFindsAModbusDeviceAfterTheQvSilence() {
         StartWith(Protocol::Modbus, 17, false);
         app.ui().BitBtn21->click();
-        QTRY_COMPARE_WITH_TIMEOUT(app.window->StatusText(),
-                                  QStringLiteral("Сетевой адрес найденого прибора: 17    Протокол: MB"), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            app.window->StatusText(),
+            QStringLiteral("Сетевой адрес найденого прибора: 17    Протокол: MB"), Wait);
         QCOMPARE(app.Frames(), QStringList({QStringLiteral("FF 77 FF 00 00 00 D0 0B"),
                                             QStringLiteral("FF 77 FF FF 00 01 21 FB")}));
         QCOMPARE(int(ProtocolIsModbus), 1);
@@ -201,7 +214,8 @@ private slots:
         StartWith(Protocol::Qv, 3, true);
         app.instrument->SetFaults(Fault([](sim::Faults& f) { f.silence = true; }));
         app.ui().BitBtn21->click();
-        QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{QStringLiteral("Прибор не отвечает ")}, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{QStringLiteral("Прибор не отвечает ")},
+                                  Wait);
         QCOMPARE(app.Frames().size(), 2);
         QCOMPARE(int(ProtocolIsModbus), 1);
         QCOMPARE(int(ExchangeState), 0);
@@ -241,20 +255,22 @@ private slots:
         });
         app.ui().BitBtn15->click();
         QTRY_COMPARE_WITH_TIMEOUT(app.ui().Edit11->text(), shown, Wait);
-        QCOMPARE(app.Frames(), QStringList({WithCrc("07 03 03 F4 00 01"), WithCrc("07 03 00 C8 00 01")}));
+        QCOMPARE(app.Frames(),
+                 QStringList({WithCrc("07 03 03 F4 00 01"), WithCrc("07 03 00 C8 00 01")}));
 
         app.instrument->ClearReceived();
         app.ui().Edit11->setText(QStringLiteral("231"));
         app.ui().BitBtn16->click();
-        QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{QStringLiteral("Неверное значение уставки ")}, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors,
+                                  QStringList{QStringLiteral("Неверное значение уставки ")}, Wait);
         QCOMPARE(app.Frames().size(), 1);
 
         app.instrument->ClearReceived();
         app.ui().Edit11->setText(QStringLiteral("-150"));
         app.ui().BitBtn16->click();
         QVERIFY(Frames(2));
-        const QString write = format == 710 ? WithCrc("07 06 50 04 FF 6A")
-                                            : WithCrc("07 10 00 C8 00 01 02 00 6A");
+        const QString write =
+            format == 710 ? WithCrc("07 06 50 04 FF 6A") : WithCrc("07 10 00 C8 00 01 02 00 6A");
         QCOMPARE(app.Frames()[1], write);
     }
 
@@ -276,10 +292,10 @@ private slots:
         app.ui().Edit10->setText(QStringLiteral("1.5"));
         app.ui().BitBtn30->click();
         QVERIFY(Frames(2));
-        QCOMPARE(app.Frames(),
-                 QStringList({WithCrc("07 10 02 2A 00 04 08 00 02 00 00 00 00 00 07"),
-                              WithCrc("07 10 02 3A 00 02 04 3F C0 00 00")}));
-        QTRY_VERIFY_WITH_TIMEOUT(app.instrument->Model().Snapshot().relays[0].hysteresis == 1.5f, Wait);
+        QCOMPARE(app.Frames(), QStringList({WithCrc("07 10 02 2A 00 04 08 00 02 00 00 00 00 00 07"),
+                                            WithCrc("07 10 02 3A 00 02 04 3F C0 00 00")}));
+        QTRY_VERIFY_WITH_TIMEOUT(app.instrument->Model().Snapshot().relays[0].hysteresis == 1.5f,
+                                 Wait);
         QCOMPARE(int(app.instrument->Model().Snapshot().relays[0].mode), 2);
         QCOMPARE(int(app.instrument->Model().Snapshot().relays[0].delay), 7);
     }
@@ -296,7 +312,8 @@ private slots:
         app.ui().BitBtn19->click();
         if (modbus) {
             QVERIFY(Frames(2));
-            QCOMPARE(app.Frames(), QStringList({WithCrc("01 06 03 F0 04 D2"), WithCrc("01 06 03 F2 00 17")}));
+            QCOMPARE(app.Frames(),
+                     QStringList({WithCrc("01 06 03 F0 04 D2"), WithCrc("01 06 03 F2 00 17")}));
         } else {
             QVERIFY(Frames(1));
             QCOMPARE(app.Frames(), QStringList{WithCrc("01 00 0F 17 04 D2")});
@@ -315,7 +332,8 @@ private slots:
         app.instrument->Model().SetSerialLocked(true);
         app.ui().Edit3->setText(QStringLiteral("231234"));
         app.ui().BitBtn19->click();
-        QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{QStringLiteral("Невозможно изменить номер ")}, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors,
+                                  QStringList{QStringLiteral("Невозможно изменить номер ")}, Wait);
     }
 
     void badChecksums() {
@@ -324,25 +342,36 @@ private slots:
         app.ui().Edit1->setText(QStringLiteral("1"));
         app.ui().BitBtn1->click();
         QVERIFY(Frames(2));
-        app.instrument->SetFaults(Fault([](sim::Faults& f) { f.badCrc = true; f.count = 2; }));
+        app.instrument->SetFaults(Fault([](sim::Faults& f) {
+            f.badCrc = true;
+            f.count = 2;
+        }));
         QTRY_VERIFY_WITH_TIMEOUT(CrcErrorCount >= 2, Wait);
         QVERIFY(app.errors.isEmpty());  // no box while polling
         const size_t before = app.instrument->ReceivedFrames().size();
-        QVERIFY(Frames(before + 3));     // and the polling goes on
+        QVERIFY(Frames(before + 3));  // and the polling goes on
         app.ui().BitBtn2->click();
 
-        app.instrument->SetFaults(Fault([](sim::Faults& f) { f.badCrc = true; f.count = 1; }));
+        app.instrument->SetFaults(Fault([](sim::Faults& f) {
+            f.badCrc = true;
+            f.count = 1;
+        }));
         app.ui().BitBtn9->click();
-        QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{QStringLiteral("Ошибка контрольной суммы ! ")}, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors,
+                                  QStringList{QStringLiteral("Ошибка контрольной суммы ! ")}, Wait);
     }
 
     void corruptedModbusAnswerIsAChecksumError() {
         StartWith(Protocol::Modbus, 7, true);
         app.instrument->Model().Change([](sim::InstrumentState& s) { s.brightness = 2; });
         app.ui().TrackBar1->setValue(0);
-        app.instrument->SetFaults(Fault([](sim::Faults& f) { f.badCrc = true; f.count = 1; }));
+        app.instrument->SetFaults(Fault([](sim::Faults& f) {
+            f.badCrc = true;
+            f.count = 1;
+        }));
         app.ui().BitBtn9->click();
-        QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{QStringLiteral("Ошибка контрольной суммы ! ")}, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors,
+                                  QStringList{QStringLiteral("Ошибка контрольной суммы ! ")}, Wait);
         QCOMPARE(app.ui().TrackBar1->value(), 0);
     }
 
@@ -383,13 +412,17 @@ private slots:
     // and the line is clean again for the next request.
     void requestWhileAnAnswerIsAwaitedReplacesIt() {
         StartWith(Protocol::Qv, 1, false);
-        app.instrument->SetFaults(Fault([](sim::Faults& f) { f.delayMs = 150; f.count = 2; }));
+        app.instrument->SetFaults(Fault([](sim::Faults& f) {
+            f.delayMs = 150;
+            f.count = 2;
+        }));
         app.ui().BitBtn9->click();
         QVERIFY(Frames(1));  // on the line before the purge of the next request could drop it
         app.ui().BitBtn5->click();
         QCOMPARE(int(SentCount), 2);
         QVERIFY(Frames(2));
-        QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{QStringLiteral("Ошибка контрольной суммы ! ")}, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors,
+                                  QStringList{QStringLiteral("Ошибка контрольной суммы ! ")}, Wait);
         QTRY_VERIFY_WITH_TIMEOUT(!AwaitingAnswer && !app.window->Timer_Out->isActive(), Wait);
         app.ui().BitBtn5->click();
         QTRY_COMPARE_WITH_TIMEOUT(app.ui().Edit5->text(), QStringLiteral("3"), Wait);
@@ -436,7 +469,8 @@ private slots:
         app.ui().BitBtn17->click();
         QTest::qWait(400);
         QVERIFY(app.instrument->ReceivedFrames().empty());
-        QCOMPARE(app.window->StatusText(), QStringLiteral("Команда недоступна в протоколе ModBus RTU"));
+        QCOMPARE(app.window->StatusText(),
+                 QStringLiteral("Команда недоступна в протоколе ModBus RTU"));
     }
 };
 

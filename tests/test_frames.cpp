@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "exchange/Thread1.h"
-#include "protocol/Crc.h"
 #include "exchange/mb.h"
 #include "exchange/typeCMD.h"
+#include "protocol/Crc.h"
 
 namespace {
 
@@ -21,7 +21,9 @@ QByteArray Hex(const uint8_t* bytes, int length) {
     return QByteArray(reinterpret_cast<const char*>(bytes), length).toHex(' ').toUpper();
 }
 
-QByteArray Request() { return Hex(RequestBuffer, CurrentQuery->LengthOut); }
+QByteArray Request() {
+    return Hex(RequestBuffer, CurrentQuery->LengthOut);
+}
 
 QByteArray WithCrcHex(const QByteArray& hexBody) {
     QByteArray body = QByteArray::fromHex(hexBody);
@@ -70,8 +72,8 @@ private slots:
         QTest::addColumn<int>("lengthIn");
         auto row = [](const char* tag, TListComand n, int adr, int mb, int relay, const char* data,
                       QByteArray frame, int in) {
-            QTest::newRow(tag) << int(n) << adr << mb << relay << QByteArray::fromHex(data)
-                               << frame << in;
+            QTest::newRow(tag) << int(n) << adr << mb << relay << QByteArray::fromHex(data) << frame
+                               << in;
         };
         row("QV GetAdr to 5", GetAdr, 5, 0, 0, "", "05 00 4A E0 36", 5);
         row("QV GetVal(2) to 0x0102", GetVal, 0x0102, 0, 0, "02", "02 01 40 02 E0 5D", 10);
@@ -82,7 +84,8 @@ private slots:
         row("QV SetInfo is 69 bytes", SetInfo, 1, 0, 0, QByteArray(64, 'A').toHex().constData(),
             WithCrcHex("010005" + QByteArray(64, 'A').toHex()), 6);
         row("QV SetYear", SetYear, 1, 0, 0, "1704D2", WithCrcHex("01000F 17 04 D2"), 6);
-        row("QV switch keeps two data bytes", SetTypeProt, 0, 0, 0, "07", WithCrcHex("0000FE 07 00"), 6);
+        row("QV switch keeps two data bytes", SetTypeProt, 0, 0, 0, "07",
+            WithCrcHex("0000FE 07 00"), 6);
         row("QV SetRelayGist relay 2 is Modbus", SetRelayGist, 7, 0, 1, "3F800000",
             WithCrcHex("07 10 02 3E 00 02 04 3F 80 00 00"), 8);
         row("QV SetRelayParams relay 1", SetRelayParams, 7, 0, 0, "0002000A",
@@ -96,7 +99,8 @@ private slots:
         row("SetUst22", SetUst22, 7, 1, 0, "0064", WithCrcHex("07 06 50 06 00 64"), 8);
         row("MB GetVal(2) to 7", GetVal, 7, 1, 0, "02", "07 03 00 04 00 02 85 AC", 9);
         row("MB SetBright 2", SetBright, 7, 1, 0, "02", "07 06 03 EE 00 02 68 1C", 8);
-        row("MB search ignores the address", GetTypeProt, 0x1234, 1, 0, "", "FF 77 FF FF 00 01 21 FB", 7);
+        row("MB search ignores the address", GetTypeProt, 0x1234, 1, 0, "",
+            "FF 77 FF FF 00 01 21 FB", 7);
         row("MB SetPar(3)", SetPar, 7, 1, 0, "0342C800000201",
             "07 10 00 74 00 04 08 00 00 42 C8 00 02 00 01 0E 3A", 8);
         row("MB SetAdr", SetAdr, 7, 1, 0, "0900", WithCrcHex("07 06 03 EA 00 09"), 8);

@@ -105,8 +105,9 @@ private slots:
                                << R"re(<a href="#([^"]+)")re";
         QTest::newRow("register rows") << "registers"
                                        << R"re(<tr><td>([0-9][0-9, –]*)</td>)re";
-        QTest::newRow("settings keys") << "keys"
-                                       << R"re(<tr><td>(?:form|Port|Update|Language)</td><td>([^<]+))re";
+        QTest::newRow("settings keys")
+            << "keys"
+            << R"re(<tr><td>(?:form|Port|Update|Language)</td><td>([^<]+))re";
     }
     void pagesAgree() {
         QFETCH(QString, pattern);

@@ -1,10 +1,11 @@
 // Faults on the line that must neither write anything unasked nor show a value as good that
 // is not the answer to its request. The program runs on a pseudo-terminal whose far side is
 // this test: it reads each request and writes exactly the answer bytes a case needs.
+#include <poll.h>
+
 #include <QLineEdit>
 #include <QSlider>
 #include <QtTest>
-#include <poll.h>
 
 #include "AppHarness.h"
 #include "PtyPair.h"
@@ -27,7 +28,9 @@ QByteArray BadCrc(const char* hexBody) {
     return frame;
 }
 
-QString Hex(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
+QString Hex(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
 
 }  // namespace
 
@@ -84,9 +87,10 @@ private slots:
         QTest::addColumn<QByteArray>("answer");  // empty: no answer
         QTest::addColumn<QString>("error");
         QTest::newRow("no answer") << QByteArray() << QStringLiteral("Прибор не отвечает ");
-        QTest::newRow("bad checksum") << BadCrc("07 06 03 F0 04 D2")
-                                      << QStringLiteral("Ошибка контрольной суммы ! ");
-        QTest::newRow("exception") << WithCrc("07 86 03") << QStringLiteral("Неверное значение параметра ");
+        QTest::newRow("bad checksum")
+            << BadCrc("07 06 03 F0 04 D2") << QStringLiteral("Ошибка контрольной суммы ! ");
+        QTest::newRow("exception")
+            << WithCrc("07 86 03") << QStringLiteral("Неверное значение параметра ");
     }
     void serialNumberChainEndsWithItsFailure() {
         QFETCH(QByteArray, answer);
@@ -138,7 +142,8 @@ private slots:
         QTest::addColumn<bool>("modbus");
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QByteArray>("foreign");
-        QTest::newRow("Modbus") << true << WithCrc("07 03 03 EE 00 01") << WithCrc("08 03 02 00 02");
+        QTest::newRow("Modbus") << true << WithCrc("07 03 03 EE 00 01")
+                                << WithCrc("08 03 02 00 02");
         QTest::newRow("QV") << false << WithCrc("07 00 43") << WithCrc("08 00 43 02");
     }
     void answerFromAnotherAddressIsNotTaken() {
@@ -159,9 +164,9 @@ private slots:
     void lateQvSearchAnswerIsNotAModbusAnswer() {
         StartOnLine(false, 0);
         app.ui().BitBtn21->click();
-        QCOMPARE(NextRequest(), Hex(WithCrc("FF 77 FF 00 00 00")));       // QV attempt
-        QCOMPARE(NextRequest(), Hex(WithCrc("FF 77 FF FF 00 01")));       // Modbus attempt
-        QVERIFY(line->Send(WithCrc("05 00 FF 00 00")));                   // the QV answer, late
+        QCOMPARE(NextRequest(), Hex(WithCrc("FF 77 FF 00 00 00")));  // QV attempt
+        QCOMPARE(NextRequest(), Hex(WithCrc("FF 77 FF FF 00 01")));  // Modbus attempt
+        QVERIFY(line->Send(WithCrc("05 00 FF 00 00")));              // the QV answer, late
         QTRY_COMPARE_WITH_TIMEOUT(app.errors.value(0), QStringLiteral("Прибор не отвечает "), Wait);
         QCOMPARE(int(ProtocolIsModbus), 0);
         QVERIFY(!app.window->windowTitle().contains(QStringLiteral("ModBus")));
@@ -222,7 +227,8 @@ private slots:
     void duplicatedFormatAnswerNeverReachesTheSetpoint() {
         StartOnLine(true, 7);
         QStringList shown;
-        connect(app.ui().Edit11, &QLineEdit::textChanged, this, [&shown](const QString& text) { shown << text; });
+        connect(app.ui().Edit11, &QLineEdit::textChanged, this,
+                [&shown](const QString& text) { shown << text; });
         const QByteArray format = WithCrc("07 03 02 02 C6");  // 710: 16-bit setpoints
         app.ui().BitBtn15->click();
         QCOMPARE(NextRequest(), Hex(WithCrc("07 03 03 F4 00 01")));

@@ -26,11 +26,10 @@ const QStringList kSpeeds = {"1200", "2400", "4800", "9600", "19200", "38400", "
 
 // Read and write buttons of the parameter page: glyph only, 25 × 25.
 const char* const kGlyphButtons[] = {
-    "BitBtn3",  "BitBtn4",  "BitBtn5",  "BitBtn6",  "BitBtn7",  "BitBtn8",  "BitBtn9",
-    "BitBtn10", "BitBtn11", "BitBtn12", "BitBtn13", "BitBtn14", "BitBtn15", "BitBtn16",
-    "BitBtn17", "BitBtn18", "BitBtn19", "BitBtn20", "BitBtn21", "BitBtn22", "BitBtn24",
-    "BitBtn25", "BitBtn26", "BitBtn27", "BitBtn28", "BitBtn29", "BitBtn30", "BitBtn31",
-    "BitBtn32"};
+    "BitBtn3",  "BitBtn4",  "BitBtn5",  "BitBtn6",  "BitBtn7",  "BitBtn8",  "BitBtn9",  "BitBtn10",
+    "BitBtn11", "BitBtn12", "BitBtn13", "BitBtn14", "BitBtn15", "BitBtn16", "BitBtn17", "BitBtn18",
+    "BitBtn19", "BitBtn20", "BitBtn21", "BitBtn22", "BitBtn24", "BitBtn25", "BitBtn26", "BitBtn27",
+    "BitBtn28", "BitBtn29", "BitBtn30", "BitBtn31", "BitBtn32"};
 
 }  // namespace
 
@@ -70,7 +69,8 @@ private slots:
         row("ToolBar1", "QFrame", "centralwidget");
         row("GroupBoxAdr", "QGroupBox", "ToolBar1");
         row("EditAdr", "QLineEdit", "GroupBoxAdr");
-        for (int i : {21, 22, 23, 24}) row(QString("BitBtn%1").arg(i), "QPushButton", "GroupBoxAdr");
+        for (int i : {21, 22, 23, 24})
+            row(QString("BitBtn%1").arg(i), "QPushButton", "GroupBoxAdr");
         for (int i = 1; i <= 4; ++i) row(QString("ToolButton%1").arg(i), "QToolButton", "ToolBar1");
         row("PageControl1", "QStackedWidget", "centralwidget");
         row("TabPok", "QWidget", "PageControl1");
@@ -116,26 +116,28 @@ private slots:
         QTest::addColumn<QString>("group");
         QTest::addColumn<QStringList>("members");
         QTest::newRow("address") << "GroupBoxNetAddr" << QStringList{"Edit2", "BitBtn3", "BitBtn4"};
-        QTest::newRow("parameter") << "GroupBoxPar"
-                                   << QStringList{"Edit8", "Edit7", "ei1", "BitBtn7", "BitBtn8"};
+        QTest::newRow("parameter")
+            << "GroupBoxPar" << QStringList{"Edit8", "Edit7", "ei1", "BitBtn7", "BitBtn8"};
         QTest::newRow("serial") << "GroupBoxSerial"
-                                << QStringList{"Edit3", "Edit4", "Edit5", "BitBtn5", "BitBtn19",
-                                               "BitBtn6", "BitBtn20"};
-        QTest::newRow("brightness") << "GroupBoxBright" << QStringList{"TrackBar1", "BitBtn9", "BitBtn10"};
+                                << QStringList{"Edit3",    "Edit4",   "Edit5",   "BitBtn5",
+                                               "BitBtn19", "BitBtn6", "BitBtn20"};
+        QTest::newRow("brightness")
+            << "GroupBoxBright" << QStringList{"TrackBar1", "BitBtn9", "BitBtn10"};
         QTest::newRow("info") << "GroupBoxInfo" << QStringList{"Edit9", "BitBtn11", "BitBtn12"};
-        QTest::newRow("setpoints") << "GroupBoxSetpoints"
-                                   << QStringList{"Edit11", "Edit12", "BitBtn13", "BitBtn14",
-                                                  "BitBtn15", "BitBtn16"};
+        QTest::newRow("setpoints")
+            << "GroupBoxSetpoints"
+            << QStringList{"Edit11", "Edit12", "BitBtn13", "BitBtn14", "BitBtn15", "BitBtn16"};
         QTest::newRow("speed") << "GroupBoxSpeed"
                                << QStringList{"ComboBox2", "ComboBox3", "BitBtn25", "BitBtn26"};
-        QTest::newRow("iec") << "GroupBoxIEC"
-                             << QStringList{"ComboBox4", "ComboBox5", "ComboBox6", "ComboBox7",
-                                            "BitBtn27", "BitBtn28"};
+        QTest::newRow("iec") << "GroupBoxIEC" << QStringList{"ComboBox4", "ComboBox5", "ComboBox6",
+                                                             "ComboBox7", "BitBtn27",  "BitBtn28"};
         QTest::newRow("relay") << "GroupBoxRelay"
-                               << QStringList{"ComboBox8", "ComboBox9", "Edit6", "Edit10",
-                                              "BitBtn29", "BitBtn30"};
-        QTest::newRow("alarm") << "GroupBoxAlarm" << QStringList{"ComboBox10", "BitBtn31", "BitBtn32"};
-        QTest::newRow("analog") << "GroupBoxAnalog" << QStringList{"ComboBox1", "BitBtn17", "BitBtn18"};
+                               << QStringList{"ComboBox8", "ComboBox9", "Edit6",
+                                              "Edit10",    "BitBtn29",  "BitBtn30"};
+        QTest::newRow("alarm") << "GroupBoxAlarm"
+                               << QStringList{"ComboBox10", "BitBtn31", "BitBtn32"};
+        QTest::newRow("analog") << "GroupBoxAnalog"
+                                << QStringList{"ComboBox1", "BitBtn17", "BitBtn18"};
     }
 
     void groupMembership() {
@@ -201,7 +203,8 @@ private slots:
 
     void toolbar() {
         QCOMPARE(ui->GroupBoxAdr->width(), 122);
-        for (QToolButton* b : {ui->ToolButton1, ui->ToolButton2, ui->ToolButton3, ui->ToolButton4}) {
+        for (QToolButton* b :
+             {ui->ToolButton1, ui->ToolButton2, ui->ToolButton3, ui->ToolButton4}) {
             QCOMPARE(b->size(), QSize(66, 44));
             QCOMPARE(b->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
             QCOMPARE(b->iconSize(), QSize(24, 24));
@@ -236,7 +239,8 @@ private slots:
         };
         row("address group", "GroupBoxAdr", "title", "Сетевой адрес");
         row("EditAdr", "EditAdr", "text", "0");
-        row("search hint", "BitBtn21", "toolTip", "Определение сетевого адреса и типа протокола подключенного прибора");
+        row("search hint", "BitBtn21", "toolTip",
+            "Определение сетевого адреса и типа протокола подключенного прибора");
         row("widen hint", "BitBtn22", "toolTip", "Измененеие типа протокола в устройстве");
         row("narrow hint", "BitBtn24", "toolTip", "Скрыть окно смены протокола");
         row("ToolButton1", "ToolButton1", "text", "Показания");
@@ -262,15 +266,18 @@ private slots:
         row("analog group", "GroupBoxAnalog", "title", "Аналоговый выход");
         row("Edit8 text", "Edit8", "text", "1");
         row("Edit8 hint", "Edit8", "toolTip", "Номер параметра");
-        row("Edit7 hint", "Edit7", "toolTip", "Шкала прибора (4 цифры с разделителем \".\" например 173.2)");
+        row("Edit7 hint", "Edit7", "toolTip",
+            "Шкала прибора (4 цифры с разделителем \".\" например 173.2)");
         row("ei1 hint", "ei1", "toolTip", "Единица измерения");
         row("Edit3 hint", "Edit3", "toolTip", "Серийный номер прибора");
         row("Edit4 hint", "Edit4", "toolTip", "Год выпуска");
         row("Edit5 hint", "Edit5", "toolTip", "Количество измеряемых параметров");
         row("TrackBar1 hint", "TrackBar1", "toolTip", "Яркость индикатора");
-        row("Edit9 hint", "Edit9", "toolTip", "Дополнителная информация о приборе (текст 64 символа)");
+        row("Edit9 hint", "Edit9", "toolTip",
+            "Дополнителная информация о приборе (текст 64 символа)");
         row("Edit12 hint", "Edit12", "toolTip",
-            "Уставка при принижении которой шкала мигает (задается в % от шкалы прибора, спецзаказ) ");
+            "Уставка при принижении которой шкала мигает (задается в % от шкалы прибора, "
+            "спецзаказ) ");
         row("Edit11 hint", "Edit11", "toolTip",
             "Уставка при привышении которой шкала мигает (задается в % от шкалы прибора 0-120%)");
         row("ComboBox1 hint", "ComboBox1", "toolTip", "Уровень выходного сигнала (Спецзаказ)");
@@ -298,11 +305,12 @@ private slots:
         QTest::newRow("setpoints") << "GroupBoxSetpoints" << QStringList{"min", "max", "%", "%"};
         QTest::newRow("speed") << "GroupBoxSpeed" << QStringList{"RS1", "RS2"};
         QTest::newRow("iec") << "GroupBoxIEC"
-                             << QStringList{"Размер общего адреса ADSU", "Размер адреса объекта информации",
+                             << QStringList{"Размер общего адреса ADSU",
+                                            "Размер адреса объекта информации",
                                             "Размер поля 'причина передачи'", "Тип ASDU"};
         QTest::newRow("relay") << "GroupBoxRelay"
                                << QStringList{"№ реле", "Режим работы", "Задержка срабатывания",
-                                              "сек", "Гистерезис", "%"};
+                                              "сек",    "Гистерезис",   "%"};
         QTest::newRow("alarm") << "GroupBoxAlarm" << QStringList{"Режим работы"};
     }
 
@@ -323,22 +331,22 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("items");
         QTest::newRow("ei1") << "ei1"
-                             << QStringList{"V",   "A",  "W",  "var", "kV",  "kA",   "kW",
-                                            "kvar", "MV", "MA", "MW",  "Mvar", "Hz",  "C",
-                                            "mA",  "mkA", "GW", "Gvar", "mV", "N",    "%"};
+                             << QStringList{"V",    "A",   "W",  "var",  "kV",   "kA", "kW",
+                                            "kvar", "MV",  "MA", "MW",   "Mvar", "Hz", "C",
+                                            "mA",   "mkA", "GW", "Gvar", "mV",   "N",  "%"};
         QTest::newRow("ComboBox1") << "ComboBox1" << QStringList{"Номинальный", "Удвоенный"};
         QTest::newRow("ComboBox2") << "ComboBox2" << kSpeeds;
         QTest::newRow("ComboBox3") << "ComboBox3" << kSpeeds;
         QTest::newRow("ComboBox4") << "ComboBox4" << QStringList{"1 байт", "2 байта"};
         QTest::newRow("ComboBox5") << "ComboBox5" << QStringList{"1 байт", "2 байта", "3 байта"};
         QTest::newRow("ComboBox6") << "ComboBox6" << QStringList{"1 байт", "2 байта"};
-        QTest::newRow("ComboBox7") << "ComboBox7"
-                                   << QStringList{"<9>   M_ME_NA_1", "<13> M_ME_NC_1", "<21> M_ME_ND_1"};
+        QTest::newRow("ComboBox7")
+            << "ComboBox7" << QStringList{"<9>   M_ME_NA_1", "<13> M_ME_NC_1", "<21> M_ME_ND_1"};
         QTest::newRow("ComboBox8") << "ComboBox8" << QStringList{"1", "2"};
-        QTest::newRow("ComboBox9") << "ComboBox9"
-                                   << QStringList{"выключено", "< У1", "> У1", "< У2", "> У2"};
-        QTest::newRow("ComboBox10") << "ComboBox10"
-                                    << QStringList{"отключена", "реле 1", "реле 2", "оба реле"};
+        QTest::newRow("ComboBox9")
+            << "ComboBox9" << QStringList{"выключено", "< У1", "> У1", "< У2", "> У2"};
+        QTest::newRow("ComboBox10")
+            << "ComboBox10" << QStringList{"отключена", "реле 1", "реле 2", "оба реле"};
     }
 
     void listItems() {
@@ -404,9 +412,10 @@ private slots:
     // are left out: their cells are 57 wide at a 56 pitch and share an edge pixel by design.)
     void noOverlaps_data() {
         QTest::addColumn<QString>("container");
-        for (const char* c : {"ToolBar1", "TabPok", "TabPar", "GroupBoxNetAddr", "GroupBoxPar",
-                              "GroupBoxSerial", "GroupBoxBright", "GroupBoxInfo", "GroupBoxSetpoints",
-                              "GroupBoxSpeed", "GroupBoxIEC", "GroupBoxRelay", "GroupBoxAlarm"})
+        for (const char* c :
+             {"ToolBar1", "TabPok", "TabPar", "GroupBoxNetAddr", "GroupBoxPar", "GroupBoxSerial",
+              "GroupBoxBright", "GroupBoxInfo", "GroupBoxSetpoints", "GroupBoxSpeed", "GroupBoxIEC",
+              "GroupBoxRelay", "GroupBoxAlarm"})
             QTest::newRow(c) << QString(c);
         QTest::newRow("GroupBoxAdr") << "GroupBoxAdr";
     }

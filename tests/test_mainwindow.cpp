@@ -56,7 +56,8 @@ private slots:
         app.window = std::make_unique<Tz>();
         app.window->show();
         QTRY_VERIFY_WITH_TIMEOUT(!app.errors.isEmpty(), Wait);
-        QCOMPARE(app.errors, QStringList{QStringLiteral("Попытка открыть несуществующий COM-порт ")});
+        QCOMPARE(app.errors,
+                 QStringList{QStringLiteral("Попытка открыть несуществующий COM-порт ")});
         QCOMPARE(app.window->pos(), QPoint(0, 0));
         QCOMPARE(app.window->windowTitle(),
                  QStringLiteral("Tessera_RS-485 4.15        Протокол: ModBus RTU   9600"));
@@ -71,7 +72,8 @@ private slots:
         QCOMPARE(app.window->windowTitle(),
                  QStringLiteral("Tessera_RS-485 4.15        Протокол: Quorvanta   115200"));
         QCOMPARE(app.ui().BitBtn23->text(), QStringLiteral("MB RTU"));
-        QCOMPARE(app.ui().BitBtn23->toolTip(), QStringLiteral("Сменить протокол в приборе на ModBus RTU"));
+        QCOMPARE(app.ui().BitBtn23->toolTip(),
+                 QStringLiteral("Сменить протокол в приборе на ModBus RTU"));
         QVERIFY(!app.ui().BitBtn23->isEnabled());
     }
 
@@ -90,15 +92,16 @@ private slots:
         app.window->close();
         QStringList keys;
         for (const QString& line : SettingsLines()) keys << line.section(QLatin1Char('='), 0, 0);
-        QCOMPARE(keys, QStringList({"[Port]", "SP", "prot", "Port", "Baud", "Pause", "[Update]", "Update",
-                                    "[form]", "left", "top"}));
+        QCOMPARE(keys, QStringList({"[Port]", "SP", "prot", "Port", "Baud", "Pause", "[Update]",
+                                    "Update", "[form]", "left", "top"}));
         const QStringList lines = SettingsLines();
         QVERIFY(lines.contains(QStringLiteral("SP=0")));
         QVERIFY(lines.contains(QStringLiteral("Pause=250")));
         QVERIFY(lines.contains(QStringLiteral("prot=0")));
         QVERIFY(lines.contains(QStringLiteral("Update=1")));  // no notification this run
         QVERIFY(lines.contains(QStringLiteral("Port=COM1")));
-        QCOMPARE(app.errors, QStringList{QStringLiteral("Попытка открыть несуществующий COM-порт ")});
+        QCOMPARE(app.errors,
+                 QStringList{QStringLiteral("Попытка открыть несуществующий COM-порт ")});
     }
 
     void closeWritesANewFileInTheKeyOrder() {
@@ -207,9 +210,13 @@ private slots:
     void parameterPageRequests_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("frame");
-        QTest::newRow("scale 173.2 kV of parameter 1") << "BitBtn8" << WithCrc("01 00 01 01 43 2D 33 33 05 02");
-        QTest::newRow("information text") << "BitBtn12" << WithCrc(("01 00 05 61 62 63" + QByteArray(61, ' ').toHex()).constData());
-        QTest::newRow("IEC sizes") << "BitBtn28" << WithCrc("01 10 0A 00 00 04 08 00 01 00 01 00 01 00 0D");
+        QTest::newRow("scale 173.2 kV of parameter 1")
+            << "BitBtn8" << WithCrc("01 00 01 01 43 2D 33 33 05 02");
+        QTest::newRow("information text")
+            << "BitBtn12"
+            << WithCrc(("01 00 05 61 62 63" + QByteArray(61, ' ').toHex()).constData());
+        QTest::newRow("IEC sizes")
+            << "BitBtn28" << WithCrc("01 10 0A 00 00 04 08 00 01 00 01 00 01 00 0D");
         QTest::newRow("alarm mode") << "BitBtn31" << WithCrc("01 06 50 00 00 02");
         QTest::newRow("speed RS1") << "BitBtn25" << WithCrc("01 00 02 05");
         QTest::newRow("speed RS2") << "BitBtn26" << WithCrc("01 00 04 08");
@@ -310,8 +317,10 @@ private slots:
             QVERIFY(app.instrument->ReceivedFrames().empty());
             return;
         }
-        QTRY_COMPARE_WITH_TIMEOUT(app.instrument->Model().Snapshot().parameters[0].scale, written, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(app.window->StatusText(), QStringLiteral("Операция выполнена успешно"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(app.instrument->Model().Snapshot().parameters[0].scale, written,
+                                  10000);
+        QTRY_COMPARE_WITH_TIMEOUT(app.window->StatusText(),
+                                  QStringLiteral("Операция выполнена успешно"), 10000);
         QVERIFY(app.errors.isEmpty());
     }
 };

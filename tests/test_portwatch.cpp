@@ -70,7 +70,8 @@ private slots:
         ReadPortDetails = [first, byId](std::vector<serial_backend::PortInfo>& ports) {
             ports.clear();
             if (QFileInfo::exists(first))
-                ports.push_back({"pts", first.toStdString(), byId.toStdString(), "Tessera adapter"});
+                ports.push_back(
+                    {"pts", first.toStdString(), byId.toStdString(), "Tessera adapter"});
             return true;
         };
         app.Start(nullptr, true, openedByKernelName ? first : byId);
@@ -96,8 +97,8 @@ private slots:
         QVERIFY2(told.contains(QString::fromLocal8Bit(std::strerror(EIO))), qPrintable(told));
         QVERIFY2(told.contains(QStringLiteral("отключено")), qPrintable(told));
         QVERIFY2(told.contains(QStringLiteral("продолжит опрос")), qPrintable(told));
-        QTRY_COMPARE_WITH_TIMEOUT(PortField(), QStringLiteral("Порт %1: ожидание устройства").arg(byId),
-                                  Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(PortField(),
+                                  QStringLiteral("Порт %1: ожидание устройства").arg(byId), Wait);
 
         // Plugged back: another pty, another instrument, the same by-id name.
         auto second = Instrument(1.25f);
@@ -113,8 +114,8 @@ private slots:
         // Gone again soon after: a flaky contact is told in the status bar, not box on box,
         // and the next return is taken up the same way.
         second->Vanish();
-        QTRY_COMPARE_WITH_TIMEOUT(PortField(), QStringLiteral("Порт %1: ожидание устройства").arg(byId),
-                                  Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(PortField(),
+                                  QStringLiteral("Порт %1: ожидание устройства").arg(byId), Wait);
         auto third = Instrument(3.75f);
         QVERIFY(QFile::remove(byId));
         QVERIFY(QFile::link(Path(*third), byId));

@@ -88,44 +88,81 @@ private slots:
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("key");
         QTest::addColumn<int>("expected");  // the default is 3
-        QTest::newRow("decimal") << QByteArray("[Port]\nBaud=7\n") << "Port" << "Baud" << 7;
-        QTest::newRow("names ignore case") << QByteArray("[PORT]\nbAUD=7\n") << "port" << "Baud" << 7;
-        QTest::newRow("spaces around") << QByteArray("  [ Port ]  \n  Baud  =  42  \n") << "Port" << "Baud" << 42;
-        QTest::newRow("CRLF") << QByteArray("[Port]\r\nBaud=7\r\n") << "Port" << "Baud" << 7;
-        QTest::newRow("BOM, no final newline") << QByteArray("\xEF\xBB\xBF[Port]\nBaud=7") << "Port" << "Baud" << 7;
-        QTest::newRow("quoted") << QByteArray("[Port]\nBaud=\"7\"\n") << "Port" << "Baud" << 7;
-        QTest::newRow("hex") << QByteArray("[Port]\nBaud=0x1F\n") << "Port" << "Baud" << 31;
-        QTest::newRow("hex upper X") << QByteArray("[Port]\nBaud=0X1f\n") << "Port" << "Baud" << 31;
-        QTest::newRow("hex full width") << QByteArray("[Port]\nBaud=0xFFFFFFFF\n") << "Port" << "Baud" << -1;
-        QTest::newRow("hex too wide") << QByteArray("[Port]\nBaud=0x100000000\n") << "Port" << "Baud" << 3;
-        QTest::newRow("hex no digits") << QByteArray("[Port]\nBaud=0x\n") << "Port" << "Baud" << 3;
-        QTest::newRow("negative") << QByteArray("[Port]\nBaud=-12\n") << "Port" << "Baud" << -12;
-        QTest::newRow("plus, leading zeros") << QByteArray("[Port]\nBaud=+007\n") << "Port" << "Baud" << 7;
-        QTest::newRow("int max") << QByteArray("[Port]\nBaud=2147483647\n") << "Port" << "Baud" << 2147483647;
-        QTest::newRow("int min") << QByteArray("[Port]\nBaud=-2147483648\n") << "Port" << "Baud"
-                                 << int(-2147483647 - 1);
-        QTest::newRow("overflow") << QByteArray("[Port]\nBaud=2147483648\n") << "Port" << "Baud" << 3;
-        QTest::newRow("underflow") << QByteArray("[Port]\nBaud=-2147483649\n") << "Port" << "Baud" << 3;
-        QTest::newRow("many digits") << QByteArray("[Port]\nBaud=99999999999999999999999\n") << "Port"
+        QTest::newRow("decimal") << QByteArray("[Port]\nBaud=7\n") << "Port"
+                                 << "Baud" << 7;
+        QTest::newRow("names ignore case") << QByteArray("[PORT]\nbAUD=7\n") << "port"
+                                           << "Baud" << 7;
+        QTest::newRow("spaces around") << QByteArray("  [ Port ]  \n  Baud  =  42  \n") << "Port"
+                                       << "Baud" << 42;
+        QTest::newRow("CRLF") << QByteArray("[Port]\r\nBaud=7\r\n") << "Port"
+                              << "Baud" << 7;
+        QTest::newRow("BOM, no final newline") << QByteArray("\xEF\xBB\xBF[Port]\nBaud=7") << "Port"
+                                               << "Baud" << 7;
+        QTest::newRow("quoted") << QByteArray("[Port]\nBaud=\"7\"\n") << "Port"
+                                << "Baud" << 7;
+        QTest::newRow("hex") << QByteArray("[Port]\nBaud=0x1F\n") << "Port"
+                             << "Baud" << 31;
+        QTest::newRow("hex upper X") << QByteArray("[Port]\nBaud=0X1f\n") << "Port"
+                                     << "Baud" << 31;
+        QTest::newRow("hex full width") << QByteArray("[Port]\nBaud=0xFFFFFFFF\n") << "Port"
+                                        << "Baud" << -1;
+        QTest::newRow("hex too wide") << QByteArray("[Port]\nBaud=0x100000000\n") << "Port"
+                                      << "Baud" << 3;
+        QTest::newRow("hex no digits") << QByteArray("[Port]\nBaud=0x\n") << "Port"
+                                       << "Baud" << 3;
+        QTest::newRow("negative") << QByteArray("[Port]\nBaud=-12\n") << "Port"
+                                  << "Baud" << -12;
+        QTest::newRow("plus, leading zeros") << QByteArray("[Port]\nBaud=+007\n") << "Port"
+                                             << "Baud" << 7;
+        QTest::newRow("int max") << QByteArray("[Port]\nBaud=2147483647\n") << "Port"
+                                 << "Baud" << 2147483647;
+        QTest::newRow("int min") << QByteArray("[Port]\nBaud=-2147483648\n") << "Port"
+                                 << "Baud" << int(-2147483647 - 1);
+        QTest::newRow("overflow") << QByteArray("[Port]\nBaud=2147483648\n") << "Port"
+                                  << "Baud" << 3;
+        QTest::newRow("underflow") << QByteArray("[Port]\nBaud=-2147483649\n") << "Port"
+                                   << "Baud" << 3;
+        QTest::newRow("many digits")
+            << QByteArray("[Port]\nBaud=99999999999999999999999\n") << "Port"
+            << "Baud" << 3;
+        QTest::newRow("text") << QByteArray("[Port]\nBaud=abc\n") << "Port"
+                              << "Baud" << 3;
+        QTest::newRow("trailing text") << QByteArray("[Port]\nBaud=12abc\n") << "Port"
+                                       << "Baud" << 3;
+        QTest::newRow("real number") << QByteArray("[Port]\nBaud=1.5\n") << "Port"
                                      << "Baud" << 3;
-        QTest::newRow("text") << QByteArray("[Port]\nBaud=abc\n") << "Port" << "Baud" << 3;
-        QTest::newRow("trailing text") << QByteArray("[Port]\nBaud=12abc\n") << "Port" << "Baud" << 3;
-        QTest::newRow("real number") << QByteArray("[Port]\nBaud=1.5\n") << "Port" << "Baud" << 3;
-        QTest::newRow("empty value") << QByteArray("[Port]\nBaud=\n") << "Port" << "Baud" << 3;
-        QTest::newRow("sign only") << QByteArray("[Port]\nBaud=-\n") << "Port" << "Baud" << 3;
-        QTest::newRow("non-ASCII digits") << QByteArray("[Port]\nBaud=\xD9\xA3\n") << "Port" << "Baud" << 3;
-        QTest::newRow("duplicate key: first wins") << QByteArray("[Port]\nBaud=1\nBaud=2\n") << "Port" << "Baud" << 1;
+        QTest::newRow("empty value") << QByteArray("[Port]\nBaud=\n") << "Port"
+                                     << "Baud" << 3;
+        QTest::newRow("sign only") << QByteArray("[Port]\nBaud=-\n") << "Port"
+                                   << "Baud" << 3;
+        QTest::newRow("non-ASCII digits") << QByteArray("[Port]\nBaud=\xD9\xA3\n") << "Port"
+                                          << "Baud" << 3;
+        QTest::newRow("duplicate key: first wins")
+            << QByteArray("[Port]\nBaud=1\nBaud=2\n") << "Port"
+            << "Baud" << 1;
         QTest::newRow("duplicate section: first wins")
-            << QByteArray("[Port]\nSP=0\n[Port]\nBaud=2\n") << "Port" << "Baud" << 3;
-        QTest::newRow("key of another section") << QByteArray("[form]\nBaud=7\n[Port]\nPort=COM1\n") << "Port"
+            << QByteArray("[Port]\nSP=0\n[Port]\nBaud=2\n") << "Port"
+            << "Baud" << 3;
+        QTest::newRow("key of another section")
+            << QByteArray("[form]\nBaud=7\n[Port]\nPort=COM1\n") << "Port"
+            << "Baud" << 3;
+        QTest::newRow("key before any section") << QByteArray("Baud=7\n[Port]\n") << "Port"
                                                 << "Baud" << 3;
-        QTest::newRow("key before any section") << QByteArray("Baud=7\n[Port]\n") << "Port" << "Baud" << 3;
-        QTest::newRow("missing section") << QByteArray("[form]\nleft=5\n") << "Port" << "Baud" << 3;
-        QTest::newRow("empty file") << QByteArray() << "Port" << "Baud" << 3;
-        QTest::newRow("garbage") << Garbage(4096) << "Port" << "Baud" << 3;
+        QTest::newRow("missing section") << QByteArray("[form]\nleft=5\n") << "Port"
+                                         << "Baud" << 3;
+        QTest::newRow("empty file") << QByteArray() << "Port"
+                                    << "Baud" << 3;
+        QTest::newRow("garbage") << Garbage(4096) << "Port"
+                                 << "Baud" << 3;
         QTest::newRow("garbage around the key")
-            << Garbage(2000) + "\n[Port]\nBaud=6\n" + Garbage(2000) << "Port" << "Baud" << 6;
-        QTest::newRow("NUL in the value") << QByteArray("[Port]\nBaud=5\0" "0\n", 16) << "Port" << "Baud" << 3;
+            << Garbage(2000) + "\n[Port]\nBaud=6\n" + Garbage(2000) << "Port"
+            << "Baud" << 6;
+        QTest::newRow("NUL in the value") << QByteArray(
+                                                 "[Port]\nBaud=5\0"
+                                                 "0\n",
+                                                 16)
+                                          << "Port"
+                                          << "Baud" << 3;
     }
     void readInteger() {
         QFETCH(QByteArray, content);
@@ -141,7 +178,8 @@ private slots:
         QTest::addColumn<QString>("expected");  // the default is "COM1"
         QTest::newRow("plain") << QByteArray("[Port]\nPort=ttyUSB0\n") << "ttyUSB0";
         QTest::newRow("trimmed") << QByteArray("[Port]\nPort = ttyUSB0 \r\n") << "ttyUSB0";
-        QTest::newRow("quotes keep the spaces") << QByteArray("[Port]\nPort=\" COM 2 \"\n") << " COM 2 ";
+        QTest::newRow("quotes keep the spaces")
+            << QByteArray("[Port]\nPort=\" COM 2 \"\n") << " COM 2 ";
         QTest::newRow("unmatched quote kept") << QByteArray("[Port]\nPort=\"COM2\n") << "\"COM2";
         QTest::newRow("equals in the value") << QByteArray("[Port]\nPort=a=b\n") << "a=b";
         QTest::newRow("present but empty") << QByteArray("[Port]\nPort=\n") << "";
@@ -211,21 +249,20 @@ private slots:
         QVERIFY(Profile::WriteString(FilePath(), "port", "port", "ttyUSB0"));
         QVERIFY(Profile::WriteString(FilePath(), "Port", "Baud", "7"));
         QVERIFY(Profile::WriteString(FilePath(), "Update", "Update", "0"));
-        QCOMPARE(ReadFile(FilePath()),
-                 QByteArray("; settings\n"
-                            "[form]\n"
-                            "left=10\n"
-                            "top=20\n"
-                            "\n"
-                            "[PORT]\n"
-                            "PORT=ttyUSB0\n"
-                            "unknown=keep me\n"
-                            "Baud=7\n"
-                            "\n"
-                            "[Other]\n"
-                            "x=1\n"
-                            "[Update]\n"
-                            "Update=0\n"));
+        QCOMPARE(ReadFile(FilePath()), QByteArray("; settings\n"
+                                                  "[form]\n"
+                                                  "left=10\n"
+                                                  "top=20\n"
+                                                  "\n"
+                                                  "[PORT]\n"
+                                                  "PORT=ttyUSB0\n"
+                                                  "unknown=keep me\n"
+                                                  "Baud=7\n"
+                                                  "\n"
+                                                  "[Other]\n"
+                                                  "x=1\n"
+                                                  "[Update]\n"
+                                                  "Update=0\n"));
     }
 
     void batchWriteCreatesTheFileInOrder() {
@@ -241,8 +278,9 @@ private slots:
         profile.WriteBool("Update", "Update", false);
         QVERIFY(profile.Save());
         QCOMPARE(ReadFile(FilePath()),
-                 QByteArray("[form]\nleft=-5\ntop=0\n[Port]\nPort=ttyS0\nBaud=3\nPause=500\nprot=1\nSP=1\n"
-                            "[Update]\nUpdate=0\n"));
+                 QByteArray(
+                     "[form]\nleft=-5\ntop=0\n[Port]\nPort=ttyS0\nBaud=3\nPause=500\nprot=1\nSP=1\n"
+                     "[Update]\nUpdate=0\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"setup.cfg"});
     }
 
@@ -255,13 +293,15 @@ private slots:
     void valueCannotOpenANewLine() {
         QVERIFY(Profile::WriteString(FilePath(), "Port", "Port", "a\n[Update]\nUpdate=0"));
         QCOMPARE(Profile::ReadInteger(FilePath(), "Update", "Update", 1), 1);
-        QCOMPARE(Profile::ReadString(FilePath(), "Port", "Port", ""), QString("a [Update] Update=0"));
+        QCOMPARE(Profile::ReadString(FilePath(), "Port", "Port", ""),
+                 QString("a [Update] Update=0"));
     }
 
     void readOnlyFileIsLeftUnchanged() {
         const QByteArray before("[Port]\nBaud=1\n");
         WriteFile(FilePath(), before);
-        QVERIFY(QFile::setPermissions(FilePath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(QFile::setPermissions(FilePath(),
+                                      QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         QVERIFY(!Profile::WriteString(FilePath(), "Port", "Baud", "2"));
         TProfile profile;
         QVERIFY(profile.Load(FilePath()));

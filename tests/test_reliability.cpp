@@ -19,8 +19,8 @@
 #include <QTimer>
 #include <QtTest>
 #include <algorithm>
-#include <iterator>
 #include <atomic>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <thread>
@@ -65,7 +65,8 @@ qint64 RssKiB() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     return -1;
 }
 
@@ -104,7 +105,14 @@ QByteArray RandomBytes(int size, uint32_t seed) {
 }
 
 // What a settings file holds in place of setup.cfg.
-enum SettingsShape { RegularFile, ReadOnlyFile, FolderInstead, FifoInstead, DanglingLink, FolderIsAFile };
+enum SettingsShape {
+    RegularFile,
+    ReadOnlyFile,
+    FolderInstead,
+    FifoInstead,
+    DanglingLink,
+    FolderIsAFile
+};
 
 // A local web server that answers every request with one body.
 class PageServer : public QObject {
@@ -115,15 +123,19 @@ public:
                 connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
                 connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                     if (!socket->readAll().contains("\r\n\r\n")) return;
-                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n"
-                                  "Content-Length: " + QByteArray::number(FBody.size()) + "\r\n\r\n" + FBody);
+                    socket->write(
+                        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n"
+                        "Content-Length: " +
+                        QByteArray::number(FBody.size()) + "\r\n\r\n" + FBody);
                     socket->disconnectFromHost();
                 });
             }
         });
     }
     bool Listen() { return FServer.listen(QHostAddress::LocalHost, 0); }
-    QString Url() const { return QStringLiteral("http://127.0.0.1:%1/page").arg(FServer.serverPort()); }
+    QString Url() const {
+        return QStringLiteral("http://127.0.0.1:%1/page").arg(FServer.serverPort());
+    }
 
 private:
     QTcpServer FServer;
@@ -178,11 +190,13 @@ class TestReliability : public QObject {
     void CountInterpretedAnswers() {
         FInterpreted = 0;
         QAbstractItemModel* log = app.ui().Memo1->model();
-        connect(log, &QAbstractItemModel::rowsInserted, this, [this, log](const QModelIndex&, int first, int last) {
-            for (int row = first; row <= last; ++row)
-                if (ExchangeState == 11 && log->index(row, 0).data().toString() == QLatin1String("  "))
-                    ++FInterpreted;
-        });
+        connect(log, &QAbstractItemModel::rowsInserted, this,
+                [this, log](const QModelIndex&, int first, int last) {
+                    for (int row = first; row <= last; ++row)
+                        if (ExchangeState == 11 &&
+                            log->index(row, 0).data().toString() == QLatin1String("  "))
+                            ++FInterpreted;
+                });
     }
 
 private slots:
@@ -203,7 +217,8 @@ private slots:
         const QString folder = QFileInfo(path).path();
         if (QFileInfo(folder).isFile() || QFileInfo(folder).isSymLink()) QFile::remove(folder);
         const QFileInfo info(path);
-        if (info.isDir() && !info.isSymLink()) QDir(path).removeRecursively();
+        if (info.isDir() && !info.isSymLink())
+            QDir(path).removeRecursively();
         else if (info.exists() || info.isSymLink()) {
             QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
             QFile::remove(path);
@@ -242,9 +257,11 @@ private slots:
         // The component's own text, then what to check.
         const QString shown = app.errors.first();
         const int lineMessages[] = {3, 4, 5, 9};
-        const bool portText = std::any_of(std::begin(lineMessages), std::end(lineMessages), [&](int i) {
-            return shown.startsWith(QString::fromUtf8(SerialPortMessages[i]) + QLatin1Char('.'));
-        });
+        const bool portText =
+            std::any_of(std::begin(lineMessages), std::end(lineMessages), [&](int i) {
+                return shown.startsWith(QString::fromUtf8(SerialPortMessages[i]) +
+                                        QLatin1Char('.'));
+            });
         QVERIFY2(portText, qPrintable(shown));
         QVERIFY2(shown.contains(QStringLiteral("проверьте подключение")), qPrintable(shown));
         // The polling comes to rest: no request awaited, no timer left to fire.
@@ -333,10 +350,11 @@ private slots:
         QVERIFY2(polled, qPrintable(QStringLiteral("only %1 requests").arg(SentCount.load())));
         QCOMPARE(int(ExchangeState), 11);
         const int failedInFlood = CrcErrorCount + NoAnswerCount;
-        qInfo("flood: %d bytes injected during %d requests: %d good answers, %d checksum errors, %d "
-              "without answer",
-              injected.load(), SentCount.load(), interpreted - CrcErrorCount, CrcErrorCount.load(),
-              NoAnswerCount.load());
+        qInfo(
+            "flood: %d bytes injected during %d requests: %d good answers, %d checksum errors, %d "
+            "without answer",
+            injected.load(), SentCount.load(), interpreted - CrcErrorCount, CrcErrorCount.load(),
+            NoAnswerCount.load());
         QVERIFY(CrcErrorCount > 0);  // the noise did reach the answers
 
         // Once the line is quiet the exchanges are good again (the one in flight may still
@@ -346,9 +364,11 @@ private slots:
 
         // Stop at an exchange boundary: an interval of 0 leaves the repeat timer idle.
         app.ui().Edit1->setText(QStringLiteral("0"));
-        QVERIFY(SpinUntil([&] { return !AwaitingAnswer && !app.window->TimerRepeat->isActive(); }, Wait));
+        QVERIFY(SpinUntil([&] { return !AwaitingAnswer && !app.window->TimerRepeat->isActive(); },
+                          Wait));
         const int sent = SentCount;
-        QVERIFY(SpinUntil([&] { return ExchangeThread->PassCount() - passesAtStart == sent; }, Wait));
+        QVERIFY(
+            SpinUntil([&] { return ExchangeThread->PassCount() - passesAtStart == sent; }, Wait));
         const int ticked = 3;
         // Every value request ended exactly once: interpreted (good or bad checksum) or
         // timed out; none was sent while another was awaited.
@@ -371,14 +391,20 @@ private slots:
         QTest::addColumn<int>("maxFailures");
         // The late answer is taken for the next request's (the protocol carries no sequence
         // number); the next request's own answer is then purged.
-        QTest::newRow("Modbus: late answer after the time-out") << true << 600 << 1 << 0 << 0 << 1 << 1;
-        QTest::newRow("QV: late answer after the time-out") << false << 600 << 1 << 0 << 0 << 1 << 1;
+        QTest::newRow("Modbus: late answer after the time-out")
+            << true << 600 << 1 << 0 << 0 << 1 << 1;
+        QTest::newRow("QV: late answer after the time-out")
+            << false << 600 << 1 << 0 << 0 << 1 << 1;
         QTest::newRow("answer split across two time-outs") << true << 0 << 3 << 500 << 0 << 1 << 3;
         // Each piece restarts the silence wait: 500 ms in all, no gap of 370 ms.
-        QTest::newRow("Modbus: answer in three pieces 250 ms apart") << true << 0 << 3 << 250 << 0 << 0 << 0;
-        QTest::newRow("QV: answer in three pieces 250 ms apart") << false << 0 << 3 << 250 << 0 << 0 << 0;
-        QTest::newRow("a second answer follows after a pause") << true << 0 << 2 << 150 << -1 << 0 << 0;
-        QTest::newRow("a second answer's first bytes glued on") << true << 0 << 1 << 0 << 5 << 0 << 0;
+        QTest::newRow("Modbus: answer in three pieces 250 ms apart")
+            << true << 0 << 3 << 250 << 0 << 0 << 0;
+        QTest::newRow("QV: answer in three pieces 250 ms apart")
+            << false << 0 << 3 << 250 << 0 << 0 << 0;
+        QTest::newRow("a second answer follows after a pause")
+            << true << 0 << 2 << 150 << -1 << 0 << 0;
+        QTest::newRow("a second answer's first bytes glued on")
+            << true << 0 << 1 << 0 << 5 << 0 << 0;
         QTest::newRow("QV: a second answer glued on") << false << 0 << 1 << 0 << -1 << 0 << 0;
     }
     void overlappingAnswers() {
@@ -420,8 +446,10 @@ private slots:
             if (trailingBytes != 0) f.trailing = second;
             f.count = 1;
         }));
-        QTRY_VERIFY_WITH_TIMEOUT(app.instrument->InjectedFaults().delayed + app.instrument->InjectedFaults().split +
-                                         app.instrument->InjectedFaults().trailing > 0,
+        QTRY_VERIFY_WITH_TIMEOUT(app.instrument->InjectedFaults().delayed +
+                                         app.instrument->InjectedFaults().split +
+                                         app.instrument->InjectedFaults().trailing >
+                                     0,
                                  Wait);
         // Give the overlap time to play out, then the exchanges must be good again and the
         // values on their own panels.
@@ -476,13 +504,17 @@ private slots:
                 return SentCount >= exchanges;
             },
             exchanges * 60 + 60000);
-        QVERIFY2(reached, qPrintable(QStringLiteral("%1 of %2 requests").arg(SentCount.load()).arg(exchanges)));
+        QVERIFY2(
+            reached,
+            qPrintable(QStringLiteral("%1 of %2 requests").arg(SentCount.load()).arg(exchanges)));
         // Stop at an exchange boundary: an interval of 0 leaves the repeat timer idle after
         // the exchange in flight.
         app.ui().Edit1->setText(QStringLiteral("0"));
-        QVERIFY(SpinUntil([&] { return !AwaitingAnswer && !app.window->TimerRepeat->isActive(); }, Wait));
+        QVERIFY(SpinUntil([&] { return !AwaitingAnswer && !app.window->TimerRepeat->isActive(); },
+                          Wait));
         const int sent = SentCount;
-        QVERIFY(SpinUntil([&] { return ExchangeThread->PassCount() - passesAtStart == sent; }, Wait));
+        QVERIFY(
+            SpinUntil([&] { return ExchangeThread->PassCount() - passesAtStart == sent; }, Wait));
         const qint64 elapsedMs = clock.elapsed();
         app.instrument->ClearReceived();
         const qint64 rssEnd = RssKiB();
@@ -490,12 +522,15 @@ private slots:
         const sim::FaultCounts injected = app.instrument->InjectedFaults();
         const qint64 answers = qint64(app.instrument->AnswersSent());
         const int ticked = 3;
-        qInfo("soak: %d requests in %.1f s; injected %llu silences, %llu bad checksums; counted %d "
-              "without answer, %d checksum errors; %lld answers sent, %d interpreted",
-              sent, elapsedMs / 1000.0, qulonglong(injected.silenced), qulonglong(injected.badCrc),
-              NoAnswerCount.load(), CrcErrorCount.load(), answers, interpreted);
-        qInfo("soak: VmRSS %lld KiB before start, %lld KiB after %d requests, %lld KiB at the end (%+lld KiB)",
-              rssBefore, rssWarm, warmUp, rssEnd, rssEnd - rssWarm);
+        qInfo(
+            "soak: %d requests in %.1f s; injected %llu silences, %llu bad checksums; counted %d "
+            "without answer, %d checksum errors; %lld answers sent, %d interpreted",
+            sent, elapsedMs / 1000.0, qulonglong(injected.silenced), qulonglong(injected.badCrc),
+            NoAnswerCount.load(), CrcErrorCount.load(), answers, interpreted);
+        qInfo(
+            "soak: VmRSS %lld KiB before start, %lld KiB after %d requests, %lld KiB at the end "
+            "(%+lld KiB)",
+            rssBefore, rssWarm, warmUp, rssEnd, rssEnd - rssWarm);
 
         // Every request reached the instrument and met exactly one answer or silence ...
         QCOMPARE(qint64(sent), answers + qint64(injected.silenced));
@@ -507,7 +542,9 @@ private slots:
         const qint64 injectedFailures = qint64(injected.silenced + injected.badCrc);
         const qint64 counted = qint64(NoAnswerCount) + qint64(CrcErrorCount);
         QVERIFY2(counted >= injectedFailures && counted <= injectedFailures + 2 + sent / 100,
-                 qPrintable(QStringLiteral("%1 failures counted, %2 injected").arg(counted).arg(injectedFailures)));
+                 qPrintable(QStringLiteral("%1 failures counted, %2 injected")
+                                .arg(counted)
+                                .arg(injectedFailures)));
         QVERIFY(qulonglong(NoAnswerCount.load()) >= injected.silenced);
         // ... each request was ended by exactly one pass of the exchange thread, and none went
         // out while the answer to the one before was still awaited.
@@ -528,7 +565,8 @@ private slots:
         // Under a sanitizer the resident size follows its bookkeeping (the address sanitizer
         // keeps freed memory in a quarantine of up to 256 MiB), not the program's; there the
         // leak check at exit stands in for this bound.
-        QVERIFY2(rssEnd - rssWarm < 10 * 1024, "resident memory grew by 10 MiB or more after the warm-up");
+        QVERIFY2(rssEnd - rssWarm < 10 * 1024,
+                 "resident memory grew by 10 MiB or more after the warm-up");
 #endif
     }
 
@@ -545,21 +583,26 @@ private slots:
         const QByteArray junkLine = "junk=a line of no interest to anyone\n";
         auto row = [](const char* name, const QByteArray& content, int baud, int prot, int pause,
                       SettingsShape shape = RegularFile, bool saved = true) {
-            QTest::newRow(name) << content << shape << baud << prot << pause << (saved && shape == RegularFile);
+            QTest::newRow(name) << content << shape << baud << prot << pause
+                                << (saved && shape == RegularFile);
         };
         row("binary garbage", RandomBytes(64 * 1024, 1), 3, 1, 500);
         row("binary garbage around valid keys",
             RandomBytes(4096, 2) + "\n[Port]\nBaud=6\nprot=0\n" + RandomBytes(4096, 3), 6, 0, 500);
-        row("several megabytes", valid + junkLine.repeated(5 * 1024 * 1024 / junkLine.size()), 6, 0, 250);
-        row("keys beyond the first megabyte", junkLine.repeated(2 * 1024 * 1024 / junkLine.size()) + valid, 3, 1, 500);
+        row("several megabytes", valid + junkLine.repeated(5 * 1024 * 1024 / junkLine.size()), 6, 0,
+            250);
+        row("keys beyond the first megabyte",
+            junkLine.repeated(2 * 1024 * 1024 / junkLine.size()) + valid, 3, 1, 500);
         // Whole, yet with no room for the keys: writing them would push them past what is read.
-        row("just under the size limit", junkLine.repeated(MaxProfileBytes / junkLine.size()), 3, 1, 500,
-            RegularFile, false);
-        row("one line of several megabytes", QByteArray(3 * 1024 * 1024, 'x') + "\n" + valid, 3, 1, 500);
+        row("just under the size limit", junkLine.repeated(MaxProfileBytes / junkLine.size()), 3, 1,
+            500, RegularFile, false);
+        row("one line of several megabytes", QByteArray(3 * 1024 * 1024, 'x') + "\n" + valid, 3, 1,
+            500);
         row("empty file", QByteArray(), 3, 1, 500);
         row("missing sections", "[Update]\nUpdate=0\n", 3, 1, 500);
         row("keys outside any section", "Baud=6\nprot=0\nPause=250\n", 3, 1, 500);
-        row("duplicate keys and sections", "[Port]\nBaud=6\nBaud=2\n[port]\nBaud=5\nprot=0\n", 6, 1, 500);
+        row("duplicate keys and sections", "[Port]\nBaud=6\nBaud=2\n[port]\nBaud=5\nprot=0\n", 6, 1,
+            500);
         row("Baud=99", "[Port]\nBaud=99\n", 3, 1, 500);
         row("Baud=99999999999", "[Port]\nBaud=99999999999\n", 3, 1, 500);
         row("Baud=-1", "[Port]\nBaud=-1\n", 3, 1, 500);
@@ -599,12 +642,19 @@ private slots:
                 QVERIFY(file.open(QIODevice::WriteOnly));
                 QCOMPARE(file.write(content), content.size());
                 file.close();
-                if (shape == ReadOnlyFile) QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
+                if (shape == ReadOnlyFile)
+                    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
                 break;
             }
-            case FolderInstead: QVERIFY(QDir().mkdir(path)); break;
-            case FifoInstead: QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0); break;
-            case DanglingLink: QVERIFY(QFile::link(folder + QStringLiteral("/nowhere/setup.cfg"), path)); break;
+            case FolderInstead:
+                QVERIFY(QDir().mkdir(path));
+                break;
+            case FifoInstead:
+                QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+                break;
+            case DanglingLink:
+                QVERIFY(QFile::link(folder + QStringLiteral("/nowhere/setup.cfg"), path));
+                break;
             case FolderIsAFile: {
                 QVERIFY(QDir(folder).removeRecursively());
                 QFile file(folder);
@@ -637,11 +687,13 @@ private slots:
             QVERIFY(written.Load(path));
             const QString absent = QStringLiteral("(absent)");
             auto number = [&](const char* section, const char* key) {
-                const QString text = written.ReadString(QLatin1String(section), QLatin1String(key), absent);
+                const QString text =
+                    written.ReadString(QLatin1String(section), QLatin1String(key), absent);
                 int32_t value = 0;
                 if (!QRegularExpression(QStringLiteral("^-?[0-9]+$")).match(text).hasMatch() ||
                     !ParseProfileInteger(text, &value))
-                    return std::numeric_limits<qint64>::min();  // no plain decimal integer: never valid
+                    return std::numeric_limits<qint64>::min();  // no plain decimal integer: never
+                                                                // valid
                 return qint64(value);
             };
             QCOMPARE(number("Port", "Baud"), qint64(baud));
@@ -651,11 +703,13 @@ private slots:
             QCOMPARE(number("Update", "Update"), qint64(1));  // no notification this run
             QCOMPARE(number("form", "left"), qint64(app.window->x()));
             QCOMPARE(number("form", "top"), qint64(app.window->y()));
-            QVERIFY(written.ReadString(QStringLiteral("Port"), QStringLiteral("Port"), absent) != absent);
+            QVERIFY(written.ReadString(QStringLiteral("Port"), QStringLiteral("Port"), absent) !=
+                    absent);
         } else {
             // Not writable: the operator is told once, and what stood there stays as it was.
             QCOMPARE(app.errors.size(), 1);
-            QVERIFY2(app.errors[0].contains(QStringLiteral("setup.cfg")), qPrintable(app.errors[0]));
+            QVERIFY2(app.errors[0].contains(QStringLiteral("setup.cfg")),
+                     qPrintable(app.errors[0]));
             const QFileInfo info(path);
             switch (shape) {
                 case RegularFile:
@@ -666,9 +720,15 @@ private slots:
                     QVERIFY(shape == RegularFile || !(info.permissions() & QFile::WriteOwner));
                     break;
                 }
-                case FolderInstead: QVERIFY(info.isDir()); break;
-                case FifoInstead: QVERIFY(!info.isFile() && !info.isDir() && info.exists()); break;
-                case DanglingLink: QVERIFY(info.isSymLink() && !info.exists()); break;
+                case FolderInstead:
+                    QVERIFY(info.isDir());
+                    break;
+                case FifoInstead:
+                    QVERIFY(!info.isFile() && !info.isDir() && info.exists());
+                    break;
+                case DanglingLink:
+                    QVERIFY(info.isSymLink() && !info.exists());
+                    break;
                 case FolderIsAFile: {
                     QVERIFY(QFileInfo(folder).isFile());
                     QFile file(folder);
@@ -688,18 +748,22 @@ private slots:
         QTest::addColumn<bool>("found");
         QTest::addColumn<QString>("version");
         const QByteArray key = "Tessera_RS-485";
-        QTest::newRow("Windows-1251 text") << ToCp1251(QStringLiteral("<p>Новая версия Tessera_RS-485 4.16 — здесь</p>"))
-                                           << true << QStringLiteral("4.16");
-        QTest::newRow("binary, the key inside") << RandomBytes(64 * 1024, 7) + key + " 4.17 " + RandomBytes(64 * 1024, 8)
-                                                << true << QStringLiteral("4.17");
+        QTest::newRow("Windows-1251 text")
+            << ToCp1251(QStringLiteral("<p>Новая версия Tessera_RS-485 4.16 — здесь</p>")) << true
+            << QStringLiteral("4.16");
+        QTest::newRow("binary, the key inside")
+            << RandomBytes(64 * 1024, 7) + key + " 4.17 " + RandomBytes(64 * 1024, 8) << true
+            << QStringLiteral("4.17");
         QTest::newRow("binary, no key") << RandomBytes(512 * 1024, 9) << false << QString();
         QTest::newRow("NUL bytes around the version")
-            << QByteArray(2, '\0') + key + QByteArray(1, '\0') + "4.18" + QByteArray(2, '\0') << true
-            << QStringLiteral("4.18");
-        QTest::newRow("invalid UTF-8 ends the version") << key + " 4.19\xFF\xFE</p>" << true << QStringLiteral("4.19");
+            << QByteArray(2, '\0') + key + QByteArray(1, '\0') + "4.18" + QByteArray(2, '\0')
+            << true << QStringLiteral("4.18");
+        QTest::newRow("invalid UTF-8 ends the version")
+            << key + " 4.19\xFF\xFE</p>" << true << QStringLiteral("4.19");
         const QString utf16Text = QStringLiteral("<p>Tessera_RS-485 4.20</p>");
-        QTest::newRow("UTF-16 page") << QByteArray(reinterpret_cast<const char*>(utf16Text.utf16()), utf16Text.size() * 2)
-                                     << false << QString();
+        QTest::newRow("UTF-16 page")
+            << QByteArray(reinterpret_cast<const char*>(utf16Text.utf16()), utf16Text.size() * 2)
+            << false << QString();
     }
     void hostileUpdatePage() {
         QFETCH(QByteArray, body);
@@ -709,7 +773,8 @@ private slots:
         QVERIFY(server.Listen());
         // The fetch blocks its caller, as on the update worker; the server answers here.
         QString page;
-        std::unique_ptr<QThread> worker(QThread::create([&page, url = server.Url()] { page = FetchUrlText(url); }));
+        std::unique_ptr<QThread> worker(
+            QThread::create([&page, url = server.Url()] { page = FetchUrlText(url); }));
         QSignalSpy finished(worker.get(), &QThread::finished);
         worker->start();
         QVERIFY(finished.wait(60000));

@@ -1,13 +1,13 @@
 // Event delivery of an open TSerialPort on a pseudo-terminal: the thread each handler runs in,
 // counts and order, the thread sleeping while unread bytes wait, exceptions from handlers,
 // Close during a delivery, the far side hanging up, and packets cut from received text.
-#include "serial/SerialPort.h"
-#include "serial/SerialThread.h"
-#include "PtyPair.h"
-
 #include <QtTest>
 #include <mutex>
 #include <thread>
+
+#include "PtyPair.h"
+#include "serial/SerialPort.h"
+#include "serial/SerialThread.h"
 
 namespace {
 
@@ -52,7 +52,9 @@ bool WaitWithoutEvents(const std::function<bool()>& done) {
 // Long enough for a spinning event thread to show thousands of wake-ups.
 constexpr int QuietPeriodMs = 300;
 
-int WakeUps(const TSerialPort& port) { return port.EventThread()->WakeUps(); }
+int WakeUps(const TSerialPort& port) {
+    return port.EventThread()->WakeUps();
+}
 
 // Routes exceptions of smWindowSync delivery into a list for the duration of a test.
 struct ReportedExceptions {
@@ -67,8 +69,9 @@ struct ReportedExceptions {
 void AddSyncMethodRows(std::initializer_list<TSyncMethod> methods) {
     QTest::addColumn<int>("syncMethod");
     for (TSyncMethod m : methods) {
-        const char* name = m == smThreadSync ? "smThreadSync" : m == smWindowSync ? "smWindowSync"
-                                                                                  : "smNone";
+        const char* name = m == smThreadSync   ? "smThreadSync"
+                           : m == smWindowSync ? "smWindowSync"
+                                               : "smNone";
         QTest::newRow(name) << int(m);
     }
 }
@@ -115,9 +118,8 @@ void TestSerialEvents::deliveryThreadAndCounts() {
     QTRY_COMPARE_WITH_TIMEOUT(rx.Calls(), 2, 10000);
     QCOMPARE(rx.Counts(), (QList<int32_t>{1, 3}));
 
-    QThread* expected = syncMethod == smNone
-                            ? const_cast<TSerialThread*>(port.EventThread())
-                            : QThread::currentThread();
+    QThread* expected = syncMethod == smNone ? const_cast<TSerialThread*>(port.EventThread())
+                                             : QThread::currentThread();
     for (QThread* thread : rx.Threads()) QCOMPARE(thread, expected);
 }
 

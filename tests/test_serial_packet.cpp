@@ -1,8 +1,8 @@
 // Packet assembly of TSerialPacket: start and stop strings, fixed sizes, batches, overflow,
 // and which property values the setters take.
-#include "serial/SerialPort.h"
-
 #include <QtTest>
+
+#include "serial/SerialPort.h"
 
 namespace {
 
@@ -55,31 +55,39 @@ void TestSerialPacket::assembly_data() {
     QTest::addColumn<QStringList>("packets");
     QTest::addColumn<QString>("leftOver");
 
-    QTest::newRow("start and stop") << "AB" << "CD" << 0 << true << QStringList{"xxAB12CDyy"}
-                                    << QStringList{"AB12CD"} << "yy";
+    QTest::newRow("start and stop")
+        << "AB"
+        << "CD" << 0 << true << QStringList{"xxAB12CDyy"} << QStringList{"AB12CD"} << "yy";
     QTest::newRow("start and stop, strings dropped")
-        << "AB" << "CD" << 0 << false << QStringList{"xxAB12CDyy"} << QStringList{"12"} << "yy";
-    QTest::newRow("stop only") << "" << "CD" << 0 << true << QStringList{"1CD2CD3"}
+        << "AB"
+        << "CD" << 0 << false << QStringList{"xxAB12CDyy"} << QStringList{"12"} << "yy";
+    QTest::newRow("stop only") << ""
+                               << "CD" << 0 << true << QStringList{"1CD2CD3"}
                                << QStringList{"1CD", "2CD"} << "3";
-    QTest::newRow("fixed size") << "" << "" << 4 << true << QStringList{"abcdefghi"}
+    QTest::newRow("fixed size") << ""
+                                << "" << 4 << true << QStringList{"abcdefghi"}
                                 << QStringList{"abcd", "efgh"} << "i";
-    QTest::newRow("fixed size with stop") << "" << "Z" << 4 << true << QStringList{"abcZ"}
-                                          << QStringList{"abcZ"} << "";
+    QTest::newRow("fixed size with stop")
+        << ""
+        << "Z" << 4 << true << QStringList{"abcZ"} << QStringList{"abcZ"} << "";
     QTest::newRow("fixed size with stop, one character skipped")
-        << "" << "Z" << 4 << true << QStringList{"xabcZ"} << QStringList{"abcZ"} << "";
-    QTest::newRow("split over batches") << "AB" << "CD" << 0 << true
-                                        << QStringList{"zzA", "B1", "2C", "Dq"}
+        << ""
+        << "Z" << 4 << true << QStringList{"xabcZ"} << QStringList{"abcZ"} << "";
+    QTest::newRow("split over batches") << "AB"
+                                        << "CD" << 0 << true << QStringList{"zzA", "B1", "2C", "Dq"}
                                         << QStringList{"AB12CD"} << "q";
     QTest::newRow("stop inside start is not an end")
-        << "CD" << "CD" << 0 << true << QStringList{"CDxCD"} << QStringList{"CDxCD"} << "";
+        << "CD"
+        << "CD" << 0 << true << QStringList{"CDxCD"} << QStringList{"CDxCD"} << "";
     QTest::newRow("start without its stop stays open")
-        << "AB" << "CD" << 0 << true << QStringList{"--AB12"} << QStringList{} << "AB12";
+        << "AB"
+        << "CD" << 0 << true << QStringList{"--AB12"} << QStringList{} << "AB12";
     QTest::newRow("text without start is kept until a start arrives")
-        << "AB" << "CD" << 0 << true << QStringList{"xyz", "wAB1CD"} << QStringList{"AB1CD"}
-        << "";
+        << "AB"
+        << "CD" << 0 << true << QStringList{"xyz", "wAB1CD"} << QStringList{"AB1CD"} << "";
     QTest::newRow("fixed size with start, strings dropped")
-        << "S" << "E" << 4 << false << QStringList{"..S12ES34E"} << QStringList{"12", "34"}
-        << "";
+        << "S"
+        << "E" << 4 << false << QStringList{"..S12ES34E"} << QStringList{"12", "34"} << "";
 }
 
 void TestSerialPacket::assembly() {
@@ -168,10 +176,14 @@ void TestSerialPacket::setterRules() {
         return packet.StopString();
     };
     const QVariant before = read();
-    if (property == "PacketSize") packet.SetPacketSize(value.toInt());
-    else if (property == "MaxBufferSize") packet.SetMaxBufferSize(value.toInt());
-    else if (property == "StartString") packet.SetStartString(value.toString());
-    else packet.SetStopString(value.toString());
+    if (property == "PacketSize")
+        packet.SetPacketSize(value.toInt());
+    else if (property == "MaxBufferSize")
+        packet.SetMaxBufferSize(value.toInt());
+    else if (property == "StartString")
+        packet.SetStartString(value.toString());
+    else
+        packet.SetStopString(value.toString());
 
     QCOMPARE(read(), accepted ? value : before);
     QCOMPARE(packet.Buffer().isEmpty(), accepted);

@@ -1,23 +1,26 @@
 // TSerialPort on pseudo-terminals: opening and closing, the failures of Open, the property
 // rules, reads and writes with their timeouts, the line settings the code computes, and the
 // list of ports (on a made-up sysfs tree).
-#include "serial/SerialPort.h"
-#include "serial/SerialTermios.h"
-#include "serial/SerialTermios2.h"
-#include "PtyPair.h"
-
-#include <QElapsedTimer>
-#include <QTemporaryDir>
-#include <QtTest>
-#include <functional>
 #include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <functional>
+
+#include "PtyPair.h"
+#include "serial/SerialPort.h"
+#include "serial/SerialTermios.h"
+#include "serial/SerialTermios2.h"
+
 namespace {
 
-QString MessageOf(int index) { return QString::fromUtf8(SerialPortMessages[index]); }
+QString MessageOf(int index) {
+    return QString::fromUtf8(SerialPortMessages[index]);
+}
 
 // The message the call raised, or an empty string.
 QString RaisedBy(const std::function<void()>& call) {
@@ -81,12 +84,18 @@ void TestSerialPort::messagesTable() {
 void TestSerialPort::devicePath_data() {
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("path");
-    QTest::newRow("COM1") << "COM1" << "/dev/ttyS0";
-    QTest::newRow("COM12") << "COM12" << "/dev/ttyS11";
-    QTest::newRow("com3") << "com3" << "/dev/ttyS2";
-    QTest::newRow("COM0 is no alias") << "COM0" << "/dev/COM0";
-    QTest::newRow("device name") << "ttyUSB0" << "/dev/ttyUSB0";
-    QTest::newRow("absolute path") << "/dev/pts/7" << "/dev/pts/7";
+    QTest::newRow("COM1") << "COM1"
+                          << "/dev/ttyS0";
+    QTest::newRow("COM12") << "COM12"
+                           << "/dev/ttyS11";
+    QTest::newRow("com3") << "com3"
+                          << "/dev/ttyS2";
+    QTest::newRow("COM0 is no alias") << "COM0"
+                                      << "/dev/COM0";
+    QTest::newRow("device name") << "ttyUSB0"
+                                 << "/dev/ttyUSB0";
+    QTest::newRow("absolute path") << "/dev/pts/7"
+                                   << "/dev/pts/7";
 }
 
 void TestSerialPort::devicePath() {
@@ -200,13 +209,12 @@ void TestSerialPort::noPermissionIsNeitherBusyNorMissing() {
         if (child == 0) {
             ::close(fds[0]);
             const uid_t nobody = 65534;
-            if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
-                _exit(2);
+            if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) _exit(2);
             TSerialPort port;
             port.SetPort(pty.slavePath);
             const QByteArray raised = RaisedBy([&] { port.Open(); }).toUtf8();
-            const bool sent = ::write(fds[1], raised.constData(), size_t(raised.size())) ==
-                              raised.size();
+            const bool sent =
+                ::write(fds[1], raised.constData(), size_t(raised.size())) == raised.size();
             _exit(sent ? 0 : 3);
         }
         ::close(fds[1]);
@@ -336,18 +344,17 @@ void TestSerialPort::lineFlags_data() {
     using P = serial_backend::Parity;
     using S = serial_backend::StopBits;
     QTest::newRow("8N1") << 8 << int(P::None) << int(S::One) << true << uint(CS8) << false;
-    QTest::newRow("7E1") << 7 << int(P::Even) << int(S::One) << true << uint(CS7 | PARENB)
-                         << true;
+    QTest::newRow("7E1") << 7 << int(P::Even) << int(S::One) << true << uint(CS7 | PARENB) << true;
     QTest::newRow("8O2") << 8 << int(P::Odd) << int(S::Two) << true
                          << uint(CS8 | PARENB | PARODD | CSTOPB) << true;
     QTest::newRow("6M1") << 6 << int(P::Mark) << int(S::One) << true
                          << uint(CS6 | PARENB | PARODD | CMSPAR) << true;
-    QTest::newRow("8S1") << 8 << int(P::Space) << int(S::One) << true
-                         << uint(CS8 | PARENB | CMSPAR) << true;
-    QTest::newRow("5N1.5") << 5 << int(P::None) << int(S::OneAndHalf) << true
-                           << uint(CS5 | CSTOPB) << false;
-    QTest::newRow("8N1.5 impossible") << 8 << int(P::None) << int(S::OneAndHalf) << false
-                                      << 0u << false;
+    QTest::newRow("8S1") << 8 << int(P::Space) << int(S::One) << true << uint(CS8 | PARENB | CMSPAR)
+                         << true;
+    QTest::newRow("5N1.5") << 5 << int(P::None) << int(S::OneAndHalf) << true << uint(CS5 | CSTOPB)
+                           << false;
+    QTest::newRow("8N1.5 impossible")
+        << 8 << int(P::None) << int(S::OneAndHalf) << false << 0u << false;
     QTest::newRow("5N2 impossible") << 5 << int(P::None) << int(S::Two) << false << 0u << false;
     QTest::newRow("9 data bits") << 9 << int(P::None) << int(S::One) << false << 0u << false;
 }
@@ -404,8 +411,7 @@ void TestSerialPort::readWithTimeouts_data() {
     QTest::newRow("total time-out") << 0 << 100 << 200 << 3 << 4 << 3 << 550 << 5000;
     QTest::newRow("interval time-out") << 300 << 0 << 0 << 3 << 10 << 3 << 280 << 5000;
     QTest::newRow("first byte only") << -1 << -1 << 8000 << 2 << 10 << 2 << 0 << 4000;
-    QTest::newRow("first byte only, none comes") << -1 << -1 << 300 << 0 << 10 << 0 << 280
-                                                 << 5000;
+    QTest::newRow("first byte only, none comes") << -1 << -1 << 300 << 0 << 10 << 0 << 280 << 5000;
 }
 
 void TestSerialPort::readWithTimeouts() {
@@ -451,10 +457,15 @@ void TestSerialPort::readAndWriteStrings() {
     QCOMPARE(port.WriteStr(QString()), 0);
     QCOMPARE(port.Write("x", 0), 0);
 
-    const QString text = QString::fromLatin1("\x01\xff" "AB");
+    const QString text = QString::fromLatin1(
+        "\x01\xff"
+        "AB");
     QCOMPARE(port.WriteStr(text), 4);
     QByteArray received;
-    QTRY_COMPARE_WITH_TIMEOUT(received += pty.Received(), QByteArray("\x01\xff" "AB"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(received += pty.Received(),
+                              QByteArray("\x01\xff"
+                                         "AB"),
+                              5000);
 
     QVERIFY(pty.Send(QByteArray("\x00\xe9z", 3)));
     QTRY_COMPARE_WITH_TIMEOUT(port.InBufCount(), 3, 5000);
@@ -531,9 +542,12 @@ void TestSerialPort::modemLinesOfAPty() {
     port.SetPort(pty.slavePath);
     port.Open();
     const QString raised = RaisedBy([&] {
-        if (operation == "Signals") port.Signals();
-        else if (operation == "SetDTR") port.SetDTR(false);
-        else port.SetRTS(true);
+        if (operation == "Signals")
+            port.Signals();
+        else if (operation == "SetDTR")
+            port.SetDTR(false);
+        else
+            port.SetRTS(true);
     });
     QCOMPARE(raised, MessageOf(message));
     QVERIFY(port.Connected());

@@ -13,8 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-
-#include "BoxCloser.h"
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -22,6 +20,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "BoxCloser.h"
 #include "serial/SerialPort.h"
 #include "ui/PortList.h"
 #include "ui/PortWatch.h"
@@ -214,11 +213,13 @@ private slots:
         // Cyrillic О and к, not Latin.
         QCOMPARE(ui->Button1->text(), QString(QChar(0x041E)) + QChar(0x043A));
         QCOMPARE(ui->Button2->text(), QString::fromUtf8("Отмена"));
-        const QString hint = QString::fromUtf8("Изменять тип протокола в настройках программы при изменении в приборе");
+        const QString hint = QString::fromUtf8(
+            "Изменять тип протокола в настройках программы при изменении в приборе");
         QCOMPARE(ui->CheckBox1->text(), hint);
         QCOMPARE(ui->CheckBox1->toolTip(), hint);
         QVERIFY(ui->CheckBox1->isHidden());
-        const QStringList speeds{"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+        const QStringList speeds{"1200",  "2400",  "4800",  "9600",
+                                 "19200", "38400", "57600", "115200"};
         QCOMPARE(ui->ComboBox2->count(), speeds.size());
         for (int i = 0; i < speeds.size(); ++i) QCOMPARE(ui->ComboBox2->itemText(i), speeds[i]);
         QCOMPARE(ui->ComboBox3->count(), 2);
@@ -233,7 +234,8 @@ private slots:
                                     ui->CheckBox1, ui->Button1,   ui->Button2};
         QList<QWidget*> chain;
         QWidget* w = ui->ComboBox1;
-        for (int guard = 0; guard < 50 && chain.size() < order.size(); ++guard, w = w->nextInFocusChain())
+        for (int guard = 0; guard < 50 && chain.size() < order.size();
+             ++guard, w = w->nextInFocusChain())
             if (order.contains(w) && !chain.contains(w)) chain << w;
         QCOMPARE(chain, order);
     }
@@ -249,15 +251,19 @@ private slots:
         QTest::addColumn<int>("baud");
         QTest::addColumn<int>("protocol");
         QTest::addColumn<QString>("titleEnd");
-        QTest::newRow("19200 QV") << 3 << 1 << 4 << 0 << 4 << int(br19200) << 0 << "Quorvanta   19200";
-        QTest::newRow("57600 MB") << 3 << 0 << 6 << 1 << 6 << int(br57600) << 1 << "ModBus RTU   57600";
+        QTest::newRow("19200 QV") << 3 << 1 << 4 << 0 << 4 << int(br19200) << 0
+                                  << "Quorvanta   19200";
+        QTest::newRow("57600 MB") << 3 << 0 << 6 << 1 << 6 << int(br57600) << 1
+                                  << "ModBus RTU   57600";
         QTest::newRow("1200") << 3 << 1 << 0 << -1 << 0 << int(br1200) << 1 << "ModBus RTU   1200";
-        QTest::newRow("115200") << 3 << 1 << 7 << -1 << 7 << int(br115200) << 1 << "ModBus RTU   115200";
-        QTest::newRow("untouched") << 5 << 0 << -1 << -1 << 5 << int(br38400) << 0 << "Quorvanta   38400";
-        QTest::newRow("loaded out of range") << 9 << 7 << -1 << -1 << 3 << int(br9600) << 1
-                                             << "ModBus RTU   9600";
-        QTest::newRow("loaded negative") << -1 << -1 << -1 << -1 << 3 << int(br9600) << 1
-                                         << "ModBus RTU   9600";
+        QTest::newRow("115200") << 3 << 1 << 7 << -1 << 7 << int(br115200) << 1
+                                << "ModBus RTU   115200";
+        QTest::newRow("untouched")
+            << 5 << 0 << -1 << -1 << 5 << int(br38400) << 0 << "Quorvanta   38400";
+        QTest::newRow("loaded out of range")
+            << 9 << 7 << -1 << -1 << 3 << int(br9600) << 1 << "ModBus RTU   9600";
+        QTest::newRow("loaded negative")
+            << -1 << -1 << -1 << -1 << 3 << int(br9600) << 1 << "ModBus RTU   9600";
     }
 
     void apply() {
@@ -434,13 +440,13 @@ private slots:
         const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
         QTest::newRow("built-in") << QStringList{"ttyS0", "/dev/ttyS0", "", ""}
                                   << QStringList{"ttyS0"} << QStringList{"ttyS0"};
-        QTest::newRow("no by-id name") << QStringList{"ttyACM0", "/dev/ttyACM0", "", "Arduino Uno"}
-                                       << QStringList{"ttyACM0"}
-                                       << QStringList{"ttyACM0   Arduino Uno"};
+        QTest::newRow("no by-id name")
+            << QStringList{"ttyACM0", "/dev/ttyACM0", "", "Arduino Uno"} << QStringList{"ttyACM0"}
+            << QStringList{"ttyACM0   Arduino Uno"};
         const QString ftdi = "FTDI FT232R USB UART";
-        QTest::newRow("USB adapter") << QStringList{"ttyUSB0", "/dev/ttyUSB0", byId, ftdi}
-                                     << QStringList{"ttyUSB0", byId}
-                                     << QStringList{"ttyUSB0   " + ftdi, byId + "   " + ftdi};
+        QTest::newRow("USB adapter")
+            << QStringList{"ttyUSB0", "/dev/ttyUSB0", byId, ftdi} << QStringList{"ttyUSB0", byId}
+            << QStringList{"ttyUSB0   " + ftdi, byId + "   " + ftdi};
     }
 
     void portChoices() {
@@ -473,7 +479,8 @@ private slots:
         PickPort(byId);
         const int textWidth = ui->ComboBox1->fontMetrics().horizontalAdvance(byId);
         const int fieldWidth = ui->ComboBox1->lineEdit()->width();
-        QVERIFY2(fieldWidth >= textWidth, qPrintable(QString("%1 < %2").arg(fieldWidth).arg(textWidth)));
+        QVERIFY2(fieldWidth >= textWidth,
+                 qPrintable(QString("%1 < %2").arg(fieldWidth).arg(textWidth)));
         QVERIFY(SettingForm->width() - ui->ComboBox1->geometry().right() >= 0);
         ui->Button1->click();
         QVERIFY(!SettingForm->isVisible());

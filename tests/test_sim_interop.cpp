@@ -1,14 +1,13 @@
 // Modbus masters that no one here wrote, libmodbus and mbpoll, read and write the virtual
 // instrument through its pseudo-terminal; and the tessera-sim program starts, serves and stops.
-#include <QtTest>
-
-#include <modbus.h>
-
 #include <fcntl.h>
+#include <modbus.h>
 #include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <QtTest>
 
 #include "sim/VirtualInstrument.h"
 
@@ -47,15 +46,18 @@ private:
     bool FConnected = false;
 };
 
-QString MbpollPath() { return QStandardPaths::findExecutable("mbpoll"); }
+QString MbpollPath() {
+    return QStandardPaths::findExecutable("mbpoll");
+}
 
 // mbpoll once, registers numbered from 0; its standard output and exit code.
 int RunMbpoll(const QString& device, const QStringList& options, QString& output,
               const QStringList& writeValues = {}) {
     QProcess mbpoll;
     mbpoll.setProcessChannelMode(QProcess::MergedChannels);
-    mbpoll.start(MbpollPath(), QStringList{"-m", "rtu", "-a", "7", "-b", "9600", "-P", "none", "-0", "-1",
-                                           "-o", "3"} + options + QStringList{device} + writeValues);
+    mbpoll.start(MbpollPath(), QStringList{"-m", "rtu", "-a", "7", "-b", "9600", "-P", "none", "-0",
+                                           "-1", "-o", "3"} +
+                                   options + QStringList{device} + writeValues);
     if (!mbpoll.waitForFinished(20000)) return -1;
     output = QString::fromLocal8Bit(mbpoll.readAll());
     return mbpoll.exitCode();
@@ -98,7 +100,8 @@ private slots:
         QTest::newRow("unmapped register") << 3000 << -1 << false << int(EMBXILADD);
         QTest::newRow("parameter beyond the count") << 8 << -1 << false << int(EMBXILADD);
         QTest::newRow("brightness out of range") << 1006 << 7 << false << int(EMBXILVAL);
-        QTest::newRow("write protection") << 1006 << 1 << true << int(EMBBADEXC);  // libmodbus knows no code 0x46
+        QTest::newRow("write protection")
+            << 1006 << 1 << true << int(EMBBADEXC);  // libmodbus knows no code 0x46
     }
     void libmodbusSeesExceptions() {
         QFETCH(int, reg);
@@ -155,10 +158,13 @@ private slots:
         QTest::addColumn<QString>("request");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("stopSignal");
-        QTest::newRow("Modbus at 7, SIGTERM") << QStringList{"--protocol", "modbus", "--address", "7", "--params", "2"}
-                                     << "07 03 03 E8 00 01 04 1C" << "07 03 02 00 02 B1 85" << SIGTERM;
-        QTest::newRow("QV at 5, SIGINT") << QStringList{"--protocol", "qv", "--address", "5"}
-                                 << "05 00 4A E0 36" << "05 00 4A E0 36" << SIGINT;
+        QTest::newRow("Modbus at 7, SIGTERM")
+            << QStringList{"--protocol", "modbus", "--address", "7", "--params", "2"}
+            << "07 03 03 E8 00 01 04 1C"
+            << "07 03 02 00 02 B1 85" << SIGTERM;
+        QTest::newRow("QV at 5, SIGINT")
+            << QStringList{"--protocol", "qv", "--address", "5"} << "05 00 4A E0 36"
+            << "05 00 4A E0 36" << SIGINT;
     }
     void programServesUntilTerminated() {
         QFETCH(QStringList, arguments);

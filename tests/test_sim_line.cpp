@@ -1,13 +1,12 @@
 // The virtual instrument on a pseudo-terminal, seen from the port side: answers, every fault
 // as it appears on the line, framing across pauses, the record of frames, raw injection, and
 // the instrument vanishing and coming back. Waits are bounded polls, never plain sleeps.
-#include <QtTest>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <QtTest>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -40,7 +39,8 @@ public:
     // Up to `count` bytes, waiting at most `timeoutMs` for them.
     QString Read(size_t count, int timeoutMs) {
         Bytes got;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (got.size() < count) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
@@ -104,7 +104,8 @@ private slots:
         QTest::addColumn<bool>("modbus");
         QTest::addColumn<QString>("request");
         QTest::addColumn<QString>("answer");
-        QTest::newRow("QV GetVal") << false << "01 00 40 01 F1 D8" << "01 00 40 41 48 00 00 00 A4 A8";
+        QTest::newRow("QV GetVal") << false << "01 00 40 01 F1 D8"
+                                   << "01 00 40 41 48 00 00 00 A4 A8";
         QTest::newRow("Modbus GetVal") << true << kGetVal2 << kGetVal2Answer;
     }
     void answersOnTheLineInBothProtocols() {
@@ -117,7 +118,8 @@ private slots:
         vi.Start();
         LinePort port(vi.DevicePath());
         QVERIFY(port.IsOpen());
-        QCOMPARE(port.Exchange(request.toStdString(), FromHex(answer.toStdString()).size()), answer);
+        QCOMPARE(port.Exchange(request.toStdString(), FromHex(answer.toStdString()).size()),
+                 answer);
         // The answer is counted after it is written, so the port may have it first.
         QVERIFY(vi.WaitForAnswers(1, 5000));
         QCOMPARE(int(vi.AnswersSent()), 1);
@@ -127,12 +129,17 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("onLine");
         QTest::addColumn<int>("atLeastMs");
-        QTest::newRow("silence") << "silence" << "" << 0;
-        QTest::newRow("cut short by 3") << "cut" << "07 03 04 00 00 41" << 0;
+        QTest::newRow("silence") << "silence"
+                                 << "" << 0;
+        QTest::newRow("cut short by 3") << "cut"
+                                        << "07 03 04 00 00 41" << 0;
         QTest::newRow("three pieces 100 ms apart") << "split" << kGetVal2Answer << 190;
-        QTest::newRow("bad CRC") << "crc" << "07 03 04 00 00 41 20 AD 44" << 0;
-        QTest::newRow("trailing bytes") << "trailing" << "07 03 04 00 00 41 20 AD BB 00 FF" << 0;
-        QTest::newRow("exception 2") << "exception" << "07 83 02 20 F0" << 0;
+        QTest::newRow("bad CRC") << "crc"
+                                 << "07 03 04 00 00 41 20 AD 44" << 0;
+        QTest::newRow("trailing bytes") << "trailing"
+                                        << "07 03 04 00 00 41 20 AD BB 00 FF" << 0;
+        QTest::newRow("exception 2") << "exception"
+                                     << "07 83 02 20 F0" << 0;
         QTest::newRow("delayed 300 ms") << "delay" << kGetVal2Answer << 290;
     }
     void faultsOnTheLine() {
@@ -193,7 +200,8 @@ private slots:
         const int exchanges = 2000;
         for (int i = 1; i <= exchanges; ++i) {
             QVERIFY(port.Write(kGetVal2));
-            QVERIFY(WaitUntil([&] { return vi.AnswersSent() + vi.InjectedFaults().silenced == size_t(i); }));
+            QVERIFY(WaitUntil(
+                [&] { return vi.AnswersSent() + vi.InjectedFaults().silenced == size_t(i); }));
             // a silenced exchange gets a short look only: bytes of a sent answer are already queued
             const bool written = vi.AnswersSent() == size_t(i - silences);
             const QString answer = port.Read(9, written ? 1000 : 20);
@@ -218,9 +226,11 @@ private slots:
             << "07 03 00" << true << kGetVal2 << kGetVal2Answer;
         QTest::newRow("bad CRC, then a good frame")
             << "07 03 00 04 00 02 85 AD" << true << kGetVal2 << kGetVal2Answer;
-        QTest::newRow("good frame in two writes") << "07 03 00 04" << false << "00 02 85 AC" << kGetVal2Answer;
+        QTest::newRow("good frame in two writes")
+            << "07 03 00 04" << false << "00 02 85 AC" << kGetVal2Answer;
         QTest::newRow("unknown function answered after silence")
-            << "07 2B 0E 01 00 F8 77" << false << "" << "07 AB 01 7E F1";
+            << "07 2B 0E 01 00 F8 77" << false << ""
+            << "07 AB 01 7E F1";
     }
     void framingAcrossPauses() {
         QFETCH(QString, first);

@@ -222,7 +222,9 @@ private:
     QTimer FTimer;
 };
 
-void Click(QWidget* window, const char* name) { window->findChild<QAbstractButton*>(name)->click(); }
+void Click(QWidget* window, const char* name) {
+    window->findChild<QAbstractButton*>(name)->click();
+}
 
 ModalDriver::Action ClickButton(const char* name) {
     return [name](QWidget* window) { Click(window, name); };
@@ -337,20 +339,27 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<bool>("found");
         QTest::addColumn<QString>("version");
-        QTest::newRow("space, version, tag") << "<p>Tessera_RS-485 4.16</p>" << kKey << true << "4.16";
+        QTest::newRow("space, version, tag")
+            << "<p>Tessera_RS-485 4.16</p>" << kKey << true << "4.16";
         QTest::newRow("colon") << "Tessera_RS-485:4.16</p>" << kKey << true << "4.16";
-        QTest::newRow("no separator: first digit skipped") << "Tessera_RS-4854.16</p>" << kKey << true << ".16";
-        QTest::newRow("no digits after the key") << "Tessera_RS-485 coming soon</p>" << kKey << true << "";
+        QTest::newRow("no separator: first digit skipped")
+            << "Tessera_RS-4854.16</p>" << kKey << true << ".16";
+        QTest::newRow("no digits after the key")
+            << "Tessera_RS-485 coming soon</p>" << kKey << true << "";
         QTest::newRow("version ends the page") << "Tessera_RS-485 4.16" << kKey << true << "4.1";
         QTest::newRow("key ends the page") << "<p>Tessera_RS-485" << kKey << true << "";
-        QTest::newRow("text before the digits skipped") << "Tessera_RS-485 version: 4.16<" << kKey << true << "4.16";
-        QTest::newRow("ends at the first other character") << "Tessera_RS-485 v4.16.2b7<" << kKey << true << "4.16.2";
-        QTest::newRow("first occurrence counts") << "Tessera_RS-485 4.16; Tessera_RS-485 5.0<" << kKey << true << "4.16";
-        QTest::newRow("other decimal digits") << QString::fromUtf8("Tessera_RS-485 ٤.١٦<") << kKey << true
-                                              << QString::fromUtf8("٤.١٦");
+        QTest::newRow("text before the digits skipped")
+            << "Tessera_RS-485 version: 4.16<" << kKey << true << "4.16";
+        QTest::newRow("ends at the first other character")
+            << "Tessera_RS-485 v4.16.2b7<" << kKey << true << "4.16.2";
+        QTest::newRow("first occurrence counts")
+            << "Tessera_RS-485 4.16; Tessera_RS-485 5.0<" << kKey << true << "4.16";
+        QTest::newRow("other decimal digits") << QString::fromUtf8("Tessera_RS-485 ٤.١٦<") << kKey
+                                              << true << QString::fromUtf8("٤.١٦");
         QTest::newRow("key is case-sensitive") << "tessera_rs-485 4.16<" << kKey << false << "";
         QTest::newRow("key absent") << "<p>4.16</p>" << kKey << false << "";
-        QTest::newRow("empty key") << "<p>4.16</p>" << "" << false << "";
+        QTest::newRow("empty key") << "<p>4.16</p>"
+                                   << "" << false << "";
         QTest::newRow("empty page") << "" << kKey << false << "";
     }
     void scanPageVersion() {
@@ -371,7 +380,8 @@ private slots:
         QTest::newRow("offer") << "Button1" << QRect(12, 32, 89, 25)
                                << (UpdateDownloadsInstaller ? "Скачать" : "На сайт");
         QTest::newRow("cancel") << "Button2" << QRect(107, 32, 94, 25) << "Отмена";
-        QTest::newRow("check box") << "CheckBox1" << QRect(12, 63, 154, 17) << "Больше не показывать";
+        QTest::newRow("check box")
+            << "CheckBox1" << QRect(12, 63, 154, 17) << "Больше не показывать";
     }
     void notificationWindow() {
         QFETCH(QString, name);
@@ -383,7 +393,8 @@ private slots:
         QCOMPARE(Form1->font().pixelSize(), 11);
         const Qt::WindowFlags flags = Form1->windowFlags();
         QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(!flags.testFlag(Qt::WindowCloseButtonHint) && !flags.testFlag(Qt::WindowSystemMenuHint));
+        QVERIFY(!flags.testFlag(Qt::WindowCloseButtonHint) &&
+                !flags.testFlag(Qt::WindowSystemMenuHint));
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QCOMPARE(Form1->pos(), QPoint((screen.width() - 221) / 2, (screen.height() - 92) / 2));
         QWidget* control = Form1->findChild<QWidget*>(name);
@@ -398,16 +409,26 @@ private slots:
         QTest::addColumn<QByteArray>("page");
         QTest::addColumn<QString>("version");
         QTest::addColumn<bool>("notified");
-        QTest::newRow("newer") << QByteArray("200 OK") << QByteArray("<html><p>Tessera_RS-485 4.16</p></html>") << "4.16" << true;
-        QTest::newRow("same") << QByteArray("200 OK") << QByteArray("<p>Tessera_RS-485 4.15</p>") << "4.15" << false;
-        QTest::newRow("colon") << QByteArray("200 OK") << QByteArray("<p>Tessera_RS-485:4.16</p>") << "4.16" << true;
-        QTest::newRow("no separator") << QByteArray("200 OK") << QByteArray("<p>Tessera_RS-4854.16</p>") << ".16" << true;
-        QTest::newRow("no digits") << QByteArray("200 OK") << QByteArray("<p>Tessera_RS-485 soon</p>") << "" << true;
-        QTest::newRow("version ends the page") << QByteArray("200 OK") << QByteArray("Tessera_RS-485 4.16") << "4.1" << true;
-        QTest::newRow("older") << QByteArray("200 OK") << QByteArray("<p>Tessera_RS-485 4.14</p>") << "4.14" << true;
-        QTest::newRow("key missing") << QByteArray("200 OK") << QByteArray("<p>Other 4.16</p>") << "" << false;
+        QTest::newRow("newer") << QByteArray("200 OK")
+                               << QByteArray("<html><p>Tessera_RS-485 4.16</p></html>") << "4.16"
+                               << true;
+        QTest::newRow("same") << QByteArray("200 OK") << QByteArray("<p>Tessera_RS-485 4.15</p>")
+                              << "4.15" << false;
+        QTest::newRow("colon") << QByteArray("200 OK") << QByteArray("<p>Tessera_RS-485:4.16</p>")
+                               << "4.16" << true;
+        QTest::newRow("no separator")
+            << QByteArray("200 OK") << QByteArray("<p>Tessera_RS-4854.16</p>") << ".16" << true;
+        QTest::newRow("no digits")
+            << QByteArray("200 OK") << QByteArray("<p>Tessera_RS-485 soon</p>") << "" << true;
+        QTest::newRow("version ends the page")
+            << QByteArray("200 OK") << QByteArray("Tessera_RS-485 4.16") << "4.1" << true;
+        QTest::newRow("older") << QByteArray("200 OK") << QByteArray("<p>Tessera_RS-485 4.14</p>")
+                               << "4.14" << true;
+        QTest::newRow("key missing")
+            << QByteArray("200 OK") << QByteArray("<p>Other 4.16</p>") << "" << false;
         QTest::newRow("error page is still a page")
-            << QByteArray("404 Not Found") << QByteArray("<p>Tessera_RS-485 4.16</p>") << "4.16" << true;
+            << QByteArray("404 Not Found") << QByteArray("<p>Tessera_RS-485 4.16</p>") << "4.16"
+            << true;
     }
     void checkOutcome() {
         QFETCH(QByteArray, status);
@@ -532,7 +553,8 @@ private slots:
         driver.actions << ClickButton("Button1") << AcceptBox();
         StartUpdateCheck(kKey, "4.15", server.Url("/page"),
                          installerUrl.isEmpty() ? server.Url("/setup.exe") : installerUrl, nullptr);
-        QTRY_VERIFY_WITH_TIMEOUT(driver.seen.size() == 2 && UpdateProgressText().isEmpty(), kBoundMs);
+        QTRY_VERIFY_WITH_TIMEOUT(driver.seen.size() == 2 && UpdateProgressText().isEmpty(),
+                                 kBoundMs);
         QCOMPARE(driver.seen, (QStringList{"Form1", kDownloadFailed}));
         QCOMPARE(driver.progressSeen.last(), QString("Скачивание Tessera_RS-485   4.16"));
         QCOMPARE(driver.captions.last(), QString("Tessera_RS-485"));

@@ -1,11 +1,10 @@
 // The computing part of the Win32 serial backend: device paths of port names, the DCB values
 // of line settings (including the combinations no UART has), the order of port names and the
 // description inside a device's friendly name.
-#include "serial/SerialWin32Rules.h"
-
 #include <QtTest>
-
 #include <algorithm>
+
+#include "serial/SerialWin32Rules.h"
 
 using namespace serial_backend;
 using namespace serial_backend::win32;
@@ -46,10 +45,14 @@ private slots:
 void TestWin32Mapping::devicePath_data() {
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("path");
-    QTest::newRow("single digit") << "COM5" << "\\\\.\\COM5";
-    QTest::newRow("above COM9") << "COM12" << "\\\\.\\COM12";
-    QTest::newRow("other driver's name") << "CNCA0" << "\\\\.\\CNCA0";
-    QTest::newRow("already a device path") << "\\\\.\\COM3" << "\\\\.\\COM3";
+    QTest::newRow("single digit") << "COM5"
+                                  << "\\\\.\\COM5";
+    QTest::newRow("above COM9") << "COM12"
+                                << "\\\\.\\COM12";
+    QTest::newRow("other driver's name") << "CNCA0"
+                                         << "\\\\.\\CNCA0";
+    QTest::newRow("already a device path") << "\\\\.\\COM3"
+                                           << "\\\\.\\COM3";
     QTest::newRow("global namespace path") << "\\\\?\\GLOBALROOT\\Device\\Serial0"
                                            << "\\\\?\\GLOBALROOT\\Device\\Serial0";
 }
@@ -124,14 +127,24 @@ void TestWin32Mapping::description_data() {
     QTest::addColumn<QString>("friendly");
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("description");
-    QTest::newRow("adapter") << "Silicon Labs CP210x USB to UART Bridge (COM3)" << "COM3"
+    QTest::newRow("adapter") << "Silicon Labs CP210x USB to UART Bridge (COM3)"
+                             << "COM3"
                              << "Silicon Labs CP210x USB to UART Bridge";
-    QTest::newRow("case of the suffix") << "USB Serial Port (com7)" << "COM7" << "USB Serial Port";
-    QTest::newRow("another port's number") << "USB Serial Port (COM12)" << "COM1"
+    QTest::newRow("case of the suffix") << "USB Serial Port (com7)"
+                                        << "COM7"
+                                        << "USB Serial Port";
+    QTest::newRow("another port's number") << "USB Serial Port (COM12)"
+                                           << "COM1"
                                            << "USB Serial Port (COM12)";
-    QTest::newRow("no suffix") << "Communications Port" << "COM1" << "Communications Port";
-    QTest::newRow("only the suffix") << " (COM1)" << "COM1" << " (COM1)";
-    QTest::newRow("empty") << "" << "COM1" << "";
+    QTest::newRow("no suffix") << "Communications Port"
+                               << "COM1"
+                               << "Communications Port";
+    QTest::newRow("only the suffix") << " (COM1)"
+                                     << "COM1"
+                                     << " (COM1)";
+    QTest::newRow("empty") << ""
+                           << "COM1"
+                           << "";
 }
 
 void TestWin32Mapping::description() {

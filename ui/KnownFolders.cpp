@@ -7,9 +7,14 @@ namespace {
 
 bool StandardLocationFor(int csidl, QStandardPaths::StandardLocation* location) {
     switch (csidl) {
-    case CSIDL_PERSONAL: *location = QStandardPaths::DocumentsLocation; return true;
-    case CSIDL_APPDATA: *location = QStandardPaths::GenericDataLocation; return true;
-    default: return false;
+        case CSIDL_PERSONAL:
+            *location = QStandardPaths::DocumentsLocation;
+            return true;
+        case CSIDL_APPDATA:
+            *location = QStandardPaths::GenericDataLocation;
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -4,8 +4,8 @@
 // Stateless; callable from any thread.
 #include <QString>
 
-constexpr int CSIDL_PERSONAL = 5;   // the user's documents folder
-constexpr int CSIDL_APPDATA = 26;   // the user's application-data folder
+constexpr int CSIDL_PERSONAL = 5;  // the user's documents folder
+constexpr int CSIDL_APPDATA = 26;  // the user's application-data folder
 
 // Path of the folder with the given id, created if it does not exist yet. The path has no
 // trailing separator: callers append "/name". Empty for an unknown id, when the platform

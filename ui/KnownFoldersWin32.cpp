@@ -2,12 +2,14 @@
 // is the roaming one, which Qt's GenericDataLocation is not on Windows (it is the local one).
 #include "ui/KnownFolders.h"
 
+// clang-format off: these headers only work in this order.
 // After KnownFolders.h: the shell's headers define the CSIDL_* names as macros too.
-#include <windows.h>
 #include <initguid.h>
+#include <windows.h>
 // initguid.h before knownfolders.h, so that the folder ids are defined here.
 #include <knownfolders.h>
 #include <shlobj.h>
+// clang-format on
 
 #include <QDir>
 
@@ -15,9 +17,12 @@ namespace {
 
 const KNOWNFOLDERID* KnownFolderFor(int csidl) {
     switch (csidl) {
-    case CSIDL_PERSONAL: return &FOLDERID_Documents;
-    case CSIDL_APPDATA: return &FOLDERID_RoamingAppData;
-    default: return nullptr;
+        case CSIDL_PERSONAL:
+            return &FOLDERID_Documents;
+        case CSIDL_APPDATA:
+            return &FOLDERID_RoamingAppData;
+        default:
+            return nullptr;
     }
 }
 

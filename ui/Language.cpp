@@ -39,9 +39,13 @@ void Use(const QString& code, QTranslator* translator) {
 
 }  // namespace
 
-QStringList Known() { return {Russian, QStringLiteral("en")}; }
+QStringList Known() {
+    return {Russian, QStringLiteral("en")};
+}
 
-bool IsKnown(const QString& code) { return Known().contains(code); }
+bool IsKnown(const QString& code) {
+    return Known().contains(code);
+}
 
 bool Apply(const QString& code) {
     if (code == Russian || !IsKnown(code)) {
@@ -58,6 +62,8 @@ bool Apply(const QString& code) {
     return true;
 }
 
-QString Current() { return InForce(); }
+QString Current() {
+    return InForce();
+}
 
 }  // namespace Language

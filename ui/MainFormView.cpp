@@ -23,42 +23,70 @@ constexpr int TraceLineLimit = 2000;
 QWidget* TMainFormView::Field(TField field) const {
     Ui::Tz& f = *FWindow.ui;
     switch (field) {
-        case TField::EditAdr: return f.EditAdr;
-        case TField::Edit1: return f.Edit1;
-        case TField::Edit2: return f.Edit2;
-        case TField::Edit3: return f.Edit3;
-        case TField::Edit4: return f.Edit4;
-        case TField::Edit5: return f.Edit5;
-        case TField::Edit6: return f.Edit6;
-        case TField::Edit7: return f.Edit7;
-        case TField::Edit9: return f.Edit9;
-        case TField::Edit10: return f.Edit10;
-        case TField::Edit11: return f.Edit11;
-        case TField::Edit12: return f.Edit12;
-        case TField::ei1: return f.ei1;
-        case TField::TrackBar1: return f.TrackBar1;
-        case TField::ComboBox4: return f.ComboBox4;
-        case TField::ComboBox5: return f.ComboBox5;
-        case TField::ComboBox6: return f.ComboBox6;
-        case TField::ComboBox7: return f.ComboBox7;
-        case TField::ComboBox9: return f.ComboBox9;
-        case TField::ComboBox10: return f.ComboBox10;
+        case TField::EditAdr:
+            return f.EditAdr;
+        case TField::Edit1:
+            return f.Edit1;
+        case TField::Edit2:
+            return f.Edit2;
+        case TField::Edit3:
+            return f.Edit3;
+        case TField::Edit4:
+            return f.Edit4;
+        case TField::Edit5:
+            return f.Edit5;
+        case TField::Edit6:
+            return f.Edit6;
+        case TField::Edit7:
+            return f.Edit7;
+        case TField::Edit9:
+            return f.Edit9;
+        case TField::Edit10:
+            return f.Edit10;
+        case TField::Edit11:
+            return f.Edit11;
+        case TField::Edit12:
+            return f.Edit12;
+        case TField::ei1:
+            return f.ei1;
+        case TField::TrackBar1:
+            return f.TrackBar1;
+        case TField::ComboBox4:
+            return f.ComboBox4;
+        case TField::ComboBox5:
+            return f.ComboBox5;
+        case TField::ComboBox6:
+            return f.ComboBox6;
+        case TField::ComboBox7:
+            return f.ComboBox7;
+        case TField::ComboBox9:
+            return f.ComboBox9;
+        case TField::ComboBox10:
+            return f.ComboBox10;
     }
     return nullptr;
 }
 
-void TMainFormView::ShowStatus(const QString& text) { FWindow.ShowStatus(text); }
+void TMainFormView::ShowStatus(const QString& text) {
+    FWindow.ShowStatus(text);
+}
 
-void TMainFormView::ShowError(const QString& text) { FWindow.ShowError(text); }
+void TMainFormView::ShowError(const QString& text) {
+    FWindow.ShowError(text);
+}
 
-void TMainFormView::ReportLineFailure(const ESerialPort& error) { FWindow.ReportLineFailure(error); }
+void TMainFormView::ReportLineFailure(const ESerialPort& error) {
+    FWindow.ReportLineFailure(error);
+}
 
 void TMainFormView::ShowReading(int panel, uint8_t pointCode, double value) {
     FWindow.ShowReading(panel, pointCode, value);
     FWindow.Commissioning->ReadingShown(panel, pointCode, value);  // plot and log
 }
 
-void TMainFormView::ClearPanel(int panel) { FWindow.ClearPanel(panel); }
+void TMainFormView::ClearPanel(int panel) {
+    FWindow.ClearPanel(panel);
+}
 
 void TMainFormView::ShowUnit(int panel, const QString& unit) {
     if (panel >= 1 && panel <= 3) FWindow.UnitsLabel(panel)->setText(unit);
@@ -87,9 +115,13 @@ void TMainFormView::ArmRepeatTimer(int intervalMs) {
     if (timer->interval() > 0 && !timer->isActive()) timer->start();
 }
 
-void TMainFormView::RefreshProtocolView() { FWindow.RefreshProtocolView(); }
+void TMainFormView::RefreshProtocolView() {
+    FWindow.RefreshProtocolView();
+}
 
-void TMainFormView::EnableProtocolSwitch(bool enabled) { FWindow.ui->BitBtn23->setEnabled(enabled); }
+void TMainFormView::EnableProtocolSwitch(bool enabled) {
+    FWindow.ui->BitBtn23->setEnabled(enabled);
+}
 
 // The lines of an answer go in with one insertion and the oldest go out with one removal, so
 // the list and its hidden view do their bookkeeping once per answer rather than once per line.

@@ -66,19 +66,15 @@ QString TPortWatch::FailureText(const ESerialPort& e) const {
     if (!reason.isEmpty()) text += tr(" Система сообщает: %1.").arg(reason);
     const bool recovering = Watching() || FWindow.ComPort->Connected();
     if (!recovering)
-        return text + tr(" Обмен с прибором прерван: проверьте подключение к порту %1.")
-                          .arg(port);
-    text +=
-        (DeviceFilePresent(port)
-             ? tr(" Связь с прибором через порт %1 прервана: проверьте подключение.")
-             : tr(" Устройство %1 отключено от компьютера: проверьте подключение."))
-            .arg(port);
+        return text + tr(" Обмен с прибором прерван: проверьте подключение к порту %1.").arg(port);
+    text += (DeviceFilePresent(port)
+                 ? tr(" Связь с прибором через порт %1 прервана: проверьте подключение.")
+                 : tr(" Устройство %1 отключено от компьютера: проверьте подключение."))
+                .arg(port);
     text += FPollingWanted || (Watching() && FResumePolling)
-                ? tr(
-                      " Когда устройство появится снова, программа подключится к нему "
-                      "сама и продолжит опрос.")
-                : tr(
-                      " Когда устройство появится снова, программа подключится к нему сама.");
+                ? tr(" Когда устройство появится снова, программа подключится к нему "
+                     "сама и продолжит опрос.")
+                : tr(" Когда устройство появится снова, программа подключится к нему сама.");
     return text;
 }
 
@@ -132,9 +128,8 @@ void TPortWatch::Look() {
     ShowField();
     const bool resume = FResumePolling;
     FWindow.ShowStatus(
-        resume
-            ? tr("Устройство %1 снова подключено, опрос продолжается.").arg(FStableName)
-            : tr("Устройство %1 снова подключено.").arg(FStableName));
+        resume ? tr("Устройство %1 снова подключено, опрос продолжается.").arg(FStableName)
+               : tr("Устройство %1 снова подключено.").arg(FStableName));
     if (resume) FWindow.BitBtn1Click();
 }
 

@@ -211,7 +211,8 @@ void TProfile::InsertLine(int index, const QByteArray& text) {
     FLines.insert(index, {text, FLineEnd});
 }
 
-QString TProfile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const {
+QString TProfile::ReadString(const QString& section, const QString& key,
+                             const QString& defaultValue) const {
     const int sectionLine = FindSection(section);
     if (sectionLine < 0) return defaultValue;
     const int keyLine = FindKey(sectionLine, key);
@@ -221,7 +222,8 @@ QString TProfile::ReadString(const QString& section, const QString& key, const Q
     return QString::fromUtf8(StripMatchingQuotes(value));
 }
 
-int32_t TProfile::ReadInteger(const QString& section, const QString& key, int32_t defaultValue) const {
+int32_t TProfile::ReadInteger(const QString& section, const QString& key,
+                              int32_t defaultValue) const {
     int32_t value = defaultValue;
     if (!ParseProfileInteger(ReadString(section, key, QString()), &value)) return defaultValue;
     return value;
@@ -284,7 +286,8 @@ bool TProfile::Save() const {
 
 namespace Profile {
 
-int32_t ReadInteger(const QString& file, const QString& section, const QString& key, int32_t defaultValue) {
+int32_t ReadInteger(const QString& file, const QString& section, const QString& key,
+                    int32_t defaultValue) {
     TProfile profile;
     profile.Load(file);
     return profile.ReadInteger(section, key, defaultValue);
@@ -297,7 +300,8 @@ QString ReadString(const QString& file, const QString& section, const QString& k
     return profile.ReadString(section, key, defaultValue);
 }
 
-bool WriteString(const QString& file, const QString& section, const QString& key, const QString& value) {
+bool WriteString(const QString& file, const QString& section, const QString& key,
+                 const QString& value) {
     TProfile profile;
     profile.Load(file);
     profile.WriteString(section, key, value);

@@ -53,7 +53,8 @@ public:
     bool Load(const QString& path);
     const QString& Path() const { return FPath; }
 
-    QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+    QString ReadString(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
     int32_t ReadInteger(const QString& section, const QString& key, int32_t defaultValue) const;
     // True for any non-zero integer, like the settings file's Booleans.
     bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
@@ -89,9 +90,11 @@ private:
 namespace Profile {
 
 // One-shot versions of the TProfile calls: each reads (and WriteString rewrites) the file.
-int32_t ReadInteger(const QString& file, const QString& section, const QString& key, int32_t defaultValue);
+int32_t ReadInteger(const QString& file, const QString& section, const QString& key,
+                    int32_t defaultValue);
 QString ReadString(const QString& file, const QString& section, const QString& key,
                    const QString& defaultValue);
-bool WriteString(const QString& file, const QString& section, const QString& key, const QString& value);
+bool WriteString(const QString& file, const QString& section, const QString& key,
+                 const QString& value);
 
 }  // namespace Profile

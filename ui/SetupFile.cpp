@@ -23,7 +23,9 @@ QString Folder() {
     return documents + QStringLiteral("Tessera_RS/");
 }
 
-QString Path() { return Folder() + QStringLiteral("setup.cfg"); }
+QString Path() {
+    return Folder() + QStringLiteral("setup.cfg");
+}
 
 TSetup Read(const QString& path) {
     TProfile profile;
@@ -38,8 +40,10 @@ TSetup Read(const QString& path) {
     if (s.speedIndex < 0 || s.speedIndex > 7) s.speedIndex = DefaultSpeedIndex;
     s.repeatPause = profile.ReadInteger(Port, QStringLiteral("Pause"), DefaultRepeatPause);
     if (s.repeatPause < 0) s.repeatPause = DefaultRepeatPause;
-    const int32_t protocol = profile.ReadInteger(Port, QStringLiteral("prot"), DefaultProtocolIsModbus);
-    s.protocolIsModbus = (protocol == 0 || protocol == 1) ? uint8_t(protocol) : DefaultProtocolIsModbus;
+    const int32_t protocol =
+        profile.ReadInteger(Port, QStringLiteral("prot"), DefaultProtocolIsModbus);
+    s.protocolIsModbus =
+        (protocol == 0 || protocol == 1) ? uint8_t(protocol) : DefaultProtocolIsModbus;
     s.spFlag = profile.ReadBool(Port, QStringLiteral("SP"), DefaultSPFlag);
     s.checkUpdates = profile.ReadBool(Update, QStringLiteral("Update"), DefaultCheckUpdates);
     s.language = profile.ReadString(LanguageSection, LanguageKey, QString()).trimmed();

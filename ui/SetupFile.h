@@ -9,7 +9,7 @@
 namespace SetupFile {
 
 constexpr const char* DefaultPortName = "COM1";
-constexpr int32_t DefaultSpeedIndex = 3;  // 9600 bit/s
+constexpr int32_t DefaultSpeedIndex = 3;     // 9600 bit/s
 constexpr int32_t DefaultRepeatPause = 500;  // ms between value requests
 constexpr uint8_t DefaultProtocolIsModbus = 1;
 constexpr bool DefaultSPFlag = true;

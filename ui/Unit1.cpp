@@ -29,7 +29,9 @@ constexpr int DefaultSpeedIndex = SetupFile::DefaultSpeedIndex;
 constexpr int DefaultProtocol = SetupFile::DefaultProtocolIsModbus;
 const QPoint OffsetFromMainWindow(170, 100);
 
-QString ErrorCaption() { return TSettingForm::tr("Ошибка"); }
+QString ErrorCaption() {
+    return TSettingForm::tr("Ошибка");
+}
 
 // The component's message for an unreadable port list.
 constexpr int PortListMessage = 13;
@@ -90,16 +92,17 @@ TSettingForm::~TSettingForm() {
     delete ui;
 }
 
-void TSettingForm::FormCreate() { PlaceByMainWindow(); }
+void TSettingForm::FormCreate() {
+    PlaceByMainWindow();
+}
 
 void TSettingForm::LoadSettings(const QString& portName, int speedIndex, int protocolIsModbus) {
     FLoadedPort = portName;
     ui->ComboBox1->setCurrentIndex(-1);
     ui->ComboBox1->setEditText(portName);
     FitPortBox();
-    ui->ComboBox2->setCurrentIndex(speedIndex >= 0 && speedIndex < ui->ComboBox2->count()
-                                       ? speedIndex
-                                       : DefaultSpeedIndex);
+    ui->ComboBox2->setCurrentIndex(
+        speedIndex >= 0 && speedIndex < ui->ComboBox2->count() ? speedIndex : DefaultSpeedIndex);
     ui->ComboBox3->setCurrentIndex(
         protocolIsModbus == 0 || protocolIsModbus == 1 ? protocolIsModbus : DefaultProtocol);
     ui->ComboBox4->setCurrentIndex(int(Language::Known().indexOf(StoredOrOwnLanguage())));
@@ -195,9 +198,8 @@ void TSettingForm::ReportPortListFailure(const QString& message) {
     if (FPortListFailureShown) return;
     FPortListFailureShown = true;
     // Not from inside the paint event: the box runs an event loop of its own.
-    QTimer::singleShot(0, this, [this, message] {
-        QMessageBox::critical(this, ErrorCaption(), message);
-    });
+    QTimer::singleShot(0, this,
+                       [this, message] { QMessageBox::critical(this, ErrorCaption(), message); });
 }
 
 void TSettingForm::PlaceByMainWindow() {
@@ -238,4 +240,6 @@ void TSettingForm::Button1Click() {
 }
 
 // Closing by the close box or Escape rejects the dialog the same way: nothing is changed.
-void TSettingForm::Button2Click() { reject(); }
+void TSettingForm::Button2Click() {
+    reject();
+}

@@ -16,7 +16,9 @@
 
 class QPaintEvent;
 class QShowEvent;
-namespace Ui { class TSettingForm; }
+namespace Ui {
+class TSettingForm;
+}
 
 class TSettingForm : public QDialog {
     Q_OBJECT

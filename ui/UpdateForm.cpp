@@ -65,7 +65,7 @@ SharedState& State() {
 }
 
 QPointer<TThreadUpdate> CurrentWorker;  // main thread only
-QPointer<QWidget> UpdateOwner;         // kept, never used
+QPointer<QWidget> UpdateOwner;          // kept, never used
 
 int RetireWorkers() {
     int generation = 0;
@@ -78,7 +78,8 @@ int RetireWorkers() {
 }
 
 void ShowPlainMessage(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok);
     box.exec();
 }
 
@@ -102,10 +103,12 @@ void SetUpdateProgressText(const QString& text) {
     State().progressText = text;
 }
 
-bool UpdateCheckWanted() { return !DontShowAgain; }
+bool UpdateCheckWanted() {
+    return !DontShowAgain;
+}
 
-void StartUpdateCheck(const QString& productKey, const QString& currentVersion, const QString& versionPageUrl,
-                      const QString& installerUrl, QWidget* owner) {
+void StartUpdateCheck(const QString& productKey, const QString& currentVersion,
+                      const QString& versionPageUrl, const QString& installerUrl, QWidget* owner) {
     ProductKey = productKey;
     CurrentVersion = currentVersion;
     VersionPageUrl = UpdateEnvAddress("TESSERA_UPDATE_PAGE_URL", versionPageUrl);
@@ -124,7 +127,9 @@ bool StopUpdateCheck(int timeoutMs) {
     return Sync::WaitForThread(worker, QDeadlineTimer(timeoutMs));
 }
 
-bool UpdateWorkerRunning() { return !CurrentWorker.isNull() && CurrentWorker->isRunning(); }
+bool UpdateWorkerRunning() {
+    return !CurrentWorker.isNull() && CurrentWorker->isRunning();
+}
 
 // The product pages put a separator right after the key, so the character after the key is
 // skipped; the page's last character is never looked at (a version never ends a page).
@@ -259,8 +264,7 @@ bool TThreadUpdate::OpenPage() {
     Sync::Synchronize([address] {
         const QUrl page = UpdateAddressUrl(address);
         if (page.scheme() == QLatin1String("https") && UpdateOpenPageHook(page)) return;
-        ShowPlainMessage(
-            tr("Не удалось открыть страницу обновления в браузере: %1").arg(address));
+        ShowPlainMessage(tr("Не удалось открыть страницу обновления в браузере: %1").arg(address));
     });
     return true;
 }
@@ -268,7 +272,8 @@ bool TThreadUpdate::OpenPage() {
 // --- TForm1 ---
 
 TForm1::TForm1(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowStaysOnTopHint),
       ui(std::make_unique<Ui::TForm1>()) {
     ui->setupUi(this);
     QFont formFont(QStringLiteral("Tahoma"));
@@ -293,7 +298,8 @@ void TForm1::FormCreate() {
     if (screen == nullptr) return;
     const QRect area = screen->geometry();
     const QSize outer = frameGeometry().size();
-    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    move(area.x() + (area.width() - outer.width()) / 2,
+         area.y() + (area.height() - outer.height()) / 2);
 }
 
 void TForm1::Button1Click() {

@@ -25,8 +25,10 @@ class TForm1;
 
 // Placeholder addresses of the maker's site; the main window passes the two URLs.
 inline const QString UpdateWebHost = QStringLiteral("tessera-rs.example");
-inline const QString UpdateProductPageUrl = QStringLiteral("https://tessera-rs.example/tessera_rs-485.html");
-inline const QString UpdateInstallerUrl = QStringLiteral("https://tessera-rs.example/download/Tessera_RS-485_setup.exe");
+inline const QString UpdateProductPageUrl =
+    QStringLiteral("https://tessera-rs.example/tessera_rs-485.html");
+inline const QString UpdateInstallerUrl =
+    QStringLiteral("https://tessera-rs.example/download/Tessera_RS-485_setup.exe");
 
 // Shared state of the check. The strings are written before the hand-over that publishes them
 // (thread start, or a Synchronize call, both of which order memory): ProductKey,
@@ -58,8 +60,8 @@ bool UpdateCheckWanted();
 
 // Starts the check (main thread, once per run). Owner is kept and used for nothing else.
 // A later call retires the previous worker, which then ends on its own.
-void StartUpdateCheck(const QString& productKey, const QString& currentVersion, const QString& versionPageUrl,
-                      const QString& installerUrl, QWidget* owner);
+void StartUpdateCheck(const QString& productKey, const QString& currentVersion,
+                      const QString& versionPageUrl, const QString& installerUrl, QWidget* owner);
 
 // Main thread: retires the current worker and waits (running its synchronised calls) until it
 // has ended or the deadline passed. A network step under way finishes first (it is bounded).

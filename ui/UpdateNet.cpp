@@ -11,17 +11,18 @@
 #include <QUrl>
 #ifndef _WIN32  // the reachability test of Windows is in UpdateNetWin32.cpp
 #include <arpa/inet.h>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <atomic>
-#include <functional>
-#include <memory>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
 #endif
 
 namespace {
@@ -61,7 +62,8 @@ private:
 };
 
 int MillisecondsLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? int(left) : 0;
 }
 
@@ -105,8 +107,9 @@ EchoSocket OpenEchoSocket() {
 }
 
 bool SendEcho(const EchoSocket& echo, const sockaddr_in& target, uint16_t id, uint16_t sequence) {
-    uint8_t packet[kEchoHeaderSize] = {kEchoRequest, 0, 0, 0, uint8_t(id >> 8), uint8_t(id),
-                                       uint8_t(sequence >> 8), uint8_t(sequence)};
+    uint8_t packet[kEchoHeaderSize] = {
+        kEchoRequest,     0, 0, 0, uint8_t(id >> 8), uint8_t(id), uint8_t(sequence >> 8),
+        uint8_t(sequence)};
     const uint16_t checksum = InternetChecksum(packet, sizeof packet);
     packet[2] = uint8_t(checksum >> 8);
     packet[3] = uint8_t(checksum);
@@ -136,8 +139,8 @@ bool IsOurReply(const EchoSocket& echo, const uint8_t* data, size_t size, const 
     return !echo.raw || uint16_t(icmp[4] << 8 | icmp[5]) == id;
 }
 
-bool AwaitEchoReply(const EchoSocket& echo, const sockaddr_in& target, uint16_t id, uint16_t sequence,
-                    Clock::time_point deadline) {
+bool AwaitEchoReply(const EchoSocket& echo, const sockaddr_in& target, uint16_t id,
+                    uint16_t sequence, Clock::time_point deadline) {
     // An echo reply without data fits easily in 128 bytes (IP header, ICMP header).
     uint8_t reply[128];
     while (PollUntil(echo.fd, POLLIN, deadline)) {
@@ -159,9 +162,11 @@ bool TcpConnects(const sockaddr_in& target, int timeoutMs) {
     if (!tcp.Valid()) return false;
     sockaddr_in address = target;
     address.sin_port = htons(kFallbackTcpPort);
-    if (::connect(tcp.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
+    if (::connect(tcp.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        return true;
     if (errno != EINPROGRESS) return false;
-    if (!PollUntil(tcp.Fd(), POLLOUT, Clock::now() + std::chrono::milliseconds(timeoutMs))) return false;
+    if (!PollUntil(tcp.Fd(), POLLOUT, Clock::now() + std::chrono::milliseconds(timeoutMs)))
+        return false;
     int error = 0;
     socklen_t errorSize = sizeof error;
     return ::getsockopt(tcp.Fd(), SOL_SOCKET, SO_ERROR, &error, &errorSize) == 0 && error == 0;
@@ -188,7 +193,8 @@ struct TransferOutcome {
 class SystemProxies : public QNetworkProxyFactory {
 public:
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
-        if (QHostAddress(query.peerHostName()).isLoopback() || query.peerHostName() == QLatin1String("localhost"))
+        if (QHostAddress(query.peerHostName()).isLoopback() ||
+            query.peerHostName() == QLatin1String("localhost"))
             return {QNetworkProxy(QNetworkProxy::NoProxy)};
         return systemProxyForQuery(query);
     }
@@ -234,7 +240,8 @@ TransferOutcome RunGet(const QString& address, const TransferLimits& limits,
     QNetworkAccessManager manager;
     manager.setProxyFactory(new SystemProxies);
     QNetworkRequest request(ToUrl(address));
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(kAgentName));
     request.setTransferTimeout(limits.idleMs);
@@ -283,11 +290,15 @@ TransferOutcome RunGet(const QString& address, const TransferLimits& limits,
 
 // Errors that carry an HTTP status: the server did answer, with a page of its own.
 bool IsHttpStatusError(QNetworkReply::NetworkError error) {
-    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError) ||
-           (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+    return (error >= QNetworkReply::ContentAccessDenied &&
+            error <= QNetworkReply::UnknownContentError) ||
+           (error >= QNetworkReply::InternalServerError &&
+            error <= QNetworkReply::UnknownServerError);
 }
 
-int TransferIdleMs() { return EnvMilliseconds("TESSERA_UPDATE_TRANSFER_TIMEOUT_MS", kDefaultTransferTimeoutMs); }
+int TransferIdleMs() {
+    return EnvMilliseconds("TESSERA_UPDATE_TRANSFER_TIMEOUT_MS", kDefaultTransferTimeoutMs);
+}
 
 }  // namespace
 
@@ -312,7 +323,8 @@ uint32_t ResolveHostAddress(const QString& host) {
     hints.ai_socktype = SOCK_DGRAM;
     addrinfo* found = nullptr;
     const QByteArray name = host.toLocal8Bit();
-    if (name.isEmpty() || ::getaddrinfo(name.constData(), nullptr, &hints, &found) != 0 || found == nullptr)
+    if (name.isEmpty() || ::getaddrinfo(name.constData(), nullptr, &hints, &found) != 0 ||
+        found == nullptr)
         return 0;
     uint32_t address = 0;
     if (found->ai_addr != nullptr && found->ai_family == AF_INET)
@@ -345,8 +357,9 @@ bool HostReachable(const QString& host) {
 #endif
 
 QString FetchUrlText(const QString& address) {
-    const TransferLimits limits{EnvMilliseconds("TESSERA_UPDATE_FETCH_TIMEOUT_MS", kDefaultFetchTimeoutMs),
-                                TransferIdleMs(), MaxPageBytes};
+    const TransferLimits limits{
+        EnvMilliseconds("TESSERA_UPDATE_FETCH_TIMEOUT_MS", kDefaultFetchTimeoutMs),
+        TransferIdleMs(), MaxPageBytes};
     QByteArray body;
     const TransferOutcome outcome =
         RunGet(address, limits, GetOptions{}, [&body](const QByteArray& chunk) {
@@ -354,7 +367,8 @@ QString FetchUrlText(const QString& address) {
             return true;
         });
     if (outcome.stopped) return QString();
-    if (outcome.error != QNetworkReply::NoError && !IsHttpStatusError(outcome.error)) return QString();
+    if (outcome.error != QNetworkReply::NoError && !IsHttpStatusError(outcome.error))
+        return QString();
     return QString::fromUtf8(body);
 }
 
@@ -364,8 +378,9 @@ bool DownloadUrlToFile(const QString& address, const QString& filePath) {
     // Unbuffered, so that each write reports what reached the file and a full disk is seen
     // before the file is committed.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
-    const TransferLimits limits{EnvMilliseconds("TESSERA_UPDATE_DOWNLOAD_TIMEOUT_MS", kDefaultDownloadTimeoutMs),
-                                TransferIdleMs(), MaxInstallerBytes};
+    const TransferLimits limits{
+        EnvMilliseconds("TESSERA_UPDATE_DOWNLOAD_TIMEOUT_MS", kDefaultDownloadTimeoutMs),
+        TransferIdleMs(), MaxInstallerBytes};
     qint64 written = 0;
     const TransferOutcome outcome =
         RunGet(address, limits, GetOptions{true, true}, [&](const QByteArray& chunk) {

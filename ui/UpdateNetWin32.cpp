@@ -3,12 +3,14 @@
 // The page fetch and the download are Qt's, in UpdateNet.cpp, on both systems.
 #include "ui/UpdateNet.h"
 
+// clang-format off: these headers only work in this order.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // WinSock before windows.h, which would otherwise bring in the old WinSock 1 header.
-#include <windows.h>
-#include <iphlpapi.h>
 #include <icmpapi.h>
+#include <iphlpapi.h>
+#include <windows.h>
+// clang-format on
 
 namespace {
 

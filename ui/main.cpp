@@ -15,9 +15,9 @@
 
 #include "controls/Digit.h"
 #include "exchange/Convert.h"
-#include "ui/HelpWindow.h"
-#include "ui/Commissioning.h"
 #include "exchange/FrameTap.h"
+#include "ui/Commissioning.h"
+#include "ui/HelpWindow.h"
 #include "ui/KnownFolders.h"
 #include "ui/Language.h"
 #include "ui/MainFormView.h"
@@ -39,7 +39,7 @@ Tz* z = nullptr;
 QString Tz::PortOverride;
 std::function<void(const QString&)> Tz::ErrorBoxHook;
 
-const char* const SpeedNames[8] = {"1200", "2400", "4800", "9600",
+const char* const SpeedNames[8] = {"1200",  "2400",  "4800",  "9600",
                                    "19200", "38400", "57600", "115200"};
 
 namespace {
@@ -47,13 +47,16 @@ namespace {
 const char* const ProgramTitle = "Tessera_RS-485";
 const char* const ProgramVersion = "4.15";
 
-QString SettingsFile() { return SettingsFolder + QStringLiteral("setup.cfg"); }
+QString SettingsFile() {
+    return SettingsFolder + QStringLiteral("setup.cfg");
+}
 
 // The scale field takes digits, the decimal point or comma and backspace; keys that type
 // nothing (arrows, Delete) are editing keys and pass.
 bool ScaleKeyAllowed(const QKeyEvent& key) {
     const QString text = key.text();
-    if (key.key() == Qt::Key_Backspace || key.key() == Qt::Key_Delete || text.isEmpty()) return true;
+    if (key.key() == Qt::Key_Backspace || key.key() == Qt::Key_Delete || text.isEmpty())
+        return true;
     if (text.size() != 1) return false;
     const char16_t c = text[0].unicode();
     return (c >= u'0' && c <= u'9') || c == u'.' || c == u',';
@@ -75,7 +78,9 @@ Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
     ComPort = new TSerialPort(this);
     ComPort->setObjectName(QStringLiteral("ComPort"));
     ComPort->SetPort(QStringLiteral("COM7"));
-    ComPort->OnRxChar = [this](TSerialPort* sender, int32_t count) { ComPortRxChar(sender, count); };
+    ComPort->OnRxChar = [this](TSerialPort* sender, int32_t count) {
+        ComPortRxChar(sender, count);
+    };
     auto makeTimer = [this](const char* name, int interval) {
         auto* timer = new QTimer(this);
         timer->setObjectName(QLatin1String(name));
@@ -151,14 +156,14 @@ void Tz::SetUpControls() {
     ui->BitBtn2->setIcon(s->standardIcon(QStyle::SP_MediaStop));
     const QIcon readIcon = s->standardIcon(QStyle::SP_ArrowDown);
     const QIcon writeIcon = s->standardIcon(QStyle::SP_DialogSaveButton);
-    for (QAbstractButton* b : {ui->BitBtn3, ui->BitBtn5, ui->BitBtn7, ui->BitBtn9, ui->BitBtn11,
-                               ui->BitBtn13, ui->BitBtn15, ui->BitBtn17, ui->BitBtn27,
-                               ui->BitBtn29, ui->BitBtn32})
+    for (QAbstractButton* b :
+         {ui->BitBtn3, ui->BitBtn5, ui->BitBtn7, ui->BitBtn9, ui->BitBtn11, ui->BitBtn13,
+          ui->BitBtn15, ui->BitBtn17, ui->BitBtn27, ui->BitBtn29, ui->BitBtn32})
         b->setIcon(readIcon);
-    for (QAbstractButton* b : {ui->BitBtn4, ui->BitBtn6, ui->BitBtn8, ui->BitBtn10, ui->BitBtn12,
-                               ui->BitBtn14, ui->BitBtn16, ui->BitBtn18, ui->BitBtn19,
-                               ui->BitBtn20, ui->BitBtn25, ui->BitBtn26, ui->BitBtn28,
-                               ui->BitBtn30, ui->BitBtn31})
+    for (QAbstractButton* b :
+         {ui->BitBtn4, ui->BitBtn6, ui->BitBtn8, ui->BitBtn10, ui->BitBtn12, ui->BitBtn14,
+          ui->BitBtn16, ui->BitBtn18, ui->BitBtn19, ui->BitBtn20, ui->BitBtn25, ui->BitBtn26,
+          ui->BitBtn28, ui->BitBtn30, ui->BitBtn31})
         b->setIcon(writeIcon);
     // Hints stay up for five seconds.
     for (QWidget* w : findChildren<QWidget*>()) w->setToolTipDuration(5000);
@@ -303,7 +308,9 @@ void Tz::ShowStatus(const QString& text) {
     ui->StatusBar1->showMessage(shown);
 }
 
-QString Tz::StatusText() const { return ui->StatusBar1->currentMessage(); }
+QString Tz::StatusText() const {
+    return ui->StatusBar1->currentMessage();
+}
 
 void Tz::ShowError(const QString& text) {
     const QString shown = text + QLatin1Char(' ');
@@ -317,7 +324,9 @@ void Tz::ShowError(const QString& text) {
     box.exec();
 }
 
-QString Tz::LineFailureText(const ESerialPort& e) const { return PortWatch->FailureText(e); }
+QString Tz::LineFailureText(const ESerialPort& e) const {
+    return PortWatch->FailureText(e);
+}
 
 void Tz::ReportLineFailure(const ESerialPort& e) {
     TapPortError(e.Message());
@@ -338,14 +347,17 @@ void Tz::ArmAnswerTimeout() {
     if (!Timer_Out->isActive()) Timer_Out->start();
 }
 
-int Tz::SelectedRelay() { return ui->ComboBox8->currentIndex() == 1 ? 1 : 0; }
+int Tz::SelectedRelay() {
+    return ui->ComboBox8->currentIndex() == 1 ? 1 : 0;
+}
 
 void Tz::ComPortRxChar(TSerialPort*, int32_t) {
     if (!AwaitingAnswer) {
         // Bytes that no request awaits (a late or duplicated answer, noise) put the line out
         // of step; bytes of an answer already handed to the exchange thread do not.
         try {
-            if (!AnswerPending && ComPort->Connected() && ComPort->InBufCount() > 0) LineOutOfStep = true;
+            if (!AnswerPending && ComPort->Connected() && ComPort->InBufCount() > 0)
+                LineOutOfStep = true;
         } catch (const ESerialPort&) {
             // the line is going away; the next request reports it
         }
@@ -389,7 +401,9 @@ void Tz::StopPolling() {
     PortWatch->PollingStopped();
 }
 
-void Tz::ToolButton1Click() { ui->PageControl1->setCurrentWidget(ui->TabPok); }
+void Tz::ToolButton1Click() {
+    ui->PageControl1->setCurrentWidget(ui->TabPok);
+}
 
 void Tz::ToolButton2Click() {
     ui->PageControl1->setCurrentWidget(ui->TabPar);
@@ -402,7 +416,9 @@ void Tz::ToolButton3Click() {
     SettingForm->exec();
 }
 
-void Tz::ToolButton4Click() { THelpWindow::Open(this); }
+void Tz::ToolButton4Click() {
+    THelpWindow::Open(this);
+}
 
 bool Tz::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {

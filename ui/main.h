@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-
 #include <memory>
 
 #include "exchange/Channels.h"
@@ -27,15 +26,17 @@ class TPortWatch;
 class TFrameMonitor;
 class TFrameRecorder;
 class QToolButton;
-namespace Ui { class Tz; }
+namespace Ui {
+class Tz;
+}
 
 // Run-time settings, read from setup.cfg when the window is created and written when it is
 // closed in the ordinary way.
 extern QString SettingsFolder;  // ends with a separator
 extern QString PortName;
-extern int32_t SpeedIndex;  // 0..7: 1200 .. 115200
+extern int32_t SpeedIndex;   // 0..7: 1200 .. 115200
 extern int32_t RepeatPause;  // ms between value requests
-extern bool SPFlag;  // stored flag, written back as read
+extern bool SPFlag;          // stored flag, written back as read
 extern bool CheckUpdates;
 extern std::atomic<bool> ShowCounters;
 
@@ -56,7 +57,7 @@ public:
     QTimer* StatusTimer;
     QTimer* UpdateTimer;
     TPortWatch* PortWatch;  // the status bar's port field and the reconnection after a failure
-    TCommissioning* Commissioning;  // read all, configuration files, plot and log
+    TCommissioning* Commissioning;       // read all, configuration files, plot and log
     QToolButton* ToolButton5 = nullptr;  // "Обмен": the frame monitor (made in code)
 
     // Demo and tests: the device this run opens instead of the stored port (not stored).

@@ -25,10 +25,14 @@ int ScalePointCode(const QString& scaleText) {
 
 uint8_t AsdyTypeByte(int index) {
     switch (index) {
-        case 0: return 9;
-        case 1: return 13;
-        case 2: return 21;
-        default: return 0;
+        case 0:
+            return 9;
+        case 1:
+            return 13;
+        case 2:
+            return 21;
+        default:
+            return 0;
     }
 }
 
@@ -81,7 +85,9 @@ void Tz::EditAdrExit() {
     });
 }
 
-void Tz::BitBtn3Click() { SendSimple(GetAdr); }
+void Tz::BitBtn3Click() {
+    SendSimple(GetAdr);
+}
 
 void Tz::BitBtn4Click() {
     Guarded([this] {
@@ -128,7 +134,9 @@ void Tz::BitBtn8Click() {
     });
 }
 
-void Tz::BitBtn5Click() { SendSimple(GetYear); }
+void Tz::BitBtn5Click() {
+    SendSimple(GetYear);
+}
 
 void Tz::BitBtn19Click() {
     const QString text = ui->Edit3->text();
@@ -169,7 +177,9 @@ void Tz::BitBtn20Click() {
     });
 }
 
-void Tz::BitBtn9Click() { SendSimple(GetBright); }
+void Tz::BitBtn9Click() {
+    SendSimple(GetBright);
+}
 
 void Tz::BitBtn10Click() {
     Guarded([this] {
@@ -179,22 +189,33 @@ void Tz::BitBtn10Click() {
     });
 }
 
-void Tz::BitBtn11Click() { SendSimple(GetInfo); }
+void Tz::BitBtn11Click() {
+    SendSimple(GetInfo);
+}
 
 void Tz::BitBtn12Click() {
     Guarded([this] {
         const QByteArray text =
-            ToCp1251(ui->Edit9->text() + QString(InfoTextBytes, QLatin1Char(' '))).left(InfoTextBytes);
+            ToCp1251(ui->Edit9->text() + QString(InfoTextBytes, QLatin1Char(' ')))
+                .left(InfoTextBytes);
         CurrentQuery->SetName(SetInfo);
         for (char c : text) CurrentQuery->Push(uint8_t(c));
         CurrentQuery->Query();
     });
 }
 
-void Tz::BitBtn15Click() { SendSimple(GetVersForUst1); }
-void Tz::BitBtn13Click() { SendSimple(GetVersForUst2); }
-void Tz::BitBtn16Click() { SendSimple(GetVersForUst11); }
-void Tz::BitBtn14Click() { SendSimple(GetVersForUst22); }
+void Tz::BitBtn15Click() {
+    SendSimple(GetVersForUst1);
+}
+void Tz::BitBtn13Click() {
+    SendSimple(GetVersForUst2);
+}
+void Tz::BitBtn16Click() {
+    SendSimple(GetVersForUst11);
+}
+void Tz::BitBtn14Click() {
+    SendSimple(GetVersForUst22);
+}
 
 void Tz::BitBtn25Click() {
     if (ui->ComboBox2->currentText().isEmpty()) return;
@@ -214,7 +235,9 @@ void Tz::BitBtn26Click() {
     });
 }
 
-void Tz::BitBtn27Click() { SendSimple(GetIEC); }
+void Tz::BitBtn27Click() {
+    SendSimple(GetIEC);
+}
 
 void Tz::BitBtn28Click() {
     Guarded([this] {
@@ -249,7 +272,9 @@ void Tz::BitBtn30Click() {
     });
 }
 
-void Tz::BitBtn32Click() { SendSimple(GetSpeakerMode); }
+void Tz::BitBtn32Click() {
+    SendSimple(GetSpeakerMode);
+}
 
 void Tz::BitBtn31Click() {
     Guarded([this] {
@@ -263,7 +288,9 @@ void Tz::BitBtn31Click() {
 void Tz::BitBtn17Click() {
     if (!RefuseInModbus(GetMode)) SendSimple(GetMode);
 }
-void Tz::Button1Click() { BitBtn17Click(); }
+void Tz::Button1Click() {
+    BitBtn17Click();
+}
 
 void Tz::BitBtn18Click() {
     if (RefuseInModbus(SetMode)) return;

@@ -14,10 +14,14 @@ namespace {
 // Scale of the magnitude for each point code: one digit more than shown, for the rounding.
 double PointFactor(uint8_t pointCode) {
     switch (pointCode) {
-        case 0: return 10000;
-        case 1: return 1000;
-        case 2: return 100;
-        default: return 10;
+        case 0:
+            return 10000;
+        case 1:
+            return 1000;
+        case 2:
+            return 100;
+        default:
+            return 10;
     }
 }
 

@@ -36,8 +36,8 @@ void Tz::BitBtn21Click() {
 void Tz::ResizeAddressGroup(int width) {
     const int shift = width - ui->GroupBoxAdr->width();
     ui->GroupBoxAdr->resize(width, ui->GroupBoxAdr->height());
-    for (QWidget* button : {ui->ToolButton1, ui->ToolButton2, ui->ToolButton3, ui->ToolButton4,
-                            ToolButton5})
+    for (QWidget* button :
+         {ui->ToolButton1, ui->ToolButton2, ui->ToolButton3, ui->ToolButton4, ToolButton5})
         button->move(button->x() + shift, button->y());
 }
 

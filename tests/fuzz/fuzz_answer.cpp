@@ -9,12 +9,12 @@
 //
 // Input: command, flags, LengthIn, field choices, then the answer bytes.
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QComboBox>
-#include <QCheckBox>
 #include <QStandardPaths>
 #include <cstdint>
 #include <cstdio>
@@ -24,8 +24,8 @@
 
 #include "exchange/Convert.h"
 #include "exchange/Thread1.h"
-#include "protocol/Crc.h"
 #include "exchange/typeCMD.h"
+#include "protocol/Crc.h"
 #include "serial/SerialPort.h"
 #include "ui/main.h"
 #include "ui_main.h"
@@ -35,7 +35,8 @@ namespace {
 constexpr uint8_t States[6] = {0, 10, 11, 17, 18, 30};
 // Texts the parameter page's fields may hold when an answer arrives: good, empty, junk,
 // out of range.
-const char* const FieldTexts[8] = {"12", "", "abc", "-230", "231", "0x7FFFFFFF", "1.5", "99999999999"};
+const char* const FieldTexts[8] = {"12",  "",           "abc", "-230",
+                                   "231", "0x7FFFFFFF", "1.5", "99999999999"};
 
 void StartWindow() {
     char home[] = "/tmp/tessera-fuzz-XXXXXX";
@@ -55,8 +56,8 @@ void StartWindow() {
     new QApplication(argc, argv);  // lives as long as the process
 
     // No update check: it would go to the network.
-    const QString folder =
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/Tessera_RS");
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                           QStringLiteral("/Tessera_RS");
     QDir().mkpath(folder);
     QFile settings(folder + QStringLiteral("/setup.cfg"));
     if (!settings.open(QIODevice::WriteOnly)) std::abort();
@@ -65,7 +66,7 @@ void StartWindow() {
 
     Tz::ErrorBoxHook = [](const QString&) {};
     Tz::PortOverride = QStringLiteral("/dev/tessera-fuzz-no-such-port");
-    new Tz;  // lives as long as the process; z points to it
+    new Tz;             // lives as long as the process; z points to it
     z->FormActivate();  // CurrentQuery, CommandTable, ExchangeThread; the port fails to open
     if (!CurrentQuery || !ExchangeThread || z->ComPort->Connected()) std::abort();
 }
@@ -116,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(AnswerBuffer, data, size < FrameBufferSize ? size : FrameBufferSize);
     // A random CRC almost never matches: on request, make it right so the interpretation
     // behind the check is reached too.
-    if ((flags & 0x80) && lengthIn >= 2 && lengthIn <= FrameBufferSize) StoreCrc(AnswerBuffer, lengthIn);
+    if ((flags & 0x80) && lengthIn >= 2 && lengthIn <= FrameBufferSize)
+        StoreCrc(AnswerBuffer, lengthIn);
 
     try {
         if (ProtocolIsModbus == 1 && lengthIn == 5 && AnswerBuffer[1] > 0x80) {

@@ -61,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t chunk = in.Byte() % 64 + 1;
         packet.AddData(in.Text(chunk));
         // Whatever arrived, the collected text stays below the maximum buffer size.
-        if (packet.Buffer().size() >= packet.MaxBufferSize()) Fail("buffer over its maximum", packet.Buffer());
+        if (packet.Buffer().size() >= packet.MaxBufferSize())
+            Fail("buffer over its maximum", packet.Buffer());
     }
     return 0;
 }

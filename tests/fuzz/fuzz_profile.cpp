@@ -45,12 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     profile.ReadInteger(QStringLiteral("Port"), QStringLiteral("Baud"), 3);
     profile.ReadBool(QStringLiteral("Update"), QStringLiteral("Update"), true);
     const int32_t pause = profile.ReadInteger(QStringLiteral("Port"), QStringLiteral("Pause"), 500);
-    const QString left = profile.ReadString(QStringLiteral("form"), QStringLiteral("left"), QStringLiteral("?"));
+    const QString left =
+        profile.ReadString(QStringLiteral("form"), QStringLiteral("left"), QStringLiteral("?"));
 
     // Values as the program writes them: integers of any sign, a Boolean, a port name.
     const int32_t baud = int32_t(choice) - 128;
     const bool update = choice & 1;
-    const QString portName = (choice & 2) ? QStringLiteral("/dev/ttyUSB%1").arg(choice) : QStringLiteral("COM%1").arg(choice);
+    const QString portName = (choice & 2) ? QStringLiteral("/dev/ttyUSB%1").arg(choice)
+                                          : QStringLiteral("COM%1").arg(choice);
     profile.WriteInteger(QStringLiteral("Port"), QStringLiteral("Baud"), baud);
     profile.WriteBool(QStringLiteral("Update"), QStringLiteral("Update"), update);
     profile.WriteString(QStringLiteral("Port"), QStringLiteral("Port"), portName);
@@ -62,17 +64,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto expect = [](bool ok, const char* what, const QString& got) {
         if (!ok) Fail(what, got);
     };
-    const int32_t baudRead = again.ReadInteger(QStringLiteral("Port"), QStringLiteral("Baud"), 1000);
+    const int32_t baudRead =
+        again.ReadInteger(QStringLiteral("Port"), QStringLiteral("Baud"), 1000);
     expect(baudRead == baud, "Baud", QString::number(baudRead));
-    expect(again.ReadBool(QStringLiteral("Update"), QStringLiteral("Update"), !update) == update, "Update", QString());
-    const QString portRead = again.ReadString(QStringLiteral("Port"), QStringLiteral("Port"), QString());
+    expect(again.ReadBool(QStringLiteral("Update"), QStringLiteral("Update"), !update) == update,
+           "Update", QString());
+    const QString portRead =
+        again.ReadString(QStringLiteral("Port"), QStringLiteral("Port"), QString());
     expect(portRead == portName, "Port", portRead);
     const int32_t newRead = again.ReadInteger(QStringLiteral("Fuzz"), QStringLiteral("New"), 1000);
     expect(newRead == -baud, "New", QString::number(newRead));
     // Keys that were not written read as before.
-    const int32_t pauseRead = again.ReadInteger(QStringLiteral("Port"), QStringLiteral("Pause"), 500);
+    const int32_t pauseRead =
+        again.ReadInteger(QStringLiteral("Port"), QStringLiteral("Pause"), 500);
     expect(pauseRead == pause, "Pause", QString::number(pauseRead));
-    const QString leftRead = again.ReadString(QStringLiteral("form"), QStringLiteral("left"), QStringLiteral("?"));
+    const QString leftRead =
+        again.ReadString(QStringLiteral("form"), QStringLiteral("left"), QStringLiteral("?"));
     expect(leftRead == left, "form/left", leftRead);
     return 0;
 }

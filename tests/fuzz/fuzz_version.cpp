@@ -4,8 +4,8 @@
 // Input: one byte n, then n bytes of key (UTF-8), then the page (UTF-8).
 #include <QString>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 #include "ui/UpdateForm.h"
 
@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(whole, QStringLiteral("Tessera_RS-485"));
     if (size == 0) return 0;
     const size_t keyLength = data[0] < size - 1 ? data[0] : size - 1;
-    const QString key = QString::fromUtf8(reinterpret_cast<const char*>(data + 1), qsizetype(keyLength));
+    const QString key =
+        QString::fromUtf8(reinterpret_cast<const char*>(data + 1), qsizetype(keyLength));
     const QString page = QString::fromUtf8(reinterpret_cast<const char*>(data + 1 + keyLength),
                                            qsizetype(size - 1 - keyLength));
     Check(page, key);

@@ -93,7 +93,8 @@ struct AppHarness {
 
     // Waits, with the event loop running, until the instrument has received `count` frames.
     bool WaitForFrames(size_t count, int timeoutMs = 10000) {
-        return QTest::qWaitFor([&] { return instrument->ReceivedFrames().size() >= count; }, timeoutMs);
+        return QTest::qWaitFor([&] { return instrument->ReceivedFrames().size() >= count; },
+                               timeoutMs);
     }
 
     // The frames the instrument received, as hex strings.

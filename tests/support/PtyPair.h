@@ -1,12 +1,13 @@
 #pragma once
 // A pseudo-terminal pair standing for a serial line in the serial port tests: the port opens
 // the slave side by its path, the test plays the far side on the master.
-#include <QByteArray>
-#include <QString>
-#include <cerrno>
 #include <fcntl.h>
 #include <pty.h>
 #include <unistd.h>
+
+#include <QByteArray>
+#include <QString>
+#include <cerrno>
 
 struct PtyPair {
     int master = -1;

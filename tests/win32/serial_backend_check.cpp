@@ -54,7 +54,9 @@ bool CheckCall(const std::string& check, bool ok) {
     return Check(check, ok, ok ? std::string() : LastErrorText());
 }
 
-void Skip(const std::string& check, const std::string& reason) { Report("skip", check, reason); }
+void Skip(const std::string& check, const std::string& reason) {
+    Report("skip", check, reason);
+}
 
 std::string Hex(const uint8_t* bytes, size_t count) {
     std::string text;
@@ -104,7 +106,9 @@ bool UnderWine() {
 #endif
 }
 
-bool IsDevicePath(const std::string& port) { return !port.empty() && port[0] == '/'; }
+bool IsDevicePath(const std::string& port) {
+    return !port.empty() && port[0] == '/';
+}
 
 bool SameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -246,8 +250,8 @@ private:
         CheckCall("line settings 9600 8N1 again", FDevice->SetLineSettings(line));
         CheckCall("queue sizes 2048/2048", FDevice->SetQueueSizes(2048, 2048));
         CheckCall("timeouts: reads return at once", FDevice->SetTimeouts(Timeouts()));
-        const bool purged = FDevice->Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR |
-                                           PURGE_RXCLEAR);
+        const bool purged =
+            FDevice->Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
         int32_t in = -1, out = -1;
         uint32_t errors = 0;
         const bool counted = FDevice->QueueCounts(in, out, errors);
@@ -290,8 +294,8 @@ private:
     }
 
     void CheckAnswer(const uint8_t* answer, int32_t n) {
-        const bool shaped = n == kAnswerLength && answer[0] == FAddress && answer[1] == 0x03 &&
-                            answer[2] == 2;
+        const bool shaped =
+            n == kAnswerLength && answer[0] == FAddress && answer[1] == 0x03 && answer[2] == 2;
         Check("answer frame and CRC", shaped && Crc16(answer, uint16_t(n)) == 0, Hex(answer, n));
         const int value = n >= 5 ? answer[3] << 8 | answer[4] : -1;
         Check("answer value: parameter count", value == FParameterCount,
@@ -368,8 +372,8 @@ private:
         const struct {
             int code;
             const char* name;
-        } escapes[] = {{SETDTR, "SETDTR"},     {CLRDTR, "CLRDTR"},   {SETRTS, "SETRTS"},
-                       {CLRRTS, "CLRRTS"},     {SETBREAK, "SETBREAK"}, {CLRBREAK, "CLRBREAK"}};
+        } escapes[] = {{SETDTR, "SETDTR"}, {CLRDTR, "CLRDTR"},     {SETRTS, "SETRTS"},
+                       {CLRRTS, "CLRRTS"}, {SETBREAK, "SETBREAK"}, {CLRBREAK, "CLRBREAK"}};
         for (const auto& e : escapes) {
             if (FDevice->Escape(e.code))
                 Check(std::string("escape ") + e.name, true);
