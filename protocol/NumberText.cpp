@@ -1,5 +1,6 @@
 #include "protocol/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -108,22 +109,22 @@ double PointFactor(uint8_t pointCode) {
     }
 }
 
-// The four digit characters of a magnitude: rounded half up on the extra digit, 9999 at most.
-std::string FourDigits(double magnitude, uint8_t pointCode) {
-    if (std::isnan(magnitude)) return "----";
+}  // namespace
+
+void PanelDigits(double magnitude, uint8_t pointCode, char (&digits)[4]) {
+    if (std::isnan(magnitude)) {
+        std::fill(std::begin(digits), std::end(digits), '-');
+        return;
+    }
     const double scaled = magnitude * PointFactor(pointCode);
     // Anything past 99999 shows as the overflow anyway; the cap keeps the cast defined.
     const long long n = scaled >= 1e6 ? 1000000 : static_cast<long long>(std::trunc(scaled));
     long long m = n % 10 >= 5 ? n / 10 + 1 : n / 10;
     if (m > 9999) m = 9999;
-    std::string digits = std::to_string(m);
-    if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
-    for (int i = 1; i <= 4 && digits[size_t(i - 1)] == '0'; ++i)
-        if (i <= pointCode) digits[size_t(i - 1)] = ' ';
-    return digits;
+    for (int i = 3; i >= 0; --i, m /= 10) digits[i] = char('0' + m % 10);
+    for (int i = 1; i <= 4 && digits[i - 1] == '0'; ++i)
+        if (i <= pointCode) digits[i - 1] = ' ';
 }
-
-}  // namespace
 
 std::string FixedText(double value, int decimals) {
     if (decimals < 0) decimals = 0;
@@ -146,7 +147,9 @@ std::string PanelText(double value, uint8_t pointCode) {
         sign = '-';
         value = -value;
     }
-    const std::string digits = FourDigits(value, pointCode);
+    char cells[4];
+    PanelDigits(value, pointCode, cells);
+    const std::string digits(cells, 4);
     std::string text(1, sign);
     for (int k = 1; k <= 4; ++k) {
         text += digits[size_t(k - 1)];

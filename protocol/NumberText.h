@@ -19,4 +19,9 @@ std::string PanelText(double value, uint8_t pointCode);
 // The panel's text without its blank cells ("12.5", "-0.5").
 std::string ReadingText(double value, uint8_t pointCode);
 
+// The panel's four digit cells for a magnitude (no sign, no point): rounded half up on the
+// extra digit, 9999 at most, leading zeros left of the point blank, "----" for NaN. Written
+// in place without allocating: the window draws every value answer through it.
+void PanelDigits(double magnitude, uint8_t pointCode, char (&digits)[4]);
+
 }  // namespace protocol

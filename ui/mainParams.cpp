@@ -6,6 +6,7 @@
 
 #include "exchange/Convert.h"
 #include "exchange/cp1251.h"
+#include "protocol/Decoders.h"
 #include "protocol/Float.h"
 #include "ui/main.h"
 #include "ui_main.h"
@@ -21,19 +22,6 @@ int ScalePointCode(const QString& scaleText) {
     text.replace(QLatin1Char(','), QLatin1Char('.'));
     const int position = text.indexOf(QLatin1Char('.')) + 1;
     return (position > 0 ? position : 5) - 2;
-}
-
-uint8_t AsdyTypeByte(int index) {
-    switch (index) {
-        case 0:
-            return 9;
-        case 1:
-            return 13;
-        case 2:
-            return 21;
-        default:
-            return 0;
-    }
 }
 
 }  // namespace
@@ -247,7 +235,7 @@ void Tz::BitBtn28Click() {
             CurrentQuery->Push(uint8_t(size->currentIndex() + 1));
         }
         CurrentQuery->Push(0);
-        CurrentQuery->Push(AsdyTypeByte(ui->ComboBox7->currentIndex()));
+        CurrentQuery->Push(protocol::IecTypeByte(ui->ComboBox7->currentIndex()));
         CurrentQuery->Query();
     });
 }

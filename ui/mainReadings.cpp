@@ -5,45 +5,21 @@
 #include <cmath>
 
 #include "controls/Digit.h"
+#include "protocol/NumberText.h"
 #include "ui/PortWatch.h"
 #include "ui/main.h"
 #include "ui_main.h"
 
 namespace {
 
-// Scale of the magnitude for each point code: one digit more than shown, for the rounding.
-double PointFactor(uint8_t pointCode) {
-    switch (pointCode) {
-        case 0:
-            return 10000;
-        case 1:
-            return 1000;
-        case 2:
-            return 100;
-        default:
-            return 10;
-    }
-}
+using PanelCells = std::array<QChar, 4>;
 
-using PanelDigits = std::array<QChar, 4>;
-
-// The four digit characters of a magnitude: rounded half up on the extra digit, 9999 at most.
-// Made in place: every value answer comes through here.
-PanelDigits FourDigits(double magnitude, uint8_t pointCode) {
-    PanelDigits digits;
-    if (std::isnan(magnitude)) {
-        digits.fill(QLatin1Char('-'));
-        return digits;
-    }
-    const double scaled = magnitude * PointFactor(pointCode);
-    // Anything past 99999 shows as the overflow anyway; the cap keeps the cast defined.
-    const long long n = scaled >= 1e6 ? 1000000 : static_cast<long long>(std::trunc(scaled));
-    long long m = n % 10 >= 5 ? n / 10 + 1 : n / 10;
-    if (m > 9999) m = 9999;
-    for (int i = 3; i >= 0; --i, m /= 10) digits[size_t(i)] = QChar(char16_t(u'0' + m % 10));
-    for (int i = 1; i <= 4 && digits[size_t(i - 1)] == QLatin1Char('0'); ++i)
-        if (i <= pointCode) digits[size_t(i - 1)] = QLatin1Char(' ');
-    return digits;
+PanelCells FourDigits(double magnitude, uint8_t pointCode) {
+    char digits[4];
+    protocol::PanelDigits(magnitude, pointCode, digits);
+    PanelCells cells;
+    for (size_t i = 0; i < cells.size(); ++i) cells[i] = QLatin1Char(digits[i]);
+    return cells;
 }
 
 }  // namespace
@@ -70,7 +46,7 @@ void Tz::ShowReading(int panel, uint8_t pointCode, double value) {
         sign = QLatin1Char('-');
         value = -value;
     }
-    const PanelDigits digits = FourDigits(value, pointCode);
+    const PanelCells digits = FourDigits(value, pointCode);
     for (int k = 1; k <= 4; ++k) PanelCell(panel, k)->Setdp(pointCode == k - 1);
     PanelCell(panel, 0)->SetValue(sign);
     for (int k = 1; k <= 4; ++k) PanelCell(panel, k)->SetValue(digits[size_t(k - 1)]);
