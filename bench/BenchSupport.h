@@ -4,8 +4,12 @@
 #include <sys/resource.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <functional>
@@ -35,6 +39,20 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
         QThread::usleep(500);
     }
     return true;
+}
+
+// The program's settings file in the benchmark's own HOME: Modbus RTU at 115200 bit/s, the
+// update check off; `pauseMs` is the answer pause.
+inline void WriteSettings(int pauseMs) {
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                         QStringLiteral("/Tessera_RS/setup.cfg");
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(QStringLiteral("[Port]\nBaud=7\nPause=%1\nprot=1\n[Update]\nUpdate=0\n")
+                   .arg(pauseMs)
+                   .toUtf8());
 }
 
 }  // namespace bench

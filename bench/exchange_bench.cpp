@@ -325,16 +325,6 @@ struct Options {
     bool frozen = false;  // a value that never changes: no digit repaints
 };
 
-void WriteSettings() {
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-                         QStringLiteral("/Tessera_RS/setup.cfg");
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write("[Port]\nBaud=7\nPause=500\nprot=1\n[Update]\nUpdate=0\n");
-}
-
 void StartReading(Tz& window, int intervalMs) {
     Ui::Tz& f = *window.ui;
     f.EditAdr->setText(QStringLiteral("1"));
@@ -351,7 +341,7 @@ void StartReading(Tz& window, int intervalMs) {
 void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options& o, pid_t xServer,
                   bool countSyscalls) {
     QStringList errors;
-    WriteSettings();
+    bench::WriteSettings(500);
     Tz::PortOverride = QString::fromStdString(instrument.DevicePath());
     Tz::ErrorBoxHook = [&errors](const QString& text) { errors << text; };
     const int noAnswers = NoAnswerCount, badCrcs = CrcErrorCount;

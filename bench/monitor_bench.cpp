@@ -65,16 +65,6 @@ int DescriptorOf(const QString& path) {
     return -1;
 }
 
-void WriteSettings() {
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-                         QStringLiteral("/Tessera_RS/setup.cfg");
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write("[Port]\nBaud=7\nPause=1\nprot=1\n[Update]\nUpdate=0\n");
-}
-
 // The monitor's history filled to its bound, so that every batch also drops the oldest rows.
 void FillHistory(TFrameMonitor& monitor) {
     auto& model = static_cast<TFrameMonitorModel&>(*monitor.Filter().sourceModel());
@@ -94,7 +84,7 @@ struct CpuRound {
 
 CpuRound MonitorRound(const QString& port, bool monitorOpen, int ms) {
     CpuRound r;
-    WriteSettings();
+    bench::WriteSettings(1);
     Tz::PortOverride = port;
     Tz::ErrorBoxHook = [](const QString& text) { std::printf("  error: %s\n", qPrintable(text)); };
     {

@@ -87,16 +87,29 @@ bool ShootPreview(TCommissioning& tools, const QString& path) {
     return shot && reported;
 }
 
+// The main window with its settings dialog, shown and talking to address 1.
+struct ShotWindow {
+    Tz window;
+    TSettingForm settingForm{&window};
+
+    ShotWindow() {
+        SettingForm = &settingForm;
+        window.show();
+        Settle(500);
+        window.ui->EditAdr->setText(QStringLiteral("1"));
+        window.EditAdrExit();
+    }
+    ~ShotWindow() {
+        window.close();
+        SettingForm = nullptr;
+    }
+};
+
 // Both pages in the language in force, as <page><suffix>.png.
 bool ShootPages(const QString& outDir, const QString& suffix) {
-    Tz window;
-    TSettingForm settingForm(&window);
-    SettingForm = &settingForm;
-    window.show();
-    Settle(500);
+    ShotWindow shot;
+    Tz& window = shot.window;
     Ui::Tz& f = *window.ui;
-    f.EditAdr->setText(QStringLiteral("1"));
-    window.EditAdrExit();
 
     f.ToolButton1->click();
     f.CheckBox2->setChecked(true);
@@ -112,8 +125,6 @@ bool ShootPages(const QString& outDir, const QString& suffix) {
         Settle(400);
     }
     ok = Shoot(window, outDir + QStringLiteral("/parameters%1.png").arg(suffix)) && ok;
-    window.close();
-    SettingForm = nullptr;
     return ok;
 }
 
@@ -141,14 +152,9 @@ bool ShootMonitor(Tz& window, sim::VirtualInstrument& instrument, const QString&
 // The preview of loading a changed file; during polling the frame monitor, then half a minute
 // of three readings on the plot.
 bool ShootCommissioning(const QString& outDir, sim::VirtualInstrument& instrument) {
-    Tz window;
-    TSettingForm settingForm(&window);
-    SettingForm = &settingForm;
-    window.show();
-    Settle(500);
+    ShotWindow shot;
+    Tz& window = shot.window;
     Ui::Tz& f = *window.ui;
-    f.EditAdr->setText(QStringLiteral("1"));
-    window.EditAdrExit();
     f.ToolButton2->click();
     bool ok = ShootPreview(*window.Commissioning, outDir + QStringLiteral("/preview.png"));
 
@@ -164,8 +170,6 @@ bool ShootCommissioning(const QString& outDir, sim::VirtualInstrument& instrumen
     Settle(30000);
     ok = Shoot(*plot, outDir + QStringLiteral("/plot.png")) && ok;
     f.BitBtn2->click();
-    window.close();
-    SettingForm = nullptr;
     return ok;
 }
 
