@@ -22,6 +22,7 @@
 
 #include "AppHarness.h"
 #include "BoxCloser.h"
+#include "FrameEvents.h"
 #include "app/CommandLine.h"
 #include "protocol/Requests.h"
 #include "ui/Commissioning.h"
@@ -79,35 +80,6 @@ QStringList Russian(const QStringList& texts) {
     for (const QString& text : texts)
         if (HasCyrillic(text)) russian << text;
     return russian;
-}
-
-// A request as the exchange writes it to an instrument at address 7.
-TFrameEvent RequestEvent(const protocol::Request& request, bool modbus) {
-    const protocol::RequestFrame frame = protocol::BuildRequest(
-        request, 7, modbus ? protocol::Protocol::Modbus : protocol::Protocol::Qv);
-    TFrameEvent e;
-    e.kind = TFrameEvent::Kind::Request;
-    e.bytes =
-        QByteArray(reinterpret_cast<const char*>(frame.bytes.data()), int(frame.bytes.size()));
-    e.command = frame.command;
-    e.code = frame.code;
-    e.modbus = frame.modbus;
-    e.lengthIn = frame.lengthIn;
-    e.data =
-        QByteArray(reinterpret_cast<const char*>(request.data.data()), int(request.data.size()));
-    return e;
-}
-
-// The answer read 12 ms after the request; no bytes: the time-out, with `available` come.
-TFrameEvent AnswerEvent(const char* hex, int available, int pieces) {
-    TFrameEvent e;
-    e.bytes = QByteArray::fromHex(hex);
-    e.kind = e.bytes.isEmpty() ? TFrameEvent::Kind::Timeout : TFrameEvent::Kind::Answer;
-    e.atNs = 12000000;
-    e.available = e.bytes.isEmpty() ? available : int(e.bytes.size());
-    e.pieces = pieces;
-    e.spreadNs = 200000000;
-    return e;
 }
 
 QStringList SettingsLines() {
@@ -248,8 +220,11 @@ private slots:
         QFETCH(int, available);
         QFETCH(int, pieces);
         TFrameRecorder recorder;
-        recorder.FrameEvent(RequestEvent(request, modbus));
-        recorder.FrameEvent(AnswerEvent(answer.constData(), available, pieces));
+        recorder.FrameEvent(
+            RequestEvent(request, modbus ? protocol::Protocol::Modbus : protocol::Protocol::Qv));
+        const QByteArray bytes = QByteArray::fromHex(answer);
+        recorder.FrameEvent(AnswerEvent(bytes, 12 * 1000000, pieces, 200 * 1000000,
+                                        bytes.isEmpty() ? available : -1));
         recorder.Flush();
         const TFrameMonitorModel& m = recorder.Model();
         QCOMPARE(m.rowCount(), 2);

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "AppHarness.h"
+#include "FrameEvents.h"
 #include "protocol/Crc.h"
 #include "protocol/Requests.h"
 #include "ui/FrameMonitor.h"
@@ -23,40 +24,6 @@ constexpr int64_t Ms = 1000000;  // ns
 
 QByteArray Hex(const char* text) {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
-TFrameEvent RequestEvent(const protocol::Request& request, protocol::Protocol protocol,
-                         int64_t atNs) {
-    const protocol::RequestFrame frame = protocol::BuildRequest(request, 7, protocol);
-    TFrameEvent e;
-    e.kind = TFrameEvent::Kind::Request;
-    e.atNs = atNs;
-    e.bytes =
-        QByteArray(reinterpret_cast<const char*>(frame.bytes.data()), int(frame.bytes.size()));
-    e.command = frame.command;
-    e.code = frame.code;
-    e.modbus = frame.modbus;
-    e.lengthIn = frame.lengthIn;
-    e.data =
-        QByteArray(reinterpret_cast<const char*>(request.data.data()), int(request.data.size()));
-    return e;
-}
-
-// An answer as the exchange thread reads it; bytes empty: the time-out found `available`.
-TFrameEvent AnswerEvent(const QByteArray& bytes, int64_t atNs, int pieces = 1, int64_t spreadNs = 0,
-                        int available = -1) {
-    TFrameEvent e;
-    e.atNs = atNs;
-    e.bytes = bytes;
-    e.pieces = pieces;
-    e.spreadNs = spreadNs;
-    e.available = available >= 0 ? available : int(bytes.size());
-    const bool good =
-        bytes.size() >= 3 &&
-        Crc16(reinterpret_cast<const uint8_t*>(bytes.constData()), uint16_t(bytes.size())) == 0;
-    e.kind = bytes.isEmpty() ? TFrameEvent::Kind::Timeout
-                             : (good ? TFrameEvent::Kind::Answer : TFrameEvent::Kind::BadCrc);
-    return e;
 }
 
 QString Cell(const QAbstractItemModel& model, int row, int column) {
