@@ -30,6 +30,7 @@
 #include "exchange/cp1251.h"
 #include "sim/Answers.h"
 #include "ui/Profile.h"
+#include "ui/SetupFile.h"
 #include "ui/UpdateForm.h"
 #include "ui/UpdateNet.h"
 #include "ui_Unit1.h"
@@ -677,6 +678,9 @@ private slots:
         QCOMPARE(RepeatPause, pause);
         QCOMPARE(app.ui().Edit1->text(), QString::number(pause));
         QCOMPARE(app.window->windowTitle(), Title(baud, prot));
+        // A stored position far off any screen is brought within what geometry can hold.
+        QVERIFY(std::abs(app.window->x()) <= SetupFile::MaxWindowCoordinate);
+        QVERIFY(std::abs(app.window->y()) <= SetupFile::MaxWindowCoordinate);
 
         app.errors.clear();
         app.window->close();

@@ -1,6 +1,7 @@
 #include "ui/SetupFile.h"
 
 #include <QDir>
+#include <algorithm>
 
 #include "ui/KnownFolders.h"
 #include "ui/Profile.h"
@@ -31,8 +32,10 @@ TSetup Read(const QString& path) {
     TProfile profile;
     profile.Load(path);
     TSetup s;
-    s.left = profile.ReadInteger(Form, QStringLiteral("left"), 0);
-    s.top = profile.ReadInteger(Form, QStringLiteral("top"), 0);
+    s.left = std::clamp(profile.ReadInteger(Form, QStringLiteral("left"), 0), -MaxWindowCoordinate,
+                        MaxWindowCoordinate);
+    s.top = std::clamp(profile.ReadInteger(Form, QStringLiteral("top"), 0), -MaxWindowCoordinate,
+                       MaxWindowCoordinate);
     s.portName = profile.ReadString(Port, QStringLiteral("Port"), s.portName);
     // A settings file from elsewhere may hold anything: out-of-range values fall back to the
     // defaults instead of reaching the speed list or the protocol switch.

@@ -14,6 +14,9 @@ constexpr int32_t DefaultRepeatPause = 500;  // ms between value requests
 constexpr uint8_t DefaultProtocolIsModbus = 1;
 constexpr bool DefaultSPFlag = true;
 constexpr bool DefaultCheckUpdates = true;
+// The stored window position is kept within what window systems place (X11 coordinates are
+// 16-bit): a window at INT_MAX would overflow every geometry computed from it.
+constexpr int32_t MaxWindowCoordinate = 32767;
 
 struct TSetup {
     int left = 0;
