@@ -54,11 +54,14 @@ struct AppHarness {
 
     // Starts an instrument (when `config` is given) and the program on its line, or on
     // `port` when one is given.
-    void Start(const sim::Config* config, bool programModbus, const QString& port = QString()) {
+    // `portFor`, when given, names the port the program opens for the instrument's device.
+    void Start(const sim::Config* config, bool programModbus, const QString& port = QString(),
+               const std::function<QString(const QString&)>& portFor = {}) {
         if (config) {
             instrument = std::make_unique<sim::VirtualInstrument>(*config);
             instrument->Start();
             Tz::PortOverride = QString::fromStdString(instrument->DevicePath());
+            if (portFor) Tz::PortOverride = portFor(Tz::PortOverride);
         } else {
             Tz::PortOverride = QStringLiteral("/dev/tessera-no-such-port");
         }
