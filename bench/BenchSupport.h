@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <functional>
@@ -53,6 +54,17 @@ inline void WriteSettings(int pauseMs) {
     file.write(QStringLiteral("[Port]\nBaud=7\nPause=%1\nprot=1\n[Update]\nUpdate=0\n")
                    .arg(pauseMs)
                    .toUtf8());
+}
+
+// Settings and documents in a HOME of the benchmark's own (the user's are never touched);
+// offscreen unless a platform is asked for. Call before the application object is made.
+inline bool UseOwnHome(const QTemporaryDir& home) {
+    if (!home.isValid()) return false;
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return true;
 }
 
 }  // namespace bench

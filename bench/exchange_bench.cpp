@@ -562,13 +562,8 @@ int main(int argc, char** argv) {
     }
     for (int i = 1; i < argc; ++i)
         if (std::string(argv[i]) == "--frozen") o.frozen = true;
-    // Settings and documents in a HOME of our own; offscreen unless a platform is asked for.
     QTemporaryDir home;
-    if (!home.isValid()) return 1;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!bench::UseOwnHome(home)) return 1;
     QApplication app(argc, argv);
     const pid_t xServer =
         QGuiApplication::platformName() == QLatin1String("xcb") ? probes::XServerPid() : 0;

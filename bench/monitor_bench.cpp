@@ -184,13 +184,8 @@ int main(int argc, char** argv) {
         else if (std::string(argv[i]) == "--rounds")
             rounds = std::atoi(argv[++i]);
     }
-    // Settings and documents in a HOME of our own; the window offscreen unless asked otherwise.
     QTemporaryDir home;
-    if (!home.isValid()) return 1;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!bench::UseOwnHome(home)) return 1;
     QApplication app(argc, argv);
     return MonitorCost(rounds, roundMs);
 }
