@@ -2,10 +2,11 @@
 // is the roaming one, which Qt's GenericDataLocation is not on Windows (it is the local one).
 #include "ui/KnownFolders.h"
 
-// clang-format off: these headers only work in this order.
+// These headers only work in this order.
+// clang-format off
 // After KnownFolders.h: the shell's headers define the CSIDL_* names as macros too.
-#include <initguid.h>
 #include <windows.h>
+#include <initguid.h>
 // initguid.h before knownfolders.h, so that the folder ids are defined here.
 #include <knownfolders.h>
 #include <shlobj.h>

@@ -3,13 +3,15 @@
 // The page fetch and the download are Qt's, in UpdateNet.cpp, on both systems.
 #include "ui/UpdateNet.h"
 
-// clang-format off: these headers only work in this order.
+// These headers only work in this order.
+// clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // WinSock before windows.h, which would otherwise bring in the old WinSock 1 header.
-#include <icmpapi.h>
-#include <iphlpapi.h>
 #include <windows.h>
+// iphlpapi.h before icmpapi.h, which uses its address and option types without including them.
+#include <iphlpapi.h>
+#include <icmpapi.h>
 // clang-format on
 
 namespace {
