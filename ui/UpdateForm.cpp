@@ -12,6 +12,7 @@
 
 #include "base/Synchronize.h"
 #include "ui/KnownFolders.h"
+#include "ui/ShellOpen.h"
 #include "ui/UpdateNet.h"
 #include "ui_UpdateForm.h"
 
@@ -33,7 +34,7 @@ bool UpdateDownloadsInstaller = false;
 #endif
 
 std::function<void(const QString&)> UpdateOpenFileHook = [](const QString& filePath) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(filePath));
+    ShellOpenFile(filePath);
 };
 // At once: no close handlers, no settings written, no static destructors.
 std::function<void(int)> UpdateExitHook = [](int exitCode) { std::_Exit(exitCode); };

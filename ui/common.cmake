@@ -11,12 +11,16 @@ add_library(tessera_uicommon STATIC
     ${CMAKE_CURRENT_LIST_DIR}/UpdateForm.ui
 )
 target_link_libraries(tessera_uicommon PUBLIC Qt6::Widgets Qt6::Network tessera_serial)
-# The special folders and the echo of the update check, one file per system.
+# The special folders, the echo of the update check and opening the installer, one file per
+# system.
+target_sources(tessera_uicommon PRIVATE ${CMAKE_CURRENT_LIST_DIR}/ShellOpen.h)
 if(WIN32)
   target_sources(tessera_uicommon PRIVATE ${CMAKE_CURRENT_LIST_DIR}/KnownFoldersWin32.cpp
-                                          ${CMAKE_CURRENT_LIST_DIR}/UpdateNetWin32.cpp)
+                                          ${CMAKE_CURRENT_LIST_DIR}/UpdateNetWin32.cpp
+                                          ${CMAKE_CURRENT_LIST_DIR}/ShellOpenWin32.cpp)
   target_link_libraries(tessera_uicommon PRIVATE shell32 ole32 ws2_32 iphlpapi)
 else()
-  target_sources(tessera_uicommon PRIVATE ${CMAKE_CURRENT_LIST_DIR}/KnownFolders.cpp)
+  target_sources(tessera_uicommon PRIVATE ${CMAKE_CURRENT_LIST_DIR}/KnownFolders.cpp
+                                          ${CMAKE_CURRENT_LIST_DIR}/ShellOpen.cpp)
 endif()
 target_include_directories(tessera_uicommon PUBLIC ${PROJECT_SOURCE_DIR})
