@@ -4,8 +4,11 @@
 #      build-mingw, and builds the virtual instrument and the same programs natively (build);
 #   2. creates a fresh Wine prefix in a temporary folder (no display needed: console programs);
 #   3. per run, starts the Linux tessera-sim on a pseudo-terminal and maps Wine's COM5 onto it;
-#   4. runs serial_backend_check natively and under Wine, and, when tessera-cli.exe was built,
-#      the same tessera-cli commands natively and under Wine, whose outputs must be equal.
+#   4. runs serial_backend_check natively and under Wine, whose verdicts must be equal but for
+#      the differences of Wine named below, and, when tessera-cli.exe was built, the same
+#      tessera-cli commands natively and under Wine, whose outputs must be equal;
+#   5. compiles (syntax only) the files with Windows paths that need Qt, which is not available
+#      for Windows here, against the system's Qt 6 headers.
 # Exits non-zero on any failure; prints each stage's wall time at the end.
 #
 # Environment: TESSERA_LINUX_BUILD (default build), TESSERA_MINGW_BUILD (default build-mingw),
@@ -21,7 +24,7 @@ bus=modbus:1,qv:12,modbus:30@19200
 IFS=';' read -r -a cli_commands <<<"${TESSERA_CLI_COMMANDS:-scan --addresses 1-2,11-13,29-30 --bauds 9600,19200 --timeout 100;--address 1 --protocol modbus read --count 2 --interval 10;--address 12 --protocol qv get-config}"
 com=COM5
 
-for tool in x86_64-w64-mingw32-g++-posix wine wineboot wineserver cmake ninja; do
+for tool in x86_64-w64-mingw32-g++-posix wine wineboot wineserver cmake ninja pkg-config; do
     command -v "$tool" >/dev/null || {
         echo "wine-check: $tool is missing (scripts/dev.sh test installs it)" >&2
         exit 1
@@ -130,14 +133,26 @@ wine_run() { timeout 120 wine "$@" 2>>"$work/wine-stderr.log" | tr -d '\r'; }
 
 # ---- checks ---------------------------------------------------------------------------------
 
+# "<status> <check>" of each check the program printed, the port's name made PORT.
+verdicts() {
+    sed -n -E 's/^(ok|FAIL|skip) +(.{1,44}).*/\1 \2/p' "$2" | sed -E -e 's/ +$//' -e "s|$1|PORT|"
+}
+
 backend_native() {
     start_instrument
     timeout 120 "$linux_build/tests/win32/serial_backend_check" "$pty" | tee "$work/native.txt"
+    verdicts "$pty" "$work/native.txt" >"$work/native.verdicts"
 }
 
+# What Wine does differently, and only that, is left out of the comparison: the port details
+# are a check of the Windows build alone, and Wine lets a port be opened twice.
 backend_wine() {
     start_instrument
     wine_run "$mingw_build/tests/win32/serial_backend_check.exe" "$com" | tee "$work/wine.txt"
+    verdicts "$com" "$work/wine.txt" |
+        grep -v -x -e 'ok port details' -e 'skip second open refused as busy' >"$work/wine.verdicts"
+    grep -v -x 'ok second open refused as busy' "$work/native.verdicts" >"$work/native.compared"
+    diff -u "$work/native.compared" "$work/wine.verdicts"
 }
 
 # The same command against a fresh instrument each, natively and under Wine; the port's name
@@ -165,6 +180,38 @@ compare_cli() {
     diff -u "$work/cli-native.txt" "$work/cli-wine.txt"
 }
 
+# No Qt for Windows here: the files with Windows paths that need Qt are compiled as far as a
+# compiler goes without Qt's Windows build, against the system's Qt headers (their Linux
+# configuration), with the windows' generated headers from uic.
+qt_windows_files() {
+    { ls ui/*Win32.cpp; grep -rl --include='*.cpp' _WIN32 base exchange controls ui app serial; } |
+        grep -v -x serial/SerialBackendWin32.cpp | sort -u
+}
+
+windows_qt_syntax() {
+    local generated="$work/uic" failed=0 file
+    mkdir -p "$generated"
+    for form in ui/*.ui; do
+        "$(pkg-config --variable=libexecdir Qt6Core)/uic" "$form" \
+            -o "$generated/ui_$(basename "$form" .ui).h"
+    done
+    local qt_flags
+    # The Linux mkspec is left out: it is the platform's, and nothing here needs it.
+    qt_flags=$(pkg-config --cflags Qt6Widgets Qt6Network | sed 's|-I[^ ]*/mkspecs/[^ ]*||g')
+    for file in $(qt_windows_files); do
+        # Qt's Linux headers declare their exports without dllimport: -Wno-attributes.
+        # shellcheck disable=SC2086
+        if x86_64-w64-mingw32-g++-posix -std=c++17 -fsyntax-only -Wall -Wextra -Werror \
+            -Wno-attributes -I. -I"$generated" $qt_flags "$file"; then
+            echo "ok   $file"
+        else
+            echo "FAIL $file"
+            failed=1
+        fi
+    done
+    return $failed
+}
+
 stage mingw-build mingw_build
 stage linux-build linux_build
 stage wine-prefix make_prefix
@@ -187,3 +234,4 @@ if cli_built; then
 else
     echo "== no $mingw_build/cli/tessera-cli.exe: tessera-cli not compared"
 fi
+stage windows-qt-syntax windows_qt_syntax
