@@ -189,8 +189,12 @@ private:
     std::unique_ptr<State> FState;
 };
 
-// The system's text for the latest failure of a call above on this thread (strerror(errno);
-// FormatMessageW(GetLastError()) on Windows), for messages that keep the system's reason.
+// The system's code for the latest failure of a call above on this thread: errno, or
+// GetLastError() on Windows.
+int LastErrorCode();
+// The system's text for such a code, UTF-8: strerror, or FormatMessageW on Windows.
+std::string ErrorText(int code);
+// ErrorText(LastErrorCode()), for messages that keep the system's reason; the code is kept.
 std::string LastErrorText();
 
 // Names of the serial ports present (without any directory), unsorted; false if the

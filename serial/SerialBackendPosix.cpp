@@ -179,8 +179,16 @@ bool IsSerialPort(const std::string& dir, const std::string& name) {
 
 }  // namespace
 
+int LastErrorCode() {
+    return errno;
+}
+
+std::string ErrorText(int code) {
+    return std::strerror(code);
+}
+
 std::string LastErrorText() {
-    return std::strerror(errno);
+    return ErrorText(errno);
 }
 
 // ---- Device -------------------------------------------------------------------------------

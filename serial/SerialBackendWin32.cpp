@@ -211,16 +211,29 @@ std::map<std::string, std::string> FriendlyNames() {
 
 }  // namespace
 
-std::string LastErrorText() {
-    const DWORD error = GetLastError();
+int LastErrorCode() {
+    return int(GetLastError());
+}
+
+std::string ErrorText(int code) {
+    const DWORD error = DWORD(code);
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = length ? Narrow(text, length) : std::string();
-    if (text) LocalFree(text);
+    std::string message;
+    KeepingLastError([&] {
+        if (length) message = Narrow(text, length);
+        if (text) LocalFree(text);
+    });
     while (!message.empty() && std::strchr("\r\n .", message.back())) message.pop_back();
     if (message.empty()) message = "error " + std::to_string(error);
+    return message;
+}
+
+std::string LastErrorText() {
+    const DWORD error = GetLastError();
+    std::string message = ErrorText(int(error));
     SetLastError(error);
     return message;
 }

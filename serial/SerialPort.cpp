@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QRegularExpression>
-#include <cerrno>
 #include <vector>
 
 #include "serial/SerialBackend.h"
@@ -89,8 +88,10 @@ std::function<void(const QString&)> TSerialPort::ApplicationExceptionHandler =
 
 // ---- ESerialPort ----------------------------------------------------------------------------
 
-// errno is read before anything else runs: building the text may call into the allocator.
-ESerialPort::ESerialPort(int messageIndex) : ESerialPort(messageIndex, errno) {}
+// The system's code is read before anything else runs: building the text may call into the
+// allocator.
+ESerialPort::ESerialPort(int messageIndex)
+    : ESerialPort(messageIndex, serial_backend::LastErrorCode()) {}
 
 ESerialPort::ESerialPort(int messageIndex, int systemError)
     : ESerialPort(messageIndex >= 0 && messageIndex < SerialPortMessageCount

@@ -102,14 +102,16 @@ extern const char* const SerialPortMessages[SerialPortMessageCount];
 
 class ESerialPort : public std::exception {
 public:
-    // Raised right after a failed system call, so errno still holds the system's reason; it
-    // is kept beside the message (none for "not open" and "property while open", which come
-    // from no system call).
+    // Raised right after a failed system call, so the system still holds its reason (errno,
+    // GetLastError() on Windows); it is kept beside the message (none for "not open" and
+    // "property while open", which come from no system call).
     explicit ESerialPort(int messageIndex);
     explicit ESerialPort(const QString& message);
     const QString& Message() const { return FMessage; }
     const char* what() const noexcept override { return FUtf8.constData(); }
-    int SystemError() const { return FSystemError; }  // errno at the failure, 0 if unknown
+    // The system's code at the failure (errno, GetLastError() on Windows), 0 if unknown; its
+    // text is serial_backend::ErrorText(code).
+    int SystemError() const { return FSystemError; }
 
 private:
     ESerialPort(int messageIndex, int systemError);

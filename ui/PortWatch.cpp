@@ -3,9 +3,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QStatusBar>
-#include <cstring>
 #include <vector>
 
+#include "serial/SerialBackend.h"
 #include "serial/SerialPort.h"
 #include "ui/PortList.h"
 #include "ui/main.h"
@@ -56,7 +56,7 @@ QString TPortWatch::SystemReason(const ESerialPort& e) const {
             code = again.SystemError();
         }
     }
-    return code ? QString::fromLocal8Bit(std::strerror(code)) : QString();
+    return code ? QString::fromStdString(serial_backend::ErrorText(code)) : QString();
 }
 
 QString TPortWatch::FailureText(const ESerialPort& e) const {
