@@ -11,7 +11,9 @@
 #include "serial/SerialBackend.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX  // MinGW's C++ library defines it already
 #define NOMINMAX
+#endif
 #include <windows.h>  // after the backend's header, which defines the same names
 #endif
 
@@ -223,10 +225,14 @@ private:
     void CheckOpenFailures() {
         std::unique_ptr<Device> missing;
         const OpenStatus status = Device::Open(MissingPort(FPort), missing);
+        const int code = LastErrorCode();
         const std::string reason = LastErrorText();
         Check("missing port reported as missing", status == OpenStatus::NotFound && !missing,
               reason);
-        Check("system's error text kept", !reason.empty(), reason);
+        // What the component keeps of a failure: the code, whose text is the system's.
+        Check("system's error code and text kept",
+              code != 0 && LastErrorCode() == code && ErrorText(code) == reason && !reason.empty(),
+              std::to_string(code) + ": " + reason);
     }
 
     void CheckSecondOpen() {
