@@ -19,7 +19,9 @@
 
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
+#ifndef _WIN32  // the virtual instrument needs POSIX pseudo-terminals
 #include "sim/VirtualInstrument.h"
+#endif
 #include "ui/Language.h"
 #include "ui/SetupFile.h"
 #include "ui/Unit1.h"
@@ -38,6 +40,7 @@ public:
     }
 };
 
+#ifndef _WIN32
 std::unique_ptr<sim::VirtualInstrument> StartDemoInstrument(sim::Protocol protocol) {
     sim::Config config;
     config.protocol = protocol;
@@ -48,6 +51,39 @@ std::unique_ptr<sim::VirtualInstrument> StartDemoInstrument(sim::Protocol protoc
     instrument->Start();
     return instrument;
 }
+
+// Starts the virtual instrument and points this run at it; false (with a message) if it fails.
+struct DemoInstrument {
+    std::unique_ptr<sim::VirtualInstrument> instrument;
+    bool Start(Tz& mainWindow) {
+        try {
+            // The demo instrument speaks the protocol the program is set to, at address 1.
+            instrument = StartDemoInstrument(ProtocolIsModbus == 1 ? sim::Protocol::Modbus
+                                                                   : sim::Protocol::Qv);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "virtual instrument: %s\n", e.what());
+            return false;
+        }
+        Tz::PortOverride = QString::fromStdString(instrument->DevicePath());
+        mainWindow.ui->EditAdr->setText(QStringLiteral("1"));
+        std::printf("virtual instrument on %s\n", instrument->DevicePath().c_str());
+        std::fflush(stdout);
+        return true;
+    }
+    ~DemoInstrument() {
+        if (instrument) instrument->Stop();
+    }
+};
+#else
+struct DemoInstrument {
+    bool Start(Tz&) {
+        std::fprintf(stderr,
+                     "--demo: the virtual instrument needs pseudo-terminals, which "
+                     "this system does not have\n");
+        return false;
+    }
+};
+#endif
 
 QStringList ArgumentsOf(int argc, char* argv[]) {
     QStringList arguments;
@@ -95,21 +131,8 @@ int main(int argc, char* argv[]) {
     TForm1 notification;
     Form1 = &notification;
 
-    std::unique_ptr<sim::VirtualInstrument> instrument;
-    if (command.demo) {
-        try {
-            // The demo instrument speaks the protocol the program is set to, at address 1.
-            instrument = StartDemoInstrument(ProtocolIsModbus == 1 ? sim::Protocol::Modbus
-                                                                   : sim::Protocol::Qv);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "virtual instrument: %s\n", e.what());
-            return 1;
-        }
-        Tz::PortOverride = QString::fromStdString(instrument->DevicePath());
-        mainWindow.ui->EditAdr->setText(QStringLiteral("1"));
-        std::printf("virtual instrument on %s\n", instrument->DevicePath().c_str());
-        std::fflush(stdout);
-    }
+    DemoInstrument demo;
+    if (command.demo && !demo.Start(mainWindow)) return 1;
     if (!command.port.isEmpty()) Tz::PortOverride = command.port;
     // Read into the request's address when the window is first activated, as a typed one.
     if (command.address) mainWindow.ui->EditAdr->setText(QString::number(*command.address));
@@ -127,6 +150,5 @@ int main(int argc, char* argv[]) {
     const int code = app.exec();
     // The update worker may still be waiting on the network; give it a moment to end.
     StopUpdateCheck(2000);
-    if (instrument) instrument->Stop();
     return code;
 }
