@@ -177,6 +177,13 @@ private slots:
         QTest::newRow("absent") << "iec.type = absent"
                                 << "iec.type"
                                 << "absent";
+        // The instrument gives the text back padded with blanks: they carry nothing.
+        QTest::newRow("trailing blanks of a text") << "info = \"a b  \""
+                                                   << "info"
+                                                   << "a b";
+        QTest::newRow("text of blanks") << "info = \"   \""
+                                        << "info"
+                                        << "";
         QTest::newRow("text absent needs no quotes") << "info = absent"
                                                      << "info"
                                                      << "absent";
