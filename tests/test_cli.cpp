@@ -21,6 +21,7 @@
 #include "InstrumentSetups.h"
 #include "cli/ConfigFile.h"
 #include "cli/Errors.h"
+#include "sim/BusList.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualInstrument.h"
 
@@ -68,6 +69,14 @@ QStringList Settings(const QString& text) {
 QString ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Instruments on one line, from the text tessera-sim takes ("modbus:7,qv:12@19200").
+std::vector<sim::Config> Bus(const char* entries) {
+    std::vector<sim::Config> configs;
+    std::string error;
+    if (!sim::ParseBus(entries, configs, error)) qFatal("bad bus in test: %s", error.c_str());
+    return configs;
 }
 
 // Two pseudo-terminals joined back to back: what the program on one side writes, the program
@@ -284,6 +293,37 @@ private slots:
         QCOMPARE(first.exitCode(), 130);
         QCOMPARE(second.code, 2);
         QVERIFY2(second.err.contains("busy"), qPrintable(second.err));
+    }
+
+    // The single-instrument search on a line with several: one answering in a protocol is
+    // found; two answering at once collide, and the message says so.
+    void searchOnABus_data() {
+        QTest::addColumn<QString>("bus");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("expected");  // standard output, or a part of stderr
+        QTest::newRow("QV first, one at 9600")
+            << "modbus:7,qv:12,modbus:30@19200" << QStringList{} << 0 << "address=12 protocol=qv\n";
+        QTest::newRow("Modbus, one at 19200")
+            << "modbus:7,qv:12,modbus:30@19200" << QStringList{"--baud", "19200"} << 0
+            << "address=30 protocol=modbus\n";
+        QTest::newRow("Modbus, two at 9600")
+            << "modbus:7,modbus:8" << QStringList{"--protocol", "modbus"} << 3 << "collide";
+    }
+    void searchOnABus() {
+        QFETCH(QString, bus);
+        QFETCH(QStringList, options);
+        QFETCH(int, code);
+        QFETCH(QString, expected);
+        sim::VirtualBus line(Bus(qPrintable(bus)));
+        line.Start();
+        const Run run = Cli(QStringList{"--port", QString::fromStdString(line.DevicePath())} +
+                            options + QStringList{"search"});
+        QVERIFY2(run.code == code, qPrintable(Explain(run)));
+        if (code == 0)
+            QCOMPARE(run.out, expected);
+        else
+            QVERIFY2(run.err.contains(expected), qPrintable(run.err));
     }
 
     void searchFindsAddressAndProtocol_data() {
