@@ -43,6 +43,14 @@ std::vector<Protocol> ProtocolList(const std::string& text) {
     return list;
 }
 
+[[noreturn]] void NoSearchAnswer(bool damaged) {
+    if (damaged)
+        throw CliError(ExitNoAnswer,
+                       "the search got only a damaged answer: the answers of several "
+                       "instruments on one line collide (scan asks each address in turn)");
+    throw CliError(ExitNoAnswer, "no instrument answered the search");
+}
+
 std::unique_ptr<Line> OpenLine(const Options& o) {
     if (o.port.empty()) throw CliError(ExitUsage, o.command + " needs --port");
     return std::make_unique<Line>(o.port, o.baud, o.timeoutMs, o.verbose);
@@ -65,9 +73,10 @@ Session Connect(const Options& o, Line& line) {
         throw CliError(ExitNoAnswer,
                        "no instrument answered at address " + std::to_string(address));
     }
-    if (const auto found = Search(line, protocols))
+    bool damaged = false;
+    if (const auto found = Search(line, protocols, &damaged))
         return Session(line, found->address, found->protocol);
-    throw CliError(ExitNoAnswer, "no instrument answered the search");
+    NoSearchAnswer(damaged);
 }
 
 std::string TimeStamp() {
@@ -132,8 +141,9 @@ int Ports(const Options& o, std::ostream& out) {
 
 int SearchCommand(const Options& o, std::ostream& out) {
     auto line = OpenLine(o);
-    const auto found = Search(*line, ProtocolList(o.protocol));
-    if (!found) throw CliError(ExitNoAnswer, "no instrument answered the search");
+    bool damaged = false;
+    const auto found = Search(*line, ProtocolList(o.protocol), &damaged);
+    if (!found) NoSearchAnswer(damaged);
     if (o.json)
         out << "{\"address\":" << found->address << ",\"protocol\":\""
             << ProtocolName(found->protocol) << "\"}\n";

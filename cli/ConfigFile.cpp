@@ -141,7 +141,9 @@ std::string Canonical(const KeyInfo& key, const std::string& value, bool quoted,
         if (protocol::ToCp1251(value).size() > size_t(key.high))
             Fail(line, std::string(key.name) + " is longer than " + std::to_string(key.high) +
                            " characters");
-        return value;
+        // The instrument pads the text with blanks and gives them back: trailing blanks in a
+        // file would never match what it reads back.
+        return value.substr(0, value.find_last_not_of(' ') + 1);
     }
     if (quoted || value.empty()) Fail(line, std::string(key.name) + " needs a value");
     if (key.kind == ValueKind::ProtocolName) {

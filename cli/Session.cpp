@@ -75,10 +75,13 @@ void Session::Write(const protocol::Request& request) {
                                         ResultDescription(*result));
 }
 
-std::optional<Found> Search(Line& line, const std::vector<protocol::Protocol>& protocols) {
+std::optional<Found> Search(Line& line, const std::vector<protocol::Protocol>& protocols,
+                            bool* damaged) {
+    if (damaged) *damaged = false;
     for (protocol::Protocol p : protocols) {
         const protocol::RequestFrame frame = protocol::BuildRequest(protocol::Search(), 0, p);
         const Reply reply = Take(frame, line.Exchange(frame));
+        if (damaged && reply.kind == Reply::Kind::Garbled) *damaged = true;
         if (!reply.Ok()) continue;
         if (const auto answer = protocol::DecodeProtocolAnswer(reply.Bytes(), reply.Length()))
             return Found{answer->address, answer->protocol};

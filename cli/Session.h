@@ -58,8 +58,10 @@ struct Found {
 };
 
 // The single-instrument search: the search request in each of `protocols` in turn (QV
-// first, as the window searches); the first answer tells address and protocol.
-std::optional<Found> Search(Line& line, const std::vector<protocol::Protocol>& protocols);
+// first, as the window searches); the first answer tells address and protocol. `damaged`, when
+// given, tells whether an answer came back damaged, as when several instruments answer at once.
+std::optional<Found> Search(Line& line, const std::vector<protocol::Protocol>& protocols,
+                            bool* damaged = nullptr);
 
 // A cheap read at one address (its address register): true when an instrument answers it in
 // `protocol` (an exception counts: something speaking that protocol is there).

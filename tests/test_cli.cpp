@@ -3,10 +3,13 @@
 // its exit code, its output and the instrument's state afterwards. Its configuration file
 // is also checked on its own.
 #include <fcntl.h>
+#include <grp.h>
 #include <modbus.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -19,8 +22,11 @@
 #include <thread>
 
 #include "InstrumentSetups.h"
+#include "PtyPair.h"
 #include "cli/ConfigFile.h"
 #include "cli/Errors.h"
+#include "cli/Line.h"
+#include "sim/BusList.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualInstrument.h"
 
@@ -68,6 +74,52 @@ QStringList Settings(const QString& text) {
 QString ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Instruments on one line, from the text tessera-sim takes ("modbus:7,qv:12@19200").
+std::vector<sim::Config> Bus(const char* entries) {
+    std::vector<sim::Config> configs;
+    std::string error;
+    if (!sim::ParseBus(entries, configs, error)) qFatal("bad bus in test: %s", error.c_str());
+    return configs;
+}
+
+// What opening `path` as the port raises in a child that has no right to it: as root the
+// kernel grants every open, so the child becomes "nobody"; as anyone else the device node is
+// made inaccessible to ourselves. "exit code|message", or why the child could not say.
+QString OpenWithoutPermission(const QString& path) {
+    const QByteArray device = path.toLocal8Bit();
+    const bool root = geteuid() == 0;
+    if (!root && chmod(device.constData(), 0) != 0) return QStringLiteral("chmod failed");
+    int fds[2];
+    if (pipe(fds) != 0) return QStringLiteral("pipe failed");
+    const pid_t child = fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        const uid_t nobody = 65534;
+        if (root && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))
+            _exit(2);
+        std::string said = "opened";
+        try {
+            cli::Line line(device.toStdString(), 9600, 100, false);
+        } catch (const cli::CliError& e) {
+            said = std::to_string(int(e.Code())) + "|" + e.what();
+        }
+        const bool sent = ::write(fds[1], said.data(), said.size()) == ssize_t(said.size());
+        _exit(sent ? 0 : 3);
+    }
+    ::close(fds[1]);
+    QByteArray said;
+    char chunk[512];
+    for (ssize_t n; child > 0 && (n = ::read(fds[0], chunk, sizeof chunk)) > 0;)
+        said.append(chunk, int(n));
+    ::close(fds[0]);
+    int status = 0;
+    if (child > 0) waitpid(child, &status, 0);
+    if (!root) chmod(device.constData(), 0620);
+    if (child < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return QStringLiteral("the child failed");
+    return QString::fromUtf8(said);
 }
 
 // Two pseudo-terminals joined back to back: what the program on one side writes, the program
@@ -177,6 +229,13 @@ private slots:
         QTest::newRow("absent") << "iec.type = absent"
                                 << "iec.type"
                                 << "absent";
+        // The instrument gives the text back padded with blanks: they carry nothing.
+        QTest::newRow("trailing blanks of a text") << "info = \"a b  \""
+                                                   << "info"
+                                                   << "a b";
+        QTest::newRow("text of blanks") << "info = \"   \""
+                                        << "info"
+                                        << "";
         QTest::newRow("text absent needs no quotes") << "info = absent"
                                                      << "info"
                                                      << "absent";
@@ -279,6 +338,82 @@ private slots:
         QVERIFY2(second.err.contains("busy"), qPrintable(second.err));
     }
 
+    void portNamesAndWhyTheyCannotBeOpened_data() {
+        QTest::addColumn<QString>("port");  // "LINE": the name of a working line under /dev
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a name under /dev") << "LINE" << 0 << "";
+        QTest::newRow("a missing name under /dev")
+            << "tessera-no-such-port" << 2 << "cannot open /dev/tessera-no-such-port: no such port";
+        QTest::newRow("COMn is the n-th serial port")
+            << "COM200" << 2 << "cannot open /dev/ttyS199: no such port";
+    }
+    void portNamesAndWhyTheyCannotBeOpened() {
+        QFETCH(QString, port);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        sim::VirtualInstrument vi(Instrument(sim::Protocol::Modbus, 7));
+        vi.Start();
+        if (port == "LINE") port = Port(vi).mid(int(strlen("/dev/")));
+        const Run run = Cli({"--port", port, "search"});
+        QVERIFY2(run.code == code, qPrintable(Explain(run)));
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        if (code == 0) QCOMPARE(run.out, QStringLiteral("address=7 protocol=modbus\n"));
+    }
+
+    void noPermissionIsExitCode2() {
+        PtyPair line;
+        QVERIFY(line.Valid());
+        const QString said = OpenWithoutPermission(line.slavePath);
+        QVERIFY2(said.startsWith("2|cannot open " + line.slavePath + ": permission denied"),
+                 qPrintable(said));
+    }
+
+    // -v shows each request and its answer on stderr, the output stays as it is.
+    void verboseShowsTheFrames() {
+        sim::VirtualInstrument vi(Instrument(sim::Protocol::Modbus, 7));
+        vi.Start();
+        const Run run = Cli({"--port", Port(vi), "--protocol", "modbus", "--address", "7", "-v",
+                             "read", "--params", "1"});
+        QVERIFY2(run.code == 0, qPrintable(Explain(run)));
+        QCOMPARE(run.out, QStringLiteral("parameter 1: 12.5 V\n"));
+        QVERIFY2(run.err.startsWith("> 07 03 00 64 00 04 "), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QRegularExpression("\n> 07 03 00 00 00 02 [0-9A-F ]+\n"
+                                                     "< 07 03 04 [0-9A-F ]+\n$")),
+                 qPrintable(run.err));
+    }
+
+    // The single-instrument search on a line with several: one answering in a protocol is
+    // found; two answering at once collide, and the message says so.
+    void searchOnABus_data() {
+        QTest::addColumn<QString>("bus");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("expected");  // standard output, or a part of stderr
+        QTest::newRow("QV first, one at 9600")
+            << "modbus:7,qv:12,modbus:30@19200" << QStringList{} << 0 << "address=12 protocol=qv\n";
+        QTest::newRow("Modbus, one at 19200")
+            << "modbus:7,qv:12,modbus:30@19200" << QStringList{"--baud", "19200"} << 0
+            << "address=30 protocol=modbus\n";
+        QTest::newRow("Modbus, two at 9600")
+            << "modbus:7,modbus:8" << QStringList{"--protocol", "modbus"} << 3 << "collide";
+    }
+    void searchOnABus() {
+        QFETCH(QString, bus);
+        QFETCH(QStringList, options);
+        QFETCH(int, code);
+        QFETCH(QString, expected);
+        sim::VirtualBus line(Bus(qPrintable(bus)));
+        line.Start();
+        const Run run = Cli(QStringList{"--port", QString::fromStdString(line.DevicePath())} +
+                            options + QStringList{"search"});
+        QVERIFY2(run.code == code, qPrintable(Explain(run)));
+        if (code == 0)
+            QCOMPARE(run.out, expected);
+        else
+            QVERIFY2(run.err.contains(expected), qPrintable(run.err));
+    }
+
     void searchFindsAddressAndProtocol_data() {
         QTest::addColumn<int>("protocol");
         QTest::addColumn<int>("address");
@@ -327,6 +462,13 @@ private slots:
             QVERIFY(m.captured(1) >= previous);  // time stamps in order
             previous = m.captured(1);
         }
+        // "-": the CSV alone on standard output.
+        const Run toOutput =
+            Cli({"--port", Port(vi), "--address", "7", "read", "--params", "2", "--csv", "-"});
+        QVERIFY2(toOutput.code == 0, qPrintable(Explain(toOutput)));
+        QVERIFY2(toOutput.out.contains(
+                     QRegularExpression("^time,parameter,value,unit\n[-0-9T:.Z]+,2,-1.235,A\n$")),
+                 qPrintable(toOutput.out));
     }
 
     void readOfAMissingParameterIsRefused_data() {
@@ -385,7 +527,11 @@ private slots:
 
         const Run set = Cli({"--port", Port(target), "--address", "12", "set-config", file});
         QVERIFY2(set.code == 0, qPrintable(Explain(set)));
-        QVERIFY(set.out.contains("write protocol: qv -> modbus"));
+        // The address and then the protocol go last: each of them cuts the line.
+        const QStringList writes = set.out.split('\n').filter(QRegularExpression("^write "));
+        QVERIFY2(writes.size() > 10, qPrintable(set.out));
+        QCOMPARE(writes.at(writes.size() - 2), QStringLiteral("write address: 12 -> 7"));
+        QCOMPARE(writes.last(), QStringLiteral("write protocol: qv -> modbus"));
         const sim::InstrumentState state = target.Model().Snapshot();
         QCOMPARE(state.protocol, sim::Protocol::Modbus);
         QCOMPARE(int(state.address), 7);
@@ -529,6 +675,41 @@ private slots:
         const Run run = Cli({"--port", Port(vi), "scan", "--addresses", "1,2", "--timeout", "60"});
         QCOMPARE(run.code, 3);
         QCOMPARE(Settings(run.out), QStringList{"BAUD     PROTOCOL  ADDRESS  SERIAL"});
+    }
+
+    // Progress goes to stderr only when that is a terminal; the list goes to stdout alike.
+    void scanProgressOnlyOnATerminal_data() {
+        QTest::addColumn<bool>("terminal");
+        QTest::newRow("stderr a terminal") << true;
+        QTest::newRow("stderr a pipe") << false;
+    }
+    void scanProgressOnlyOnATerminal() {
+        QFETCH(bool, terminal);
+        sim::VirtualInstrument vi(Instrument(sim::Protocol::Modbus, 5));
+        vi.Start();
+        PtyPair console;
+        QVERIFY(console.Valid());
+        QProcess scan;
+        if (terminal) {
+            const int fd = console.slave;
+            scan.setChildProcessModifier([fd] { ::dup2(fd, STDERR_FILENO); });
+        }
+        scan.start(QStringLiteral(TESSERA_CLI_PROGRAM),
+                   {"--port", Port(vi), "scan", "--addresses", "4,5", "--protocols", "modbus",
+                    "--timeout", "60"});
+        QVERIFY(scan.waitForFinished(30000));
+        QCOMPARE(scan.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(scan.readAllStandardOutput())
+                    .contains(QRegularExpression("\n9600 +modbus +5 +")));
+        const QByteArray shown = console.Received();
+        if (!terminal) {
+            QCOMPARE(scan.readAllStandardError(), QByteArray());
+            QCOMPARE(shown, QByteArray());
+            return;
+        }
+        QVERIFY2(shown.contains("\r9600 baud: address 4 (1 of 2), 0 found"), shown.constData());
+        QVERIFY2(shown.contains("\r9600 baud: address 5 (2 of 2), 0 found"), shown.constData());
+        QVERIFY2(shown.endsWith("\r"), shown.constData());  // the progress line wiped
     }
 
     // Ctrl+C ends the scan after the exchange under way: what was found is printed and no
