@@ -441,6 +441,11 @@ std::string Shown(const std::optional<std::string>& value, const std::string& ke
     return FindKey(key)->kind == ValueKind::Text ? JsonString(*value) : *value;
 }
 
+// In JSON a value is its text as a string (never quoted twice), or null when absent.
+std::string JsonValue(const std::optional<std::string>& value) {
+    return value ? JsonString(*value) : "null";
+}
+
 int SetConfig(const Options& o, std::ostream& out) {
     if (o.arguments.size() != 1) throw CliError(ExitUsage, "set-config needs one FILE");
     std::ifstream in(o.arguments[0], std::ios::binary);
@@ -498,8 +503,9 @@ int SetConfig(const Options& o, std::ostream& out) {
         for (size_t i = 0; i < differences.size(); ++i) {
             const std::string& k = differences[i];
             out << (i ? "," : "") << "{\"key\":" << JsonString(k)
-                << ",\"file\":" << JsonString(Shown(file.at(k), k)) << ",\"instrument\":"
-                << JsonString(Shown(after.count(k) ? after.at(k) : std::nullopt, k)) << "}";
+                << ",\"file\":" << JsonValue(file.at(k))
+                << ",\"instrument\":" << JsonValue(after.count(k) ? after.at(k) : std::nullopt)
+                << "}";
         }
         out << "],\"unverifiable\":[";
         for (size_t i = 0; i < unverifiable.size(); ++i)

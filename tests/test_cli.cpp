@@ -577,6 +577,12 @@ private slots:
                  qPrintable(run.out));
         QVERIFY(!run.out.contains("differs setpoint.lower"));
         QCOMPARE(int(vi.Model().Snapshot().lowerSetpoint), -20);
+
+        const Run json = Cli({"--port", Port(vi), "--address", "7", "--json", "set-config", file});
+        QCOMPARE(json.code, 3);
+        QVERIFY2(json.out.contains(R"("differences":[{"key":"setpoint.upper","file":"200",)"
+                                   R"("instrument":"-56"}])"),
+                 qPrintable(json.out));
     }
 
     void faultyLineIsExitCode3_data() {
