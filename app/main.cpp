@@ -110,6 +110,7 @@ int main(int argc, char* argv[]) {
         early.action != CommandLine::Action::Run && early.unknownOptions.isEmpty())
         return PrintAnswer(early);
     if (!DisplayUsable(argc, argv, stderr)) return 1;
+    TellPlainlyWhenNoDisplayOpens();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessera_RS-485"));
     // Ties the windows to the installed launcher entry (its icon on Wayland).

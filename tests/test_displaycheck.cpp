@@ -1,5 +1,6 @@
-// Without a display the program says that a desktop session is needed and how to run under
-// Xvfb, and ends with status 1; with any way to show its windows it goes on.
+// Without a display, or with one that cannot be opened, the program says that a desktop
+// session is needed and how to run under Xvfb, and ends with status 1; with any way to show
+// its windows it goes on.
 #include <QProcess>
 #include <QTemporaryFile>
 #include <QtTest>
@@ -67,17 +68,29 @@ private slots:
         }
     }
 
-    // The program itself, started with no display at all.
+    // The program itself, started with no display at all, with one that is gone, and with a
+    // platform chosen that finds no display.
+    void programWithoutDisplay_data() {
+        QTest::addColumn<QString>("variable");  // the one set, if any
+        QTest::newRow("none") << "";
+        QTest::newRow("display gone") << "DISPLAY=:4242";
+        QTest::newRow("platform chosen") << "QT_QPA_PLATFORM=xcb";
+    }
     void programWithoutDisplay() {
+        QFETCH(QString, variable);
+        if (variable.startsWith("DISPLAY") && QFile::exists("/tmp/.X11-unix/X4242"))
+            QSKIP("a display :4242 exists here");
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : DisplayVariables) env.remove(QString::fromLatin1(name));
+        if (!variable.isEmpty()) env.insert(variable.section('=', 0, 0), variable.section('=', 1));
         program.setProcessEnvironment(env);
         program.start(QStringLiteral(TESSERA_PROGRAM), {QStringLiteral("--demo")});
         QVERIFY(program.waitForFinished(60000));
         const QString err = QString::fromUtf8(program.readAllStandardError());
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 1);
+        QVERIFY2(err.contains("desktop session"), qPrintable(err));
         QVERIFY2(err.contains("xvfb-run -a scripts/dev.sh run"), qPrintable(err));
         QVERIFY2(!err.contains("Reinstalling"), qPrintable(err));
     }

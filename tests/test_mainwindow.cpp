@@ -295,30 +295,46 @@ private slots:
         QCOMPARE(app.ui().Edit7->text(), QStringLiteral("173,2"));
     }
 
-    // A decimal comma is the decimal point (Russian keyboards type it); a text that is still
-    // not a number is refused with a message and nothing is written.
+    // A decimal comma is the decimal point (Russian keyboards type it) in the scale and the
+    // relay's hysteresis; a text that is still not a number is refused with a message and
+    // nothing is written.
     void decimalCommaIsTheDecimalPoint_data() {
-        QTest::addColumn<QString>("scale");
+        QTest::addColumn<bool>("hysteresis");  // else the scale
+        QTest::addColumn<QString>("text");
         QTest::addColumn<float>("written");  // 0: refused
-        QTest::newRow("comma") << QStringLiteral("173,2") << 173.2f;
-        QTest::newRow("point") << QStringLiteral("17.32") << 17.32f;
-        QTest::newRow("two separators") << QStringLiteral("17,3,2") << 0.0f;
+        QTest::newRow("scale, comma") << false << QStringLiteral("173,2") << 173.2f;
+        QTest::newRow("scale, point") << false << QStringLiteral("17.32") << 17.32f;
+        QTest::newRow("scale, two separators") << false << QStringLiteral("17,3,2") << 0.0f;
+        QTest::newRow("hysteresis, comma") << true << QStringLiteral("1,5") << 1.5f;
+        QTest::newRow("hysteresis, two separators") << true << QStringLiteral("1,5,0") << 0.0f;
     }
     void decimalCommaIsTheDecimalPoint() {
-        QFETCH(QString, scale);
+        QFETCH(bool, hysteresis);
+        QFETCH(QString, text);
         QFETCH(float, written);
         StartWithInstrument(Protocol::Qv, 1);
-        app.ui().Edit7->setText(scale);
-        app.ui().Edit8->setText(QStringLiteral("1"));
-        app.ui().ei1->setCurrentIndex(0);
-        app.ui().BitBtn8->click();
+        if (hysteresis) {
+            app.ui().ComboBox8->setCurrentIndex(0);
+            app.ui().ComboBox9->setCurrentIndex(1);
+            app.ui().Edit6->setText(QStringLiteral("7"));
+            app.ui().Edit10->setText(text);
+            app.ui().BitBtn30->click();
+        } else {
+            app.ui().Edit7->setText(text);
+            app.ui().Edit8->setText(QStringLiteral("1"));
+            app.ui().ei1->setCurrentIndex(0);
+            app.ui().BitBtn8->click();
+        }
         if (written == 0.0f) {
             QCOMPARE(app.errors.size(), 1);
             QVERIFY(app.instrument->ReceivedFrames().empty());
             return;
         }
-        QTRY_COMPARE_WITH_TIMEOUT(app.instrument->Model().Snapshot().parameters[0].scale, written,
-                                  10000);
+        const auto value = [this, hysteresis] {
+            const auto state = app.instrument->Model().Snapshot();
+            return hysteresis ? state.relays[0].hysteresis : state.parameters[0].scale;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(value(), written, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(app.window->StatusText(),
                                   QStringLiteral("Операция выполнена успешно"), 10000);
         QVERIFY(app.errors.isEmpty());

@@ -1,7 +1,7 @@
 // The port settings dialog against the real main window and its port: which name becomes the
 // stored setting, what reaches the port, what cancelling keeps, how a failed reopen and an
-// unreadable port list are reported, how by-id names are listed, and where the dialog
-// stands. Pseudo-terminals stand for the serial lines; the port list is ours.
+// unreadable port list are reported, how the list follows the ports, how by-id names are listed,
+// and where the dialog stands. Pseudo-terminals stand for the serial lines; the port list is ours.
 #include <pty.h>
 #include <unistd.h>
 
@@ -429,6 +429,28 @@ private slots:
         SettingForm->repaint();
         QCOMPARE(PortItems(), (QStringList{"ttyTessera0", "ttyTessera1"}));
         QCOMPARE(ui->ComboBox1->currentText(), QString("ttyTessera0"));
+    }
+
+    // An open dialog that nothing repaints (its paints are held back here) still follows the
+    // ports: an adapter plugged in shows up with its by-id name and description, one pulled
+    // goes, and the typed text stays.
+    void portListFollowsThePortsWithoutPaints() {
+        OpenDialog();
+        struct PaintBlocker : QObject {
+            bool eventFilter(QObject*, QEvent* e) override { return e->type() == QEvent::Paint; }
+        } blocker;
+        SettingForm->installEventFilter(&blocker);
+        TypePortName("/dev/custom");
+        const QString byId = "/dev/serial/by-id/usb-Tessera_RS485_Adapter_0042-if00-port0";
+        AddListedPort("ttyUSB3", byId, "Tessera RS-485 adapter");
+        QTRY_VERIFY_WITH_TIMEOUT(PortItems().contains(byId), 10000);
+        const int index = ui->ComboBox1->findData(byId, Qt::EditRole);
+        QCOMPARE(ui->ComboBox1->itemData(index, Qt::DisplayRole).toString(),
+                 byId + "   Tessera RS-485 adapter");
+        RemoveListedPort("ttyTessera0");
+        QTRY_VERIFY_WITH_TIMEOUT(!PortItems().contains("ttyTessera0"), 10000);
+        SettingForm->removeEventFilter(&blocker);
+        QCOMPARE(ui->ComboBox1->currentText(), QString("/dev/custom"));
     }
 
     // Ports as engineers know them: a by-id name beside its kernel name, each with the

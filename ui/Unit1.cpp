@@ -1,5 +1,5 @@
-// Port settings dialog: loading, the port list refreshed on paint, placement beside the main
-// window, and applying the choice to the main window's port.
+// Port settings dialog: loading, the port list refreshed on paint and while it is up, placement
+// beside the main window, and applying the choice to the main window's port.
 #include "ui/Unit1.h"
 
 #include <QAbstractItemView>
@@ -37,6 +37,8 @@ QString ErrorCaption() {
 constexpr int PortListMessage = 13;
 // No wider than this however long a port name is.
 constexpr int MaxPortBoxWidth = 560;
+// How often the ports are read while the dialog is up; reading them is a few small files.
+constexpr int PortsLookIntervalMs = 1000;
 
 // An entry of the port box: the drop-down shows the name with the adapter's description, the
 // editable field (which reads the edit role) takes the name alone.
@@ -84,6 +86,8 @@ TSettingForm::TSettingForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSetti
     // SpeedIndex and the exchange tests ProtocolIsModbus against 0 and 1.
     connect(ui->Button1, &QPushButton::clicked, this, &TSettingForm::Button1Click);
     connect(ui->Button2, &QPushButton::clicked, this, &TSettingForm::Button2Click);
+    FPortsLook.setInterval(PortsLookIntervalMs);
+    connect(&FPortsLook, &QTimer::timeout, this, &TSettingForm::FollowPorts);
     FormCreate();
 }
 
@@ -134,13 +138,24 @@ void TSettingForm::showEvent(QShowEvent* event) {
     if (event->spontaneous()) return;
     // A new showing: a list failure is worth telling the operator again.
     FPortListFailureShown = false;
+    FPortsLook.start();
+}
+
+void TSettingForm::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous()) FPortsLook.stop();
 }
 
 void TSettingForm::FormPaint() {
-    // Paint events come from Qt's event loop, which must never see an exception.
+    FollowPorts();
+    PlaceByMainWindow();
+}
+
+// At every paint, and on a timer while the dialog is up (without placing it). Both come from
+// Qt's event loop, which must never see an exception.
+void TSettingForm::FollowPorts() {
     try {
         RefreshPortList();
-        PlaceByMainWindow();
     } catch (const std::exception& e) {
         ReportPortListFailure(QString::fromUtf8(e.what()));
     } catch (...) {
@@ -148,11 +163,12 @@ void TSettingForm::FormPaint() {
     }
 }
 
-// The ports present are read at every paint, so a USB adapter plugged in while the dialog is
-// open shows up. The box is only touched when the list has changed: a paint must not change
-// what it paints when nothing changed, or each paint would ask for the next one, and a pick
-// made in the drop-down (whose closing repaints the dialog underneath on some systems) must
-// survive that repaint. The field's text stays whatever the list does.
+// The ports present are read at every paint and every second while the dialog is up, so a
+// USB adapter plugged in while the dialog is open shows up. The box is only touched when the
+// list has changed: a paint must not change what it paints when nothing changed, or each
+// paint would ask for the next one, and a pick made in the drop-down (whose closing repaints
+// the dialog underneath on some systems) must survive that repaint. The field's text stays
+// whatever the list does.
 void TSettingForm::RefreshPortList() {
     std::vector<serial_backend::PortInfo> ports;
     if (!ReadPortDetails(ports)) {

@@ -13,7 +13,9 @@
 // is stored with the settings and applies from the next start.
 #include <QDialog>
 #include <QString>
+#include <QTimer>
 
+class QHideEvent;
 class QPaintEvent;
 class QShowEvent;
 namespace Ui {
@@ -47,8 +49,10 @@ public slots:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    void FollowPorts();
     void RefreshPortList();
     void FitPortBox();
     bool TakeLanguage();
@@ -62,6 +66,10 @@ private:
     // Set once a port list failure has been shown in this showing of the dialog: every
     // repaint retries the list, and closing the error box itself repaints the dialog.
     bool FPortListFailureShown = false;
+
+    // Re-reads the ports while the dialog is up: nothing repaints an idle dialog, so an
+    // adapter plugged in or pulled would otherwise go unseen until something else did.
+    QTimer FPortsLook;
 };
 
 extern TSettingForm* SettingForm;
