@@ -616,6 +616,67 @@ private slots:
         QVERIFY(buckets.back().count == 1);  // the newest readings stay whole
     }
 
+    // After hours of readings every time window the plot offers still shows them in detail:
+    // no bucket in it spans more than a small part of the window, the oldest part included.
+    void plotKeepsEveryWindowInDetail_data() {
+        QTest::addColumn<int>("hours");
+        QTest::addColumn<int>("intervalMs");
+        QTest::newRow("an hour at 10 per second") << 1 << 100;
+        QTest::newRow("a day, three parameters polled every 0.5 s") << 24 << 1500;
+        QTest::newRow("a day at 2 per second") << 24 << 500;
+        QTest::newRow("a day at 10 per second") << 24 << 100;
+    }
+    void plotKeepsEveryWindowInDetail() {
+        QFETCH(int, hours);
+        QFETCH(int, intervalMs);
+        constexpr int64_t Parts = 150;  // a bucket every few pixels of a plot 720 wide
+        TPlotModel model;
+        const int64_t start = 1'700'000'000'000;
+        const int64_t readings = int64_t(hours) * 3600 * 1000 / intervalMs;
+        for (int64_t i = 0; i < readings; ++i)
+            model.Add(1, start + i * intervalMs, std::sin(double(i) / 50.0), "V");
+        const auto& buckets = model.Series(1).Buckets();
+        QVERIFY(buckets.size() <= model.Series(1).Capacity());
+        const int64_t last = buckets.back().last;
+        for (const qint64 span : TPlotWindow::Spans()) {
+            const int64_t from = std::max<int64_t>(start, last - span);
+            int64_t widest = 0;
+            int shown = 0;
+            for (const TPlotBucket& b : buckets) {
+                if (b.last < from) continue;
+                widest = std::max(widest, b.last - b.first);
+                ++shown;
+            }
+            const int64_t covered = last - from;
+            QVERIFY2(widest * Parts <= span,
+                     qPrintable(QStringLiteral("window %1 min: a bucket of %2 s among %3")
+                                    .arg(span / 60000)
+                                    .arg(widest / 1000.0)
+                                    .arg(shown)));
+            QVERIFY(shown >= std::min<int64_t>(Parts, covered / intervalMs));
+        }
+    }
+
+    // The system clock set back while readings come, when the series is nearly full of
+    // readings that are now "in the future": it stays within its capacity and keeps every
+    // reading counted.
+    void plotBoundedWhenTheClockGoesBack() {
+        constexpr size_t Capacity = 256;
+        TPlotModel model{Capacity};
+        const auto& buckets = model.Series(1).Buckets();
+        const int64_t start = 1'700'000'000'000;
+        int added = 0;
+        for (int64_t t = start; added < 1000 || buckets.size() < Capacity - 6; t += 1000, ++added)
+            model.Add(1, t, double(added % 17), "V");
+        for (int64_t t = start - 3600 * 1000; t < start + 3 * 3600 * 1000; t += 1000, ++added) {
+            model.Add(1, t, double(added % 17), "V");
+            QVERIFY2(buckets.size() <= Capacity, qPrintable(QString::number(buckets.size())));
+        }
+        int counted = 0;
+        for (const TPlotBucket& b : buckets) counted += b.count;
+        QCOMPARE(counted, added);
+    }
+
     // The plot draws the readings of the time window in their colour, saves what it shows,
     // and keeps its scale when autoscale is off.
     void plotDrawsAndKeepsItsScale_data() {
