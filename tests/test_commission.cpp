@@ -282,6 +282,68 @@ private slots:
         QVERIFY(app.errors.isEmpty());
     }
 
+    // A value changed on the page and written after it was read is no longer what was read:
+    // the saved file gives it as not read, until it is read again; the other values stay.
+    void writtenValuesAreNotSavedAsRead_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("dropped");
+        QTest::addColumn<QStringList>("kept");
+        QTest::newRow("brightness")
+            << "TrackBar1"
+            << "0"
+            << "BitBtn10" << QStringList{"brightness"} << QStringList{"info", "param1.scale"};
+        QTest::newRow("text") << "Edit9"
+                              << "new"
+                              << "BitBtn12" << QStringList{"info"}
+                              << QStringList{"brightness", "relay1.mode"};
+        QTest::newRow("parameter 2")
+            << "Edit7"
+            << "9.5"
+            << "BitBtn8" << QStringList{"param2.scale", "param2.unit", "param2.point"}
+            << QStringList{"param1.scale", "param3.scale"};
+        QTest::newRow("relay with its hysteresis")
+            << "Edit6"
+            << "7"
+            << "BitBtn30" << QStringList{"relay1.mode", "relay1.delay", "relay1.hysteresis"}
+            << QStringList{"alarm.mode", "iec.type"};
+    }
+    void writtenValuesAreNotSavedAsRead() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, button);
+        QFETCH(QStringList, dropped);
+        QFETCH(QStringList, kept);
+        Start(Protocol::Modbus, 7);
+        ConfigureEveryGroup(app.instrument->Model());
+        app.ui().Edit8->setText(QStringLiteral("2"));
+        QVERIFY(ReadAll());
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY2(C().SaveConfig(dir.filePath("read.cfg"), error), qPrintable(error));
+        QWidget* edited = app.window->findChild<QWidget*>(field);
+        if (auto* line = qobject_cast<QLineEdit*>(edited)) line->setText(typed);
+        if (auto* slider = qobject_cast<QAbstractSlider*>(edited)) slider->setValue(typed.toInt());
+        const size_t frames = app.instrument->ReceivedFrames().size();
+        app.window->findChild<QAbstractButton*>(button)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            app.instrument->ReceivedFrames().size() > frames && !AwaitingAnswer, Wait);
+        QVERIFY2(app.errors.isEmpty(), qPrintable(app.errors.join('|')));
+        QVERIFY2(C().SaveConfig(dir.filePath("written.cfg"), error), qPrintable(error));
+        const QStringList before = Settings(ReadText(dir.filePath("read.cfg")));
+        const QStringList after = Settings(ReadText(dir.filePath("written.cfg")));
+        for (const QString& key : dropped) {
+            QVERIFY2(after.contains(key + " = absent"), qPrintable(key));
+            QVERIFY(before.filter(QRegularExpression("^" + key + " = [^a]")).size() == 1);
+        }
+        for (const QString& key : kept) {
+            const QStringList line = before.filter(QRegularExpression("^" + key + " = [^a]"));
+            QCOMPARE(line.size(), 1);
+            QVERIFY2(after.contains(line.first()), qPrintable(line.first()));
+        }
+    }
+
     // A file saved by the window is the file tessera-cli writes for the same instrument, and
     // it configures a second instrument through the window (with a preview and a read-back) or
     // through tessera-cli; a file of tessera-cli configures one through the window.
