@@ -222,7 +222,21 @@ private slots:
         connect(&C().Sequence(), &TRequestSequence::StepStarted, this, [this](int index) {
             if (index == 4) C().Stop();
         });
+        // What the status bar shows as each group goes out, and the stop button beside it.
+        QStringList progress;
+        bool stopShown = true;
+        connect(&C().Sequence(), &TRequestSequence::Progress, this, [&] {
+            progress << app.window->StatusText();
+            const auto* stop = app.ui().StatusBar1->findChild<QToolButton*>("SequenceStop");
+            stopShown = stopShown && stop && stop->isVisible();
+        });
         QVERIFY(ReadAll());
+        QCOMPARE(progress,
+                 (QStringList{"Чтение 1 из 12 … Сетевой адрес", "Чтение 2 из 12 … Заводской номер",
+                              "Чтение 3 из 12 … Яркость", "Чтение 4 из 12 … Доп. информация",
+                              "Чтение 5 из 12 … Пар. 2"}));
+        QVERIFY(stopShown);
+        QVERIFY(!app.ui().StatusBar1->findChild<QToolButton*>("SequenceStop")->isVisible());
         QCOMPARE(int(ExchangeState), 0);
         QCOMPARE(app.ui().PageControl1->currentWidget(), app.ui().TabPar);
         QCOMPARE(C().Sequence().Reports().size(), size_t(5));
