@@ -420,6 +420,12 @@ private slots:
                      qPrintable(reports.last()));
             QVERIFY(!shown.empty());
             QVERIFY(app.errors.isEmpty());
+            // The writes as made, in order: the address, then the protocol, last.
+            const QString written = reports.last().section('\n', 0, 0);
+            QVERIFY2(written.endsWith(targetProtocol == int(Protocol::Qv)
+                                          ? QStringLiteral(", Сетевой адрес, Протокол.")
+                                          : QStringLiteral(", Сетевой адрес.")),
+                     qPrintable(written));
             QCOMPARE(int(app.instrument->Model().Address()), 7);
             QCOMPARE(app.ui().EditAdr->text(), QStringLiteral("7"));
             // Loaded once more, the file finds nothing left to write.
