@@ -222,7 +222,21 @@ private slots:
         connect(&C().Sequence(), &TRequestSequence::StepStarted, this, [this](int index) {
             if (index == 4) C().Stop();
         });
+        // What the status bar shows as each group goes out, and the stop button beside it.
+        QStringList progress;
+        bool stopShown = true;
+        connect(&C().Sequence(), &TRequestSequence::Progress, this, [&] {
+            progress << app.window->StatusText();
+            const auto* stop = app.ui().StatusBar1->findChild<QToolButton*>("SequenceStop");
+            stopShown = stopShown && stop && stop->isVisible();
+        });
         QVERIFY(ReadAll());
+        QCOMPARE(progress,
+                 (QStringList{"Чтение 1 из 12 … Сетевой адрес", "Чтение 2 из 12 … Заводской номер",
+                              "Чтение 3 из 12 … Яркость", "Чтение 4 из 12 … Доп. информация",
+                              "Чтение 5 из 12 … Пар. 2"}));
+        QVERIFY(stopShown);
+        QVERIFY(!app.ui().StatusBar1->findChild<QToolButton*>("SequenceStop")->isVisible());
         QCOMPARE(int(ExchangeState), 0);
         QCOMPARE(app.ui().PageControl1->currentWidget(), app.ui().TabPar);
         QCOMPARE(C().Sequence().Reports().size(), size_t(5));
@@ -280,6 +294,68 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!greyed(app.ui().Edit9), Wait);
         QVERIFY(greyed(app.ui().TrackBar1));
         QVERIFY(app.errors.isEmpty());
+    }
+
+    // A value changed on the page and written after it was read is no longer what was read:
+    // the saved file gives it as not read, until it is read again; the other values stay.
+    void writtenValuesAreNotSavedAsRead_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("dropped");
+        QTest::addColumn<QStringList>("kept");
+        QTest::newRow("brightness")
+            << "TrackBar1"
+            << "0"
+            << "BitBtn10" << QStringList{"brightness"} << QStringList{"info", "param1.scale"};
+        QTest::newRow("text") << "Edit9"
+                              << "new"
+                              << "BitBtn12" << QStringList{"info"}
+                              << QStringList{"brightness", "relay1.mode"};
+        QTest::newRow("parameter 2")
+            << "Edit7"
+            << "9.5"
+            << "BitBtn8" << QStringList{"param2.scale", "param2.unit", "param2.point"}
+            << QStringList{"param1.scale", "param3.scale"};
+        QTest::newRow("relay with its hysteresis")
+            << "Edit6"
+            << "7"
+            << "BitBtn30" << QStringList{"relay1.mode", "relay1.delay", "relay1.hysteresis"}
+            << QStringList{"alarm.mode", "iec.type"};
+    }
+    void writtenValuesAreNotSavedAsRead() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, button);
+        QFETCH(QStringList, dropped);
+        QFETCH(QStringList, kept);
+        Start(Protocol::Modbus, 7);
+        ConfigureEveryGroup(app.instrument->Model());
+        app.ui().Edit8->setText(QStringLiteral("2"));
+        QVERIFY(ReadAll());
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY2(C().SaveConfig(dir.filePath("read.cfg"), error), qPrintable(error));
+        QWidget* edited = app.window->findChild<QWidget*>(field);
+        if (auto* line = qobject_cast<QLineEdit*>(edited)) line->setText(typed);
+        if (auto* slider = qobject_cast<QAbstractSlider*>(edited)) slider->setValue(typed.toInt());
+        const size_t frames = app.instrument->ReceivedFrames().size();
+        app.window->findChild<QAbstractButton*>(button)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            app.instrument->ReceivedFrames().size() > frames && !AwaitingAnswer, Wait);
+        QVERIFY2(app.errors.isEmpty(), qPrintable(app.errors.join('|')));
+        QVERIFY2(C().SaveConfig(dir.filePath("written.cfg"), error), qPrintable(error));
+        const QStringList before = Settings(ReadText(dir.filePath("read.cfg")));
+        const QStringList after = Settings(ReadText(dir.filePath("written.cfg")));
+        for (const QString& key : dropped) {
+            QVERIFY2(after.contains(key + " = absent"), qPrintable(key));
+            QVERIFY(before.filter(QRegularExpression("^" + key + " = [^a]")).size() == 1);
+        }
+        for (const QString& key : kept) {
+            const QStringList line = before.filter(QRegularExpression("^" + key + " = [^a]"));
+            QCOMPARE(line.size(), 1);
+            QVERIFY2(after.contains(line.first()), qPrintable(line.first()));
+        }
     }
 
     // A file saved by the window is the file tessera-cli writes for the same instrument, and
@@ -344,6 +420,12 @@ private slots:
                      qPrintable(reports.last()));
             QVERIFY(!shown.empty());
             QVERIFY(app.errors.isEmpty());
+            // The writes as made, in order: the address, then the protocol, last.
+            const QString written = reports.last().section('\n', 0, 0);
+            QVERIFY2(written.endsWith(targetProtocol == int(Protocol::Qv)
+                                          ? QStringLiteral(", Сетевой адрес, Протокол.")
+                                          : QStringLiteral(", Сетевой адрес.")),
+                     qPrintable(written));
             QCOMPARE(int(app.instrument->Model().Address()), 7);
             QCOMPARE(app.ui().EditAdr->text(), QStringLiteral("7"));
             // Loaded once more, the file finds nothing left to write.
@@ -614,6 +696,67 @@ private slots:
         if (start + int64_t(peak) * intervalMs >= kept) QCOMPARE(high, 1000.0);
         QCOMPARE(low, -1000.0);
         QVERIFY(buckets.back().count == 1);  // the newest readings stay whole
+    }
+
+    // After hours of readings every time window the plot offers still shows them in detail:
+    // no bucket in it spans more than a small part of the window, the oldest part included.
+    void plotKeepsEveryWindowInDetail_data() {
+        QTest::addColumn<int>("hours");
+        QTest::addColumn<int>("intervalMs");
+        QTest::newRow("an hour at 10 per second") << 1 << 100;
+        QTest::newRow("a day, three parameters polled every 0.5 s") << 24 << 1500;
+        QTest::newRow("a day at 2 per second") << 24 << 500;
+        QTest::newRow("a day at 10 per second") << 24 << 100;
+    }
+    void plotKeepsEveryWindowInDetail() {
+        QFETCH(int, hours);
+        QFETCH(int, intervalMs);
+        constexpr int64_t Parts = 150;  // a bucket every few pixels of a plot 720 wide
+        TPlotModel model;
+        const int64_t start = 1'700'000'000'000;
+        const int64_t readings = int64_t(hours) * 3600 * 1000 / intervalMs;
+        for (int64_t i = 0; i < readings; ++i)
+            model.Add(1, start + i * intervalMs, std::sin(double(i) / 50.0), "V");
+        const auto& buckets = model.Series(1).Buckets();
+        QVERIFY(buckets.size() <= model.Series(1).Capacity());
+        const int64_t last = buckets.back().last;
+        for (const qint64 span : TPlotWindow::Spans()) {
+            const int64_t from = std::max<int64_t>(start, last - span);
+            int64_t widest = 0;
+            int shown = 0;
+            for (const TPlotBucket& b : buckets) {
+                if (b.last < from) continue;
+                widest = std::max(widest, b.last - b.first);
+                ++shown;
+            }
+            const int64_t covered = last - from;
+            QVERIFY2(widest * Parts <= span,
+                     qPrintable(QStringLiteral("window %1 min: a bucket of %2 s among %3")
+                                    .arg(span / 60000)
+                                    .arg(widest / 1000.0)
+                                    .arg(shown)));
+            QVERIFY(shown >= std::min<int64_t>(Parts, covered / intervalMs));
+        }
+    }
+
+    // The system clock set back while readings come, when the series is nearly full of
+    // readings that are now "in the future": it stays within its capacity and keeps every
+    // reading counted.
+    void plotBoundedWhenTheClockGoesBack() {
+        constexpr size_t Capacity = 256;
+        TPlotModel model{Capacity};
+        const auto& buckets = model.Series(1).Buckets();
+        const int64_t start = 1'700'000'000'000;
+        int added = 0;
+        for (int64_t t = start; added < 1000 || buckets.size() < Capacity - 6; t += 1000, ++added)
+            model.Add(1, t, double(added % 17), "V");
+        for (int64_t t = start - 3600 * 1000; t < start + 3 * 3600 * 1000; t += 1000, ++added) {
+            model.Add(1, t, double(added % 17), "V");
+            QVERIFY2(buckets.size() <= Capacity, qPrintable(QString::number(buckets.size())));
+        }
+        int counted = 0;
+        for (const TPlotBucket& b : buckets) counted += b.count;
+        QCOMPARE(counted, added);
     }
 
     // The plot draws the readings of the time window in their colour, saves what it shows,

@@ -19,8 +19,35 @@ TPlotBucket Merged(const TPlotBucket& a, const TPlotBucket& b) {
 
 void TPlotSeries::Add(int64_t timeMs, double value) {
     if (!std::isfinite(value)) return;
-    if (FBuckets.size() >= FCapacity) MergeOlderHalf();
+    if (FBuckets.size() >= FCapacity) Decimate();
     FBuckets.push_back({timeMs, timeMs, value, value, 1});
+}
+
+// Frees an eighth of the series at least, so that a full series is not merged again at every
+// reading.
+void TPlotSeries::Decimate() {
+    const size_t target = FCapacity - FCapacity / 8;
+    for (int64_t resolution = Resolution(); resolution >= 1 && FBuckets.size() > target;
+         resolution /= 2)
+        MergeByAge(resolution);
+    // Only readings whose time went backwards (the system clock set back) leave it full.
+    if (FBuckets.size() > target) MergeOlderHalf();
+}
+
+// Neighbours merge, oldest first, while the merged bucket spans at most its age divided by
+// `resolution`. Readings from before the clock was set back do not merge with later ones.
+void TPlotSeries::MergeByAge(int64_t resolution) {
+    const int64_t newest = FBuckets.back().last;
+    std::vector<TPlotBucket> kept;
+    kept.reserve(FCapacity);
+    for (const TPlotBucket& b : FBuckets) {
+        const int64_t span = kept.empty() ? -1 : b.last - kept.back().first;
+        if (span >= 0 && span * resolution <= newest - b.last)
+            kept.back() = Merged(kept.back(), b);
+        else
+            kept.push_back(b);
+    }
+    FBuckets.swap(kept);
 }
 
 // Pairs of the older half become one bucket each: a full series shrinks to three quarters.

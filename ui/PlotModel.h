@@ -3,9 +3,14 @@
 //
 // A series keeps at most `capacity` buckets, oldest first. A bucket is one reading or, once
 // old readings are merged, the span of several with their least and greatest value, so that a
-// peak survives the decimation. When a series is full, neighbouring pairs in its older half
-// are merged: the newest readings stay whole and the old ones grow coarser the older they
-// are. Readings older than the longest time window are dropped. Plain C++, main thread only.
+// peak survives the decimation. When a series is full, neighbouring buckets are merged while
+// the merged bucket spans no more than its age (time from its last reading to the newest
+// reading) divided by the series' resolution, about a twelfth of the capacity. A bucket is
+// thus never wider than a resolution-th of any time window it shows in, from a minute to a
+// day: the newest readings stay whole and the old ones grow coarser the older they are, but
+// evenly, without one bucket swallowing the past. Should that free too little (readings many
+// times a second), the pass is repeated at half the resolution. Readings older than the
+// longest time window are dropped. Plain C++, main thread only.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -31,8 +36,13 @@ public:
     void Clear() { FBuckets.clear(); }
     const std::vector<TPlotBucket>& Buckets() const { return FBuckets; }
     size_t Capacity() const { return FCapacity; }
+    // How many buckets a bucket's age at least holds its span: a window of any length shows
+    // buckets no wider than the window divided by this.
+    int64_t Resolution() const { return int64_t(FCapacity / 12 ? FCapacity / 12 : 1); }
 
 private:
+    void Decimate();
+    void MergeByAge(int64_t resolution);
     void MergeOlderHalf();
 
     size_t FCapacity;

@@ -17,6 +17,40 @@ QString Iso(const QDateTime& t) {
     return t.toUTC().toString(Qt::ISODateWithMs);
 }
 
+// The reads whose values a write changes on the instrument. A relay's writes carry no relay
+// number in their frame, so they count for both relays.
+std::vector<TListComand> ReadsChangedBy(TListComand write) {
+    switch (write) {
+        case SetAdr:
+            return {GetAdr};
+        case SetYear:
+        case SetNumberOfProduce:
+        case SetYearMB:
+            return {GetYear};
+        case SetBright:
+            return {GetBright};
+        case SetInfo:
+            return {GetInfo};
+        case SetPar:
+            return {GetPar};
+        case SetUst1:
+        case SetUst11:
+            return {GetUst1};
+        case SetUst2:
+        case SetUst22:
+            return {GetUst2};
+        case SetIEC:
+            return {GetIEC};
+        case SetRelayParams:
+        case SetRelayGist:
+            return {GetRelayParams, GetRelayGist};
+        case SetSpeakerMode:
+            return {GetSpeakerMode};
+        default:
+            return {};
+    }
+}
+
 }  // namespace
 
 TReadRecord::TReadRecord(Ui::Tz& form) : FForm(form) {}
@@ -168,6 +202,15 @@ bool TReadRecord::HasAny(const std::vector<std::string>& keys) const {
 }
 
 void TReadRecord::Take(const TRequestEnd& end, uint16_t setpointFormat) {
+    const std::vector<TListComand> changed = ReadsChangedBy(end.command);
+    if (!changed.empty()) {
+        // Taken, or perhaps taken: what was read is no longer known to be so.
+        if (end.outcome != TRequestOutcome::Refused)
+            for (TListComand read : changed)
+                for (const std::string& key : cli::KeysOfRead(read, end.firstData))
+                    FValues.erase(key);
+        return;
+    }
     const bool answered = end.outcome == TRequestOutcome::Answered;
     if (!answered && end.outcome != TRequestOutcome::Refused) return;
     const int channel = end.command == GetPar ? end.firstData : 0;

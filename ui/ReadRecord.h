@@ -4,7 +4,8 @@
 //
 // Every answered read adds the configuration values its answer gave, decoded as tessera-cli
 // decodes them (a scale is kept as the instrument sent it, not as the field rounds it), with
-// their source: port, speed, address and protocol. When the window turns to another source
+// their source: port, speed, address and protocol. A write to the instrument drops the values
+// it may have changed, until they are read again. When the window turns to another source
 // (the address field, the settings dialog, a search), the values are dropped and the fields
 // filled from the old source are greyed until they are read again. A group that a read-all
 // could not read has its title marked red until it is read or the source changes.
@@ -59,7 +60,8 @@ public:
 
     // The window now talks to `source`; values of another source are dropped.
     void Follow(const TSource& source);
-    // An ended request: an answered read adds its values, a refused one records them absent.
+    // An ended request: an answered read adds its values, a refused one records them absent;
+    // a write not refused drops the values it changes.
     void Take(const TRequestEnd& end, uint16_t setpointFormat);
     void Clear();  // drops the values, keeps the fields' state
 
