@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -128,22 +129,24 @@ bool ShootPages(const QString& outDir, const QString& suffix) {
     return ok;
 }
 
-// The frame monitor beside the polling: a few seconds of traffic with one corrupted answer and
-// one silence among them, so that the error rows show.
+// The frame monitor beside the polling, scrolled back to its first rows: the information text
+// read before the polling (the longest frame, on lines of its own), then the polling with one
+// silence and one corrupted answer among it, so that the error rows show.
 bool ShootMonitor(Tz& window, sim::VirtualInstrument& instrument, const QString& path) {
-    window.ToolButton5->click();
     TFrameMonitor* monitor = window.FrameMonitor();
-    monitor->move(7, 250);
+    monitor->move(7, 210);
+    monitor->resize(monitor->width(), 500);
     sim::Faults once;
     once.count = 1;
-    Settle(1500);
+    Settle(300);
     once.silence = true;
     instrument.SetFaults(once);
-    Settle(700);
+    Settle(500);
     once.silence = false;
     once.badCrc = true;
     instrument.SetFaults(once);
-    Settle(800);
+    Settle(500);
+    monitor->Table()->scrollToTop();
     const bool ok = Shoot(*monitor, path);
     monitor->close();
     return ok;
@@ -158,6 +161,9 @@ bool ShootCommissioning(const QString& outDir, sim::VirtualInstrument& instrumen
     f.ToolButton2->click();
     bool ok = ShootPreview(*window.Commissioning, outDir + QStringLiteral("/preview.png"));
 
+    window.ToolButton5->click();
+    f.BitBtn11->click();  // the information text, before the polling
+    Settle(400);
     f.ToolButton1->click();
     f.CheckBox1->setChecked(true);
     f.CheckBox2->setChecked(true);

@@ -2,6 +2,8 @@
 // protocols, the bounded history, the filter, copying and saving, the log category, and the
 // window opened from the toolbar while the program reads the virtual instrument.
 #include <QClipboard>
+#include <QFontDatabase>
+#include <QScrollBar>
 #include <QTableView>
 #include <QtTest>
 
@@ -43,6 +45,55 @@ std::vector<TFrameRow> NumberedRows(int from, int count) {
         rows.push_back(row);
     }
     return rows;
+}
+
+// An answer row of `frame`.
+TFrameRow FrameRow(const QByteArray& frame, bool error = false) {
+    TFrameRow row;
+    row.direction = TFrameDirection::Answer;
+    row.command = GetInfo;
+    row.bytes = frame;
+    row.length = int(frame.size());
+    row.error = error;
+    return row;
+}
+
+// The information text's answer, the longest frame there is.
+QByteArray InfoAnswer() {
+    return Hex("07 00 45") + QByteArray(64, 'A') + Hex("12 34");
+}
+
+// Lines of text painted in the Bytes cell of `row`: bands of pixel rows with ink in them.
+int PaintedLines(QTableView& table, int row) {
+    const QImage image = table.viewport()->grab().toImage();
+    const QRect cell = table.visualRect(table.model()->index(row, Column::Bytes));
+    const QRgb background = image.pixel(cell.left() + 1, cell.top() + 1);
+    int lines = 0;
+    bool inLine = false;
+    for (int y = cell.top(); y <= cell.bottom(); ++y) {
+        bool ink = false;
+        for (int x = cell.left(); x <= cell.right() && !ink; ++x)
+            ink = image.pixel(x, y) != background;
+        if (ink && !inLine) ++lines;
+        inLine = ink;
+    }
+    return lines;
+}
+
+// The most bytes ("07 " each) that a line of a Bytes cell could ever hold.
+int MostBytesOnALine(const QTableView& table) {
+    const QFontMetrics fixed(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    return (table.columnWidth(Column::Bytes) + fixed.horizontalAdvance(QLatin1Char(' '))) /
+           fixed.horizontalAdvance(QStringLiteral("00 "));
+}
+
+QString TopMeaning(const QTableView& table) {
+    return Cell(*table.model(), table.indexAt(QPoint(1, 1)).row(), Column::Meaning);
+}
+
+bool LastRowInView(const QTableView& table) {
+    const QRect last = table.visualRect(table.model()->index(table.model()->rowCount() - 1, 0));
+    return last.top() >= 0 && last.bottom() < table.viewport()->height();
 }
 
 }  // namespace
@@ -383,6 +434,89 @@ private slots:
                  copied);
         monitor.close();
         QCOMPARE(FrameTap.load(), nullptr);
+    }
+
+    // A frame longer than a line of the Bytes column is shown whole on lines of its own row,
+    // whatever the column's width and after the filter hid and showed it again; copied and
+    // saved whole. Short frames keep one line.
+    void longFramesAreShownWhole() {
+        TFrameRecorder recorder;
+        const QByteArray info = InfoAnswer();
+        recorder.Model().AppendRows(
+            {FrameRow(Hex("07 00 45 01 F2")), FrameRow(info), FrameRow(Hex("07 00 45 01"), true)});
+        TFrameMonitor monitor(recorder);
+        monitor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&monitor));
+        QTableView& table = *monitor.Table();
+        const auto shownWhole = [&table, &info](int row) {
+            const int lines = PaintedLines(table, row);
+            if (lines * MostBytesOnALine(table) >= info.size()) return true;
+            qWarning("%d lines of at most %d bytes", lines, MostBytesOnALine(table));
+            return false;
+        };
+        QCOMPARE(PaintedLines(table, 0), 1);
+        QCOMPARE(PaintedLines(table, 2), 1);
+        QCOMPARE(table.rowHeight(2), table.rowHeight(0));
+        QVERIFY(shownWhole(1));
+        const int lines = PaintedLines(table, 1);
+
+        table.setColumnWidth(Column::Bytes, table.columnWidth(Column::Bytes) / 2);
+        QVERIFY(PaintedLines(table, 1) > lines);
+        QVERIFY(shownWhole(1));
+
+        monitor.Filter().SetErrorsOnly(true);
+        QCOMPARE(table.model()->rowCount(), 1);
+        monitor.Filter().SetErrorsOnly(false);
+        QCOMPARE(table.model()->rowCount(), 3);
+        QVERIFY(shownWhole(1));
+        QCOMPARE(table.rowHeight(2), table.rowHeight(0));
+
+        table.selectRow(1);
+        QVERIFY(monitor.CopySelection().contains(QLatin1Char('\t') + FrameHex(info) +
+                                                 QLatin1Char('\t')));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("обмен.csv"));
+        QVERIFY(monitor.SaveTo(path, TFrameTextFormat::Csv));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains(FrameHex(info).toLatin1()));
+    }
+
+    // The view follows the newest row, a long one included, until the user scrolls up; then
+    // the rows in view stay in view, also while the oldest rows are dropped.
+    void followsNewestUnlessScrolledUp() {
+        TFrameRecorder recorder;
+        TFrameMonitorModel& m = recorder.Model();
+        TFrameMonitor monitor(recorder);
+        monitor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&monitor));
+        QTableView& table = *monitor.Table();
+        // A batch, then the event loop's turn that comes before the next one.
+        const auto append = [&m](std::vector<TFrameRow>&& rows) {
+            m.AppendRows(std::move(rows));
+            QCoreApplication::processEvents();
+        };
+        append(NumberedRows(0, 100));
+        QVERIFY(LastRowInView(table));
+        append({FrameRow(InfoAnswer())});
+        QVERIFY(LastRowInView(table));
+        append(NumberedRows(100, 50));
+        QVERIFY(LastRowInView(table));
+
+        table.verticalScrollBar()->setValue(40);
+        QCOMPARE(TopMeaning(table), QStringLiteral("№40, строка"));
+        append(NumberedRows(150, m.HistoryLimit() - m.rowCount()));
+        QCOMPARE(TopMeaning(table), QStringLiteral("№40, строка"));
+        append(NumberedRows(20000, 30));  // the oldest 30 rows go
+        QCOMPARE(m.rowCount(), m.HistoryLimit());
+        QCOMPARE(TopMeaning(table), QStringLiteral("№40, строка"));
+        QVERIFY(!LastRowInView(table));
+
+        table.scrollToBottom();
+        append({FrameRow(InfoAnswer())});
+        QVERIFY(LastRowInView(table));
+        append(NumberedRows(30000, 5));
+        QVERIFY(LastRowInView(table));
     }
 
     // With the category on, every event is one line on the log, also with no window open.

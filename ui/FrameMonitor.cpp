@@ -29,8 +29,11 @@
 
 namespace {
 
-// The widest texts a column is sized for; the bytes fit a nine-byte frame (a longer one is
-// cut, its tooltip has it whole). The words are the rows' own, in the display language.
+// Bytes the Bytes column holds on one line, as a hex dump lays them out: every frame but the
+// longest (texts, relay settings) fits on one; a longer one wraps onto more lines of its row.
+constexpr int BytesOnALine = 16;
+
+// The widest texts a column is sized for. The words are the rows' own, in the display language.
 QStringList ColumnSamples(int column) {
     switch (column) {
         case TFrameMonitorModel::Mark:
@@ -47,7 +50,7 @@ QStringList ColumnSamples(int column) {
         case TFrameMonitorModel::Command:
             return {QStringLiteral("GetRelayParams")};
         case TFrameMonitorModel::Bytes:
-            return {QStringLiteral("07 03 04 00 00 41 48 AC 55")};
+            return {FrameHex(QByteArray(BytesOnALine, '\0'))};
         case TFrameMonitorModel::Latency:
             return {QStringLiteral("370.0")};
         case TFrameMonitorModel::Pieces: {
@@ -73,7 +76,20 @@ QStringList ColumnSamples(int column) {
     }
 }
 constexpr int CellPadding = 12;
+constexpr int CellMargin = 4;  // between a cell's text and its edges
 constexpr int MeaningWidth = 200;
+
+// Whole bytes ("07 " each, the last without its space) that fit on a line of a Bytes cell
+// `columnWidth` wide; at least one.
+int BytesPerLine(const QFontMetrics& fixed, int columnWidth) {
+    const int step = fixed.horizontalAdvance(QStringLiteral("00 "));
+    const int room = columnWidth - 2 * CellMargin + fixed.horizontalAdvance(QLatin1Char(' '));
+    return std::max(1, room / step);
+}
+
+int LinesOfBytes(int byteCount, int perLine) {
+    return std::max(1, (byteCount + perLine - 1) / perLine);
+}
 
 QPushButton* Button(const char* name, const QString& text, const QString& hint, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
@@ -104,11 +120,40 @@ public:
         painter->setPen(selected               ? option.palette.highlightedText().color()
                         : foreground.isValid() ? foreground.value<QColor>()
                                                : option.palette.text().color());
-        const bool bytes = index.column() == TFrameMonitorModel::Bytes;
-        const QFont& font = bytes ? FFixed : option.font;
-        painter->setFont(font);
         const QRect room = option.rect.adjusted(CellMargin, 0, -CellMargin, 0);
-        const QStaticText& laidOut = LaidOut(text, font, bytes);
+        if (index.column() == TFrameMonitorModel::Bytes) {
+            painter->setFont(FFixed);
+            DrawBytes(painter, room, text, BytesPerLine(FFixedMetrics, option.rect.width()));
+            return;
+        }
+        painter->setFont(option.font);
+        DrawLine(painter, room, text, option.font, false,
+                 index.data(Qt::TextAlignmentRole).toInt());
+    }
+
+private:
+    static constexpr int CacheLimit = 4000;
+
+    // The frame whole, `perLine` bytes to a line; the view gave a long frame's row the height
+    // of its lines.
+    void DrawBytes(QPainter* painter, const QRect& room, const QString& hex, int perLine) const {
+        const int byteCount = int(hex.size() + 1) / 3;
+        const int lines = LinesOfBytes(byteCount, perLine);
+        const int spacing = FFixedMetrics.lineSpacing();
+        QRect line(room.left(), room.top() + (room.height() - lines * spacing) / 2, room.width(),
+                   spacing);
+        if (lines == 1) line = room;
+        for (int i = 0; i < lines; ++i) {
+            const QString part =
+                lines == 1 ? hex : hex.mid(qsizetype(i) * perLine * 3, perLine * 3 - 1);
+            DrawLine(painter, line, part, FFixed, true, Qt::AlignLeft);
+            line.translate(0, spacing);
+        }
+    }
+
+    void DrawLine(QPainter* painter, const QRect& room, const QString& text, const QFont& font,
+                  bool fixed, int align) const {
+        const QStaticText& laidOut = LaidOut(text, font, fixed);
         const QSizeF size = laidOut.size();
         if (size.width() > room.width()) {
             // Cut: the whole text is in the tooltip.
@@ -116,7 +161,6 @@ public:
                               QFontMetrics(font).elidedText(text, Qt::ElideRight, room.width()));
             return;
         }
-        const int align = index.data(Qt::TextAlignmentRole).toInt();
         qreal x = room.left();
         if (align & Qt::AlignRight)
             x = room.right() + 1 - size.width();
@@ -125,10 +169,6 @@ public:
         painter->drawStaticText(QPointF(x, room.top() + (room.height() - size.height()) / 2),
                                 laidOut);
     }
-
-private:
-    static constexpr int CellMargin = 4;
-    static constexpr int CacheLimit = 4000;
 
     const QStaticText& LaidOut(const QString& text, const QFont& font, bool fixed) const {
         QHash<QString, QStaticText>& cache = fixed ? FFixedCache : FCache;
@@ -142,6 +182,7 @@ private:
     }
 
     const QFont FFixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QFontMetrics FFixedMetrics{FFixed};
     mutable QHash<QString, QStaticText> FCache;
     mutable QHash<QString, QStaticText> FFixedCache;
 };
@@ -164,6 +205,7 @@ TFrameMonitor::TFrameMonitor(TFrameRecorder& recorder, QWidget* parent)
     layout->addWidget(FTable, 1);
     layout->addWidget(FCounts);
     SetUpTable();
+    FitRowHeights(0, FFilter->rowCount() - 1);  // rows kept while no window was open
     FollowNewestRows();
     ShowCounts();
     resize(PreferredWidth(), 420);
@@ -227,7 +269,8 @@ void TFrameMonitor::SetUpTable() {
     FTable->verticalHeader()->hide();
     // Fixed row heights and column widths: a batch of rows never makes the view measure text.
     FTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    FTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    FRowHeight = fontMetrics().height() + 4;
+    FTable->verticalHeader()->setDefaultSectionSize(FRowHeight);
     QHeaderView* header = FTable->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setHighlightSections(false);
@@ -245,6 +288,9 @@ void TFrameMonitor::SetUpTable() {
                                       ? MeaningWidth
                                       : std::max(sample, title) + CellPadding);
     }
+    connect(header, &QHeaderView::sectionResized, this, [this](int column) {
+        if (column == TFrameMonitorModel::Bytes) FitRowHeights(0, FFilter->rowCount() - 1);
+    });
     auto* copy = new QAction(this);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -286,13 +332,33 @@ void TFrameMonitor::FollowNewestRows() {
                 }
                 ShowCounts();
             });
-    connect(FFilter, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (FFollowBatch) FTable->scrollToBottom();
-        FBatchStarted = false;
+    connect(FFilter, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                FitRowHeights(first, last);  // first: the end scrolled to counts them
+                if (FFollowBatch) FTable->scrollToBottom();
+                FBatchStarted = false;
+                ShowCounts();
+            });
+    connect(FFilter, &QAbstractItemModel::modelReset, this, &TFrameMonitor::ShowCounts);
+    connect(FFilter, &QAbstractItemModel::layoutChanged, this, [this] {
+        FitRowHeights(0, FFilter->rowCount() - 1);
         ShowCounts();
     });
-    connect(FFilter, &QAbstractItemModel::modelReset, this, &TFrameMonitor::ShowCounts);
-    connect(FFilter, &QAbstractItemModel::layoutChanged, this, &TFrameMonitor::ShowCounts);
+}
+
+// A row is as tall as the lines its frame needs in the Bytes column, reckoned from the frame's
+// byte count: the view never lays out text to size a row.
+void TFrameMonitor::FitRowHeights(int first, int last) {
+    const QFontMetrics fixed(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    const int perLine = BytesPerLine(fixed, FTable->columnWidth(TFrameMonitorModel::Bytes));
+    QHeaderView* rows = FTable->verticalHeader();
+    for (int r = first; r <= last; ++r) {
+        const QModelIndex index = FFilter->index(r, TFrameMonitorModel::Bytes);
+        const int lines =
+            LinesOfBytes(index.data(TFrameMonitorModel::ByteCountRole).toInt(), perLine);
+        const int height = FRowHeight + (lines - 1) * fixed.lineSpacing();
+        if (rows->sectionSize(r) != height) rows->resizeSection(r, height);
+    }
 }
 
 void TFrameMonitor::ShowCounts() {

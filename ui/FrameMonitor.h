@@ -34,6 +34,7 @@ private:
     QWidget* MakeBar();
     void SetUpTable();
     void FollowNewestRows();
+    void FitRowHeights(int first, int last);
     void ChooseFileAndSave();
     void ShowCounts();
     bool AtEnd() const;
@@ -46,6 +47,7 @@ private:
     QComboBox* FCommand;
     QCheckBox* FErrorsOnly;
     QLabel* FCounts;
+    int FRowHeight = 0;          // of a row whose frame fits on one line
     bool FBatchStarted = false;  // rows of the current batch are on their way
     bool FFollowBatch = true;    // the view was at its end when the batch began
 };

@@ -146,6 +146,8 @@ QVariant TFrameMonitorModel::data(const QModelIndex& index, int role) const {
             return row.error;
         case CommandRole:
             return row.command;
+        case ByteCountRole:
+            return int(row.bytes.size());
         case Qt::ForegroundRole:
             if (row.error) return ErrorText;
             break;

@@ -30,8 +30,9 @@ public:
         ColumnCount
     };
     static constexpr int DefaultHistoryLimit = 10000;
-    static constexpr int ErrorRole = Qt::UserRole + 1;    // bool
-    static constexpr int CommandRole = Qt::UserRole + 2;  // TListComand, -1 for none
+    static constexpr int ErrorRole = Qt::UserRole + 1;      // bool
+    static constexpr int CommandRole = Qt::UserRole + 2;    // TListComand, -1 for none
+    static constexpr int ByteCountRole = Qt::UserRole + 3;  // int, bytes of the frame shown
 
     explicit TFrameMonitorModel(QObject* parent = nullptr, int historyLimit = DefaultHistoryLimit);
 
