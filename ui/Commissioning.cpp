@@ -9,7 +9,9 @@
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
+#include <utility>
 
 #include "exchange/Channels.h"
 #include "exchange/RequestEnd.h"
@@ -180,8 +182,11 @@ bool TCommissioning::PrepareToStart() {
         return false;
     }
     // Polling gives way, as it does when the parameter page is shown; its request in flight
-    // is dropped.
-    if (ExchangeState == 10 || ExchangeState == 11) FWindow.BitBtn2Click();
+    // is dropped, but its answer may still come.
+    if (ExchangeState == 10 || ExchangeState == 11) {
+        if (AwaitingAnswer) FPollAnswerOnItsWay = true;
+        FWindow.BitBtn2Click();
+    }
     if (AwaitingAnswer) {
         FWindow.ShowStatus(tr("Дождитесь окончания обмена с прибором"));
         return false;
@@ -199,7 +204,11 @@ bool TCommissioning::RunSequence(std::vector<TSequenceStep> steps, const QString
     FWindow.ui->StatusBar1->addPermanentWidget(FStopButton);
     FStopButton->show();
     Action("ActionStop")->setEnabled(true);
-    FSequence->Run(std::move(steps), verb, stopAtFailure);
+    // A late answer to the dropped poll would be taken for the first step's: the first step
+    // waits as long as that answer could take; if it came, the line is purged before the step.
+    const int firstStepDelayMs =
+        std::exchange(FPollAnswerOnItsWay, false) ? FWindow.Timer_Out->interval() : 0;
+    FSequence->Run(std::move(steps), verb, stopAtFailure, firstStepDelayMs);
     return true;
 }
 

@@ -100,4 +100,5 @@ private:
     QMenu* FMenu;
     std::function<void()> FThen;
     bool FReadingAll = false;
+    bool FPollAnswerOnItsWay = false;  // polling gave way with a request unanswered
 };

@@ -45,7 +45,10 @@ TStepResult Worse(TStepResult a, TStepResult b) {
 
 }  // namespace
 
-TRequestSequence::TRequestSequence(QObject* parent) : QObject(parent), FBackstop(new QTimer(this)) {
+TRequestSequence::TRequestSequence(QObject* parent)
+    : QObject(parent), FBackstop(new QTimer(this)), FFirstStep(new QTimer(this)) {
+    FFirstStep->setSingleShot(true);
+    connect(FFirstStep, &QTimer::timeout, this, &TRequestSequence::StartNext);
     FBackstop->setSingleShot(true);
     FBackstop->setInterval(StepTimeoutMs);
     connect(FBackstop, &QTimer::timeout, this, [this] {
@@ -54,7 +57,7 @@ TRequestSequence::TRequestSequence(QObject* parent) : QObject(parent), FBackstop
 }
 
 void TRequestSequence::Run(std::vector<TSequenceStep> steps, const QString& verb,
-                           bool stopAtFailure) {
+                           bool stopAtFailure, int firstStepDelayMs) {
     FSteps = std::move(steps);
     FReports.clear();
     FVerb = verb;
@@ -63,7 +66,10 @@ void TRequestSequence::Run(std::vector<TSequenceStep> steps, const QString& verb
     FStepActive = false;
     FStopAtFailure = stopAtFailure;
     FStopRequested = false;
-    StartNext();
+    if (firstStepDelayMs > 0)
+        FFirstStep->start(firstStepDelayMs);
+    else
+        StartNext();
 }
 
 void TRequestSequence::Stop() {
@@ -132,6 +138,7 @@ void TRequestSequence::Finish() {
     if (!FRunning) return;
     FRunning = false;
     FBackstop->stop();
+    FFirstStep->stop();
     emit Finished();
 }
 

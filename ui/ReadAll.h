@@ -48,8 +48,10 @@ public:
 
     explicit TRequestSequence(QObject* parent = nullptr);
 
-    // `verb` leads the progress text ("Чтение 5 из 12 … Яркость").
-    void Run(std::vector<TSequenceStep> steps, const QString& verb, bool stopAtFailure);
+    // `verb` leads the progress text ("Чтение 5 из 12 … Яркость"). The first step starts after
+    // `firstStepDelayMs`, when the line may still carry an answer nobody waits for.
+    void Run(std::vector<TSequenceStep> steps, const QString& verb, bool stopAtFailure,
+             int firstStepDelayMs = 0);
     // No further step starts; the one under way ends as usual.
     void Stop();
     bool Running() const { return FRunning; }
@@ -88,6 +90,7 @@ private:
     bool FStopRequested = false;
     TStepResult FWorst = TStepResult::Done;
     QTimer* FBackstop;
+    QTimer* FFirstStep;
 };
 
 // The parameter page's groups in reading order: address, serial number, brightness, text,
