@@ -31,7 +31,16 @@ install_missing() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null; then
+            echo "Missing Debian packages: ${missing[*]}" >&2
+            echo "Installing them needs root and there is no sudo here: run this command as root" >&2
+            echo "(su -c '$0 ${dev_command}'), or install them first as root:" >&2
+            echo "    apt-get install ${missing[*]}" >&2
+            exit 1
+        fi
+        sudo="sudo"
+    fi
     echo "Installing: ${missing[*]}"
     $sudo apt-get update
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
@@ -136,6 +145,7 @@ summary() {
     printf '   %-23s %5d s\n' total "$SECONDS"
 }
 
+dev_command="$*"  # for the message when packages are missing and nothing can install them
 case "${1:-}" in
 run)
     shift
