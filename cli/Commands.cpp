@@ -10,11 +10,12 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/ConfigAnswers.h"
-#include "cli/ConfigPlan.h"
 #include "cli/Errors.h"
-#include "cli/Json.h"
 #include "cli/Platform.h"
+#include "config/ConfigAnswers.h"
+#include "config/ConfigError.h"
+#include "config/ConfigPlan.h"
+#include "config/Json.h"
 #include "protocol/Decoders.h"
 #include "protocol/NumberText.h"
 #include "protocol/Units.h"
@@ -22,9 +23,31 @@
 
 namespace cli {
 
+using config::AbsentKeys;
+using config::ConfigFromAnswer;
+using config::ConfigJson;
+using config::ConfigKeys;
+using config::ConfigPlan;
+using config::FindKey;
+using config::FormatConfig;
+using config::IntegerValue;
+using config::JsonString;
+using config::KeyInfo;
+using config::NumberText;
+using config::ParseConfig;
+using config::PlannedWrite;
+using config::Selected;
+using config::ValueKind;
+using config::WriteKind;
 using protocol::Protocol;
 
 namespace {
+
+// The configuration library's errors as exit codes: the file's mistakes are usage errors, an
+// answer the instrument did not give is the instrument's.
+ExitCode ExitCodeOf(const config::ConfigError& e) {
+    return e.Why() == config::ConfigError::Reason::NotAnswered ? ExitNoAnswer : ExitUsage;
+}
 
 // ---- common --------------------------------------------------------------------------------
 
@@ -346,9 +369,9 @@ std::string Header(Session& session) {
 int GetConfig(const Options& o, std::ostream& out) {
     auto line = OpenLine(o);
     Session session = Connect(o, *line);
-    const InstrumentConfig config = ReadConfig(session);
+    const InstrumentConfig values = ReadConfig(session);
     const std::string text =
-        o.json ? ConfigJson(config) + "\n" : FormatConfig(config, Header(session));
+        o.json ? ConfigJson(values) + "\n" : FormatConfig(values, Header(session));
     if (!o.output) {
         out << text;
         return ExitSuccess;
@@ -446,6 +469,15 @@ std::string JsonValue(const std::optional<std::string>& value) {
     return value ? JsonString(*value) : "null";
 }
 
+ConfigPlan PlanWrites(const InstrumentConfig& file, const InstrumentConfig& current,
+                      const std::vector<std::string>& only) {
+    try {
+        return ConfigPlan(file, current, only);
+    } catch (const config::ConfigError& e) {
+        throw CliError(ExitCodeOf(e), e.what());
+    }
+}
+
 int SetConfig(const Options& o, std::ostream& out) {
     if (o.arguments.size() != 1) throw CliError(ExitUsage, "set-config needs one FILE");
     std::ifstream in(o.arguments[0], std::ios::binary);
@@ -455,7 +487,7 @@ int SetConfig(const Options& o, std::ostream& out) {
     InstrumentConfig file;
     try {
         file = ParseConfig(text.str());
-    } catch (const CliError& e) {
+    } catch (const config::ConfigError& e) {
         throw CliError(ExitUsage, o.arguments[0] + ": " + e.what());
     }
     const std::vector<std::string> only = OnlyList(o);
@@ -463,7 +495,7 @@ int SetConfig(const Options& o, std::ostream& out) {
     auto line = OpenLine(o);
     Session session = Connect(o, *line);
     const InstrumentConfig current = ReadConfig(session);
-    const ConfigPlan plan(file, current, only);
+    const ConfigPlan plan = PlanWrites(file, current, only);
 
     for (const PlannedWrite& w : plan.Writes()) {
         if (o.json) continue;
