@@ -17,6 +17,7 @@
 #include "config/ConfigPlan.h"
 #include "config/Json.h"
 #include "protocol/Decoders.h"
+#include "protocol/Limits.h"
 #include "protocol/NumberText.h"
 #include "protocol/Units.h"
 #include "serial/SerialBackend.h"
@@ -87,7 +88,8 @@ Session Connect(const Options& o, Line& line) {
         const uint16_t address = uint16_t(*o.address);
         if (protocols.size() == 1 && protocols[0] == Protocol::Modbus &&
             address > protocol::HighestModbusAddress)
-            throw CliError(ExitUsage, "Modbus RTU addresses end at 247");
+            throw CliError(ExitUsage, "Modbus RTU addresses end at " +
+                                          std::to_string(protocol::HighestModbusAddress));
         if (protocols.size() == 1) return Session(line, address, protocols[0]);
         for (Protocol p : protocols) {
             if (p == Protocol::Modbus && address > protocol::HighestModbusAddress) continue;
@@ -221,7 +223,8 @@ void PrintScan(const Options& o, const std::vector<ScanHit>& hits, bool complete
 }
 
 int Scan(const Options& o, std::ostream& out) {
-    const std::vector<long> addresses = ParseNumberList(o.addresses, 1, 65000, "--addresses");
+    const std::vector<long> addresses =
+        ParseNumberList(o.addresses, 1, protocol::HighestAddress, "--addresses");
     const std::vector<int32_t> bauds = ScanBauds(o);
     const std::vector<Protocol> protocols =
         ProtocolList(o.protocol == "auto" ? o.protocols : o.protocol);
@@ -452,7 +455,8 @@ void RunWrite(Session& s, const PlannedWrite& w) {
         }
         case WriteKind::Protocol:
             if (!protocol::SwitchAddressValid(s.Address(), s.Protocol()))
-                throw CliError(ExitUsage, "the protocol switch needs an address within 1..247");
+                throw CliError(ExitUsage, "the protocol switch needs an address within 1.." +
+                                              std::to_string(protocol::HighestModbusAddress));
             s.Write(protocol::SwitchProtocol(s.Address(), s.Protocol()));
             s.SetProtocol(s.Protocol() == Protocol::Qv ? Protocol::Modbus : Protocol::Qv);
             break;
@@ -561,7 +565,8 @@ int SetAddress(const Options& o, std::ostream& out) {
     auto line = OpenLine(o);
     Session session = Connect(o, *line);
     if (session.Protocol() == Protocol::Modbus && target > protocol::HighestModbusAddress)
-        throw CliError(ExitUsage, "Modbus RTU addresses end at 247");
+        throw CliError(ExitUsage, "Modbus RTU addresses end at " +
+                                      std::to_string(protocol::HighestModbusAddress));
     const uint16_t before = session.Address();
     session.Write(protocol::WriteAddress(uint16_t(target)));
     session.SetAddress(uint16_t(target));
@@ -584,7 +589,8 @@ int SwitchProtocolCommand(const Options& o, std::ostream& out) {
         if (!protocol::SwitchAddressValid(session.Address(), before))
             throw CliError(ExitUsage, "the instrument's address " +
                                           std::to_string(session.Address()) +
-                                          " cannot be used in Modbus RTU (1..247)");
+                                          " cannot be used in Modbus RTU (1.." +
+                                          std::to_string(protocol::HighestModbusAddress) + ")");
         session.Write(protocol::SwitchProtocol(session.Address(), before));
         if (!Probe(*line, session.Address(), target))
             throw CliError(ExitNoAnswer, std::string("the instrument does not answer in ") +

@@ -36,7 +36,9 @@ ConfigPlan::ConfigPlan(const InstrumentConfig& file, const InstrumentConfig& cur
         Wanted("protocol") ? *FFile.at("protocol") : protocolNow.value_or("");
     if (Differs("address") && protocolAfter == "modbus" &&
         IntegerValue(*FFile.at("address")) > protocol::HighestModbusAddress)
-        throw ConfigError(ConfigError::Reason::Invalid, "address: Modbus RTU addresses end at 247",
+        throw ConfigError(ConfigError::Reason::Invalid,
+                          "address: Modbus RTU addresses end at " +
+                              std::to_string(protocol::HighestModbusAddress),
                           0, "address");
 }
 

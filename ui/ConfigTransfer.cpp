@@ -95,9 +95,9 @@ void WriteSerial(Tz& w, const PlannedWrite& pw) {
     w.ui->Edit3->setText(QStringLiteral("%1%2")
                              .arg(year, 2, 10, QLatin1Char('0'))
                              .arg(number, 4, 10, QLatin1Char('0')));
-    ExchangeState = 30;
+    ExchangeState = ExchangeStates::SerialThenYear;
     Send(w, protocol::WriteSerialNumber(number));
-    if (!AwaitingAnswer) ExchangeState = 0;
+    if (!AwaitingAnswer) ExchangeState = ExchangeStates::Single;
 }
 
 // Relay mode and delay; the page's chain writes the hysteresis after them from its field, so

@@ -68,7 +68,9 @@ std::optional<TFieldGroup> TReadRecord::GroupOfRead(TListComand command, uint8_t
             return G::Info;
         // While the readings page prepares its panels the answer fills no field.
         case GetPar:
-            return exchangeState == 10 ? std::nullopt : std::optional<TFieldGroup>(G::Parameter);
+            return exchangeState == ExchangeStates::ReadingPreparation
+                       ? std::nullopt
+                       : std::optional<TFieldGroup>(G::Parameter);
         case GetUst1:
             return G::SetpointUpper;
         case GetUst2:
