@@ -335,7 +335,8 @@ void StartReading(Tz& window, int intervalMs) {
     f.CheckBox3->setChecked(false);
     f.Edit1->setText(QString::number(intervalMs));
     f.BitBtn1->click();
-    if (!WaitUntil([] { return ExchangeState == 11; }, 5000)) qFatal("reading did not start");
+    if (!WaitUntil([] { return ExchangeState == ExchangeStates::ContinuousReading; }, 5000))
+        qFatal("reading did not start");
 }
 
 void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options& o, pid_t xServer,

@@ -108,7 +108,8 @@ CpuRound MonitorRound(const QString& port, bool monitorOpen, int ms) {
             FillHistory(*window->FrameMonitor());
         }
         f.BitBtn1->click();
-        if (!WaitUntil([] { return ExchangeState == 11; }, 5000)) qFatal("reading did not start");
+        if (!WaitUntil([] { return ExchangeState == ExchangeStates::ContinuousReading; }, 5000))
+            qFatal("reading did not start");
         RunEventLoopFor(300);
         const int sent = RequestsWritten;
         const double cpu = CpuSeconds();

@@ -10,21 +10,45 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/ConfigAnswers.h"
-#include "cli/ConfigPlan.h"
 #include "cli/Errors.h"
-#include "cli/Json.h"
 #include "cli/Platform.h"
+#include "config/ConfigAnswers.h"
+#include "config/ConfigError.h"
+#include "config/ConfigPlan.h"
+#include "config/Json.h"
 #include "protocol/Decoders.h"
+#include "protocol/Limits.h"
 #include "protocol/NumberText.h"
 #include "protocol/Units.h"
 #include "serial/SerialBackend.h"
 
 namespace cli {
 
+using config::AbsentKeys;
+using config::ConfigFromAnswer;
+using config::ConfigJson;
+using config::ConfigKeys;
+using config::ConfigPlan;
+using config::FindKey;
+using config::FormatConfig;
+using config::IntegerValue;
+using config::JsonString;
+using config::KeyInfo;
+using config::NumberText;
+using config::ParseConfig;
+using config::PlannedWrite;
+using config::Selected;
+using config::ValueKind;
+using config::WriteKind;
 using protocol::Protocol;
 
 namespace {
+
+// The configuration library's errors as exit codes: the file's mistakes are usage errors, an
+// answer the instrument did not give is the instrument's.
+ExitCode ExitCodeOf(const config::ConfigError& e) {
+    return e.Why() == config::ConfigError::Reason::NotAnswered ? ExitNoAnswer : ExitUsage;
+}
 
 // ---- common --------------------------------------------------------------------------------
 
@@ -64,7 +88,8 @@ Session Connect(const Options& o, Line& line) {
         const uint16_t address = uint16_t(*o.address);
         if (protocols.size() == 1 && protocols[0] == Protocol::Modbus &&
             address > protocol::HighestModbusAddress)
-            throw CliError(ExitUsage, "Modbus RTU addresses end at 247");
+            throw CliError(ExitUsage, "Modbus RTU addresses end at " +
+                                          std::to_string(protocol::HighestModbusAddress));
         if (protocols.size() == 1) return Session(line, address, protocols[0]);
         for (Protocol p : protocols) {
             if (p == Protocol::Modbus && address > protocol::HighestModbusAddress) continue;
@@ -198,7 +223,8 @@ void PrintScan(const Options& o, const std::vector<ScanHit>& hits, bool complete
 }
 
 int Scan(const Options& o, std::ostream& out) {
-    const std::vector<long> addresses = ParseNumberList(o.addresses, 1, 65000, "--addresses");
+    const std::vector<long> addresses =
+        ParseNumberList(o.addresses, 1, protocol::HighestAddress, "--addresses");
     const std::vector<int32_t> bauds = ScanBauds(o);
     const std::vector<Protocol> protocols =
         ProtocolList(o.protocol == "auto" ? o.protocols : o.protocol);
@@ -346,9 +372,9 @@ std::string Header(Session& session) {
 int GetConfig(const Options& o, std::ostream& out) {
     auto line = OpenLine(o);
     Session session = Connect(o, *line);
-    const InstrumentConfig config = ReadConfig(session);
+    const InstrumentConfig values = ReadConfig(session);
     const std::string text =
-        o.json ? ConfigJson(config) + "\n" : FormatConfig(config, Header(session));
+        o.json ? ConfigJson(values) + "\n" : FormatConfig(values, Header(session));
     if (!o.output) {
         out << text;
         return ExitSuccess;
@@ -429,7 +455,8 @@ void RunWrite(Session& s, const PlannedWrite& w) {
         }
         case WriteKind::Protocol:
             if (!protocol::SwitchAddressValid(s.Address(), s.Protocol()))
-                throw CliError(ExitUsage, "the protocol switch needs an address within 1..247");
+                throw CliError(ExitUsage, "the protocol switch needs an address within 1.." +
+                                              std::to_string(protocol::HighestModbusAddress));
             s.Write(protocol::SwitchProtocol(s.Address(), s.Protocol()));
             s.SetProtocol(s.Protocol() == Protocol::Qv ? Protocol::Modbus : Protocol::Qv);
             break;
@@ -446,6 +473,15 @@ std::string JsonValue(const std::optional<std::string>& value) {
     return value ? JsonString(*value) : "null";
 }
 
+ConfigPlan PlanWrites(const InstrumentConfig& file, const InstrumentConfig& current,
+                      const std::vector<std::string>& only) {
+    try {
+        return ConfigPlan(file, current, only);
+    } catch (const config::ConfigError& e) {
+        throw CliError(ExitCodeOf(e), e.what());
+    }
+}
+
 int SetConfig(const Options& o, std::ostream& out) {
     if (o.arguments.size() != 1) throw CliError(ExitUsage, "set-config needs one FILE");
     std::ifstream in(o.arguments[0], std::ios::binary);
@@ -455,7 +491,7 @@ int SetConfig(const Options& o, std::ostream& out) {
     InstrumentConfig file;
     try {
         file = ParseConfig(text.str());
-    } catch (const CliError& e) {
+    } catch (const config::ConfigError& e) {
         throw CliError(ExitUsage, o.arguments[0] + ": " + e.what());
     }
     const std::vector<std::string> only = OnlyList(o);
@@ -463,7 +499,7 @@ int SetConfig(const Options& o, std::ostream& out) {
     auto line = OpenLine(o);
     Session session = Connect(o, *line);
     const InstrumentConfig current = ReadConfig(session);
-    const ConfigPlan plan(file, current, only);
+    const ConfigPlan plan = PlanWrites(file, current, only);
 
     for (const PlannedWrite& w : plan.Writes()) {
         if (o.json) continue;
@@ -529,7 +565,8 @@ int SetAddress(const Options& o, std::ostream& out) {
     auto line = OpenLine(o);
     Session session = Connect(o, *line);
     if (session.Protocol() == Protocol::Modbus && target > protocol::HighestModbusAddress)
-        throw CliError(ExitUsage, "Modbus RTU addresses end at 247");
+        throw CliError(ExitUsage, "Modbus RTU addresses end at " +
+                                      std::to_string(protocol::HighestModbusAddress));
     const uint16_t before = session.Address();
     session.Write(protocol::WriteAddress(uint16_t(target)));
     session.SetAddress(uint16_t(target));
@@ -552,7 +589,8 @@ int SwitchProtocolCommand(const Options& o, std::ostream& out) {
         if (!protocol::SwitchAddressValid(session.Address(), before))
             throw CliError(ExitUsage, "the instrument's address " +
                                           std::to_string(session.Address()) +
-                                          " cannot be used in Modbus RTU (1..247)");
+                                          " cannot be used in Modbus RTU (1.." +
+                                          std::to_string(protocol::HighestModbusAddress) + ")");
         session.Write(protocol::SwitchProtocol(session.Address(), before));
         if (!Probe(*line, session.Address(), target))
             throw CliError(ExitNoAnswer, std::string("the instrument does not answer in ") +

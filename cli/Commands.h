@@ -3,11 +3,13 @@
 // and returns the exit code, or throws CliError.
 #include <ostream>
 
-#include "cli/ConfigFile.h"
 #include "cli/Options.h"
 #include "cli/Session.h"
+#include "config/ConfigFile.h"
 
 namespace cli {
+
+using config::InstrumentConfig;
 
 int RunCommand(const Options& options, std::ostream& out);
 

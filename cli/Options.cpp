@@ -4,6 +4,7 @@
 #include <set>
 
 #include "cli/Errors.h"
+#include "protocol/Limits.h"
 
 namespace cli {
 
@@ -85,7 +86,7 @@ Options ParseOptions(int argc, const char* const* argv) {
             if (o.protocol != "auto" && o.protocol != "qv" && o.protocol != "modbus")
                 Usage("--protocol is auto, qv or modbus");
         } else if (arg == "--address")
-            o.address = Number(arg, value(), 1, 65000);
+            o.address = Number(arg, value(), 1, protocol::HighestAddress);
         else if (arg == "--timeout")
             o.timeoutMs = int(Number(arg, value(), 1, 60000));
         else if (arg == "--params")

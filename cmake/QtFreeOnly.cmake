@@ -1,6 +1,7 @@
-# The Qt-free build: the protocol library, the serial backend, tessera-cli and the backend
-# check program, nothing that needs Qt. For the Windows cross build (Qt for Windows is not
-# available there); on Windows without Qt 6 it is the only build there is.
+# The Qt-free build: the protocol library, the serial backend, the configuration file,
+# tessera-cli and the backend check program, nothing that needs Qt. For the Windows cross
+# build (Qt for Windows is not available there); on Windows without Qt 6 it is the only build
+# there is.
 option(TESSERA_QT_FREE_ONLY "Build only the targets without Qt" OFF)
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND NOT TESSERA_QT_FREE_ONLY)
   find_package(Qt6 QUIET COMPONENTS Core)
@@ -14,12 +15,9 @@ if(TESSERA_QT_FREE_ONLY)
   set(CMAKE_AUTOMOC OFF)
   set(CMAKE_AUTOUIC OFF)
   find_package(Threads REQUIRED)
-  add_compile_options(-Wall -Wextra)
-  include_directories(${PROJECT_SOURCE_DIR})
   add_subdirectory(protocol)
   add_subdirectory(serial)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/cli/CMakeLists.txt)
-    add_subdirectory(cli)
-  endif()
+  add_subdirectory(config)
+  add_subdirectory(cli)
   add_subdirectory(tests/win32)
 endif()

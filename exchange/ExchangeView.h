@@ -1,36 +1,37 @@
 #pragma once
 // TExchangeView: what the answer interpretation needs of the window. The exchange writes the
-// values it decodes into fields named as the form names them and reads back the few fields a
-// chain step depends on; the window decides how each is shown. Every call is made on the main
-// thread (the exchange thread reaches the view only through Synchronize).
+// values it decodes into fields named by what they hold and reads back the few fields a chain
+// step depends on; the window decides which control shows each and how. Every call is made on the
+// main thread (the exchange thread reaches the view only through Synchronize).
 #include <QString>
 #include <cstdint>
 
 class ESerialPort;
 struct TRequestEnd;
 
-// The form's fields the interpretation reads or writes, by their form names.
+// The values the interpretation reads or writes, by what they hold; the window maps each to
+// the control that shows it.
 enum class TField {
-    EditAdr,     // network address in the toolbar
-    Edit1,       // repeat interval of the readings page, ms
-    Edit2,       // address read from the instrument
-    Edit3,       // serial number (year digits + number)
-    Edit4,       // year of manufacture
-    Edit5,       // the byte after the serial number
-    Edit6,       // relay value
-    Edit7,       // scale
-    Edit9,       // information text
-    Edit10,      // relay hysteresis
-    Edit11,      // setpoint 1
-    Edit12,      // setpoint 2
-    ei1,         // unit list (index)
-    TrackBar1,   // brightness (position)
-    ComboBox4,   // IEC framing: address size (index)
-    ComboBox5,   // IEC framing: cause size (index)
-    ComboBox6,   // IEC framing: object address size (index)
-    ComboBox7,   // IEC framing: ASDU type (index)
-    ComboBox9,   // relay mode (index)
-    ComboBox10,  // alarm mode (index)
+    NetworkAddress,        // the instrument's network address requests go to
+    RepeatIntervalMs,      // pause between value requests of continuous reading, ms
+    AddressRead,           // address read from the instrument
+    SerialNumber,          // serial number (year digits + number)
+    Year,                  // year of manufacture
+    ParameterCount,        // number of measured parameters, given with the serial number
+    RelayDelay,            // relay delay
+    Scale,                 // parameter scale
+    InfoText,              // information text
+    RelayHysteresis,       // relay hysteresis
+    UpperSetpoint,         // setpoint 1
+    LowerSetpoint,         // setpoint 2
+    Unit,                  // parameter unit (list index)
+    Brightness,            // display brightness (position)
+    IecCommonAddressSize,  // IEC framing: common address size (index)
+    IecCauseSize,          // IEC framing: cause size (index)
+    IecObjectAddressSize,  // IEC framing: object address size (index)
+    IecType,               // IEC framing: ASDU type (index)
+    RelayMode,             // relay mode (index)
+    AlarmMode,             // alarm mode (index)
 };
 
 class TExchangeView {

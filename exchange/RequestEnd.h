@@ -5,6 +5,7 @@
 // and what became of each.
 #include <cstdint>
 
+#include "exchange/ExchangeStates.h"
 #include "protocol/Commands.h"
 
 enum class TRequestOutcome {
@@ -17,8 +18,8 @@ enum class TRequestOutcome {
 
 struct TRequestEnd {
     TListComand command = GetAdr;
-    uint8_t firstData = 0;      // the request's first data byte: the parameter of GetPar, GetVal
-    uint8_t exchangeState = 0;  // ExchangeState when the answer came
+    uint8_t firstData = 0;  // the request's first data byte: the parameter of GetPar, GetVal
+    uint8_t exchangeState = ExchangeStates::Single;  // ExchangeState when the answer came
     TRequestOutcome outcome = TRequestOutcome::Answered;
     // The answer as the interpretation read it (QV form; Modbus layout for the reads that are
     // not rewritten); valid during the call only.

@@ -17,10 +17,11 @@
 #include "protocol/Crc.h"
 #include "protocol/Decoders.h"
 #include "protocol/Float.h"
+#include "protocol/Registers.h"
 #include "serial/SerialPort.h"
 
 std::atomic<bool> AwaitingAnswer{false};
-std::atomic<uint8_t> ExchangeState{0};
+std::atomic<uint8_t> ExchangeState{ExchangeStates::Single};
 std::atomic<uint8_t> ProtocolIsModbus{1};
 std::atomic<int32_t> SentCount{0};
 std::atomic<int32_t> CrcErrorCount{0};
@@ -52,7 +53,7 @@ TExchangeView& View() {
 
 // Interval of the repeat timer: the integer in the interval field, 300 ms when it is empty.
 int RepeatInterval() {
-    const QString text = View().FieldText(TField::Edit1);
+    const QString text = View().FieldText(TField::RepeatIntervalMs);
     return text.isEmpty() ? 300 : StrToInt(text);
 }
 
@@ -76,7 +77,7 @@ void SendSetpoint(TField field, TListComand wide, TListComand narrow) {
 
 bool SetpointInRange(TField field) {
     const int u = StrToInt(View().FieldText(field));
-    if (u > 230 || u < -230) {
+    if (u > protocol::SetpointLimit || u < -protocol::SetpointLimit) {
         View().ShowError(QCoreApplication::translate("Th1", "Неверное значение уставки"));
         View().ShowStatus(QCoreApplication::translate("Th1", "Неверное значение уставки"));
         return false;
@@ -109,7 +110,7 @@ void ArmRepeatAndShowReading(const uint8_t* answer, int length) {
 // A step of a chain that failed ends the chain: the serial number's year is never written
 // after an unanswered or corrupted serial-number write.
 void EndChainAfterFailure() {
-    if (ExchangeState == 30) ExchangeState = 0;
+    if (ExchangeState == ExchangeStates::SerialThenYear) ExchangeState = ExchangeStates::Single;
 }
 
 // Whether the answer in AnswerBuffer is the answer to the request in RequestBuffer: from the
@@ -119,12 +120,14 @@ bool AnswerIsForRequest(int received) {
     const uint8_t* a = AnswerBuffer;
     const uint8_t* r = RequestBuffer;
     if (received < 5 || Crc16(a, uint16_t(received)) != 0) return true;
-    if (ExchangeState == 17) return a[2] == CommandTable[GetTypeProt].Code;  // QV search answer
-    if (ExchangeState == 18) return a[1] == 0x77;                            // Modbus search answer
+    if (ExchangeState == ExchangeStates::SearchQv)
+        return a[2] == CommandTable[GetTypeProt].Code;  // QV search answer
+    if (ExchangeState == ExchangeStates::SearchModbus)
+        return a[1] == protocol::fn::Search;  // Modbus search answer
     if (ProtocolIsModbus == 1 || IsModbusOnlyWrite(CurrentQuery->FName)) {
         // The search and the protocol switch go to 0xFF: the instrument answers from its own
         // address.
-        return r[0] == 0xFF || a[0] == r[0];
+        return r[0] == protocol::fn::BroadcastAddress || a[0] == r[0];
     }
     const uint16_t to = uint16_t(r[0] | r[1] << 8);
     if (to == 0 || to == SearchAddress) return true;
@@ -240,12 +243,12 @@ void Th1::Pass() {
 // The request went unanswered (or was answered by something that is not its answer).
 void Th1::NoAnswer() {
     TRequestEndNotice notice(TRequestOutcome::Unanswered);
-    if (ExchangeState == 17) {
+    if (ExchangeState == ExchangeStates::SearchQv) {
         // The QV search went unanswered: the same request in its Modbus RTU form.
-        ExchangeState = 18;
+        ExchangeState = ExchangeStates::SearchModbus;
         ProtocolIsModbus = 1;
         CurrentQuery->QueryAt(SearchAddress, GetTypeProt);
-    } else if (ExchangeState == 11) {
+    } else if (ExchangeState == ExchangeStates::ContinuousReading) {
         RepeatQuery();
     } else {
         thrErrBox();
@@ -287,7 +290,7 @@ void Th1::MBer() {
         default:
             return;
     }
-    ExchangeState = 0;
+    ExchangeState = ExchangeStates::Single;
     ShowStatusAndError(text);
 }
 
@@ -308,9 +311,9 @@ void Th1::RepeatQueryCRC() {
 
 void Th1::thrErrBox() {
     EndChainAfterFailure();
-    if (ExchangeState == 18) {
+    if (ExchangeState == ExchangeStates::SearchModbus) {
         ProtocolIsModbus = SavedProtocol.load();
-        ExchangeState = 0;
+        ExchangeState = ExchangeStates::Single;
     }
     ShowStatusAndError(tr("Прибор не отвечает"));
 }
@@ -323,7 +326,7 @@ void Th1::Update() {
 
     if (Crc16(A, AnswerLength()) != 0) {
         EndChainAfterFailure();
-        if (ExchangeState == 11) {
+        if (ExchangeState == ExchangeStates::ContinuousReading) {
             RepeatQueryCRC();
         } else {
             view.ShowStatus(tr("Ошибка контрольной суммы"));
@@ -338,32 +341,32 @@ void Th1::Update() {
     const protocol::Protocol form = IsQv() ? protocol::Protocol::Qv : protocol::Protocol::Modbus;
     if (q.FName == GetAdr)
         if (const auto address = protocol::DecodeAddress(A, length))
-            view.SetFieldText(TField::Edit2, QString::number(*address));
+            view.SetFieldText(TField::AddressRead, QString::number(*address));
     if (q.FName == GetBright)
         if (const auto brightness = protocol::DecodeBrightness(A, length))
-            view.SetFieldIndex(TField::TrackBar1, *brightness);
-    if (q.FName == GetPar && ExchangeState != 10)
+            view.SetFieldIndex(TField::Brightness, *brightness);
+    if (q.FName == GetPar && ExchangeState != ExchangeStates::ReadingPreparation)
         if (const auto setup = protocol::DecodeParameter(A, length)) {
-            view.SetFieldIndex(TField::ei1, setup->unitCode - 1);
+            view.SetFieldIndex(TField::Unit, setup->unitCode - 1);
             ScalePointPos = setup->pointCode;
-            view.SetFieldText(TField::Edit7, FixedText(setup->scale, 3 - setup->pointCode));
+            view.SetFieldText(TField::Scale, FixedText(setup->scale, 3 - setup->pointCode));
         }
     if (q.FName == GetInfo)
         if (const auto text = protocol::DecodeInfoText(A, length))
-            view.SetFieldText(TField::Edit9, QString::fromStdString(*text));
+            view.SetFieldText(TField::InfoText, QString::fromStdString(*text));
     if (q.FName == GetYear)
         if (const auto serial = protocol::DecodeSerialAndYear(A, length)) {
-            view.SetFieldText(TField::Edit3,
+            view.SetFieldText(TField::SerialNumber,
                               QString::fromStdString(protocol::SerialNumberText(*serial)));
-            view.SetFieldText(TField::Edit4, QString::fromStdString(protocol::YearText(*serial)));
-            view.SetFieldText(TField::Edit5, QString::number(serial->parameterCount));
+            view.SetFieldText(TField::Year, QString::fromStdString(protocol::YearText(*serial)));
+            view.SetFieldText(TField::ParameterCount, QString::number(serial->parameterCount));
         }
     if (q.FName == GetUst2)
         if (const auto value = protocol::DecodeSetpoint(A, length, form, SetpointFormat))
-            view.SetFieldText(TField::Edit12, QString::number(*value));
+            view.SetFieldText(TField::LowerSetpoint, QString::number(*value));
     if (q.FName == GetUst1)
         if (const auto value = protocol::DecodeSetpoint(A, length, form, SetpointFormat))
-            view.SetFieldText(TField::Edit11, QString::number(*value));
+            view.SetFieldText(TField::UpperSetpoint, QString::number(*value));
     if (q.FName == GetVersForUst1) {
         SetpointFormat = protocol::DecodeSetpointFormat(A, length, form).value_or(SetpointFormat);
         q.SetName(GetUst1);
@@ -376,59 +379,60 @@ void Th1::Update() {
     }
     if (q.FName == GetVersForUst11) {
         SetpointFormat = protocol::DecodeSetpointFormat(A, length, form).value_or(SetpointFormat);
-        if (!SetpointInRange(TField::Edit11)) return;
-        SendSetpoint(TField::Edit11, SetUst11, SetUst1);
+        if (!SetpointInRange(TField::UpperSetpoint)) return;
+        SendSetpoint(TField::UpperSetpoint, SetUst11, SetUst1);
     }
     if (q.FName == GetVersForUst22) {
         SetpointFormat = protocol::DecodeSetpointFormat(A, length, form).value_or(SetpointFormat);
-        if (!SetpointInRange(TField::Edit12)) return;
-        SendSetpoint(TField::Edit12, SetUst22, SetUst2);
+        if (!SetpointInRange(TField::LowerSetpoint)) return;
+        SendSetpoint(TField::LowerSetpoint, SetUst22, SetUst2);
     }
     if (q.FName == GetIEC)
         if (const auto framing = protocol::DecodeIecFraming(A, length)) {
-            view.SetFieldIndex(TField::ComboBox4, framing->commonAddressSize - 1);
-            view.SetFieldIndex(TField::ComboBox5, framing->objectAddressSize - 1);
-            view.SetFieldIndex(TField::ComboBox6, framing->causeSize - 1);
+            view.SetFieldIndex(TField::IecCommonAddressSize, framing->commonAddressSize - 1);
+            view.SetFieldIndex(TField::IecCauseSize, framing->objectAddressSize - 1);
+            view.SetFieldIndex(TField::IecObjectAddressSize, framing->causeSize - 1);
             const int type = protocol::IecTypeIndex(framing->type);
-            if (type >= 0) view.SetFieldIndex(TField::ComboBox7, type);
+            if (type >= 0) view.SetFieldIndex(TField::IecType, type);
         }
     if (q.FName == GetSpeakerMode)
         if (const auto mode = protocol::DecodeAlarmMode(A, length))
-            view.SetFieldIndex(TField::ComboBox10, *mode);
+            view.SetFieldIndex(TField::AlarmMode, *mode);
     const int relay = QueryTarget && QueryTarget->SelectedRelay() == 1 ? 2 : 1;
     if (q.FName == GetRelayGist)
         if (const auto hysteresis = protocol::DecodeRelayHysteresis(A, length, relay))
-            view.SetFieldText(TField::Edit10, FixedText(*hysteresis, 3 - ScalePointPos));
+            view.SetFieldText(TField::RelayHysteresis, FixedText(*hysteresis, 3 - ScalePointPos));
     if (q.FName == GetRelayParams) {
         if (const auto params = protocol::DecodeRelayParams(A, length, relay)) {
-            view.SetFieldIndex(TField::ComboBox9, params->mode);
-            view.SetFieldText(TField::Edit6, QString::number(params->delay));
+            view.SetFieldIndex(TField::RelayMode, params->mode);
+            view.SetFieldText(TField::RelayDelay, QString::number(params->delay));
         }
         q.SetName(GetRelayGist);
         q.Query();
     }
     if (q.FName == SetRelayParams) {
-        const double v = StrToFloat(view.FieldText(TField::Edit10));
+        const double v = StrToFloat(view.FieldText(TField::RelayHysteresis));
         q.SetName(SetRelayGist);
         TBytes4 bytes;
         SingleToBytesBE(bytes, v);
         for (uint8_t b : bytes) q.Push(b);
         q.Query();
     }
-    if (ExchangeState == 30) {
-        ExchangeState = 0;
-        const int y = StrToInt(view.FieldText(TField::Edit3).left(2));
+    if (ExchangeState == ExchangeStates::SerialThenYear) {
+        ExchangeState = ExchangeStates::Single;
+        const int y = StrToInt(view.FieldText(TField::SerialNumber).left(2));
         q.SetName(SetYearMB);
         q.Push(uint8_t(y));
         q.Push(uint8_t(y >> 8));
         q.Query();
     }
-    if (ExchangeState == 11 && q.FName == GetVal) ArmRepeatAndShowReading(A, length);
-    if (ExchangeState == 10 && q.Code == 0x41 && A[9] != 2) {
+    if (ExchangeState == ExchangeStates::ContinuousReading && q.FName == GetVal)
+        ArmRepeatAndShowReading(A, length);
+    if (ExchangeState == ExchangeStates::ReadingPreparation && q.Code == 0x41 && A[9] != 2) {
         const int p = SelectedChannel;
         if (p < 1 || p > 3) {
             // Nothing was ticked: there is no parameter to prepare, so reading ends here.
-            ExchangeState = 0;
+            ExchangeState = ExchangeStates::Single;
             view.ShowStatus(NoChannelTickedText());
             return;
         }
@@ -440,7 +444,7 @@ void Th1::Update() {
         }
         view.ShowUnit(p, UnitName(setup.UnitCode));
         if (NextTickedChannel()) {
-            ExchangeState = 11;
+            ExchangeState = ExchangeStates::ContinuousReading;
             SelectedChannel = 0;
             NextTickedChannel();
             q.SetName(GetVal);
@@ -461,9 +465,9 @@ void Th1::Update() {
                         tr("    Протокол: ") + (qv ? QStringLiteral("QV") : QStringLiteral("MB")));
         ProtocolIsModbus = qv ? 0 : 1;
         view.RefreshProtocolView();
-        view.SetFieldText(TField::EditAdr, QString::number(a));
+        view.SetFieldText(TField::NetworkAddress, QString::number(a));
         q.Adr = uint16_t(a);
-        ExchangeState = 0;
+        ExchangeState = ExchangeStates::Single;
         view.EnableProtocolSwitch(true);
     }
     if (q.FName == SetTypeProt) {
@@ -475,7 +479,7 @@ void Th1::Update() {
         if (q.FName == SetYear && A[3] == 10) ShowStatusAndError(tr("Невозможно изменить номер"));
         if (q.FName == GetPar && A[9] == 2) {
             ShowStatusAndError(tr("Несуществующий параметр"));
-            ExchangeState = 0;
+            ExchangeState = ExchangeStates::Single;
         }
         if (q.FName == GetVal && A[7] == 2) ShowStatusAndError(tr("Несуществующий параметр"));
     }

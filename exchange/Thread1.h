@@ -11,9 +11,12 @@
 #include <cstdint>
 #include <functional>
 
+#include "exchange/ExchangeStates.h"
+#include "protocol/Limits.h"
+
 // Shared by the main thread and the exchange thread.
 extern std::atomic<bool> AwaitingAnswer;
-extern std::atomic<uint8_t> ExchangeState;  // 0, 10, 11, 17, 18, 30: what the exchange is part of
+extern std::atomic<uint8_t> ExchangeState;     // one of ExchangeStates
 extern std::atomic<uint8_t> ProtocolIsModbus;  // 1: Modbus RTU, 0: QV
 extern std::atomic<int32_t> SentCount;
 extern std::atomic<int32_t> CrcErrorCount;
@@ -32,7 +35,7 @@ extern uint16_t SetpointFormat;  // 710: 16-bit setpoints; anything else: 8-bit
 extern uint8_t ScalePointPos;    // point code of the scale last read or written
 
 constexpr int AnswerTimeoutMs = 370;
-constexpr uint16_t SearchAddress = 0x77FF;
+using protocol::SearchAddress;  // the search goes to it in QV form
 
 class Th1 : public QThread {
     Q_OBJECT

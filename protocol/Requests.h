@@ -10,19 +10,11 @@
 #include <vector>
 
 #include "protocol/Decoders.h"
+#include "protocol/Limits.h"
 #include "protocol/ModbusFrames.h"
 
 namespace protocol {
 
-// The search is sent to this address in QV form; it reads as Modbus address 0xFF, function
-// 0x77.
-constexpr uint16_t SearchAddress = 0x77FF;
-// The protocol switch is sent to address 0 with the instrument's address in its data.
-constexpr uint16_t SwitchAddress = 0;
-
-constexpr uint16_t HighestAddress = 65000;
-constexpr uint16_t HighestModbusAddress = 247;
-constexpr int SetpointLimit = 230;  // setpoints outside -230..230 are not sent
 constexpr int InfoTextBytes = 64;
 
 struct Request {

@@ -160,15 +160,15 @@ test)
     trap 'rm -rf "$home"; summary' EXIT
     stage packages install_missing "${run_packages[@]}" "${test_packages[@]}"
     stage format check_format
-    stage build build build -DBUILD_TESTING=ON
+    stage build build build -DBUILD_TESTING=ON -DTESSERA_WERROR=ON
     stage ctest run_in build env HOME="$home" QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" -LE soak
     # The long soak (10 000 exchanges with faults injected), kept out of the default run.
     stage soak run_in build env HOME="$home" QT_QPA_PLATFORM=offscreen ctest --output-on-failure -L soak
     # The same tests under the sanitizers. Any report fails its test: the options are set per
     # test in tests/CMakeLists.txt (halt on error, leak check, one suppression file each).
-    stage asan-build build_tests build-asan "-LE soak" -DTESSERA_SANITIZER=address
+    stage asan-build build_tests build-asan "-LE soak" -DTESSERA_SANITIZER=address -DTESSERA_WERROR=ON
     stage asan-ctest run_in build-asan ctest --output-on-failure -j "$(nproc)" -LE soak
-    stage tsan-build build_tests build-tsan "-L threaded" -DTESSERA_SANITIZER=thread
+    stage tsan-build build_tests build-tsan "-L threaded" -DTESSERA_SANITIZER=thread -DTESSERA_WERROR=ON
     stage tsan-ctest run_in build-tsan ctest --output-on-failure -j "$(nproc)" -L threaded
     # The fuzz harnesses, each for a short bounded time over the committed seeds.
     stage fuzz-build fuzz_build

@@ -4,8 +4,7 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(CLI_LIBMODBUS REQUIRED IMPORTED_TARGET libmodbus)
 tessera_add_test(test_cli SOURCES test_cli.cpp LIBS tessera_cli tessera_sim PkgConfig::CLI_LIBMODBUS
                  TIMEOUT 120)
-target_compile_definitions(test_cli PRIVATE TESSERA_CLI_PROGRAM="$<TARGET_FILE:tessera-cli>"
-                                            TESSERA_VERSION="${PROJECT_VERSION}")
+target_compile_definitions(test_cli PRIVATE TESSERA_CLI_PROGRAM="$<TARGET_FILE:tessera-cli>")
 add_dependencies(test_cli tessera-cli)
 
 # The serial ports as the command-line tool lists them, from a fake /sys and /dev.

@@ -15,7 +15,7 @@
 #include <QTest>
 #include <cstdio>
 
-#include "cli/ConfigFile.h"
+#include "config/ConfigFile.h"
 #include "exchange/cp1251.h"
 #include "sim/VirtualInstrument.h"
 #include "ui/Commissioning.h"
@@ -61,7 +61,7 @@ bool ShootPreview(TCommissioning& tools, const QString& path) {
     if (!tools.SaveConfig(file, error)) return false;
     QFile saved(file);
     if (!saved.open(QIODevice::ReadOnly)) return false;
-    cli::InstrumentConfig config = cli::ParseConfig(saved.readAll().toStdString());
+    config::InstrumentConfig config = config::ParseConfig(saved.readAll().toStdString());
     saved.close();
     config["brightness"] = "0";
     config["param1.scale"] = "300";
@@ -70,7 +70,7 @@ bool ShootPreview(TCommissioning& tools, const QString& path) {
     config["speed.line1"] = "19200";
     QFile changed(file);
     if (!changed.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    changed.write(QByteArray::fromStdString(cli::FormatConfig(config, "")));
+    changed.write(QByteArray::fromStdString(config::FormatConfig(config, "")));
     changed.close();
     bool shot = false;
     bool ended = false;

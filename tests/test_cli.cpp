@@ -23,9 +23,11 @@
 
 #include "InstrumentSetups.h"
 #include "PtyPair.h"
-#include "cli/ConfigFile.h"
 #include "cli/Errors.h"
 #include "cli/Line.h"
+#include "config/ConfigError.h"
+#include "config/ConfigFile.h"
+#include "config/ConfigPlan.h"
 #include "sim/BusList.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualInstrument.h"
@@ -189,19 +191,19 @@ private slots:
     // ---- the configuration file ----------------------------------------------------------
 
     void configFileReadsWhatItWrites() {
-        cli::InstrumentConfig config;
+        config::InstrumentConfig config;
         config["address"] = "7";
         config["protocol"] = "modbus";
         config["info"] = std::string("Щит \"A\"\\ 1\tx\x01");
-        config["param1.scale"] = cli::NumberText(173.2f);
+        config["param1.scale"] = config::NumberText(173.2f);
         config["param1.unit"] = "13";
         config["relay2.delay"] = "-30";
         config["speed.line1"] = std::nullopt;
-        const std::string text = cli::FormatConfig(config, "header\nsecond line");
+        const std::string text = config::FormatConfig(config, "header\nsecond line");
         QVERIFY(QString::fromStdString(text).startsWith("# header\n# second line\n"));
         QVERIFY(
             QString::fromStdString(text).contains(QRegularExpression("param1.unit = 13 +# Hz\n")));
-        QCOMPARE(cli::ParseConfig(text), config);
+        QCOMPARE(config::ParseConfig(text), config);
     }
 
     void configFileValues_data() {
@@ -247,8 +249,8 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QString, key);
         QFETCH(QString, canonical);
-        const cli::InstrumentConfig config =
-            cli::ParseConfig(("\xEF\xBB\xBF# c\n\n" + line).toStdString());
+        const config::InstrumentConfig config =
+            config::ParseConfig(("\xEF\xBB\xBF# c\n\n" + line).toStdString());
         QCOMPARE(int(config.size()), 1);
         const auto value = config.at(key.toStdString());
         QCOMPARE(value ? QString::fromStdString(*value) : QStringLiteral("absent"), canonical);
@@ -290,11 +292,54 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, message);
         try {
-            cli::ParseConfig(text.toStdString());
+            config::ParseConfig(text.toStdString());
             QFAIL("accepted");
-        } catch (const cli::CliError& e) {
-            QCOMPARE(int(e.Code()), int(cli::ExitUsage));
+        } catch (const config::ConfigError& e) {
+            QVERIFY(e.Why() == config::ConfigError::Reason::Invalid);
             QVERIFY2(QString::fromUtf8(e.what()).contains(message), e.what());
+            // The line it names is the line it carries.
+            QVERIFY(e.Line() >= 1);
+            QVERIFY2(QString::fromUtf8(e.what()).startsWith(QString("line %1: ").arg(e.Line())),
+                     e.what());
+        }
+    }
+
+    // Why a plan cannot be made, and the key at fault: the file's mistakes apart from an
+    // instrument that did not answer, which tessera-cli reports with another exit code.
+    void configPlanRefusals_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<bool>("notAnswered");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("address too high for Modbus")
+            << "address = 300"
+            << "address = 7\nprotocol = modbus" << false << "address"
+            << "address: Modbus RTU addresses end at 247";
+        QTest::newRow("unit without the scale the instrument did not give")
+            << "param1.unit = 3"
+            << "param1.point = 1" << false << "param1.scale"
+            << "param1: the file must give param1.scale";
+        QTest::newRow("setpoint without its format")
+            << "setpoint.upper = 20"
+            << "address = 7" << true << "setpoint.upper"
+            << "setpoint.upper: the instrument did not tell its setpoint format";
+    }
+    void configPlanRefusals() {
+        QFETCH(QString, file);
+        QFETCH(QString, current);
+        QFETCH(bool, notAnswered);
+        QFETCH(QString, key);
+        QFETCH(QString, message);
+        try {
+            config::ConfigPlan plan(config::ParseConfig(file.toStdString()),
+                                    config::ParseConfig(current.toStdString()));
+            QFAIL("planned");
+        } catch (const config::ConfigError& e) {
+            QCOMPARE(e.Why() == config::ConfigError::Reason::NotAnswered, notAnswered);
+            QCOMPARE(QString::fromStdString(e.Key()), key);
+            QCOMPARE(e.Line(), 0);
+            QVERIFY2(QString::fromUtf8(e.what()).startsWith(message), e.what());
         }
     }
 
@@ -556,6 +601,34 @@ private slots:
         QCOMPARE(run.out, QStringLiteral(
                               "would write info: \"\" -> \"new\"\nwould write address: 7 -> 9\n"));
         QCOMPARE(vi.Model().InfoText(), std::string());
+        QCOMPARE(int(vi.Model().Address()), 7);
+    }
+
+    // A file the plan refuses is a usage error, as a mistake in it is: nothing is written.
+    void refusedFileIsExitCode1_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("mistake on a line") << "brightness = 0\nbrightness = 1\n"
+                                           << "c.cfg: line 2: brightness is given twice";
+        QTest::newRow("address beyond Modbus") << "brightness = 0\naddress = 300\n"
+                                               << "address: Modbus RTU addresses end at 247";
+    }
+    void refusedFileIsExitCode1() {
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        sim::VirtualInstrument vi(Instrument(sim::Protocol::Modbus, 7));
+        vi.Start();
+        QTemporaryDir dir;
+        const QString file = dir.filePath("c.cfg");
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(text.toUtf8());
+        out.close();
+        const Run run = Cli({"--port", Port(vi), "--address", "7", "set-config", file});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY2(run.err.contains("(tessera-cli --help shows the usage)"), qPrintable(run.err));
+        QCOMPARE(int(vi.Model().Snapshot().brightness), 1);
         QCOMPARE(int(vi.Model().Address()), 7);
     }
 

@@ -14,7 +14,7 @@
 
 #include "AppHarness.h"
 #include "InstrumentSetups.h"
-#include "cli/ConfigFile.h"
+#include "config/ConfigFile.h"
 #include "ui/Commissioning.h"
 #include "ui/ConfigPreview.h"
 #include "ui/ConfigTransfer.h"
@@ -189,7 +189,7 @@ private slots:
                                     : status.contains(QStringLiteral("Не прочитано")),
                  qPrintable(status));
         // The groups read show and hold the instrument's values; "Пар. №" is left as chosen.
-        const cli::InstrumentConfig& read = C().Record().Values();
+        const config::InstrumentConfig& read = C().Record().Values();
         QCOMPARE(app.ui().Edit2->text(), QStringLiteral("7"));
         QCOMPARE(*read.at("address"), std::string("7"));
         QCOMPARE(*read.at("serial.number"), std::string("1234"));
@@ -237,7 +237,7 @@ private slots:
                               "Чтение 5 из 12 … Пар. 2"}));
         QVERIFY(stopShown);
         QVERIFY(!app.ui().StatusBar1->findChild<QToolButton*>("SequenceStop")->isVisible());
-        QCOMPARE(int(ExchangeState), 0);
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
         QCOMPARE(app.ui().PageControl1->currentWidget(), app.ui().TabPar);
         QCOMPARE(C().Sequence().Reports().size(), size_t(5));
         QVERIFY2(Failures().isEmpty(), qPrintable(Failures().join('|')));
@@ -541,9 +541,9 @@ private slots:
         QFETCH(int, state);
         QFETCH(QString, fileText);
         QFETCH(QString, instrumentText);
-        const auto rows = PreviewRows(cli::ParseConfig(file.toStdString()),
-                                      cli::ParseConfig(instrument.toStdString()));
-        QCOMPARE(rows.size(), cli::ConfigKeys().size());
+        const auto rows = PreviewRows(config::ParseConfig(file.toStdString()),
+                                      config::ParseConfig(instrument.toStdString()));
+        QCOMPARE(rows.size(), config::ConfigKeys().size());
         const auto row = std::find_if(rows.begin(), rows.end(), [&](const TPreviewRow& r) {
             return r.key == key.toStdString();
         });

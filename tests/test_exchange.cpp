@@ -64,7 +64,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(app.PanelText(1), QStringLiteral("  12.5"), Wait);
         QCOMPARE(ChannelSetup[0].PointCode, uint8_t(2));
         QCOMPARE(float(ChannelSetup[0].Scale), 173.2f);
-        QCOMPARE(int(ExchangeState), 11);
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::ContinuousReading));
         QVERIFY(app.errors.isEmpty());
     }
 
@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(app.ui().Label3->text(), QStringLiteral("A"));
         QCOMPARE(app.PanelText(2), QStringLiteral("     "));
         app.ui().BitBtn2->click();
-        QCOMPARE(int(ExchangeState), 0);
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
     }
 
     void answerInThreePiecesIsOneAnswer() {
@@ -141,7 +141,7 @@ private slots:
         app.ui().BitBtn7->click();
         QTRY_COMPARE_WITH_TIMEOUT(app.errors,
                                   QStringList{QStringLiteral("Несуществующий параметр ")}, Wait);
-        QCOMPARE(int(ExchangeState), 0);
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
 
         // The same exception to a value request is silent and ends the polling.
         app.errors.clear();
@@ -154,7 +154,9 @@ private slots:
         app.instrument->SetFaults(Fault([](sim::Faults& f) { f.exception = 2; }));
         QTRY_VERIFY_WITH_TIMEOUT(app.instrument->InjectedFaults().exceptions >= 1, Wait);
         QTRY_VERIFY_WITH_TIMEOUT(!AwaitingAnswer && !app.window->Timer_Out->isActive(), Wait);
-        QCOMPARE(int(ExchangeState), 11);  // left as it was, yet nothing more is asked
+        QCOMPARE(
+            int(ExchangeState),
+            int(ExchangeStates::ContinuousReading));  // left as it was, yet nothing more is asked
         const size_t sent = app.instrument->ReceivedFrames().size();
         QTest::qWait(1000);  // a second with no request proves the polling ended
         QCOMPARE(app.instrument->ReceivedFrames().size(), sent);
@@ -188,7 +190,7 @@ private slots:
         QCOMPARE(app.ui().EditAdr->text(), QStringLiteral("17"));
         QCOMPARE(int(CurrentQuery->Adr), 17);
         QVERIFY(app.ui().BitBtn23->isEnabled());
-        QCOMPARE(int(ExchangeState), 0);
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
     }
 
     void searchFindsAQvDeviceAndSwitchesIt() {
@@ -219,7 +221,7 @@ private slots:
                                   Wait);
         QCOMPARE(app.Frames().size(), 2);
         QCOMPARE(int(ProtocolIsModbus), 1);
-        QCOMPARE(int(ExchangeState), 0);
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
     }
 
     void switchAddressLimits() {
@@ -321,7 +323,7 @@ private slots:
         }
         QTRY_COMPARE_WITH_TIMEOUT(int(app.instrument->Model().Snapshot().year), 23, Wait);
         QCOMPARE(int(app.instrument->Model().Snapshot().serialNumber), 1234);
-        QCOMPARE(int(ExchangeState), 0);
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
 
         app.ui().Edit3->setText(QStringLiteral("23123"));
         app.ui().BitBtn19->click();
@@ -412,7 +414,7 @@ private slots:
         Tick(false, false, false);
         app.ui().BitBtn1->click();
         QCOMPARE(app.errors, QStringList{NoChannelTickedText() + QLatin1Char(' ')});
-        QCOMPARE(int(ExchangeState), 0);
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
         QTest::qWait(400);  // longer than the answer time-out: nothing may be on the line
         QVERIFY(app.instrument->ReceivedFrames().empty());
     }

@@ -182,7 +182,7 @@ private slots:
         app.instrument->ClearReceived();
         app.ui().BitBtn1->click();
         QVERIFY(app.WaitForFrames(2, Wait));
-        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), 11, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), int(ExchangeStates::ContinuousReading), Wait);
         QTRY_VERIFY_WITH_TIMEOUT(!AwaitingAnswer, Wait);
         QTest::qWait(500);
         QCOMPARE(app.instrument->ReceivedFrames().size(), size_t(2));
@@ -199,7 +199,7 @@ private slots:
         app.ui().ToolButton2->click();
         QVERIFY(app.ui().PageControl1->currentWidget() == app.ui().TabPar);
         QVERIFY(!app.window->TimerRepeat->isActive());
-        QCOMPARE(int(ExchangeState), 11);  // left as it was
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::ContinuousReading));  // left as it was
         app.ui().ToolButton1->click();
         const size_t sent = app.instrument->ReceivedFrames().size();
         QTest::qWait(600);

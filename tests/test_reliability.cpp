@@ -173,7 +173,7 @@ class TestReliability : public QObject {
         app.ui().Edit1->setText(interval);
         app.ui().ToolButton1->click();
         app.ui().BitBtn1->click();
-        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), 11, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), int(ExchangeStates::ContinuousReading), Wait);
     }
     // Waits (event loop running) until `more` further requests have gone out.
     bool MoreRequests(int more, int timeoutMs = 60000) {
@@ -195,7 +195,7 @@ class TestReliability : public QObject {
         connect(log, &QAbstractItemModel::rowsInserted, this,
                 [this, log](const QModelIndex&, int first, int last) {
                     for (int row = first; row <= last; ++row)
-                        if (ExchangeState == 11 &&
+                        if (ExchangeState == ExchangeStates::ContinuousReading &&
                             log->index(row, 0).data().toString() == QLatin1String("  "))
                             ++FInterpreted;
                 });
@@ -358,7 +358,7 @@ private slots:
         stop = true;
         flood.join();
         QVERIFY2(polled, qPrintable(QStringLiteral("only %1 requests").arg(SentCount.load())));
-        QCOMPARE(int(ExchangeState), 11);
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::ContinuousReading));
         const int failedInFlood = CrcErrorCount + NoAnswerCount;
         qInfo(
             "flood: %d bytes injected during %d requests: %d good answers, %d checksum errors, %d "
@@ -472,7 +472,7 @@ private slots:
         QCOMPARE(CrcErrorCount + NoAnswerCount, failedAfter);
         QCOMPARE(app.PanelText(1), shown1);
         QCOMPARE(app.PanelText(3), shown3);
-        QCOMPARE(int(ExchangeState), 11);
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::ContinuousReading));
         QCOMPARE(FWatch.overlaps, 0);
         QVERIFY(app.errors.isEmpty());
     }

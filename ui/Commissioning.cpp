@@ -183,7 +183,8 @@ bool TCommissioning::PrepareToStart() {
     }
     // Polling gives way, as it does when the parameter page is shown; its request in flight
     // is dropped, but its answer may still come.
-    if (ExchangeState == 10 || ExchangeState == 11) {
+    if (ExchangeState == ExchangeStates::ReadingPreparation ||
+        ExchangeState == ExchangeStates::ContinuousReading) {
         if (AwaitingAnswer) FPollAnswerOnItsWay = true;
         FWindow.BitBtn2Click();
     }
@@ -197,7 +198,7 @@ bool TCommissioning::PrepareToStart() {
 bool TCommissioning::RunSequence(std::vector<TSequenceStep> steps, const QString& verb,
                                  bool stopAtFailure, std::function<void()> then) {
     if (!PrepareToStart()) return false;
-    ExchangeState = 0;
+    ExchangeState = ExchangeStates::Single;
     FWindow.ui->PageControl1->setCurrentWidget(FWindow.ui->TabPar);
     FollowSource();
     FThen = std::move(then);

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <map>
 
-#include "cli/ConfigPlan.h"
+#include "config/ConfigPlan.h"
 #include "protocol/Units.h"
 
 namespace {
@@ -19,12 +19,12 @@ const QColor WriteBackground(0xFF, 0xF0, 0xA8);
 const QColor ReadOnlyBackground(0xE8, 0xE8, 0xE8);
 const QColor QuietText(0x90, 0x90, 0x90);
 
-QString Shown(const cli::KeyInfo& key, const std::string& value) {
+QString Shown(const config::KeyInfo& key, const std::string& value) {
     const QString text = QString::fromStdString(value);
-    if (key.kind == cli::ValueKind::Text) return TConfigPreview::tr("«%1»").arg(text);
+    if (key.kind == config::ValueKind::Text) return TConfigPreview::tr("«%1»").arg(text);
     const std::string name = key.name;
     if (name.size() > 5 && name.compare(name.size() - 5, 5, ".unit") == 0) {
-        const std::string unit = protocol::UnitName(int(cli::IntegerValue(value)));
+        const std::string unit = protocol::UnitName(int(config::IntegerValue(value)));
         if (!unit.empty()) return text + QStringLiteral(" (%1)").arg(QString::fromStdString(unit));
     }
     return text;
@@ -80,10 +80,10 @@ QString KeyLabel(const std::string& key) {
     return QString::fromStdString(key);
 }
 
-std::vector<TPreviewRow> PreviewRows(const cli::InstrumentConfig& file,
-                                     const cli::InstrumentConfig& instrument) {
+std::vector<TPreviewRow> PreviewRows(const config::InstrumentConfig& file,
+                                     const config::InstrumentConfig& instrument) {
     std::vector<TPreviewRow> rows;
-    for (const cli::KeyInfo& key : cli::ConfigKeys()) {
+    for (const config::KeyInfo& key : config::ConfigKeys()) {
         TPreviewRow row;
         row.key = key.name;
         row.label = KeyLabel(key.name);
@@ -97,7 +97,7 @@ std::vector<TPreviewRow> PreviewRows(const cli::InstrumentConfig& file,
                                            : TConfigPreview::tr("не прочитано");
         if (!inFile)
             row.state = TPreviewState::NotInFile;
-        else if (cli::FileChanges(file, instrument, key.name))
+        else if (config::FileChanges(file, instrument, key.name))
             row.state = TPreviewState::Write;
         else if (key.readOnly && !(read && *held->second == *given->second))
             row.state = TPreviewState::ReadOnly;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/ConfigFile.h"
+#include "config/ConfigFile.h"
 
 class QLabel;
 class QPushButton;
@@ -29,8 +29,8 @@ struct TPreviewRow {
 };
 
 // Every key of the file format in file order.
-std::vector<TPreviewRow> PreviewRows(const cli::InstrumentConfig& file,
-                                     const cli::InstrumentConfig& instrument);
+std::vector<TPreviewRow> PreviewRows(const config::InstrumentConfig& file,
+                                     const config::InstrumentConfig& instrument);
 // The key as the parameter page names it ("Реле 2: гистерезис").
 QString KeyLabel(const std::string& key);
 

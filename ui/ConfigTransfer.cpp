@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
-#include "cli/ConfigPlan.h"
+#include "config/ConfigPlan.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
 #include "protocol/Requests.h"
@@ -18,8 +18,8 @@ std::function<bool(TConfigPreview&)> TConfigTransfer::PreviewHook;
 
 namespace {
 
-using cli::PlannedWrite;
-using cli::WriteKind;
+using config::PlannedWrite;
+using config::WriteKind;
 
 // One request through the window's exchange, as a page handler sends it.
 void Send(Tz& w, const protocol::Request& request) {
@@ -95,9 +95,9 @@ void WriteSerial(Tz& w, const PlannedWrite& pw) {
     w.ui->Edit3->setText(QStringLiteral("%1%2")
                              .arg(year, 2, 10, QLatin1Char('0'))
                              .arg(number, 4, 10, QLatin1Char('0')));
-    ExchangeState = 30;
+    ExchangeState = ExchangeStates::SerialThenYear;
     Send(w, protocol::WriteSerialNumber(number));
-    if (!AwaitingAnswer) ExchangeState = 0;
+    if (!AwaitingAnswer) ExchangeState = ExchangeStates::Single;
 }
 
 // Relay mode and delay; the page's chain writes the hysteresis after them from its field, so
@@ -185,8 +185,8 @@ QString Shown(const std::optional<std::string>& value) {
 
 }  // namespace
 
-std::vector<TSequenceStep> WriteSteps(Tz& w, const cli::ConfigPlan& plan,
-                                      const cli::InstrumentConfig& file) {
+std::vector<TSequenceStep> WriteSteps(Tz& w, const config::ConfigPlan& plan,
+                                      const config::InstrumentConfig& file) {
     std::vector<TSequenceStep> steps;
     for (const PlannedWrite& pw : plan.Writes()) {
         QString hysteresis;
@@ -232,8 +232,8 @@ bool TConfigTransfer::Save(const QString& path, QString& error) {
 }
 
 // The instrument as read: the record's values and the protocol it answered in.
-cli::InstrumentConfig TConfigTransfer::Instrument() const {
-    cli::InstrumentConfig c = FOwner.Record().Values();
+config::InstrumentConfig TConfigTransfer::Instrument() const {
+    config::InstrumentConfig c = FOwner.Record().Values();
     c["protocol"] = std::string(FOwner.Record().Source().ProtocolName());
     return c;
 }
@@ -252,7 +252,7 @@ void TConfigTransfer::Load(const QString& path) {
         return;
     }
     try {
-        FFile = cli::ParseConfig(in.readAll().toStdString());
+        FFile = config::ParseConfig(in.readAll().toStdString());
     } catch (const std::exception& e) {
         emit Finished(tr("Файл %1 не прочитан: %2").arg(path, QString::fromUtf8(e.what())), true);
         return;
@@ -275,7 +275,7 @@ void TConfigTransfer::AfterFirstRead() {
             true);
         return;
     }
-    const cli::InstrumentConfig instrument = Instrument();
+    const config::InstrumentConfig instrument = Instrument();
     const TSource& source = FOwner.Record().Source();
     TConfigPreview preview(
         QFileInfo(FPath).fileName(),
@@ -297,7 +297,7 @@ void TConfigTransfer::AfterFirstRead() {
         return;
     }
     try {
-        FPlan = std::make_unique<cli::ConfigPlan>(FFile, instrument, keys);
+        FPlan = std::make_unique<config::ConfigPlan>(FFile, instrument, keys);
     } catch (const std::exception& e) {
         End(tr("Запись невозможна: %1. Ничего не записано.").arg(QString::fromUtf8(e.what())),
             true);
@@ -338,8 +338,8 @@ void TConfigTransfer::AfterReadBack() {
                      .arg(last.name, StepResultText(last.result),
                           last.message.isEmpty() ? QString()
                                                  : QStringLiteral(" (%1)").arg(last.message));
-    const cli::InstrumentConfig after = Instrument();
-    const cli::ConfigPlan::ReadBack check = FPlan->Compare(after);
+    const config::InstrumentConfig after = Instrument();
+    const config::ConfigPlan::ReadBack check = FPlan->Compare(after);
     if (check.differences.empty()) {
         lines << tr("Прочитано обратно: прибор совпадает с файлом.");
     } else {

@@ -12,13 +12,13 @@
 #include <memory>
 #include <vector>
 
-#include "cli/ConfigFile.h"
+#include "config/ConfigFile.h"
 #include "ui/ReadAll.h"
 
 class TCommissioning;
 class TConfigPreview;
 class Tz;
-namespace cli {
+namespace config {
 class ConfigPlan;
 }
 
@@ -47,19 +47,19 @@ private:
     void AfterWrites();
     void AfterReadBack();
     void End(const QString& report, bool problem);
-    cli::InstrumentConfig Instrument() const;
+    config::InstrumentConfig Instrument() const;
 
     Tz& FWindow;
     TCommissioning& FOwner;
     bool FBusy = false;
     QString FPath;
-    cli::InstrumentConfig FFile;
-    std::unique_ptr<cli::ConfigPlan> FPlan;
+    config::InstrumentConfig FFile;
+    std::unique_ptr<config::ConfigPlan> FPlan;
     std::vector<TRequestSequence::Report> FWrites;
 };
 
 // The steps that carry out a plan through the window: each write made as the page makes it
 // (the chains of the setpoints, the relays and the Modbus serial number included). `file` is
 // the configuration the plan was made from.
-std::vector<TSequenceStep> WriteSteps(Tz& window, const cli::ConfigPlan& plan,
-                                      const cli::InstrumentConfig& file);
+std::vector<TSequenceStep> WriteSteps(Tz& window, const config::ConfigPlan& plan,
+                                      const config::InstrumentConfig& file);

@@ -20,48 +20,49 @@ constexpr int TraceLineLimit = 2000;
 
 }  // namespace
 
+// Each value of the exchange and the form control that shows it.
 QWidget* TMainFormView::Field(TField field) const {
     Ui::Tz& f = *FWindow.ui;
     switch (field) {
-        case TField::EditAdr:
+        case TField::NetworkAddress:
             return f.EditAdr;
-        case TField::Edit1:
+        case TField::RepeatIntervalMs:
             return f.Edit1;
-        case TField::Edit2:
+        case TField::AddressRead:
             return f.Edit2;
-        case TField::Edit3:
+        case TField::SerialNumber:
             return f.Edit3;
-        case TField::Edit4:
+        case TField::Year:
             return f.Edit4;
-        case TField::Edit5:
+        case TField::ParameterCount:
             return f.Edit5;
-        case TField::Edit6:
+        case TField::RelayDelay:
             return f.Edit6;
-        case TField::Edit7:
+        case TField::Scale:
             return f.Edit7;
-        case TField::Edit9:
+        case TField::InfoText:
             return f.Edit9;
-        case TField::Edit10:
+        case TField::RelayHysteresis:
             return f.Edit10;
-        case TField::Edit11:
+        case TField::UpperSetpoint:
             return f.Edit11;
-        case TField::Edit12:
+        case TField::LowerSetpoint:
             return f.Edit12;
-        case TField::ei1:
+        case TField::Unit:
             return f.ei1;
-        case TField::TrackBar1:
+        case TField::Brightness:
             return f.TrackBar1;
-        case TField::ComboBox4:
+        case TField::IecCommonAddressSize:
             return f.ComboBox4;
-        case TField::ComboBox5:
+        case TField::IecCauseSize:
             return f.ComboBox5;
-        case TField::ComboBox6:
+        case TField::IecObjectAddressSize:
             return f.ComboBox6;
-        case TField::ComboBox7:
+        case TField::IecType:
             return f.ComboBox7;
-        case TField::ComboBox9:
+        case TField::RelayMode:
             return f.ComboBox9;
-        case TField::ComboBox10:
+        case TField::AlarmMode:
             return f.ComboBox10;
     }
     return nullptr;

@@ -4,7 +4,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QGroupBox>
 
-#include "cli/ConfigAnswers.h"
+#include "config/ConfigAnswers.h"
 #include "exchange/RequestEnd.h"
 #include "ui_main.h"
 
@@ -68,7 +68,9 @@ std::optional<TFieldGroup> TReadRecord::GroupOfRead(TListComand command, uint8_t
             return G::Info;
         // While the readings page prepares its panels the answer fills no field.
         case GetPar:
-            return exchangeState == 10 ? std::nullopt : std::optional<TFieldGroup>(G::Parameter);
+            return exchangeState == ExchangeStates::ReadingPreparation
+                       ? std::nullopt
+                       : std::optional<TFieldGroup>(G::Parameter);
         case GetUst1:
             return G::SetpointUpper;
         case GetUst2:
@@ -207,19 +209,19 @@ void TReadRecord::Take(const TRequestEnd& end, uint16_t setpointFormat) {
         // Taken, or perhaps taken: what was read is no longer known to be so.
         if (end.outcome != TRequestOutcome::Refused)
             for (TListComand read : changed)
-                for (const std::string& key : cli::KeysOfRead(read, end.firstData))
+                for (const std::string& key : config::KeysOfRead(read, end.firstData))
                     FValues.erase(key);
         return;
     }
     const bool answered = end.outcome == TRequestOutcome::Answered;
     if (!answered && end.outcome != TRequestOutcome::Refused) return;
     const int channel = end.command == GetPar ? end.firstData : 0;
-    const cli::InstrumentConfig values =
+    const config::InstrumentConfig values =
         answered
-            ? cli::ConfigFromAnswer(
+            ? config::ConfigFromAnswer(
                   end.command, channel, end.answer, end.length,
                   end.modbus ? protocol::Protocol::Modbus : protocol::Protocol::Qv, setpointFormat)
-            : cli::AbsentKeys(end.command, channel);
+            : config::AbsentKeys(end.command, channel);
     if (values.empty()) return;
     bool gave = false;
     for (const auto& [key, value] : values) {
@@ -244,8 +246,8 @@ void TReadRecord::MarkUnread(TFieldGroup group, const QString& why) {
 }
 
 std::string TReadRecord::FileText() const {
-    cli::InstrumentConfig config;
-    for (const cli::KeyInfo& key : cli::ConfigKeys()) {
+    config::InstrumentConfig config;
+    for (const config::KeyInfo& key : config::ConfigKeys()) {
         const auto it = FValues.find(key.name);
         config[key.name] = it == FValues.end() ? std::nullopt : it->second;
     }
@@ -262,5 +264,5 @@ std::string TReadRecord::FileText() const {
             .arg(FSource.address)
             .arg(QLatin1String(FSource.ProtocolName()), Iso(FFirstRead), Iso(FLastRead)) +
         QCoreApplication::translate("TReadRecord", "\"absent\": значение не прочитано из прибора");
-    return cli::FormatConfig(config, header.toStdString());
+    return config::FormatConfig(config, header.toStdString());
 }

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/ConfigFile.h"
+#include "config/ConfigFile.h"
 #include "protocol/Commands.h"
 
 class QGroupBox;
@@ -65,7 +65,7 @@ public:
     void Take(const TRequestEnd& end, uint16_t setpointFormat);
     void Clear();  // drops the values, keeps the fields' state
 
-    const cli::InstrumentConfig& Values() const { return FValues; }
+    const config::InstrumentConfig& Values() const { return FValues; }
     bool Empty() const;
     bool HasAny(const std::vector<std::string>& keys) const;
     const TSource& Source() const { return FSource; }
@@ -89,7 +89,7 @@ private:
     Ui::Tz& FForm;
     TSource FSource;
     bool FHasSource = false;
-    cli::InstrumentConfig FValues;
+    config::InstrumentConfig FValues;
     QDateTime FFirstRead;
     QDateTime FLastRead;
     std::array<std::optional<TSource>, FieldGroupCount> FFilledFrom{};

@@ -45,7 +45,7 @@ const char* const SpeedNames[8] = {"1200",  "2400",  "4800",  "9600",
 namespace {
 
 const char* const ProgramTitle = "Tessera_RS-485";
-const char* const ProgramVersion = "4.15";
+const char* const ProgramVersion = TESSERA_VERSION;  // the project's version, from CMake
 
 QString SettingsFile() {
     return SettingsFolder + QStringLiteral("setup.cfg");
@@ -444,7 +444,7 @@ void Tz::closeEvent(QCloseEvent* event) {
 void Tz::FormClose() {
     StatusTimer->stop();
     StopPolling();
-    ExchangeState = 0;
+    ExchangeState = ExchangeStates::Single;
     QStringList problems;
     try {
         RepeatPause = StrToInt(ui->Edit1->text());

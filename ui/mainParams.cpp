@@ -8,6 +8,7 @@
 #include "exchange/cp1251.h"
 #include "protocol/Decoders.h"
 #include "protocol/Float.h"
+#include "protocol/Limits.h"
 #include "ui/main.h"
 #include "ui_main.h"
 
@@ -46,14 +47,15 @@ namespace {
 // An address the protocol cannot carry would be cut to its low bits on the wire and reach
 // another instrument: Modbus RTU carries 1..247 (0 is the broadcast), QV a 16-bit address.
 bool AddressFitsProtocol(int address) {
-    const int highest = ProtocolIsModbus == 0 ? 65535 : 247;
+    const int highest = ProtocolIsModbus == 0 ? 65535 : int(protocol::HighestModbusAddress);
     return address >= 0 && address <= highest;
 }
 
 QString AddressRefusedText(int address) {
     return Tz::tr("Неверно указан адрес устройства: %1 (допустимо %2)")
         .arg(address)
-        .arg(ProtocolIsModbus == 0 ? QStringLiteral("0..65535") : QStringLiteral("0..247"));
+        .arg(QStringLiteral("0..%1").arg(ProtocolIsModbus == 0 ? 65535
+                                                               : protocol::HighestModbusAddress));
 }
 
 }  // namespace
@@ -142,7 +144,7 @@ void Tz::BitBtn19Click() {
             CurrentQuery->Push(uint8_t(number >> 8));
             CurrentQuery->Push(uint8_t(number));
         } else {
-            ExchangeState = 30;
+            ExchangeState = ExchangeStates::SerialThenYear;
             CurrentQuery->SetName(SetNumberOfProduce);
             CurrentQuery->Push(uint8_t(number));
             CurrentQuery->Push(uint8_t(number >> 8));

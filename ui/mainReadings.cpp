@@ -65,7 +65,7 @@ void Tz::BitBtn1Click() {
         CrcErrorCount = 0;
         SentCount = 0;
         for (int panel = 1; panel <= 3; ++panel) ClearPanel(panel);
-        ExchangeState = 10;
+        ExchangeState = ExchangeStates::ReadingPreparation;
         ChannelTicked[0] = ui->CheckBox1->isChecked();
         ChannelTicked[1] = ui->CheckBox2->isChecked();
         ChannelTicked[2] = ui->CheckBox3->isChecked();
@@ -73,7 +73,7 @@ void Tz::BitBtn1Click() {
         for (int p = 3; p >= 1; --p)
             if (ChannelTicked[p - 1]) SelectedChannel = uint8_t(p);
         if (SelectedChannel == 0) {
-            ExchangeState = 0;
+            ExchangeState = ExchangeStates::Single;
             ShowStatus(NoChannelTickedText());
             ShowError(NoChannelTickedText());
             return;
@@ -87,12 +87,14 @@ void Tz::BitBtn1Click() {
 
 void Tz::BitBtn2Click() {
     StopPolling();
-    ExchangeState = 0;
+    ExchangeState = ExchangeStates::Single;
 }
 
 void Tz::TimerRepeatTimer() {
     TimerRepeat->stop();
-    if (ExchangeState != 11 || CurrentQuery->Code != CommandTable[GetVal].Code) return;
+    if (ExchangeState != ExchangeStates::ContinuousReading ||
+        CurrentQuery->Code != CommandTable[GetVal].Code)
+        return;
     Guarded([this] {
         NextTickedChannel();
         CurrentQuery->SetName(GetVal);

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "protocol/Limits.h"
 #include "ui/main.h"
 #include "ui_main.h"
 
@@ -12,21 +13,19 @@ namespace {
 
 constexpr int AddressGroupWidth = 122;
 constexpr int AddressGroupWideWidth = 200;
-constexpr int HighestAddress = 65000;
-constexpr int HighestModbusAddress = 247;
 
 }  // namespace
 
 void Tz::BitBtn21Click() {
     SavedProtocol = ProtocolIsModbus.load();
-    ExchangeState = 17;
+    ExchangeState = ExchangeStates::SearchQv;
     ProtocolIsModbus = 0;
     try {
         CurrentQuery->QueryAt(SearchAddress, GetTypeProt);
     } catch (const ESerialPort& e) {
         // Nothing went out: the search never started.
         ProtocolIsModbus = SavedProtocol.load();
-        ExchangeState = 0;
+        ExchangeState = ExchangeStates::Single;
         ReportLineFailure(e);
     }
 }
@@ -57,8 +56,8 @@ void Tz::BitBtn23Click() {
     CurrentQuery->SetName(SetTypeProt);
     const uint16_t address = CurrentQuery->Adr;
     CurrentQuery->Adr = 0;
-    if (address == 0 || address > HighestAddress ||
-        (address > HighestModbusAddress && ProtocolIsModbus == 0)) {
+    if (address == 0 || address > protocol::HighestAddress ||
+        (address > protocol::HighestModbusAddress && ProtocolIsModbus == 0)) {
         ShowStatus(tr("Неверно указан адрес устройства"));
         ShowError(tr("Неверно указан адрес устройства"));
         CurrentQuery->Adr = address;

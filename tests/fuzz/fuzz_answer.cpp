@@ -32,7 +32,9 @@
 
 namespace {
 
-constexpr uint8_t States[6] = {0, 10, 11, 17, 18, 30};
+constexpr uint8_t States[6] = {
+    ExchangeStates::Single,   ExchangeStates::ReadingPreparation, ExchangeStates::ContinuousReading,
+    ExchangeStates::SearchQv, ExchangeStates::SearchModbus,       ExchangeStates::SerialThenYear};
 // Texts the parameter page's fields may hold when an answer arrives: good, empty, junk,
 // out of range.
 const char* const FieldTexts[8] = {"12",  "",           "abc", "-230",

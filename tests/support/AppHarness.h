@@ -84,7 +84,7 @@ struct AppHarness {
         instrument.reset();
         Tz::ErrorBoxHook = nullptr;
         Tz::PortOverride.clear();
-        ExchangeState = 0;
+        ExchangeState = ExchangeStates::Single;
     }
 
     Ui::Tz& ui() { return *window->ui; }

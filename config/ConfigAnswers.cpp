@@ -1,8 +1,8 @@
-#include "cli/ConfigAnswers.h"
+#include "config/ConfigAnswers.h"
 
 #include "protocol/Decoders.h"
 
-namespace cli {
+namespace config {
 
 namespace {
 
@@ -155,4 +155,4 @@ InstrumentConfig ConfigFromAnswer(TListComand command, int channel, const uint8_
     return c;
 }
 
-}  // namespace cli
+}  // namespace config

@@ -1,8 +1,8 @@
-#include "cli/Json.h"
+#include "config/Json.h"
 
 #include <cstdio>
 
-namespace cli {
+namespace config {
 
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
@@ -33,4 +33,4 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-}  // namespace cli
+}  // namespace config

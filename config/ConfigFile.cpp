@@ -1,15 +1,15 @@
-#include "cli/ConfigFile.h"
+#include "config/ConfigFile.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "cli/Errors.h"
-#include "cli/Json.h"
+#include "config/ConfigError.h"
+#include "config/Json.h"
 #include "protocol/Cp1251.h"
 #include "protocol/Requests.h"
 #include "protocol/Units.h"
 
-namespace cli {
+namespace config {
 
 namespace {
 
@@ -69,7 +69,8 @@ std::string Trim(const std::string& s) {
 }
 
 [[noreturn]] void Fail(int line, const std::string& message) {
-    throw CliError(ExitUsage, "line " + std::to_string(line) + ": " + message);
+    throw ConfigError(ConfigError::Reason::Invalid, "line " + std::to_string(line) + ": " + message,
+                      line);
 }
 
 bool ParseLong(const std::string& text, long& value) {
@@ -306,4 +307,4 @@ std::string ConfigJson(const InstrumentConfig& config) {
     return json + "}";
 }
 
-}  // namespace cli
+}  // namespace config

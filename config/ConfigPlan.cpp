@@ -1,9 +1,9 @@
-#include "cli/ConfigPlan.h"
+#include "config/ConfigPlan.h"
 
-#include "cli/Errors.h"
+#include "config/ConfigError.h"
 #include "protocol/Requests.h"
 
-namespace cli {
+namespace config {
 
 protocol::IecFraming PlannedWrite::IecFraming() const {
     protocol::IecFraming f;
@@ -36,7 +36,10 @@ ConfigPlan::ConfigPlan(const InstrumentConfig& file, const InstrumentConfig& cur
         Wanted("protocol") ? *FFile.at("protocol") : protocolNow.value_or("");
     if (Differs("address") && protocolAfter == "modbus" &&
         IntegerValue(*FFile.at("address")) > protocol::HighestModbusAddress)
-        throw CliError(ExitUsage, "address: Modbus RTU addresses end at 247");
+        throw ConfigError(ConfigError::Reason::Invalid,
+                          "address: Modbus RTU addresses end at " +
+                              std::to_string(protocol::HighestModbusAddress),
+                          0, "address");
 }
 
 bool ConfigPlan::Wanted(const std::string& key) const {
@@ -68,8 +71,9 @@ std::optional<std::string> ConfigPlan::Current(const std::string& key) const {
 std::string ConfigPlan::Value(const std::string& key, const std::string& group) const {
     if (Wanted(key)) return *FFile.at(key);
     if (const auto current = Current(key)) return *current;
-    throw CliError(ExitUsage,
-                   group + ": the file must give " + key + " (the instrument did not give it)");
+    throw ConfigError(ConfigError::Reason::Invalid,
+                      group + ": the file must give " + key + " (the instrument did not give it)",
+                      0, key);
 }
 
 void ConfigPlan::Add(WriteKind kind, int index, const std::string& group,
@@ -97,7 +101,8 @@ void ConfigPlan::PlanSetpoints() {
         const std::string key = which == 1 ? "setpoint.upper" : "setpoint.lower";
         if (!Differs(key)) continue;
         if (!Current("setpoint.format"))
-            throw CliError(ExitNoAnswer, key + ": the instrument did not tell its setpoint format");
+            throw ConfigError(ConfigError::Reason::NotAnswered,
+                              key + ": the instrument did not tell its setpoint format", 0, key);
         Add(WriteKind::Setpoint, which, key, {key});
         FWrites.back().values["setpoint.format"] = Current("setpoint.format");
     }
@@ -148,4 +153,4 @@ ConfigPlan::ReadBack ConfigPlan::Compare(const InstrumentConfig& after) const {
     return result;
 }
 
-}  // namespace cli
+}  // namespace config

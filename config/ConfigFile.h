@@ -1,12 +1,13 @@
 #pragma once
-// The instrument's configuration as tessera-cli reads, writes and compares it, and its file:
-// "key = value" lines, UTF-8, "#" comments. A value the instrument did not give is "absent".
+// The instrument's configuration as tessera-cli and the window read, write and compare it,
+// and its file: "key = value" lines, UTF-8, "#" comments. A value the instrument did not give
+// is "absent".
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace cli {
+namespace config {
 
 enum class ValueKind { Integer, Number, Text, ProtocolName };
 
@@ -34,7 +35,7 @@ std::string NumberText(float value);  // the shortest text that reads back as th
 
 // The file text: a header comment, then every key of `config` in file order.
 std::string FormatConfig(const InstrumentConfig& config, const std::string& header);
-// Parses a file; throws CliError(ExitUsage) naming the line of the first mistake.
+// Parses a file; throws ConfigError naming the line of the first mistake.
 InstrumentConfig ParseConfig(const std::string& text);
 // One JSON object, absent values as null.
 std::string ConfigJson(const InstrumentConfig& config);
@@ -43,4 +44,4 @@ std::string ConfigJson(const InstrumentConfig& config);
 long IntegerValue(const std::string& text);
 float NumberValue(const std::string& text);
 
-}  // namespace cli
+}  // namespace config

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/ConfigFile.h"
+#include "config/ConfigFile.h"
 #include "protocol/Commands.h"
 #include "protocol/ModbusFrames.h"
 
-namespace cli {
+namespace config {
 
 // The keys the answer to `command` gives; empty for a command that gives none. `channel` is
 // the parameter a GetPar asked for (1..3).
@@ -25,4 +25,4 @@ InstrumentConfig ConfigFromAnswer(TListComand command, int channel, const uint8_
 // The keys of `command`, every one absent: what an unanswered read gives.
 InstrumentConfig AbsentKeys(TListComand command, int channel);
 
-}  // namespace cli
+}  // namespace config

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/ConfigFile.h"
+#include "config/ConfigFile.h"
 #include "protocol/Decoders.h"
 
-namespace cli {
+namespace config {
 
 enum class WriteKind {
     Parameter,
@@ -55,8 +55,8 @@ bool FileChanges(const InstrumentConfig& file, const InstrumentConfig& current,
 
 class ConfigPlan {
 public:
-    // Throws CliError: ExitUsage when a write needs a value that neither the file nor the
-    // instrument gives, or the address does not fit the protocol; ExitNoAnswer when a setpoint
+    // Throws ConfigError: Invalid when a write needs a value that neither the file nor the
+    // instrument gives, or the address does not fit the protocol; NotAnswered when a setpoint
     // is to be written and the instrument did not tell its setpoint format.
     ConfigPlan(const InstrumentConfig& file, const InstrumentConfig& current,
                const std::vector<std::string>& only = {});
@@ -94,4 +94,4 @@ private:
     std::vector<PlannedWrite> FWrites;
 };
 
-}  // namespace cli
+}  // namespace config

@@ -1,0 +1,18 @@
+#pragma once
+// The addresses and limits every layer shares: the search and switch addresses, the range of
+// instrument addresses in each protocol, and the setpoints the instrument takes.
+#include <cstdint>
+
+namespace protocol {
+
+// The search is sent to this address in QV form; it reads as Modbus address 0xFF, function
+// 0x77.
+constexpr uint16_t SearchAddress = 0x77FF;
+// The protocol switch is sent to address 0 with the instrument's address in its data.
+constexpr uint16_t SwitchAddress = 0;
+
+constexpr uint16_t HighestAddress = 65000;      // QV addresses are 1..65000
+constexpr uint16_t HighestModbusAddress = 247;  // Modbus RTU addresses are 1..247
+constexpr int SetpointLimit = 230;              // setpoints outside -230..230 are not sent
+
+}  // namespace protocol
