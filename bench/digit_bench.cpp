@@ -276,8 +276,10 @@ int main(int argc, char** argv) {
     int count = 20000;
     int rounds = 9;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::string(argv[i]) == "--count") count = std::atoi(argv[++i]);
-        else if (std::string(argv[i]) == "--rounds") rounds = std::atoi(argv[++i]);
+        if (std::string(argv[i]) == "--count")
+            count = std::atoi(argv[++i]);
+        else if (std::string(argv[i]) == "--rounds")
+            rounds = std::atoi(argv[++i]);
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
