@@ -8,8 +8,9 @@
 //             each tick reads the same two registers (modbus_read_registers), decodes the
 //             value, shows it on the fifteen digit controls of a main form of its own (shown,
 //             the same colours and cells) in the program's display format (sign cell, four
-//             digits with the point code the program took from the instrument), and arms the
-//             timer again. So both sides draw, and the drawing counts on both.
+//             digits with the point code the program took from the instrument), the timer
+//             armed again before the drawing as the program arms it. So both sides draw, and
+//             the drawing counts on both.
 //
 // Rounds alternate (program, reference, program, ...) on one instrument and one pty. The
 // instrument's value moves fast (500 +- 480 over 50 ms), so each reading changes 3-4 of the
@@ -449,23 +450,26 @@ void ReferenceRound(Side& side, sim::VirtualInstrument& instrument, const Option
     uint16_t registers[2];
     int failures = 0;
     double changedCells = 0;
+    // As the program does: the timer is armed before the value is drawn (it cannot fire before
+    // this handler returns), so the drawing stays off the way to the next request.
     QObject::connect(&timer, &QTimer::timeout, [&] {
         timer.stop();
-        if (modbus_read_registers(ctx, 0, 2, registers) == 2) {
-            QChar before[5];
-            for (int cell = 0; cell < 5; ++cell) before[cell] = form.Cell(cell)->Value();
-            Mark(DrawStart);
-            // The instrument keeps the value's low-order word in the first register.
-            form.Show(pointCode, double(modbus_get_float_cdab(registers)));
-            Mark(DrawEnd);
-            if (Stamping)
-                for (int cell = 0; cell < 5; ++cell)
-                    if (form.Cell(cell)->Value() != before[cell]) changedCells += 1;
-        } else {
-            ++failures;
-        }
+        const bool read = modbus_read_registers(ctx, 0, 2, registers) == 2;
         timer.start();
         Mark(TimerArmed);
+        if (!read) {
+            ++failures;
+            return;
+        }
+        QChar before[5];
+        for (int cell = 0; cell < 5; ++cell) before[cell] = form.Cell(cell)->Value();
+        Mark(DrawStart);
+        // The instrument keeps the value's low-order word in the first register.
+        form.Show(pointCode, double(modbus_get_float_cdab(registers)));
+        Mark(DrawEnd);
+        if (Stamping)
+            for (int cell = 0; cell < 5; ++cell)
+                if (form.Cell(cell)->Value() != before[cell]) changedCells += 1;
     });
     timer.start();
     RunEventLoopFor(300);
