@@ -8,9 +8,11 @@
 //  floor    the digit's immediate repaint of one changed cell against the toolkit's floor, in
 //           rounds taken in turn: a plain widget of the same size and place that fills the
 //           same eight polygons with the same pens and brushes on each repaint(), and a plain
-//           widget whose repaint() paints nothing. Each sits alone in a window of its own made
-//           like the readings page's panel (a raised QFrame, the cell at 16, 8). Thread CPU
-//           time and allocations per changed cell, medians of the rounds.
+//           widget whose repaint() paints nothing. Twice: each alone in a window of its own
+//           made like the readings page's panel (a raised QFrame, the cell at 16, 8), then
+//           each in the second cell of the first panel of a shown main form of its own. Thread
+//           CPU time and allocations per changed cell, medians of the rounds; the paint and
+//           write lines above are wall-clock time.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFrame>
