@@ -7,6 +7,8 @@
 // TESSERA_EXIT_AFTER_SHOWN=1 (start-up benchmark): quit as soon as the main window is shown
 // and its first activation (port opened) has run; prints "shown after N ms, port open" (or
 // "port not open"), N counted from main().
+// TESSERA_STARTUP_TRACE=1: each step of the start-up with its time since main() on standard
+// error, to see where the start-up goes.
 #include "ui/main.h"
 
 #include <QApplication>
@@ -85,6 +87,22 @@ struct DemoInstrument {
 };
 #endif
 
+// The start-up's steps, timed from main() when TESSERA_STARTUP_TRACE is set.
+class StartupTrace {
+public:
+    explicit StartupTrace(const QElapsedTimer& sinceStart)
+        : FSinceStart(sinceStart), FOn(qEnvironmentVariableIsSet("TESSERA_STARTUP_TRACE")) {}
+    void Step(const char* what) const {
+        if (FOn)
+            std::fprintf(stderr, "start-up %7.2f ms  %s\n",
+                         double(FSinceStart.nsecsElapsed()) / 1e6, what);
+    }
+
+private:
+    const QElapsedTimer& FSinceStart;
+    const bool FOn;
+};
+
 QStringList ArgumentsOf(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
@@ -103,6 +121,7 @@ int PrintAnswer(const CommandLine& command) {
 int main(int argc, char* argv[]) {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    const StartupTrace trace(sinceStart);
     // Help, version and plain mistakes are answered before the window system is touched, so
     // that they work without a display. An option unknown here may be one of Qt's own: the
     // arguments are parsed again once Qt has taken those.
@@ -111,7 +130,9 @@ int main(int argc, char* argv[]) {
         return PrintAnswer(early);
     if (!DisplayUsable(argc, argv, stderr)) return 1;
     TellPlainlyWhenNoDisplayOpens();
+    trace.Step("display checked");
     QApplication app(argc, argv);
+    trace.Step("application object made");
     QApplication::setApplicationName(QStringLiteral("Tessera_RS-485"));
     // Ties the windows to the installed launcher entry (its icon on Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("tessera-rs485"));
@@ -126,11 +147,15 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "language '%s' is not available; the texts stay Russian\n",
                      qPrintable(language));
 
+    trace.Step("settings read, language applied");
     Tz mainWindow;
+    trace.Step("main window made");
     TSettingForm settingForm(&mainWindow);
     SettingForm = &settingForm;
+    trace.Step("port settings dialog made");
     TForm1 notification;
     Form1 = &notification;
+    trace.Step("update notification made");
 
     DemoInstrument demo;
     if (command.demo && !demo.Start(mainWindow)) return 1;
@@ -138,6 +163,8 @@ int main(int argc, char* argv[]) {
     // Read into the request's address when the window is first activated, as a typed one.
     if (command.address) mainWindow.ui->EditAdr->setText(QString::number(*command.address));
     mainWindow.show();
+    trace.Step("main window shown");
+    QTimer::singleShot(0, &app, [&trace] { trace.Step("first activation done"); });
     if (qEnvironmentVariableIsSet("TESSERA_EXIT_AFTER_SHOWN")) {
         // Posted after the activation that show() queued, so it runs once that has finished.
         QTimer::singleShot(0, &app, [&] {

@@ -6,7 +6,11 @@
 //             pause in the interval field, started with the readings button;
 //  reference  libmodbus in this same process, paced by a QTimer of the same kind and interval:
 //             each tick reads the same two registers (modbus_read_registers), decodes the
-//             value and arms the timer again.
+//             value, shows it on the fifteen digit controls of a main form of its own (shown,
+//             the same colours and cells) in the program's display format (sign cell, four
+//             digits with the point code the program took from the instrument), the timer
+//             armed again before the drawing as the program arms it. So both sides draw, and
+//             the drawing counts on both.
 //
 // Rounds alternate (program, reference, program, ...) on one instrument and one pty. The
 // instrument's value moves fast (500 +- 480 over 50 ms), so each reading changes 3-4 of the
@@ -35,6 +39,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -56,6 +61,7 @@
 #include "exchange/ExchangeView.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
+#include "protocol/NumberText.h"
 #include "sim/VirtualInstrument.h"
 #include "ui/Unit1.h"
 #include "ui/main.h"
@@ -166,7 +172,7 @@ struct Side {
     std::vector<double> toArmed, fromFired, critical, cycle, drawing;  // microseconds
     std::map<std::string, ThreadTotals> threads;                       // by role
     double xServerNs = 0;
-    double changedCells = 0, digitPaints = 0;  // program only
+    double changedCells = 0, digitPaints = 0;
 };
 
 std::string RoleOf(const probes::ThreadFigures& f) {
@@ -389,36 +395,95 @@ void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options&
 
 // ---- the reference ------------------------------------------------------------------------------
 
+// The reference's own form: the main window's layout with the digits coloured as the program
+// colours them, the readings page in front.
+struct ReferenceForm {
+    QMainWindow window;
+    Ui::Tz ui;
+    ReferenceForm() {
+        ui.setupUi(&window);
+        ui.PageControl1->setCurrentWidget(ui.TabPok);
+        const QColor green(0x00, 0x80, 0x00);
+        for (TDigit* d : window.findChildren<TDigit*>()) {
+            d->SetShift(0);
+            d->OnPen()->SetColor(green);
+            d->OnBrush()->SetColor(green);
+            d->OffPen()->SetColor(Qt::white);
+            d->OffBrush()->SetColor(window.palette().color(QPalette::Button));
+            d->SetValue(QLatin1Char(' '));
+            d->Setdp(false);
+        }
+    }
+    // The first panel: sign cell, then the digits left to right, as the program shows them.
+    TDigit* Cell(int cell) const {
+        TDigit* const cells[5] = {ui.Digit5, ui.Digit1, ui.Digit3, ui.Digit4, ui.Digit2};
+        return cells[cell];
+    }
+    // The program's display format: sign cell, four digits, the point after digit point code + 1.
+    void Show(uint8_t pointCode, double value) {
+        QChar sign = QLatin1Char(' ');
+        if (value < 0) {
+            sign = QLatin1Char('-');
+            value = -value;
+        }
+        char digits[4];
+        protocol::PanelDigits(value, pointCode, digits);
+        for (int k = 1; k <= 4; ++k) Cell(k)->Setdp(pointCode == k - 1);
+        Cell(0)->SetValue(sign);
+        for (int k = 1; k <= 4; ++k) Cell(k)->SetValue(QLatin1Char(digits[k - 1]));
+    }
+};
+
 void ReferenceRound(Side& side, sim::VirtualInstrument& instrument, const Options& o, pid_t xServer,
-                    bool countSyscalls) {
+                    bool countSyscalls, uint8_t pointCode) {
     const std::string path = instrument.DevicePath();
     modbus_t* ctx = modbus_new_rtu(path.c_str(), 115200, 'N', 8, 1);
     if (!ctx || modbus_set_slave(ctx, 1) != 0 || modbus_connect(ctx) != 0)
         qFatal("libmodbus cannot open %s: %s", path.c_str(), modbus_strerror(errno));
+    ReferenceForm form;
+    form.window.show();
+    PaintCount paints;
+    for (TDigit* d : form.window.findChildren<TDigit*>()) d->installEventFilter(&paints);
     QTimer timer;  // as the program's repeat timer: default kind, stopped on its tick
     timer.setInterval(o.intervalMs);
     TimerFiredStamp fired;
     timer.installEventFilter(&fired);
     uint16_t registers[2];
-    volatile float value = 0;
     int failures = 0;
+    double changedCells = 0;
+    // As the program does: the timer is armed before the value is drawn (it cannot fire before
+    // this handler returns), so the drawing stays off the way to the next request.
     QObject::connect(&timer, &QTimer::timeout, [&] {
         timer.stop();
-        if (modbus_read_registers(ctx, 0, 2, registers) == 2)
-            value = modbus_get_float_abcd(registers);
-        else
-            ++failures;
+        const bool read = modbus_read_registers(ctx, 0, 2, registers) == 2;
         timer.start();
         Mark(TimerArmed);
+        if (!read) {
+            ++failures;
+            return;
+        }
+        QChar before[5];
+        for (int cell = 0; cell < 5; ++cell) before[cell] = form.Cell(cell)->Value();
+        Mark(DrawStart);
+        // The instrument keeps the value's low-order word in the first register.
+        form.Show(pointCode, double(modbus_get_float_cdab(registers)));
+        Mark(DrawEnd);
+        if (Stamping)
+            for (int cell = 0; cell < 5; ++cell)
+                if (form.Cell(cell)->Value() != before[cell]) changedCells += 1;
     });
     timer.start();
     RunEventLoopFor(300);
     FindLineDescriptors(path);
+    changedCells = 0;
     MeasureSpan(side, o.roundMs, xServer, countSyscalls);
+    if (!countSyscalls) {
+        side.changedCells += changedCells;
+        side.digitPaints += paints.paints;
+    }
     timer.stop();
     modbus_close(ctx);
     modbus_free(ctx);
-    (void)value;
     if (failures) std::printf("  reference: %d failed reads\n", failures);
 }
 
@@ -511,10 +576,11 @@ void PrintSummary(const Side& p, const Side& r, pid_t xServer) {
         "%.1f us beside the reference\n",
         PerExchange(p, "instrument", &ThreadTotals::cpuNs) / 1e3,
         PerExchange(r, "instrument", &ThreadTotals::cpuNs) / 1e3);
-    std::printf(
-        "(program only) digit cells changed per reading %.2f, digit paint events per "
-        "exchange %.2f, drawing a reading (ShowReading) median %.1f us\n",
-        p.changedCells / p.exchanges, p.digitPaints / p.exchanges, Median(p.drawing));
+    Figure("digit cells changed per reading", p.changedCells / p.exchanges,
+           r.changedCells / r.exchanges);
+    Figure("digit paint events per exchange", p.digitPaints / p.exchanges,
+           r.digitPaints / r.exchanges);
+    Figure("drawing a reading, median", Median(p.drawing), Median(r.drawing), " us");
 }
 
 void PrintRound(int i, const Side& p, const Side& r) {
@@ -592,14 +658,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i <= o.rounds; ++i) {
         Side p, r;
         ProgramRound(p, instrument, o, xServer, false);
-        ReferenceRound(r, instrument, o, xServer, false);
+        ReferenceRound(r, instrument, o, xServer, false, ChannelSetup[0].PointCode);
         PrintRound(i, p, r);
         Accumulate(program, p);
         Accumulate(reference, r);
     }
     // One more round per side with the system calls counted, and nothing else taken from it.
     ProgramRound(program, instrument, o, xServer, true);
-    ReferenceRound(reference, instrument, o, xServer, true);
+    ReferenceRound(reference, instrument, o, xServer, true, ChannelSetup[0].PointCode);
     instrument.Stop();
     PrintSummary(program, reference, xServer);
     return 0;

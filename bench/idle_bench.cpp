@@ -4,7 +4,8 @@
 //  1. start-up: each binary launched 10 times, alternately, with TESSERA_EXIT_AFTER_SHOWN=1 (it
 //     quits once its window is shown; the program also opens its port on the instrument's
 //     pty first): time from fork to its "shown after N ms" line, median; peak RSS of the
-//     launches, the largest;
+//     launches, the largest; the same again against the window with one line of text
+//     (TESSERA_MINIMAL_TEXT=1), the least a window that shows a word costs, fonts included;
 //  2. idle: both running side by side for a window (30 s by default) after 2 s of settling:
 //       (a) the program's port open, no request out;
 //       (b) then 10 bytes from the instrument left unread in the program's input queue;
@@ -116,7 +117,8 @@ struct Home {
 };
 
 // Forks `binary` with its output on a pipe (returned in `output`), in `home`, offscreen.
-pid_t Launch(const char* binary, const Home& home, bool exitAfterShown, int& output) {
+pid_t Launch(const char* binary, const Home& home, bool exitAfterShown, int& output,
+             bool withText = false) {
     int out[2];
     if (::pipe(out) != 0) return -1;
     const pid_t pid = ::fork();
@@ -132,6 +134,7 @@ pid_t Launch(const char* binary, const Home& home, bool exitAfterShown, int& out
         ::setenv("XDG_RUNTIME_DIR", home.path.c_str(), 1);
         if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         if (exitAfterShown) ::setenv("TESSERA_EXIT_AFTER_SHOWN", "1", 1);
+        if (withText) ::setenv("TESSERA_MINIMAL_TEXT", "1", 1);
         ::execl(binary, binary, static_cast<char*>(nullptr));
         ::_exit(127);
     }
@@ -147,10 +150,10 @@ struct Start {
 
 // One launch up to its "shown after" line. The program must also report its port open, so
 // that an error path is never timed instead.
-Start LaunchOnce(const char* binary, const Home& home, bool needsPort) {
+Start LaunchOnce(const char* binary, const Home& home, bool needsPort, bool withText = false) {
     const auto started = Clock::now();
     int output = -1;
-    const pid_t pid = Launch(binary, home, true, output);
+    const pid_t pid = Launch(binary, home, true, output, withText);
     Start s;
     std::string line;
     char c;
@@ -194,25 +197,32 @@ void Figure(const char* what, double program, double reference, const char* unit
 // ---- 1. start-up ------------------------------------------------------------------------------
 
 void StartUps(const Home& home, int launches) {
-    std::vector<double> programMs, referenceMs;
-    double programRss = 0, referenceRss = 0;
+    std::vector<double> programMs, referenceMs, textMs;
+    double programRss = 0, referenceRss = 0, textRss = 0;
     for (int i = 0; i < launches; ++i) {
         const Start p = LaunchOnce(ProgramBinary, home, true);
         const Start r = LaunchOnce(MINIMAL_WINDOW_BINARY, home, false);
-        if (p.ms < 0 || r.ms < 0) {
+        const Start t = LaunchOnce(MINIMAL_WINDOW_BINARY, home, false, true);
+        if (p.ms < 0 || r.ms < 0 || t.ms < 0) {
             std::printf("launch %d: no \"shown after\" line (or no open port), or a failed exit\n",
                         i + 1);
             continue;
         }
         programMs.push_back(p.ms);
         referenceMs.push_back(r.ms);
+        textMs.push_back(t.ms);
         programRss = std::max(programRss, p.peakRssMb);
         referenceRss = std::max(referenceRss, r.peakRssMb);
+        textRss = std::max(textRss, t.peakRssMb);
     }
     if (programMs.empty()) return;
     Figure("start-up to the window shown, median", Median(programMs), Median(referenceMs), " ms",
            0);
     Figure("peak RSS at start-up, largest", programRss, referenceRss, " MB", 1);
+    Figure("start-up to the window shown, median, against a window with one line of text",
+           Median(programMs), Median(textMs), " ms", 0);
+    Figure("peak RSS at start-up, largest, against a window with one line of text", programRss,
+           textRss, " MB", 1);
 }
 
 // ---- 2. idle ----------------------------------------------------------------------------------

@@ -5,7 +5,26 @@
 #include <cmath>
 #include <limits>
 
+namespace {
+
+// Up to nine decimal digits and nothing else, as the interval field holds while polling asks
+// for it before every request: converted without the locale's machinery. Anything else
+// (spaces, a sign, hexadecimal, more digits) is left to the general conversion.
+bool PlainDigits(const QString& text, int* value) {
+    if (text.isEmpty() || text.size() > 9) return false;
+    int v = 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+        v = v * 10 + (c.unicode() - u'0');
+    }
+    *value = v;
+    return true;
+}
+
+}  // namespace
+
 int StrToInt(const QString& text) {
+    if (int v = 0; PlainDigits(text, &v)) return v;
     const QString t = text.trimmed();
     bool ok = false;
     qlonglong v = 0;
