@@ -122,7 +122,8 @@ int main(int argc, char* argv[]) {
     // Before any window exists: every text is made in the language in force when it is made.
     const QString language =
         command.language.isEmpty() ? SetupFile::Read(SetupFile::Path()).language : command.language;
-    if (!language.isEmpty() && !Language::Apply(language))
+    // Russian too: Qt's own dialogs and buttons are English unless their texts are loaded.
+    if (!Language::Apply(language.isEmpty() ? QStringLiteral("ru") : language))
         std::fprintf(stderr, "language '%s' is not available; the texts stay Russian\n",
                      qPrintable(language));
 
