@@ -136,6 +136,7 @@ int main(int argc, char* argv[]) {
     DemoInstrument demo;
     if (command.demo && !demo.Start(mainWindow)) return 1;
     if (!command.port.isEmpty()) Tz::PortOverride = command.port;
+    Tz::LineForThisRunOnly = command.demo || !command.port.isEmpty();
     // Read into the request's address when the window is first activated, as a typed one.
     if (command.address) mainWindow.ui->EditAdr->setText(QString::number(*command.address));
     mainWindow.show();

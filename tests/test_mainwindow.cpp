@@ -115,6 +115,37 @@ private slots:
                                     "prot", "SP", "[Update]", "Update"}));
     }
 
+    // A demo or --port run may switch the speed and the protocol for its own line; the line
+    // the engineer keeps in setup.cfg is written back as it was found, absent keys absent.
+    void lineForThisRunOnlyLeavesTheStoredLine_data() {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("stored QV line")
+            << QStringLiteral("[Port]\nPort=/dev/ttyUSB3\nBaud=2\nprot=0\n[Update]\nUpdate=0\n")
+            << QStringList{"Port=/dev/ttyUSB3", "Baud=2", "prot=0"};
+        QTest::newRow("nothing stored") << QStringLiteral("[Update]\nUpdate=0\n") << QStringList{};
+    }
+    void lineForThisRunOnlyLeavesTheStoredLine() {
+        QFETCH(QString, settings);
+        QFETCH(QStringList, expected);
+        Tz::LineForThisRunOnly = true;
+        StartProgram(settings);
+        ProtocolIsModbus = 1;
+        SpeedIndex = 7;
+        PortName = QStringLiteral("/dev/pts/99");
+        app.ui().Edit1->setText(QStringLiteral("250"));
+        app.window->close();
+        Tz::LineForThisRunOnly = false;
+        const QStringList lines = SettingsLines();
+        QVERIFY(lines.contains(QStringLiteral("Pause=250")));  // not a line setting: kept
+        QStringList line;
+        for (const QString& l : lines)
+            if (l.startsWith(QLatin1String("Port=")) || l.startsWith(QLatin1String("Baud=")) ||
+                l.startsWith(QLatin1String("prot=")))
+                line << l;
+        QCOMPARE(line, expected);
+    }
+
     void unusableIntervalOrFileIsToldNotCrashed() {
         StartProgram(QStringLiteral("[Port]\nPause=700\n[Update]\nUpdate=0\n"));
         app.errors.clear();

@@ -62,6 +62,9 @@ public:
 
     // Demo and tests: the device this run opens instead of the stored port (not stored).
     static QString PortOverride;
+    // A line for this run only (--demo, --port): its port, speed and protocol are not written
+    // back to setup.cfg, which keeps the engineer's real line as it was.
+    static bool LineForThisRunOnly;
     // Tests: replaces the modal error box (text as shown). Empty: the real box.
     static std::function<void(const QString&)> ErrorBoxHook;
 
