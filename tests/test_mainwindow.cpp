@@ -206,18 +206,48 @@ private slots:
         app.ui().BitBtn1->click();
         QTRY_VERIFY_WITH_TIMEOUT(app.window->TimerRepeat->isActive(), Wait);
         QCOMPARE(app.window->TimerRepeat->interval(), 300);
+    }
 
-        // An interval of 0 leaves the repeat timer idle: one value, then nothing.
-        app.ui().BitBtn2->click();
-        app.ui().Edit1->setText(QStringLiteral("0"));
+    // A pause polling cannot keep is refused before anything is sent, with the field and the
+    // range named; polling never reads one value and stops without a word.
+    void unusableIntervalIsRefused_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("0") << QStringLiteral("0");
+        QTest::newRow("negative") << QStringLiteral("-5");
+        QTest::newRow("no number") << QStringLiteral("fast");
+        QTest::newRow("exponent") << QStringLiteral("1e3");
+        QTest::newRow("fraction") << QStringLiteral("2.5");
+        QTest::newRow("over an hour") << QStringLiteral("3600001");
+    }
+    void unusableIntervalIsRefused() {
+        QFETCH(QString, typed);
+        StartWithInstrument(Protocol::Modbus, 3);
+        app.ui().Edit1->setText(typed);
         app.instrument->ClearReceived();
+        app.errors.clear();
         app.ui().BitBtn1->click();
-        QVERIFY(app.WaitForFrames(2, Wait));
+        QCOMPARE(app.errors.size(), 1);
+        QVERIFY2(app.errors[0].contains(QStringLiteral("Частота обновления")),
+                 qPrintable(app.errors[0]));
+        QVERIFY(app.errors[0].contains(QStringLiteral("от 1 до 3600000")));
+        QCOMPARE(int(ExchangeState), 0);
+        QVERIFY(!AwaitingAnswer);
+        QTest::qWait(200);
+        QVERIFY(app.instrument->ReceivedFrames().empty());
+    }
+
+    // Typed during polling, such a pause leaves polling going at the pause it started with.
+    void unusableIntervalDuringPollingKeepsPolling() {
+        StartWithInstrument(Protocol::Modbus, 3);
+        app.ui().Edit1->setText(QStringLiteral("20"));
+        app.ui().BitBtn1->click();
         QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), 11, Wait);
-        QTRY_VERIFY_WITH_TIMEOUT(!AwaitingAnswer, Wait);
-        QTest::qWait(500);
-        QCOMPARE(app.instrument->ReceivedFrames().size(), size_t(2));
-        QVERIFY(!app.window->TimerRepeat->isActive());
+        app.ui().Edit1->setText(QStringLiteral("0"));
+        const size_t before = app.instrument->ReceivedFrames().size();
+        QVERIFY(app.WaitForFrames(before + 5, Wait));
+        QCOMPARE(app.window->TimerRepeat->interval(), 20);
+        QTRY_VERIFY_WITH_TIMEOUT(app.window->StatusText().contains(QStringLiteral("20 мс")), Wait);
+        app.ui().BitBtn2->click();
     }
 
     void parameterPageStopsPolling() {

@@ -86,6 +86,11 @@ public:
     void ArmAnswerTimeout() override;
     int SelectedRelay() override;
 
+    // The pause between value requests, in ms, that polling was started with (the interval
+    // field's value then; the exchange's default for an empty field).
+    int AcceptedRepeatPause() const { return FAcceptedRepeatPause; }
+    static constexpr int LongestRepeatPauseMs = 3600000;  // an hour
+
     bool Activated() const { return FActivated; }
     TFrameMonitor* FrameMonitor() const { return FFrameMonitor; }  // null until first opened
 
@@ -164,6 +169,8 @@ private:
     bool RefuseInModbus(TListComand name);
 
     bool FActivated = false;
+    int FAcceptedRepeatPause = 300;
+    bool TakeRepeatPause();
     // What the window owns behind the exchange's shared pointers CurrentQuery,
     // ExchangeThread and ExchangeView.
     std::unique_ptr<TQuery> FQuery;
