@@ -143,7 +143,8 @@ int main(int argc, char* argv[]) {
     // Before any window exists: every text is made in the language in force when it is made.
     const QString language =
         command.language.isEmpty() ? SetupFile::Read(SetupFile::Path()).language : command.language;
-    if (!language.isEmpty() && !Language::Apply(language))
+    // Russian too: Qt's own dialogs and buttons are English unless their texts are loaded.
+    if (!Language::Apply(language.isEmpty() ? QStringLiteral("ru") : language))
         std::fprintf(stderr, "language '%s' is not available; the texts stay Russian\n",
                      qPrintable(language));
 
@@ -160,6 +161,7 @@ int main(int argc, char* argv[]) {
     DemoInstrument demo;
     if (command.demo && !demo.Start(mainWindow)) return 1;
     if (!command.port.isEmpty()) Tz::PortOverride = command.port;
+    Tz::LineForThisRunOnly = command.demo || !command.port.isEmpty();
     // Read into the request's address when the window is first activated, as a typed one.
     if (command.address) mainWindow.ui->EditAdr->setText(QString::number(*command.address));
     mainWindow.show();

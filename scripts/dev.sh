@@ -14,6 +14,7 @@ run_packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev   # Widgets, Network, Test; moc and uic
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools   # lrelease/lupdate: the English texts
     fonts-dejavu-core                           # a font for the offscreen and Xvfb platforms
+    qt6-translations-l10n                       # Qt's own dialogs and buttons in Russian
 )
 test_packages=(
     libmodbus-dev mbpoll                        # Modbus masters nobody here wrote, for interop tests

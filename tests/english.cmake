@@ -17,3 +17,6 @@ add_test(NAME tessera_lang_unknown COMMAND tessera --lang de)
 set_tests_properties(tessera_lang_unknown PROPERTIES
     ENVIRONMENT "DISPLAY=;WAYLAND_DISPLAY=;QT_QPA_PLATFORM=xcb"
     PASS_REGULAR_EXPRESSION "Invalid language 'de': give ru or en")
+
+# Qt's own texts (standard buttons, file dialogs) in the language in force.
+tessera_add_test(test_qt_texts SOURCES test_qt_texts.cpp LIBS tessera_app)

@@ -214,6 +214,27 @@ private slots:
                                              << "неполный ответ: 3 из 9 байт" << true;
     }
 
+    // The search's address is the broadcast address its frame begins with, in both forms.
+    void searchIsSentToTheBroadcastAddress_data() {
+        QTest::addColumn<bool>("modbus");
+        QTest::newRow("QV") << false;
+        QTest::newRow("Modbus RTU") << true;
+    }
+    void searchIsSentToTheBroadcastAddress() {
+        QFETCH(bool, modbus);
+        TFrameRecorder recorder;
+        recorder.FrameEvent(RequestEvent(
+            protocol::Search(), modbus ? protocol::Protocol::Modbus : protocol::Protocol::Qv, 0));
+        TFrameEvent silence;
+        silence.kind = TFrameEvent::Kind::Timeout;
+        silence.atNs = 370 * Ms;
+        recorder.FrameEvent(std::move(silence));
+        recorder.Flush();
+        QCOMPARE(recorder.Model().rowCount(), 2);
+        QCOMPARE(Cell(recorder.Model(), 0, Column::Address), QStringLiteral("255"));
+        QCOMPARE(Cell(recorder.Model(), 1, Column::Address), QStringLiteral("255"));
+    }
+
     void rowsOfAnExchange() {
         QFETCH(bool, modbus);
         QFETCH(protocol::Request, request);
@@ -519,6 +540,44 @@ private slots:
         QVERIFY(LastRowInView(table));
     }
 
+    // Closed and opened again, the monitor shows the newest rows and follows new ones, unless
+    // the user had scrolled up before closing it.
+    void reopenedFollowsNewest_data() {
+        QTest::addColumn<bool>("scrolledUp");
+        QTest::newRow("left at the end") << false;
+        QTest::newRow("scrolled up") << true;
+    }
+    void reopenedFollowsNewest() {
+        QFETCH(bool, scrolledUp);
+        TFrameRecorder recorder;
+        TFrameMonitorModel& m = recorder.Model();
+        const auto append = [&m](std::vector<TFrameRow>&& rows) {
+            m.AppendRows(std::move(rows));
+            QCoreApplication::processEvents();
+        };
+        // Rows recorded before the window was first made (the log category was on).
+        append(NumberedRows(0, 150));
+        TFrameMonitor monitor(recorder);
+        monitor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&monitor));
+        QTableView& table = *monitor.Table();
+        QTRY_VERIFY(LastRowInView(table));
+        append(NumberedRows(150, 50));
+        QVERIFY(LastRowInView(table));
+        if (scrolledUp) table.verticalScrollBar()->setValue(40);
+        monitor.close();
+        append(NumberedRows(200, 50));  // what came while it was closed
+        monitor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&monitor));
+        if (scrolledUp) {
+            QTRY_COMPARE(TopMeaning(table), QStringLiteral("№40, строка"));
+            return;
+        }
+        QTRY_VERIFY(LastRowInView(table));
+        append(NumberedRows(250, 20));
+        QVERIFY(LastRowInView(table));
+    }
+
     // With the category on, every event is one line on the log, also with no window open.
     void logCategoryPrintsOneLinePerEvent() {
         QVERIFY(!lcFrames().isDebugEnabled());
@@ -568,6 +627,32 @@ private slots:
     // The program reads the instrument with the monitor open: the requests and answers on the
     // line are its rows, byte for byte as they travelled (the Modbus answer before its
     // rewrite), and a corrupted answer is an error row.
+    // The same with the window's own button and live polling: reopened, it shows the newest.
+    void reopenedDuringPollingFollowsNewest() {
+        sim::Config config;
+        config.protocol = sim::Protocol::Modbus;
+        config.address = 7;
+        app.Start(&config, true);
+        app.SetAddress(7);
+        app.window->ToolButton5->click();
+        TFrameMonitor* monitor = app.window->FrameMonitor();
+        QVERIFY(monitor);
+        QVERIFY(QTest::qWaitForWindowExposed(monitor));
+        app.ui().ToolButton1->click();
+        app.ui().CheckBox1->setChecked(true);
+        app.ui().Edit1->setText(QStringLiteral("5"));
+        app.ui().BitBtn1->click();
+        const QAbstractItemModel& rows = monitor->Filter();
+        QTRY_VERIFY_WITH_TIMEOUT(rows.rowCount() >= 80, Wait);
+        monitor->close();
+        app.window->ToolButton5->click();
+        QVERIFY(QTest::qWaitForWindowExposed(monitor));
+        const int reopenedWith = rows.rowCount();
+        QTRY_VERIFY_WITH_TIMEOUT(rows.rowCount() >= reopenedWith + 40, Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(LastRowInView(*monitor->Table()), Wait);
+        app.ui().BitBtn2->click();
+    }
+
     void monitorShowsLiveTraffic() {
         sim::Config config;
         config.protocol = sim::Protocol::Modbus;

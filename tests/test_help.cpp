@@ -119,6 +119,18 @@ private slots:
         QCOMPARE(Matches(english, pattern), inRussian);
     }
 
+    // A reader of the English page finds the captions it quotes on the English window: none
+    // of them is left in Russian (the settings dialog's bilingual "Язык / Language" aside,
+    // which the page does not quote).
+    void englishPageQuotesEnglishCaptions() {
+        const QString english = PageText(QStringLiteral("en"));
+        const QSet<QString> quoted = Matches(english, QStringLiteral("«([^»]*)»"));
+        QVERIFY(quoted.size() >= 20);
+        const QRegularExpression cyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
+        for (const QString& caption : quoted)
+            QVERIFY2(!cyrillic.match(caption).hasMatch(), qPrintable(caption));
+    }
+
     // Every link within a page leads to a section of that page.
     void linksResolve_data() {
         QTest::addColumn<QString>("language");

@@ -115,6 +115,37 @@ private slots:
                                     "prot", "SP", "[Update]", "Update"}));
     }
 
+    // A demo or --port run may switch the speed and the protocol for its own line; the line
+    // the engineer keeps in setup.cfg is written back as it was found, absent keys absent.
+    void lineForThisRunOnlyLeavesTheStoredLine_data() {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("stored QV line")
+            << QStringLiteral("[Port]\nPort=/dev/ttyUSB3\nBaud=2\nprot=0\n[Update]\nUpdate=0\n")
+            << QStringList{"Port=/dev/ttyUSB3", "Baud=2", "prot=0"};
+        QTest::newRow("nothing stored") << QStringLiteral("[Update]\nUpdate=0\n") << QStringList{};
+    }
+    void lineForThisRunOnlyLeavesTheStoredLine() {
+        QFETCH(QString, settings);
+        QFETCH(QStringList, expected);
+        Tz::LineForThisRunOnly = true;
+        StartProgram(settings);
+        ProtocolIsModbus = 1;
+        SpeedIndex = 7;
+        PortName = QStringLiteral("/dev/pts/99");
+        app.ui().Edit1->setText(QStringLiteral("250"));
+        app.window->close();
+        Tz::LineForThisRunOnly = false;
+        const QStringList lines = SettingsLines();
+        QVERIFY(lines.contains(QStringLiteral("Pause=250")));  // not a line setting: kept
+        QStringList line;
+        for (const QString& l : lines)
+            if (l.startsWith(QLatin1String("Port=")) || l.startsWith(QLatin1String("Baud=")) ||
+                l.startsWith(QLatin1String("prot=")))
+                line << l;
+        QCOMPARE(line, expected);
+    }
+
     void unusableIntervalOrFileIsToldNotCrashed() {
         StartProgram(QStringLiteral("[Port]\nPause=700\n[Update]\nUpdate=0\n"));
         app.errors.clear();
@@ -175,18 +206,48 @@ private slots:
         app.ui().BitBtn1->click();
         QTRY_VERIFY_WITH_TIMEOUT(app.window->TimerRepeat->isActive(), Wait);
         QCOMPARE(app.window->TimerRepeat->interval(), 300);
+    }
 
-        // An interval of 0 leaves the repeat timer idle: one value, then nothing.
-        app.ui().BitBtn2->click();
-        app.ui().Edit1->setText(QStringLiteral("0"));
+    // A pause polling cannot keep is refused before anything is sent, with the field and the
+    // range named; polling never reads one value and stops without a word.
+    void unusableIntervalIsRefused_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("0") << QStringLiteral("0");
+        QTest::newRow("negative") << QStringLiteral("-5");
+        QTest::newRow("no number") << QStringLiteral("fast");
+        QTest::newRow("exponent") << QStringLiteral("1e3");
+        QTest::newRow("fraction") << QStringLiteral("2.5");
+        QTest::newRow("over an hour") << QStringLiteral("3600001");
+    }
+    void unusableIntervalIsRefused() {
+        QFETCH(QString, typed);
+        StartWithInstrument(Protocol::Modbus, 3);
+        app.ui().Edit1->setText(typed);
         app.instrument->ClearReceived();
+        app.errors.clear();
         app.ui().BitBtn1->click();
-        QVERIFY(app.WaitForFrames(2, Wait));
+        QCOMPARE(app.errors.size(), 1);
+        QVERIFY2(app.errors[0].contains(QStringLiteral("Частота обновления")),
+                 qPrintable(app.errors[0]));
+        QVERIFY(app.errors[0].contains(QStringLiteral("от 1 до 3600000")));
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QVERIFY(!AwaitingAnswer);
+        QTest::qWait(200);
+        QVERIFY(app.instrument->ReceivedFrames().empty());
+    }
+
+    // Typed during polling, such a pause leaves polling going at the pause it started with.
+    void unusableIntervalDuringPollingKeepsPolling() {
+        StartWithInstrument(Protocol::Modbus, 3);
+        app.ui().Edit1->setText(QStringLiteral("20"));
+        app.ui().BitBtn1->click();
         QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), int(ExchangeStates::ContinuousReading), Wait);
-        QTRY_VERIFY_WITH_TIMEOUT(!AwaitingAnswer, Wait);
-        QTest::qWait(500);
-        QCOMPARE(app.instrument->ReceivedFrames().size(), size_t(2));
-        QVERIFY(!app.window->TimerRepeat->isActive());
+        app.ui().Edit1->setText(QStringLiteral("0"));
+        const size_t before = app.instrument->ReceivedFrames().size();
+        QVERIFY(app.WaitForFrames(before + 5, Wait));
+        QCOMPARE(app.window->TimerRepeat->interval(), 20);
+        QTRY_VERIFY_WITH_TIMEOUT(app.window->StatusText().contains(QStringLiteral("20 мс")), Wait);
+        app.ui().BitBtn2->click();
     }
 
     void parameterPageStopsPolling() {

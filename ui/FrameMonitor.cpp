@@ -22,6 +22,7 @@
 #include <QStaticText>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -406,10 +407,14 @@ void TFrameMonitor::ChooseFileAndSave() {
 void TFrameMonitor::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     FRecorder.SetMonitorOpen(true);
+    // Opened over rows already kept, the view starts at the newest and follows them, unless
+    // the user had scrolled up before closing it. After the layout, which sets the scroll range.
+    if (FFollowBatch) QTimer::singleShot(0, FTable, [table = FTable] { table->scrollToBottom(); });
 }
 
 // Minimised, the window is still open and keeps recording; closed, it stops listening.
 void TFrameMonitor::hideEvent(QHideEvent* event) {
+    if (!event->spontaneous()) FFollowBatch = AtEnd();
     QWidget::hideEvent(event);
     if (!event->spontaneous()) FRecorder.SetMonitorOpen(false);
 }

@@ -47,6 +47,14 @@ int FrameAddress(const QByteArray& frame, bool modbus) {
     return modbus ? ByteAt(frame, 0) : ByteAt(frame, 0) | ByteAt(frame, 1) << 8;
 }
 
+// The search goes to every instrument at once: its frame begins with the broadcast address
+// 0xFF and reads as Modbus function 0x77 in either protocol, so its first byte alone is the
+// address (read as QV's two address bytes it would be 30719, which no instrument has).
+int RequestAddress(const TFrameEvent& request) {
+    if (request.command == GetTypeProt && !request.bytes.isEmpty()) return ByteAt(request.bytes, 0);
+    return FrameAddress(request.bytes, request.modbus);
+}
+
 bool IsWrite(TListComand command) {
     return CommandName(command)[0] == 'S';
 }
@@ -196,7 +204,7 @@ void TFrameRowBuilder::FillRequest(const TFrameEvent& event, TFrameRow& row) {
     row.length = int(event.bytes.size());
     row.crc =
         Crc16(Data(event.bytes), uint16_t(row.length)) == 0 ? TFrameCrc::Good : TFrameCrc::Bad;
-    row.address = FrameAddress(event.bytes, event.modbus);
+    row.address = RequestAddress(event);
     FillCommonOfRequest(row);
     row.meaning = RequestMeaning(event);
 }
@@ -250,7 +258,7 @@ void TFrameRowBuilder::FillTimeout(const TFrameEvent& event, TFrameRow& row) con
     FillCommonOfRequest(row);
     if (FHaveRequest) {
         row.latencyMs = double(event.atNs - FRequest.atNs) / 1e6;
-        row.address = FrameAddress(FRequest.bytes, FRequest.modbus);
+        row.address = RequestAddress(FRequest);
     }
     row.meaning = event.available == 0 ? tr("нет ответа")
                                        : tr("неполный ответ: %1 из %2 байт")

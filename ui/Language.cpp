@@ -1,6 +1,8 @@
 #include "ui/Language.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QPointer>
 #include <QTranslator>
 
@@ -26,13 +28,38 @@ QPointer<QTranslator>& Installed() {
     return translator;
 }
 
-void Use(const QString& code, QTranslator* translator) {
-    if (Installed()) {
-        QCoreApplication::removeTranslator(Installed());
-        delete Installed();
+// Qt's own texts (the file dialogs, the standard buttons, the context menus of the fields) in
+// the language in force, from Qt's translations: where Qt keeps them on this system, or beside
+// the program where an installer put them.
+QPointer<QTranslator>& InstalledForQt() {
+    static QPointer<QTranslator> translator;
+    return translator;
+}
+
+void Replace(QPointer<QTranslator>& slot, QTranslator* translator) {
+    if (slot) {
+        QCoreApplication::removeTranslator(slot);
+        delete slot;
     }
-    Installed() = translator;
+    slot = translator;
     if (translator) QCoreApplication::installTranslator(translator);
+}
+
+QTranslator* QtsOwnTexts(const QString& code) {
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    const QString name = QStringLiteral("qtbase_") + code;
+    const QStringList folders{
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations"))};
+    for (const QString& folder : folders)
+        if (translator->load(name, folder)) return translator;
+    delete translator;
+    return nullptr;
+}
+
+void Use(const QString& code, QTranslator* translator) {
+    Replace(Installed(), translator);
+    Replace(InstalledForQt(), QtsOwnTexts(code));
     InForce() = code;
     THelpWindow::Language = code;
 }

@@ -14,7 +14,8 @@ QStringList Known();
 bool IsKnown(const QString& code);
 
 // Shows the texts made from now on in `code`: installs its translator (dropping the one in
-// force) and opens the help in that language. False, with Russian in force, when the language
+// force), Qt's own texts in that language where Qt's translations are installed, and opens the
+// help in that language. False, with Russian in force, when the language
 // is unknown or its translation cannot be loaded. Needs the application object, which owns
 // the translator.
 bool Apply(const QString& code);

@@ -112,6 +112,13 @@ void TMainFormView::SetFieldIndex(TField field, int index) {
 
 void TMainFormView::ArmRepeatTimer(int intervalMs) {
     QTimer* timer = FWindow.TimerRepeat;
+    // A pause typed during polling that polling cannot keep (0 or less) would stop it without
+    // a word: it goes on at the pause it was started with, and says so.
+    if (intervalMs <= 0 || intervalMs > Tz::LongestRepeatPauseMs) {
+        intervalMs = FWindow.AcceptedRepeatPause();
+        FWindow.ShowStatus(
+            Tz::tr("Частота обновления не подходит: опрос идёт с паузой %1 мс").arg(intervalMs));
+    }
     timer->setInterval(intervalMs);
     if (timer->interval() > 0 && !timer->isActive()) timer->start();
 }

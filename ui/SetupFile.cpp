@@ -58,10 +58,12 @@ bool Write(const QString& path, const TSetup& s) {
     profile.Load(path);
     profile.WriteInteger(Form, QStringLiteral("left"), s.left);
     profile.WriteInteger(Form, QStringLiteral("top"), s.top);
-    profile.WriteString(Port, QStringLiteral("Port"), s.portName);
-    profile.WriteInteger(Port, QStringLiteral("Baud"), s.speedIndex);
+    if (s.writeLine) {
+        profile.WriteString(Port, QStringLiteral("Port"), s.portName);
+        profile.WriteInteger(Port, QStringLiteral("Baud"), s.speedIndex);
+    }
     profile.WriteInteger(Port, QStringLiteral("Pause"), s.repeatPause);
-    profile.WriteInteger(Port, QStringLiteral("prot"), s.protocolIsModbus);
+    if (s.writeLine) profile.WriteInteger(Port, QStringLiteral("prot"), s.protocolIsModbus);
     profile.WriteBool(Port, QStringLiteral("SP"), s.spFlag);
     profile.WriteBool(Update, QStringLiteral("Update"), s.checkUpdates);
     if (!s.language.isEmpty()) profile.WriteString(LanguageSection, LanguageKey, s.language);

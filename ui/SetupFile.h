@@ -31,6 +31,9 @@ struct TSetup {
     // program has it is Language's business), empty when none was chosen. Written only when
     // not empty, so a file in which nobody chose a language keeps exactly the keys it had.
     QString language;
+    // False for a run on a port given for that run only (--demo, --port): the line's keys
+    // (Port, Baud, prot) are left in the file as they are, or absent as they were.
+    bool writeLine = true;
 };
 
 // The folder that holds setup.cfg, "<Documents>/Tessera_RS/" (the root folder's when there is

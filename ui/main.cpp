@@ -37,6 +37,7 @@ bool CheckUpdates = SetupFile::DefaultCheckUpdates;
 std::atomic<bool> ShowCounters{false};
 Tz* z = nullptr;
 QString Tz::PortOverride;
+bool Tz::LineForThisRunOnly = false;
 std::function<void(const QString&)> Tz::ErrorBoxHook;
 
 const char* const SpeedNames[8] = {"1200",  "2400",  "4800",  "9600",
@@ -236,6 +237,7 @@ bool Tz::WriteSettings() {
     setup.spFlag = SPFlag;
     setup.checkUpdates = UpdateCheckWanted();
     setup.language = Language::Stored;
+    setup.writeLine = !LineForThisRunOnly;
     return SetupFile::Write(SettingsFile(), setup);
 }
 

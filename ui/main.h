@@ -62,6 +62,9 @@ public:
 
     // Demo and tests: the device this run opens instead of the stored port (not stored).
     static QString PortOverride;
+    // A line for this run only (--demo, --port): its port, speed and protocol are not written
+    // back to setup.cfg, which keeps the engineer's real line as it was.
+    static bool LineForThisRunOnly;
     // Tests: replaces the modal error box (text as shown). Empty: the real box.
     static std::function<void(const QString&)> ErrorBoxHook;
 
@@ -82,6 +85,11 @@ public:
     TSerialPort* QueryPort() override { return ComPort; }
     void ArmAnswerTimeout() override;
     int SelectedRelay() override;
+
+    // The pause between value requests, in ms, that polling was started with (the interval
+    // field's value then; the exchange's default for an empty field).
+    int AcceptedRepeatPause() const { return FAcceptedRepeatPause; }
+    static constexpr int LongestRepeatPauseMs = 3600000;  // an hour
 
     bool Activated() const { return FActivated; }
     TFrameMonitor* FrameMonitor() const { return FFrameMonitor; }  // null until first opened
@@ -161,6 +169,8 @@ private:
     bool RefuseInModbus(TListComand name);
 
     bool FActivated = false;
+    int FAcceptedRepeatPause = 300;
+    bool TakeRepeatPause();
     // What the window owns behind the exchange's shared pointers CurrentQuery,
     // ExchangeThread and ExchangeView.
     std::unique_ptr<TQuery> FQuery;

@@ -1,5 +1,6 @@
 // The readings page: starting and stopping the polling, the repeat step, and the digits.
 #include <QLabel>
+#include <QLocale>
 #include <QTimer>
 #include <array>
 #include <cmath>
@@ -59,7 +60,31 @@ void Tz::ClearPanel(int panel) {
     for (int k = 0; k <= 4; ++k) PanelCell(panel, k)->SetValue(QLatin1Char(' '));
 }
 
+// The interval field must hold a pause polling can keep: 0 or less would read one value and
+// stop without a word. Refused before anything is sent, naming the field and the range.
+bool Tz::TakeRepeatPause() {
+    const QString text = ui->Edit1->text().trimmed();
+    if (text.isEmpty()) {
+        FAcceptedRepeatPause = 300;  // what the exchange takes for an empty field
+        return true;
+    }
+    bool ok = false;
+    const int pause = QLocale::c().toInt(text, &ok);
+    if (ok && pause >= 1 && pause <= LongestRepeatPauseMs) {
+        FAcceptedRepeatPause = pause;
+        return true;
+    }
+    const QString refusal = tr("Частота обновления: «%1» не подходит, введите целое число "
+                               "миллисекунд от 1 до %2")
+                                .arg(text)
+                                .arg(LongestRepeatPauseMs);
+    ShowStatus(refusal);
+    ShowError(refusal);
+    return false;
+}
+
 void Tz::BitBtn1Click() {
+    if (!TakeRepeatPause()) return;
     Guarded([this] {
         NoAnswerCount = 0;
         CrcErrorCount = 0;
