@@ -26,7 +26,6 @@
 #include "ui/SetupFile.h"
 #include "ui/Unit1.h"
 #include "ui/UpdateForm.h"
-#include "ui_main.h"
 
 namespace {
 
@@ -65,7 +64,7 @@ struct DemoInstrument {
             return false;
         }
         Tz::PortOverride = QString::fromStdString(instrument->DevicePath());
-        mainWindow.ui->EditAdr->setText(QStringLiteral("1"));
+        mainWindow.AddressField()->setText(QStringLiteral("1"));
         std::printf("virtual instrument on %s\n", instrument->DevicePath().c_str());
         std::fflush(stdout);
         return true;
@@ -136,7 +135,7 @@ int main(int argc, char* argv[]) {
     if (command.demo && !demo.Start(mainWindow)) return 1;
     if (!command.port.isEmpty()) Tz::PortOverride = command.port;
     // Read into the request's address when the window is first activated, as a typed one.
-    if (command.address) mainWindow.ui->EditAdr->setText(QString::number(*command.address));
+    if (command.address) mainWindow.AddressField()->setText(QString::number(*command.address));
     mainWindow.show();
     if (qEnvironmentVariableIsSet("TESSERA_EXIT_AFTER_SHOWN")) {
         // Posted after the activation that show() queued, so it runs once that has finished.

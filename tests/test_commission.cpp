@@ -15,12 +15,12 @@
 #include "AppHarness.h"
 #include "InstrumentSetups.h"
 #include "cli/ConfigFile.h"
-#include "ui/Commissioning.h"
-#include "ui/ConfigPreview.h"
-#include "ui/ConfigTransfer.h"
-#include "ui/PlotModel.h"
-#include "ui/PlotWindow.h"
-#include "ui/ReadAll.h"
+#include "commissioning/Commissioning.h"
+#include "commissioning/ConfigPreview.h"
+#include "commissioning/ConfigTransfer.h"
+#include "commissioning/PlotModel.h"
+#include "commissioning/PlotWindow.h"
+#include "commissioning/ReadAll.h"
 
 using sim::Protocol;
 

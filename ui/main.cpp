@@ -13,10 +13,10 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "commissioning/Commissioning.h"
 #include "controls/Digit.h"
 #include "exchange/Convert.h"
 #include "exchange/FrameTap.h"
-#include "ui/Commissioning.h"
 #include "ui/HelpWindow.h"
 #include "ui/KnownFolders.h"
 #include "ui/Language.h"
@@ -94,7 +94,7 @@ Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
     PortWatch = new TPortWatch(*this);
     SetUpControls();
     ConnectHandlers();
-    Commissioning = new TCommissioning(*this);
+    Commissioning = new TCommissioning(*this, *this, *this);
     FormCreate();
     FitWindowToScreen(this);  // on a screen too small for it, the window's content scrolls
     StatusTimer->start();

@@ -12,9 +12,12 @@
 #include <functional>
 #include <memory>
 
+#include "commissioning/ReadRecord.h"
 #include "exchange/Channels.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
+#include "operations/InstrumentOperations.h"
+#include "operations/WindowHost.h"
 #include "serial/SerialPort.h"
 
 class QLabel;
@@ -44,7 +47,11 @@ extern const char* const SpeedNames[8];
 // Speed list index (0..7) to the port's speed; shared with the port settings dialog.
 TBaudRate SpeedIndexToBaudRate(int index);
 
-class Tz : public QMainWindow, public TQueryTarget {
+class Tz : public QMainWindow,
+           public TQueryTarget,
+           public TInstrumentOperations,
+           public TWindowHost,
+           public TFieldGroupsView {
     Q_OBJECT
 public:
     explicit Tz(QWidget* parent = nullptr);
@@ -66,8 +73,8 @@ public:
     static std::function<void(const QString&)> ErrorBoxHook;
 
     void RefreshProtocolView();
-    void ShowStatus(const QString& text);
-    void ShowError(const QString& text);
+    void ShowStatus(const QString& text) override;
+    void ShowError(const QString& text) override;
     QString StatusText() const;
     // A port error met during an exchange, with a hint on what to check.
     QString LineFailureText(const ESerialPort& e) const;
@@ -82,6 +89,47 @@ public:
     TSerialPort* QueryPort() override { return ComPort; }
     void ArmAnswerTimeout() override;
     int SelectedRelay() override;
+
+    // TInstrumentOperations: the parameter page's buttons by name (mainOperations.cpp).
+    void ReadAddress() override;
+    void ReadSerialNumber() override;
+    void ReadBrightness() override;
+    void ReadInfo() override;
+    void ReadParameter(int number) override;
+    void ReadSetpointUpper() override;
+    void ReadSetpointLower() override;
+    void ReadIecFraming() override;
+    void ReadRelays() override;
+    void ReadAlarm() override;
+    int ShownParameter() const override;
+    void Send(const protocol::Request& request) override;
+    void WriteSetpointUpper(const QString& text) override;
+    void WriteSetpointLower(const QString& text) override;
+    void ChooseRelay(int relay) override;
+    void SetRelayHysteresisToFollow(const QString& text) override;
+    void SetSerialDigitsToFollow(const QString& digits) override;
+    void UseAddress(uint16_t address) override;
+
+    // TWindowHost
+    QWidget* Window() override { return this; }
+    QStatusBar* StatusBar() override;
+    QWidget* ToolBar() override;
+    QToolButton* LastToolButton() override;
+    TSerialPort& Port() override { return *ComPort; }
+    int Baud() const override;
+    QString DefaultFolder() const override;
+    int AnswerWaitMs() const override;
+    void StartReading() override { BitBtn1Click(); }
+    void StopReading() override { BitBtn2Click(); }
+    void HaltExchange() override { StopPolling(); }
+    void ShowParameterPage() override;
+    QLineEdit* AddressField() override;
+    std::vector<QAbstractButton*> OwnExchangeButtons() override;
+    QAbstractButton* SettingsButton() override;
+
+    // TFieldGroupsView
+    std::vector<QWidget*> GroupFields(TFieldGroup group) const override;
+    QGroupBox* GroupBox(TFieldGroup group) const override;
 
     bool Activated() const { return FActivated; }
     TFrameMonitor* FrameMonitor() const { return FFrameMonitor; }  // null until first opened
@@ -144,7 +192,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    friend class TPortWatch;  // stops the polling when the line fails
     void FormCreate();
     void FormClose();
     void FormShortCut(int key);

@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "cli/ConfigFile.h"
-#include "ui/ReadAll.h"
+#include "commissioning/ReadAll.h"
 
 class TCommissioning;
 class TConfigPreview;
-class Tz;
+class TInstrumentOperations;
+class TWindowHost;
 namespace cli {
 class ConfigPlan;
 }
@@ -25,7 +26,7 @@ class ConfigPlan;
 class TConfigTransfer : public QObject {
     Q_OBJECT
 public:
-    TConfigTransfer(Tz& window, TCommissioning& owner);
+    TConfigTransfer(TInstrumentOperations& instrument, TWindowHost& host, TCommissioning& owner);
     ~TConfigTransfer() override;
 
     // False with `error` set when nothing has been read or the file cannot be written.
@@ -49,7 +50,8 @@ private:
     void End(const QString& report, bool problem);
     cli::InstrumentConfig Instrument() const;
 
-    Tz& FWindow;
+    TInstrumentOperations& FInstrument;
+    TWindowHost& FHost;
     TCommissioning& FOwner;
     bool FBusy = false;
     QString FPath;
@@ -61,5 +63,6 @@ private:
 // The steps that carry out a plan through the window: each write made as the page makes it
 // (the chains of the setpoints, the relays and the Modbus serial number included). `file` is
 // the configuration the plan was made from.
-std::vector<TSequenceStep> WriteSteps(Tz& window, const cli::ConfigPlan& plan,
+std::vector<TSequenceStep> WriteSteps(TInstrumentOperations& instrument, TWindowHost& host,
+                                      const cli::ConfigPlan& plan,
                                       const cli::InstrumentConfig& file);

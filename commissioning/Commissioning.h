@@ -14,23 +14,25 @@
 #include <memory>
 #include <vector>
 
-#include "ui/PlotModel.h"
-#include "ui/ReadAll.h"
-#include "ui/ReadRecord.h"
-#include "ui/ReadingLog.h"
+#include "commissioning/PlotModel.h"
+#include "commissioning/ReadAll.h"
+#include "commissioning/ReadRecord.h"
+#include "commissioning/ReadingLog.h"
 
 class QAction;
 class QMenu;
 class QToolButton;
 class TConfigTransfer;
 class TPlotWindow;
-class Tz;
+class TInstrumentOperations;
+class TWindowHost;
 struct TRequestEnd;
 
 class TCommissioning : public QObject {
     Q_OBJECT
 public:
-    explicit TCommissioning(Tz& window);
+    TCommissioning(TWindowHost& host, TInstrumentOperations& instrument,
+                   const TFieldGroupsView& page);
     ~TCommissioning() override;
 
     // Hooks of the window.
@@ -87,7 +89,8 @@ private:
     void LoadConfigFrom();
     void ToggleLog(bool on);
 
-    Tz& FWindow;
+    TWindowHost& FWindow;
+    TInstrumentOperations& FInstrument;
     TReadRecord FRecord;
     TRequestSequence* FSequence;
     TConfigTransfer* FTransfer;
