@@ -31,6 +31,7 @@
 #include "exchange/typeCMD.h"
 #include "monitor/FrameMonitor.h"
 #include "monitor/FrameMonitorModel.h"
+#include "tests/support/TestDesktop.h"
 #include "ui/Unit1.h"
 #include "ui/main.h"
 #include "ui_main.h"
@@ -86,9 +87,10 @@ CpuRound MonitorRound(const QString& port, bool monitorOpen, int ms) {
     CpuRound r;
     bench::WriteSettings(1);
     Tz::PortOverride = port;
-    Tz::ErrorBoxHook = [](const QString& text) { std::printf("  error: %s\n", qPrintable(text)); };
+    TTestDesktop desktop;
+    desktop.errorBox = [](const QString& text) { std::printf("  error: %s\n", qPrintable(text)); };
     {
-        auto window = std::make_unique<Tz>();
+        auto window = std::make_unique<Tz>(nullptr, &desktop);
         TSettingForm settingForm(window.get());
         SettingForm = &settingForm;
         window->show();
@@ -121,7 +123,7 @@ CpuRound MonitorRound(const QString& port, bool monitorOpen, int ms) {
         PortFd = -1;
         SettingForm = nullptr;
     }
-    Tz::ErrorBoxHook = nullptr;
+    desktop.errorBox = nullptr;
     Tz::PortOverride.clear();
     return r;
 }

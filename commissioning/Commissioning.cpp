@@ -19,12 +19,11 @@
 #include "exchange/RequestEnd.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
+#include "operations/Desktop.h"
 #include "operations/InstrumentOperations.h"
 #include "operations/WindowHost.h"
 #include "protocol/NumberText.h"
 #include "serial/SerialPort.h"
-
-std::function<void(const QString&, bool)> TCommissioning::ReportHook;
 
 namespace {
 
@@ -35,16 +34,17 @@ constexpr int ButtonsBefore = 3;
 }  // namespace
 
 TCommissioning::TCommissioning(TWindowHost& host, TInstrumentOperations& instrument,
-                               const TFieldGroupsView& page)
+                               const TFieldGroupsView& page, TDesktop& desktop)
     : QObject(host.Window()),
       FWindow(host),
       FInstrument(instrument),
+      FDesktop(desktop),
       FRecord(page),
       FSequence(new TRequestSequence(this)),
       FTransfer(nullptr),
       FLastToolButton(host.LastToolButton()) {
     setObjectName(QStringLiteral("Commissioning"));
-    FTransfer = new TConfigTransfer(instrument, host, *this);
+    FTransfer = new TConfigTransfer(instrument, host, desktop, *this);
     BuildMenu();
     connect(FSequence, &TRequestSequence::Progress, this,
             [this](const QString& text) { FWindow.ShowStatus(text); });
@@ -272,14 +272,10 @@ void TCommissioning::SummariseReadAll() {
 
 void TCommissioning::Report(const QString& text, bool problem) {
     emit ReportShown(text, problem);
-    if (ReportHook) {
-        ReportHook(text, problem);
-        return;
-    }
     QMessageBox box(problem ? QMessageBox::Warning : QMessageBox::Information,
                     tr("Загрузка конфигурации"), text, QMessageBox::Ok, FWindow.Window());
     box.setObjectName(QStringLiteral("ConfigReport"));
-    box.exec();
+    FDesktop.RunModal(box);
 }
 
 bool TCommissioning::SaveConfig(const QString& path, QString& error) {

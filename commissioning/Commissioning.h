@@ -24,6 +24,7 @@ class QMenu;
 class QToolButton;
 class TConfigTransfer;
 class TPlotWindow;
+class TDesktop;
 class TInstrumentOperations;
 class TWindowHost;
 struct TRequestEnd;
@@ -32,7 +33,7 @@ class TCommissioning : public QObject {
     Q_OBJECT
 public:
     TCommissioning(TWindowHost& host, TInstrumentOperations& instrument,
-                   const TFieldGroupsView& page);
+                   const TFieldGroupsView& page, TDesktop& desktop);
     ~TCommissioning() override;
 
     // Hooks of the window.
@@ -50,7 +51,7 @@ public:
     bool Busy() const;
 
     bool SaveConfig(const QString& path, QString& error);
-    void LoadConfig(const QString& path);  // ends with the report (ReportHook or a message box)
+    void LoadConfig(const QString& path);  // ends with the report, a message box
 
     bool StartLog(const QString& path, QString& error);
     void StopLog();
@@ -66,9 +67,6 @@ public:
     QAction* Action(const char* objectName) const;
     // What the window talks to now.
     TSource CurrentSource() const;
-
-    // Tests: receives each report instead of the message box.
-    static std::function<void(const QString& text, bool problem)> ReportHook;
 
 signals:
     void ReadAllFinished();
@@ -91,6 +89,7 @@ private:
 
     TWindowHost& FWindow;
     TInstrumentOperations& FInstrument;
+    TDesktop& FDesktop;
     TReadRecord FRecord;
     TRequestSequence* FSequence;
     TConfigTransfer* FTransfer;

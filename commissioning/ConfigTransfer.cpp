@@ -1,20 +1,18 @@
 #include "commissioning/ConfigTransfer.h"
 
-#include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 
 #include "cli/ConfigPlan.h"
 #include "commissioning/Commissioning.h"
 #include "commissioning/ConfigPreview.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
+#include "operations/Desktop.h"
 #include "operations/InstrumentOperations.h"
 #include "operations/WindowHost.h"
 #include "protocol/Requests.h"
-
-std::function<bool(TConfigPreview&)> TConfigTransfer::PreviewHook;
 
 namespace {
 
@@ -99,7 +97,7 @@ void SwitchProtocol(TInstrumentOperations& w, TWindowHost& host) {
     const protocol::Protocol now =
         ProtocolIsModbus == 1 ? protocol::Protocol::Modbus : protocol::Protocol::Qv;
     if (!protocol::SwitchAddressValid(address, now)) {
-        host.ShowError(TConfigTransfer::tr("Неверно указан адрес устройства"));
+        host.ShowError(QCoreApplication::translate("Tz", "Неверно указан адрес устройства"));
         return;
     }
     w.Send(protocol::SwitchProtocol(address, now));
@@ -187,8 +185,8 @@ std::vector<TSequenceStep> WriteSteps(TInstrumentOperations& w, TWindowHost& hos
 }
 
 TConfigTransfer::TConfigTransfer(TInstrumentOperations& instrument, TWindowHost& host,
-                                 TCommissioning& owner)
-    : QObject(&owner), FInstrument(instrument), FHost(host), FOwner(owner) {}
+                                 TDesktop& desktop, TCommissioning& owner)
+    : QObject(&owner), FInstrument(instrument), FHost(host), FDesktop(desktop), FOwner(owner) {}
 
 TConfigTransfer::~TConfigTransfer() = default;
 
@@ -260,7 +258,7 @@ void TConfigTransfer::AfterFirstRead() {
             .arg(source.modbus ? QStringLiteral("ModBus RTU") : QStringLiteral("QV"), source.port)
             .arg(source.baud),
         PreviewRows(FFile, instrument), FHost.Window());
-    const bool confirmed = PreviewHook ? PreviewHook(preview) : preview.exec() == QDialog::Accepted;
+    const bool confirmed = FDesktop.RunModal(preview) == QDialog::Accepted;
     const std::vector<std::string> keys = preview.TickedKeys();
     if (!confirmed || keys.empty()) {
         bool differs = false;

@@ -17,6 +17,7 @@
 
 class TCommissioning;
 class TConfigPreview;
+class TDesktop;
 class TInstrumentOperations;
 class TWindowHost;
 namespace cli {
@@ -26,7 +27,8 @@ class ConfigPlan;
 class TConfigTransfer : public QObject {
     Q_OBJECT
 public:
-    TConfigTransfer(TInstrumentOperations& instrument, TWindowHost& host, TCommissioning& owner);
+    TConfigTransfer(TInstrumentOperations& instrument, TWindowHost& host, TDesktop& desktop,
+                    TCommissioning& owner);
     ~TConfigTransfer() override;
 
     // False with `error` set when nothing has been read or the file cannot be written.
@@ -34,9 +36,6 @@ public:
     // Starts loading `path` into the instrument; ends with Finished.
     void Load(const QString& path);
     bool Busy() const { return FBusy; }
-
-    // Tests: decides the preview instead of the operator (true: write).
-    static std::function<bool(TConfigPreview&)> PreviewHook;
 
 signals:
     // The outcome as told to the operator; `problem`: something was not written as the file
@@ -52,6 +51,7 @@ private:
 
     TInstrumentOperations& FInstrument;
     TWindowHost& FHost;
+    TDesktop& FDesktop;  // runs the preview
     TCommissioning& FOwner;
     bool FBusy = false;
     QString FPath;

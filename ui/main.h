@@ -23,6 +23,7 @@
 class QLabel;
 class QTimer;
 class TCommissioning;
+class TDesktop;
 class TDigit;
 class TMainFormView;
 class TPortWatch;
@@ -54,7 +55,8 @@ class Tz : public QMainWindow,
            public TFieldGroupsView {
     Q_OBJECT
 public:
-    explicit Tz(QWidget* parent = nullptr);
+    // `desktop`: what runs its dialogs and reports (none: the real desktop).
+    explicit Tz(QWidget* parent = nullptr, TDesktop* desktop = nullptr);
     ~Tz() override;
 
     std::unique_ptr<Ui::Tz> ui;  // every control of the form, by its form name
@@ -69,8 +71,6 @@ public:
 
     // Demo and tests: the device this run opens instead of the stored port (not stored).
     static QString PortOverride;
-    // Tests: replaces the modal error box (text as shown). Empty: the real box.
-    static std::function<void(const QString&)> ErrorBoxHook;
 
     void RefreshProtocolView();
     void ShowStatus(const QString& text) override;
@@ -207,6 +207,7 @@ private:
     void SendSimple(TListComand name);
     bool RefuseInModbus(TListComand name);
 
+    TDesktop& FDesktop;
     bool FActivated = false;
     // What the window owns behind the exchange's shared pointers CurrentQuery,
     // ExchangeThread and ExchangeView.
