@@ -28,7 +28,6 @@
 #include "ui/SetupFile.h"
 #include "ui/Unit1.h"
 #include "ui/UpdateForm.h"
-#include "ui_main.h"
 
 namespace {
 
@@ -67,7 +66,7 @@ struct DemoInstrument {
             return false;
         }
         Tz::PortOverride = QString::fromStdString(instrument->DevicePath());
-        mainWindow.ui->EditAdr->setText(QStringLiteral("1"));
+        mainWindow.AddressField()->setText(QStringLiteral("1"));
         std::printf("virtual instrument on %s\n", instrument->DevicePath().c_str());
         std::fflush(stdout);
         return true;
@@ -163,7 +162,7 @@ int main(int argc, char* argv[]) {
     if (!command.port.isEmpty()) Tz::PortOverride = command.port;
     Tz::LineForThisRunOnly = command.demo || !command.port.isEmpty();
     // Read into the request's address when the window is first activated, as a typed one.
-    if (command.address) mainWindow.ui->EditAdr->setText(QString::number(*command.address));
+    if (command.address) mainWindow.AddressField()->setText(QString::number(*command.address));
     mainWindow.show();
     trace.Step("main window shown");
     QTimer::singleShot(0, &app, [&trace] { trace.Step("first activation done"); });

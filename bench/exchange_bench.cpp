@@ -63,6 +63,7 @@
 #include "exchange/typeCMD.h"
 #include "protocol/NumberText.h"
 #include "sim/VirtualInstrument.h"
+#include "tests/support/TestDesktop.h"
 #include "ui/Unit1.h"
 #include "ui/main.h"
 #include "ui_main.h"
@@ -350,10 +351,11 @@ void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options&
     QStringList errors;
     bench::WriteSettings(500);
     Tz::PortOverride = QString::fromStdString(instrument.DevicePath());
-    Tz::ErrorBoxHook = [&errors](const QString& text) { errors << text; };
+    TTestDesktop desktop;
+    desktop.errorBox = [&errors](const QString& text) { errors << text; };
     const int noAnswers = NoAnswerCount, badCrcs = CrcErrorCount;
     {
-        auto window = std::make_unique<Tz>();
+        auto window = std::make_unique<Tz>(nullptr, &desktop);
         TSettingForm settingForm(window.get());
         SettingForm = &settingForm;
         window->show();
@@ -384,7 +386,7 @@ void ProgramRound(Side& side, sim::VirtualInstrument& instrument, const Options&
         ExchangeView = windowView;
         SettingForm = nullptr;
     }
-    Tz::ErrorBoxHook = nullptr;
+    desktop.errorBox = nullptr;
     Tz::PortOverride.clear();
     if (!errors.isEmpty())
         std::printf("  the program showed errors: %s\n", qPrintable(errors.join(" | ")));

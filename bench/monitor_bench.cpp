@@ -29,8 +29,9 @@
 #include "bench/BenchSupport.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
-#include "ui/FrameMonitor.h"
-#include "ui/FrameMonitorModel.h"
+#include "monitor/FrameMonitor.h"
+#include "monitor/FrameMonitorModel.h"
+#include "tests/support/TestDesktop.h"
 #include "ui/Unit1.h"
 #include "ui/main.h"
 #include "ui_main.h"
@@ -86,9 +87,10 @@ CpuRound MonitorRound(const QString& port, bool monitorOpen, int ms) {
     CpuRound r;
     bench::WriteSettings(1);
     Tz::PortOverride = port;
-    Tz::ErrorBoxHook = [](const QString& text) { std::printf("  error: %s\n", qPrintable(text)); };
+    TTestDesktop desktop;
+    desktop.errorBox = [](const QString& text) { std::printf("  error: %s\n", qPrintable(text)); };
     {
-        auto window = std::make_unique<Tz>();
+        auto window = std::make_unique<Tz>(nullptr, &desktop);
         TSettingForm settingForm(window.get());
         SettingForm = &settingForm;
         window->show();
@@ -122,7 +124,7 @@ CpuRound MonitorRound(const QString& port, bool monitorOpen, int ms) {
         PortFd = -1;
         SettingForm = nullptr;
     }
-    Tz::ErrorBoxHook = nullptr;
+    desktop.errorBox = nullptr;
     Tz::PortOverride.clear();
     return r;
 }

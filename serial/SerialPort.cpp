@@ -83,8 +83,16 @@ int32_t EvenQueueSize(int32_t size) {
 
 }  // namespace
 
-std::function<void(const QString&)> TSerialPort::ApplicationExceptionHandler =
-    [](const QString& message) { qCWarning(lcSerialPort).noquote() << message; };
+void TExceptionReport::LogHandlerFailure(const QString& message) {
+    qCWarning(lcSerialPort).noquote() << message;
+}
+
+void TSerialPort::HandlerFailed(const QString& message) {
+    if (FExceptionReport)
+        FExceptionReport->HandlerFailed(message);
+    else
+        TExceptionReport::LogHandlerFailure(message);
+}
 
 // ---- ESerialPort ----------------------------------------------------------------------------
 
@@ -539,10 +547,10 @@ void TSerialPort::PortWindowProc(uint32_t eventFlag) {
         CheckOpen();
         DispatchEvent(eventFlag);
     } catch (const ESerialPort& e) {
-        ApplicationExceptionHandler(e.Message());
+        HandlerFailed(e.Message());
     } catch (const std::exception& e) {
-        ApplicationExceptionHandler(QString::fromLocal8Bit(e.what()));
+        HandlerFailed(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        ApplicationExceptionHandler(QString());
+        HandlerFailed(QString());
     }
 }

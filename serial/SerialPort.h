@@ -191,6 +191,15 @@ private:
     QString FStopString;
 };
 
+// Where an exception raised by an event handler during smWindowSync delivery is reported.
+// A port given none writes it to the warning log, as LogHandlerFailure does.
+class TExceptionReport {
+public:
+    virtual ~TExceptionReport() = default;
+    virtual void HandlerFailed(const QString& message) = 0;
+    static void LogHandlerFailure(const QString& message);
+};
+
 class TSerialThread;
 class TSerialPortWindow;
 namespace serial_backend {
@@ -295,11 +304,13 @@ public:
     const TSerialThread* EventThread() const { return FEventThread.get(); }
 
     // Receives the message of an exception raised during smWindowSync delivery (the
-    // application's exception handler); by default it is written to the warning log.
-    static std::function<void(const QString& message)> ApplicationExceptionHandler;
+    // application's exception handler); none: it is written to the warning log.
+    void SetExceptionReport(TExceptionReport* report) { FExceptionReport = report; }
 
 private:
     friend class TSerialThread;
+    void HandlerFailed(const QString& message);
+    TExceptionReport* FExceptionReport = nullptr;
     void OpenDevice();
     void StartEventDelivery();
     void ApplyLineSettings();

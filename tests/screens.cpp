@@ -16,19 +16,23 @@
 #include <cstdio>
 
 #include "config/ConfigFile.h"
+#include "commissioning/Commissioning.h"
+#include "commissioning/ConfigPreview.h"
+#include "commissioning/ConfigTransfer.h"
+#include "commissioning/PlotWindow.h"
 #include "exchange/cp1251.h"
+#include "monitor/FrameMonitor.h"
 #include "sim/VirtualInstrument.h"
-#include "ui/Commissioning.h"
-#include "ui/ConfigPreview.h"
-#include "ui/ConfigTransfer.h"
-#include "ui/FrameMonitor.h"
+#include "tests/support/TestDesktop.h"
 #include "ui/Language.h"
-#include "ui/PlotWindow.h"
 #include "ui/Unit1.h"
 #include "ui/main.h"
 #include "ui_main.h"
 
 namespace {
+
+// Answers the dialogs the pictures are taken of.
+TTestDesktop ShotDesktop;
 
 void Settle(int ms) {
     QTest::qWait(ms);
@@ -74,23 +78,23 @@ bool ShootPreview(TCommissioning& tools, const QString& path) {
     changed.close();
     bool shot = false;
     bool ended = false;
-    TConfigTransfer::PreviewHook = [&](TConfigPreview& preview) {
+    ShotDesktop.preview = [&](TConfigPreview& preview) {
         preview.move(40, 40);
         preview.show();
         shot = Shoot(preview, path);
         return false;  // nothing is written
     };
-    TCommissioning::ReportHook = [&ended](const QString&, bool) { ended = true; };
+    ShotDesktop.report = [&ended](const QString&, bool) { ended = true; };
     tools.LoadConfig(file);
     const bool reported = QTest::qWaitFor([&ended] { return ended; }, 30000);
-    TConfigTransfer::PreviewHook = nullptr;
-    TCommissioning::ReportHook = nullptr;
+    ShotDesktop.preview = nullptr;
+    ShotDesktop.report = nullptr;
     return shot && reported;
 }
 
 // The main window with its settings dialog, shown and talking to address 1.
 struct ShotWindow {
-    Tz window;
+    Tz window{nullptr, &ShotDesktop};
     TSettingForm settingForm{&window};
 
     ShotWindow() {

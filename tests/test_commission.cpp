@@ -15,12 +15,12 @@
 #include "AppHarness.h"
 #include "InstrumentSetups.h"
 #include "config/ConfigFile.h"
-#include "ui/Commissioning.h"
-#include "ui/ConfigPreview.h"
-#include "ui/ConfigTransfer.h"
-#include "ui/PlotModel.h"
-#include "ui/PlotWindow.h"
-#include "ui/ReadAll.h"
+#include "commissioning/Commissioning.h"
+#include "commissioning/ConfigPreview.h"
+#include "commissioning/ConfigTransfer.h"
+#include "commissioning/PlotModel.h"
+#include "commissioning/PlotWindow.h"
+#include "commissioning/ReadAll.h"
 
 using sim::Protocol;
 
@@ -119,14 +119,14 @@ class TestCommission : public QObject {
 private slots:
     void init() {
         reports.clear();
-        TCommissioning::ReportHook = [this](const QString& text, bool problem) {
+        app.desktop.report = [this](const QString& text, bool problem) {
             reports << text;
             reportProblem = problem;
         };
     }
     void cleanup() {
-        TCommissioning::ReportHook = nullptr;
-        TConfigTransfer::PreviewHook = nullptr;
+        app.desktop.report = nullptr;
+        app.desktop.preview = nullptr;
         app.Stop();
     }
 
@@ -443,7 +443,7 @@ private slots:
 
         if (windowLoads) {
             std::vector<TPreviewRow> shown;
-            TConfigTransfer::PreviewHook = [&shown](TConfigPreview& preview) {
+            app.desktop.preview = [&shown](TConfigPreview& preview) {
                 shown = preview.Rows();
                 return true;
             };
@@ -578,7 +578,7 @@ private slots:
         out.write("address = 20\nbrightness = 0\ninfo = \"new\"\n");
         out.close();
         std::vector<std::string> offered;
-        TConfigTransfer::PreviewHook = [&](TConfigPreview& preview) {
+        app.desktop.preview = [&](TConfigPreview& preview) {
             offered = preview.TickedKeys();
             if (!untick.isEmpty()) preview.SetTicked(untick.toStdString(), false);
             return confirm;
@@ -614,7 +614,7 @@ private slots:
         QVERIFY(out.open(QIODevice::WriteOnly));
         out.write("brightness = 0\naddress = 20\n");
         out.close();
-        TConfigTransfer::PreviewHook = [](TConfigPreview&) { return true; };
+        app.desktop.preview = [](TConfigPreview&) { return true; };
         QVERIFY(Load(file));
         QVERIFY(reportProblem);
         QVERIFY2(

@@ -24,16 +24,16 @@
 #include "BoxCloser.h"
 #include "FrameEvents.h"
 #include "app/CommandLine.h"
+#include "commissioning/Commissioning.h"
+#include "commissioning/ConfigPreview.h"
+#include "commissioning/ConfigTransfer.h"
+#include "commissioning/PlotWindow.h"
+#include "monitor/FrameMonitor.h"
+#include "monitor/FrameMonitorModel.h"
+#include "monitor/FrameRecorder.h"
 #include "protocol/Requests.h"
-#include "ui/Commissioning.h"
-#include "ui/ConfigPreview.h"
-#include "ui/ConfigTransfer.h"
-#include "ui/FrameMonitor.h"
-#include "ui/FrameMonitorModel.h"
-#include "ui/FrameRecorder.h"
 #include "ui/HelpWindow.h"
 #include "ui/Language.h"
-#include "ui/PlotWindow.h"
 #include "ui_Unit1.h"
 
 Q_DECLARE_METATYPE(protocol::Request)
@@ -98,8 +98,8 @@ class TestEnglish : public QObject {
     void StartWithoutInstrument(const QString& settings) {
         AppHarness::WriteSettings(settings);
         Tz::PortOverride = NoSuchPort;
-        Tz::ErrorBoxHook = [this](const QString& text) { app.errors << text; };
-        app.window = std::make_unique<Tz>();
+        app.desktop.errorBox = [this](const QString& text) { app.errors << text; };
+        app.window = std::make_unique<Tz>(nullptr, &app.desktop);
         app.settingForm = std::make_unique<TSettingForm>(app.window.get());
         SettingForm = app.settingForm.get();
         app.window->show();
@@ -121,8 +121,8 @@ private slots:
         QVERIFY(Language::Apply(QStringLiteral("en")));
     }
     void cleanup() {
-        TCommissioning::ReportHook = nullptr;
-        TConfigTransfer::PreviewHook = nullptr;
+        app.desktop.report = nullptr;
+        app.desktop.preview = nullptr;
         app.Stop();
         Language::Stored.clear();
         Language::Apply(QStringLiteral("ru"));
@@ -282,15 +282,15 @@ private slots:
         russian << Russian(text.split(QLatin1Char('\n')));
 
         QStringList reports;
-        TCommissioning::ReportHook = [&reports](const QString& report, bool) { reports << report; };
-        TConfigTransfer::PreviewHook = [&russian](TConfigPreview& preview) {
+        app.desktop.report = [&reports](const QString& report, bool) { reports << report; };
+        app.desktop.preview = [&russian](TConfigPreview& preview) {
             russian << Russian(ShownTexts(preview) + TableTexts(*preview.Table()->model()));
             return false;
         };
         tools.LoadConfig(file);
         QTRY_VERIFY_WITH_TIMEOUT(!reports.isEmpty(), 3 * Wait);
-        TCommissioning::ReportHook = nullptr;
-        TConfigTransfer::PreviewHook = nullptr;
+        app.desktop.report = nullptr;
+        app.desktop.preview = nullptr;
         QCOMPARE(reports, QStringList{QStringLiteral("Loading cancelled: nothing was written.")});
 
         russian << Russian(ShownTexts(*tools.ShowPlot()));

@@ -9,11 +9,11 @@
 
 #include "AppHarness.h"
 #include "FrameEvents.h"
+#include "monitor/FrameMonitor.h"
+#include "monitor/FrameMonitorModel.h"
+#include "monitor/FrameRecorder.h"
 #include "protocol/Crc.h"
 #include "protocol/Requests.h"
-#include "ui/FrameMonitor.h"
-#include "ui/FrameMonitorModel.h"
-#include "ui/FrameRecorder.h"
 
 using Column = TFrameMonitorModel::Column;
 

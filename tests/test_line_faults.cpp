@@ -45,9 +45,9 @@ class TestLineFaults : public QObject {
         QVERIFY(line->Valid());
         Tz::PortOverride = line->slavePath;
         AppHarness::WriteSettings(AppHarness::Settings(modbus ? 1 : 0));
-        Tz::ErrorBoxHook = [this](const QString& text) { app.errors << text; };
+        app.desktop.errorBox = [this](const QString& text) { app.errors << text; };
         app.errors.clear();
-        app.window = std::make_unique<Tz>();
+        app.window = std::make_unique<Tz>(nullptr, &app.desktop);
         app.window->show();
         QVERIFY(QTest::qWaitFor([] { return CurrentQuery != nullptr; }, Wait));
         QVERIFY(app.window->ComPort->Connected());

@@ -32,8 +32,8 @@ class TestMainWindow : public QObject {
         app.errors.clear();
         AppHarness::WriteSettings(settings);
         Tz::PortOverride = QStringLiteral("/dev/tessera-no-such-port");
-        Tz::ErrorBoxHook = [this](const QString& text) { app.errors << text; };
-        app.window = std::make_unique<Tz>();
+        app.desktop.errorBox = [this](const QString& text) { app.errors << text; };
+        app.window = std::make_unique<Tz>(nullptr, &app.desktop);
         app.window->show();
         QVERIFY(QTest::qWaitFor([] { return CurrentQuery != nullptr; }, Wait));
     }
@@ -52,8 +52,8 @@ private slots:
     void startWithoutSettingsFile() {
         AppHarness::RemoveSettings();
         Tz::PortOverride = QStringLiteral("/dev/tessera-no-such-port");
-        Tz::ErrorBoxHook = [this](const QString& text) { app.errors << text; };
-        app.window = std::make_unique<Tz>();
+        app.desktop.errorBox = [this](const QString& text) { app.errors << text; };
+        app.window = std::make_unique<Tz>(nullptr, &app.desktop);
         app.window->show();
         QTRY_VERIFY_WITH_TIMEOUT(!app.errors.isEmpty(), Wait);
         QCOMPARE(app.errors,

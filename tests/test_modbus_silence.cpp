@@ -122,9 +122,10 @@ private slots:
         QStringList errors;
         std::vector<double> gaps;  // taken while polling, before the port closes
         Tz::PortOverride = line.slavePath;
-        Tz::ErrorBoxHook = [&errors](const QString& text) { errors << text; };
+        TTestDesktop desktop;
+        desktop.errorBox = [&errors](const QString& text) { errors << text; };
         {
-            Tz window;
+            Tz window(nullptr, &desktop);
             TSettingForm settingForm(&window);
             SettingForm = &settingForm;
             window.show();
@@ -142,7 +143,6 @@ private slots:
             f.BitBtn2->click();
             SettingForm = nullptr;
         }
-        Tz::ErrorBoxHook = nullptr;
         Tz::PortOverride.clear();
         QCOMPARE(errors, QStringList());
         const double shortest = *std::min_element(gaps.begin(), gaps.end());

@@ -677,8 +677,8 @@ private slots:
         const QString portError = QString::fromUtf8(SerialPortMessages[0]) + QLatin1Char(' ');
         app.errors.clear();
         Tz::PortOverride = QStringLiteral("/dev/tessera-no-such-port");
-        Tz::ErrorBoxHook = [this](const QString& text) { app.errors << text; };
-        app.window = std::make_unique<Tz>();
+        app.desktop.errorBox = [this](const QString& text) { app.errors << text; };
+        app.window = std::make_unique<Tz>(nullptr, &app.desktop);
         app.window->show();
         QVERIFY(QTest::qWaitFor([] { return CurrentQuery != nullptr; }, Wait));
         QTRY_COMPARE_WITH_TIMEOUT(app.errors, QStringList{portError}, Wait);

@@ -56,14 +56,10 @@ int WakeUps(const TSerialPort& port) {
     return port.EventThread()->WakeUps();
 }
 
-// Routes exceptions of smWindowSync delivery into a list for the duration of a test.
-struct ReportedExceptions {
+// Collects the exceptions of smWindowSync delivery of the port it is given to.
+struct ReportedExceptions : TExceptionReport {
     QStringList messages;
-    std::function<void(const QString&)> previous = TSerialPort::ApplicationExceptionHandler;
-    ReportedExceptions() {
-        TSerialPort::ApplicationExceptionHandler = [this](const QString& m) { messages << m; };
-    }
-    ~ReportedExceptions() { TSerialPort::ApplicationExceptionHandler = previous; }
+    void HandlerFailed(const QString& m) override { messages << m; }
 };
 
 void AddSyncMethodRows(std::initializer_list<TSyncMethod> methods) {
@@ -208,6 +204,7 @@ void TestSerialEvents::windowSyncReportsExceptionAndGoesOn() {
     TSerialPort port;
     port.SetPort(pty.slavePath);
     port.SetSyncMethod(smWindowSync);
+    port.SetExceptionReport(&reported);
     port.OnRxChar = [&rx](TSerialPort*, int32_t count) {
         rx.Add(count);
         if (rx.Calls() == 1) throw ESerialPort(QStringLiteral("first failed"));
@@ -274,6 +271,7 @@ void TestSerialEvents::hangUpNeitherCrashesNorSpins() {
     TSerialPort port;
     port.SetPort(pty.slavePath);
     port.SetSyncMethod(TSyncMethod(syncMethod));
+    port.SetExceptionReport(&reported);
     port.OnRxChar = [&rx](TSerialPort*, int32_t count) { rx.Add(count); };
     port.Open();
 

@@ -14,6 +14,7 @@
 
 class TestSmallScreen : public QObject {
     Q_OBJECT
+    TTestDesktop desktop;  // outlives the window
     std::unique_ptr<Tz> window;
     QStringList errors;
 
@@ -22,8 +23,8 @@ class TestSmallScreen : public QObject {
         AppHarness::WriteSettings(
             QStringLiteral("[form]\nleft=%1\ntop=%2\n[Update]\nUpdate=0\n").arg(left).arg(top));
         Tz::PortOverride = QStringLiteral("/dev/tessera-no-such-port");
-        Tz::ErrorBoxHook = [this](const QString& text) { errors << text; };
-        window = std::make_unique<Tz>();
+        desktop.errorBox = [this](const QString& text) { errors << text; };
+        window = std::make_unique<Tz>(nullptr, &desktop);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -37,7 +38,7 @@ class TestSmallScreen : public QObject {
 private slots:
     void cleanup() {
         window.reset();
-        Tz::ErrorBoxHook = nullptr;
+        desktop.errorBox = nullptr;
         Tz::PortOverride.clear();
         AppHarness::RemoveSettings();
     }

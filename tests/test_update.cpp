@@ -22,6 +22,7 @@
 #include <QtTest>
 #include <csignal>
 
+#include "TestDesktop.h"
 #include "ui/KnownFolders.h"
 #include "ui/UpdateForm.h"
 #include "ui/UpdateNet.h"
@@ -241,6 +242,7 @@ class TestUpdate : public QObject {
     QTemporaryDir home;
     HttpServer server{true};
     HttpServer plain{false};
+    TTestDesktop desktop;  // given to the notification window: records what it opens
     QStringList opened;
     QList<QUrl> pagesOpened;
     bool browserTakesPages = true;
@@ -297,10 +299,10 @@ private slots:
         trusted.addCaCertificate(QSslCertificate(kTestCertificate));
         QSslConfiguration::setDefaultConfiguration(trusted);
         QVERIFY(server.Listen() && plain.Listen());
-        Form1 = new TForm1;
-        UpdateOpenFileHook = [this](const QString& path) { opened << path; };
-        UpdateExitHook = [this](int code) { exitCodes << code; };
-        UpdateOpenPageHook = [this](const QUrl& page) {
+        Form1 = new TForm1(nullptr, &desktop);
+        desktop.openFile = [this](const QString& path) { opened << path; };
+        desktop.exitProcess = [this](int code) { exitCodes << code; };
+        desktop.openPage = [this](const QUrl& page) {
             pagesOpened << page;
             return browserTakesPages;
         };

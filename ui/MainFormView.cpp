@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <array>
 
-#include "ui/Commissioning.h"
+#include "commissioning/Commissioning.h"
 #include "ui/main.h"
 #include "ui_main.h"
 

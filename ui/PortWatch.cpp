@@ -5,11 +5,10 @@
 #include <QStatusBar>
 #include <vector>
 
+#include "operations/WindowHost.h"
 #include "serial/SerialBackend.h"
 #include "serial/SerialPort.h"
 #include "ui/PortList.h"
-#include "ui/main.h"
-#include "ui_main.h"
 
 namespace {
 
@@ -19,9 +18,10 @@ bool DeviceFilePresent(const QString& port) {
 
 }  // namespace
 
-TPortWatch::TPortWatch(Tz& window) : QObject(&window), FWindow(window), FField(new QLabel) {
+TPortWatch::TPortWatch(TWindowHost& window)
+    : QObject(window.Window()), FWindow(window), FField(new QLabel) {
     FField->setObjectName(QStringLiteral("PortField"));
-    FWindow.ui->StatusBar1->addPermanentWidget(FField);
+    FWindow.StatusBar()->addPermanentWidget(FField);
     FLook.setInterval(LookIntervalMs);
     connect(&FLook, &QTimer::timeout, this, &TPortWatch::Look);
 }
@@ -37,14 +37,14 @@ void TPortWatch::PortChanged() {
 // udev removes the by-id link together with the device, so the name is looked up while the
 // device is still there and kept for the watch.
 void TPortWatch::ResolveStableName() {
-    const QString port = FWindow.ComPort->Port();
+    const QString port = FWindow.Port().Port();
     std::vector<serial_backend::PortInfo> ports;
     FStableName = ReadPortDetails(ports) ? StablePortName(port, ports) : port;
     FStableNameFor = port;
 }
 
 QString TPortWatch::SystemReason(const ESerialPort& e) const {
-    TSerialPort& port = *FWindow.ComPort;
+    TSerialPort& port = FWindow.Port();
     // A closed port's errors come from no system call: nothing to add.
     if (!port.Connected()) return QString();
     int code = e.SystemError();
@@ -60,11 +60,11 @@ QString TPortWatch::SystemReason(const ESerialPort& e) const {
 }
 
 QString TPortWatch::FailureText(const ESerialPort& e) const {
-    const QString port = FWindow.ComPort->Port();
+    const QString port = FWindow.Port().Port();
     QString text = e.Message() + QLatin1Char('.');
     const QString reason = SystemReason(e);
     if (!reason.isEmpty()) text += tr(" Система сообщает: %1.").arg(reason);
-    const bool recovering = Watching() || FWindow.ComPort->Connected();
+    const bool recovering = Watching() || FWindow.Port().Connected();
     if (!recovering)
         return text + tr(" Обмен с прибором прерван: проверьте подключение к порту %1.").arg(port);
     text += (DeviceFilePresent(port)
@@ -87,7 +87,7 @@ void TPortWatch::LineFailed(const ESerialPort& e) {
         FSinceReconnect.isValid() && !FSinceReconnect.hasExpired(QuietAfterReconnectMs);
     const bool alreadyTold = Watching() || FBoxOpen || recentlyBack;
     if (Watching() && FPollingWanted) FResumePolling = true;
-    if (FWindow.ComPort->Connected()) StartWatch();
+    if (FWindow.Port().Connected()) StartWatch();
     FWindow.ShowStatus(text);
     if (alreadyTold) return;
     FBoxOpen = true;
@@ -99,16 +99,16 @@ void TPortWatch::LineFailed(const ESerialPort& e) {
 // device that comes back under the same name must find it free.
 void TPortWatch::StartWatch() {
     FResumePolling = FPollingWanted;
-    FWindow.StopPolling();
-    if (FStableNameFor != FWindow.ComPort->Port()) ResolveStableName();
-    FWindow.ComPort->Close();
+    FWindow.HaltExchange();
+    if (FStableNameFor != FWindow.Port().Port()) ResolveStableName();
+    FWindow.Port().Close();
     FReconnectedAt = QTime();
     FLook.start();
     ShowField();
 }
 
 void TPortWatch::Look() {
-    TSerialPort& port = *FWindow.ComPort;
+    TSerialPort& port = FWindow.Port();
     if (port.Connected()) {
         // Opened meanwhile by other means: the watch has nothing left to do.
         FLook.stop();
@@ -130,14 +130,14 @@ void TPortWatch::Look() {
     FWindow.ShowStatus(
         resume ? tr("Устройство %1 снова подключено, опрос продолжается.").arg(FStableName)
                : tr("Устройство %1 снова подключено.").arg(FStableName));
-    if (resume) FWindow.BitBtn1Click();
+    if (resume) FWindow.StartReading();
 }
 
 void TPortWatch::ShowField() {
-    const QString port = FWindow.ComPort->Port();
+    const QString port = FWindow.Port().Port();
     if (Watching())
         FField->setText(tr("Порт %1: ожидание устройства").arg(FStableName));
-    else if (!FWindow.ComPort->Connected())
+    else if (!FWindow.Port().Connected())
         FField->setText(tr("Порт %1 не открыт").arg(port));
     else if (FReconnectedAt.isValid())
         FField->setText(tr("Порт: %1 (подключён снова в %2)")

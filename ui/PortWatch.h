@@ -12,12 +12,12 @@
 
 class ESerialPort;
 class QLabel;
-class Tz;
+class TWindowHost;
 
 class TPortWatch : public QObject {
     Q_OBJECT
 public:
-    explicit TPortWatch(Tz& window);
+    explicit TPortWatch(TWindowHost& window);
 
     // How often the device's name is looked for while it is gone.
     static constexpr int LookIntervalMs = 500;
@@ -47,7 +47,7 @@ private:
     QString SystemReason(const ESerialPort& e) const;
     void ShowField();
 
-    Tz& FWindow;
+    TWindowHost& FWindow;
     QLabel* FField;
     QTimer FLook;
     QString FStableName;     // the name that finds the device again

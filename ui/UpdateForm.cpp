@@ -12,6 +12,7 @@
 
 #include "base/Synchronize.h"
 #include "ui/KnownFolders.h"
+#include "ui/RealDesktop.h"
 #include "ui/ShellOpen.h"
 #include "ui/UpdateNet.h"
 #include "ui_UpdateForm.h"
@@ -33,14 +34,14 @@ bool UpdateDownloadsInstaller = true;
 bool UpdateDownloadsInstaller = false;
 #endif
 
-std::function<void(const QString&)> UpdateOpenFileHook = [](const QString& filePath) {
-    ShellOpenFile(filePath);
-};
-// At once: no close handlers, no settings written, no static destructors.
-std::function<void(int)> UpdateExitHook = [](int exitCode) { std::_Exit(exitCode); };
-std::function<bool(const QUrl&)> UpdateOpenPageHook = [](const QUrl& page) {
-    return QDesktopServices::openUrl(page);
-};
+namespace {
+
+// The notification window's desktop: it opens what the check offers and ends the process.
+TDesktop& UpdateDesktop() {
+    return Form1 ? Form1->Desktop() : TRealDesktop::Instance();
+}
+
+}  // namespace
 
 namespace {
 
@@ -250,8 +251,8 @@ bool TThreadUpdate::Download() {
     }
     Sync::Synchronize([target] {
         ShowPlainMessage(tr("Загрузка завершена."));
-        UpdateOpenFileHook(target);
-        UpdateExitHook(0);
+        UpdateDesktop().OpenFile(target);
+        UpdateDesktop().ExitProcess(0);
     });
     return false;  // the process has ended, or a test stands in for that
 }
@@ -264,7 +265,7 @@ bool TThreadUpdate::OpenPage() {
     const QString address = VersionPageUrl;
     Sync::Synchronize([address] {
         const QUrl page = UpdateAddressUrl(address);
-        if (page.scheme() == QLatin1String("https") && UpdateOpenPageHook(page)) return;
+        if (page.scheme() == QLatin1String("https") && UpdateDesktop().OpenPage(page)) return;
         ShowPlainMessage(tr("Не удалось открыть страницу обновления в браузере: %1").arg(address));
     });
     return true;
@@ -272,10 +273,11 @@ bool TThreadUpdate::OpenPage() {
 
 // --- TForm1 ---
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(QWidget* parent, TDesktop* desktop)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowStaysOnTopHint),
-      ui(std::make_unique<Ui::TForm1>()) {
+      ui(std::make_unique<Ui::TForm1>()),
+      FDesktop(desktop ? *desktop : TRealDesktop::Instance()) {
     ui->setupUi(this);
     QFont formFont(QStringLiteral("Tahoma"));
     formFont.setPixelSize(11);

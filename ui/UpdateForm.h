@@ -19,9 +19,10 @@
 #include <functional>
 #include <memory>
 
+class TDesktop;
 namespace Ui {
 class TForm1;
-}
+}  // namespace Ui
 
 // Placeholder addresses of the maker's site; the main window passes the two URLs.
 inline const QString UpdateWebHost = QStringLiteral("tessera-rs.example");
@@ -78,14 +79,6 @@ QString ScanPageVersion(const QString& page, const QString& key, bool* keyFound)
 // the product page instead. A test may switch it to run the other platform's path.
 extern bool UpdateDownloadsInstaller;
 
-// The two actions that end a successful download, run on the main thread. Replaceable so a
-// test can watch them: by default the file is opened with its associated program and the
-// process ends at once with the given code, without any shutdown handling.
-extern std::function<void(const QString& filePath)> UpdateOpenFileHook;
-extern std::function<void(int exitCode)> UpdateExitHook;
-// Opens the product page in the browser (main thread); false when no browser took it.
-extern std::function<bool(const QUrl& page)> UpdateOpenPageHook;
-
 // Worker of the check. Frees itself when it ends; starts running when created. Lives on its
 // own thread and blocks while idle, waiting for UpdateCommand to change.
 class TThreadUpdate final : public QThread {
@@ -113,8 +106,12 @@ private:
 class TForm1 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    // `desktop` opens the downloaded installer or the product page and ends the process after
+    // a download (none: the real desktop).
+    explicit TForm1(QWidget* parent = nullptr, TDesktop* desktop = nullptr);
     ~TForm1() override;
+
+    TDesktop& Desktop() const { return FDesktop; }
 
 public slots:
     void FormCreate();
@@ -131,6 +128,7 @@ private:
 
 private:
     std::unique_ptr<Ui::TForm1> ui;
+    TDesktop& FDesktop;
 };
 
 // The single notification window, created by the program at start.

@@ -13,15 +13,16 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "commissioning/Commissioning.h"
 #include "controls/Digit.h"
 #include "exchange/Convert.h"
 #include "exchange/FrameTap.h"
-#include "ui/Commissioning.h"
 #include "ui/HelpWindow.h"
 #include "ui/KnownFolders.h"
 #include "ui/Language.h"
 #include "ui/MainFormView.h"
 #include "ui/PortWatch.h"
+#include "ui/RealDesktop.h"
 #include "ui/ScreenFit.h"
 #include "ui/SetupFile.h"
 #include "ui/Unit1.h"
@@ -38,7 +39,6 @@ std::atomic<bool> ShowCounters{false};
 Tz* z = nullptr;
 QString Tz::PortOverride;
 bool Tz::LineForThisRunOnly = false;
-std::function<void(const QString&)> Tz::ErrorBoxHook;
 
 const char* const SpeedNames[8] = {"1200",  "2400",  "4800",  "9600",
                                    "19200", "38400", "57600", "115200"};
@@ -73,11 +73,13 @@ TBaudRate SpeedIndexToBaudRate(int index) {
     return TBaudRate(index + 6);
 }
 
-Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
+Tz::Tz(QWidget* parent, TDesktop* desktop)
+    : QMainWindow(parent), ui(new Ui::Tz), FDesktop(desktop ? *desktop : TRealDesktop::Instance()) {
     z = this;
     ui->setupUi(this);
     ComPort = new TSerialPort(this);
     ComPort->setObjectName(QStringLiteral("ComPort"));
+    ComPort->SetExceptionReport(&FDesktop);
     ComPort->SetPort(QStringLiteral("COM7"));
     ComPort->OnRxChar = [this](TSerialPort* sender, int32_t count) {
         ComPortRxChar(sender, count);
@@ -95,7 +97,7 @@ Tz::Tz(QWidget* parent) : QMainWindow(parent), ui(new Ui::Tz) {
     PortWatch = new TPortWatch(*this);
     SetUpControls();
     ConnectHandlers();
-    Commissioning = new TCommissioning(*this);
+    Commissioning = new TCommissioning(*this, *this, *this, FDesktop);
     FormCreate();
     FitWindowToScreen(this);  // on a screen too small for it, the window's content scrolls
     StatusTimer->start();
@@ -317,13 +319,9 @@ QString Tz::StatusText() const {
 void Tz::ShowError(const QString& text) {
     const QString shown = text + QLatin1Char(' ');
     if (Commissioning->TakeErrorBox(shown)) return;  // a series of requests reports it itself
-    if (ErrorBoxHook) {
-        ErrorBoxHook(shown);
-        return;
-    }
     QMessageBox box(QMessageBox::Critical, tr("Ошибка"), shown, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("ErrorBox"));
-    box.exec();
+    FDesktop.RunModal(box);
 }
 
 QString Tz::LineFailureText(const ESerialPort& e) const {

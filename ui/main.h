@@ -12,14 +12,18 @@
 #include <functional>
 #include <memory>
 
+#include "commissioning/ReadRecord.h"
 #include "exchange/Channels.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
+#include "operations/InstrumentOperations.h"
+#include "operations/WindowHost.h"
 #include "serial/SerialPort.h"
 
 class QLabel;
 class QTimer;
 class TCommissioning;
+class TDesktop;
 class TDigit;
 class TMainFormView;
 class TPortWatch;
@@ -44,10 +48,15 @@ extern const char* const SpeedNames[8];
 // Speed list index (0..7) to the port's speed; shared with the port settings dialog.
 TBaudRate SpeedIndexToBaudRate(int index);
 
-class Tz : public QMainWindow, public TQueryTarget {
+class Tz : public QMainWindow,
+           public TQueryTarget,
+           public TInstrumentOperations,
+           public TWindowHost,
+           public TFieldGroupsView {
     Q_OBJECT
 public:
-    explicit Tz(QWidget* parent = nullptr);
+    // `desktop`: what runs its dialogs and reports (none: the real desktop).
+    explicit Tz(QWidget* parent = nullptr, TDesktop* desktop = nullptr);
     ~Tz() override;
 
     std::unique_ptr<Ui::Tz> ui;  // every control of the form, by its form name
@@ -65,12 +74,10 @@ public:
     // A line for this run only (--demo, --port): its port, speed and protocol are not written
     // back to setup.cfg, which keeps the engineer's real line as it was.
     static bool LineForThisRunOnly;
-    // Tests: replaces the modal error box (text as shown). Empty: the real box.
-    static std::function<void(const QString&)> ErrorBoxHook;
 
     void RefreshProtocolView();
-    void ShowStatus(const QString& text);
-    void ShowError(const QString& text);
+    void ShowStatus(const QString& text) override;
+    void ShowError(const QString& text) override;
     QString StatusText() const;
     // A port error met during an exchange, with a hint on what to check.
     QString LineFailureText(const ESerialPort& e) const;
@@ -90,6 +97,47 @@ public:
     // field's value then; the exchange's default for an empty field).
     int AcceptedRepeatPause() const { return FAcceptedRepeatPause; }
     static constexpr int LongestRepeatPauseMs = 3600000;  // an hour
+
+    // TInstrumentOperations: the parameter page's buttons by name (mainOperations.cpp).
+    void ReadAddress() override;
+    void ReadSerialNumber() override;
+    void ReadBrightness() override;
+    void ReadInfo() override;
+    void ReadParameter(int number) override;
+    void ReadSetpointUpper() override;
+    void ReadSetpointLower() override;
+    void ReadIecFraming() override;
+    void ReadRelays() override;
+    void ReadAlarm() override;
+    int ShownParameter() const override;
+    void Send(const protocol::Request& request) override;
+    void WriteSetpointUpper(const QString& text) override;
+    void WriteSetpointLower(const QString& text) override;
+    void ChooseRelay(int relay) override;
+    void SetRelayHysteresisToFollow(const QString& text) override;
+    void SetSerialDigitsToFollow(const QString& digits) override;
+    void UseAddress(uint16_t address) override;
+
+    // TWindowHost
+    QWidget* Window() override { return this; }
+    QStatusBar* StatusBar() override;
+    QWidget* ToolBar() override;
+    QToolButton* LastToolButton() override;
+    TSerialPort& Port() override { return *ComPort; }
+    int Baud() const override;
+    QString DefaultFolder() const override;
+    int AnswerWaitMs() const override;
+    void StartReading() override { BitBtn1Click(); }
+    void StopReading() override { BitBtn2Click(); }
+    void HaltExchange() override { StopPolling(); }
+    void ShowParameterPage() override;
+    QLineEdit* AddressField() override;
+    std::vector<QAbstractButton*> OwnExchangeButtons() override;
+    QAbstractButton* SettingsButton() override;
+
+    // TFieldGroupsView
+    std::vector<QWidget*> GroupFields(TFieldGroup group) const override;
+    QGroupBox* GroupBox(TFieldGroup group) const override;
 
     bool Activated() const { return FActivated; }
     TFrameMonitor* FrameMonitor() const { return FFrameMonitor; }  // null until first opened
@@ -152,7 +200,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    friend class TPortWatch;  // stops the polling when the line fails
     void FormCreate();
     void FormClose();
     void FormShortCut(int key);
@@ -168,6 +215,7 @@ private:
     void SendSimple(TListComand name);
     bool RefuseInModbus(TListComand name);
 
+    TDesktop& FDesktop;
     bool FActivated = false;
     int FAcceptedRepeatPause = 300;
     bool TakeRepeatPause();

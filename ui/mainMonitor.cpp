@@ -3,8 +3,8 @@
 // like the form's own toolbar buttons.
 #include <QToolButton>
 
-#include "ui/FrameMonitor.h"
-#include "ui/FrameRecorder.h"
+#include "monitor/FrameMonitor.h"
+#include "monitor/FrameRecorder.h"
 #include "ui/main.h"
 #include "ui_main.h"
 

@@ -27,6 +27,7 @@
 #include "exchange/typeCMD.h"
 #include "protocol/Crc.h"
 #include "serial/SerialPort.h"
+#include "tests/support/TestDesktop.h"
 #include "ui/main.h"
 #include "ui_main.h"
 
@@ -66,9 +67,10 @@ void StartWindow() {
     settings.write("[Update]\nUpdate=0\n");
     settings.close();
 
-    Tz::ErrorBoxHook = [](const QString&) {};
+    static TTestDesktop desktop;  // lives as long as the window
+    desktop.errorBox = [](const QString&) {};
     Tz::PortOverride = QStringLiteral("/dev/tessera-fuzz-no-such-port");
-    new Tz;             // lives as long as the process; z points to it
+    new Tz(nullptr, &desktop);  // lives as long as the process; z points to it
     z->FormActivate();  // CurrentQuery, CommandTable, ExchangeThread; the port fails to open
     if (!CurrentQuery || !ExchangeThread || z->ComPort->Connected()) std::abort();
 }

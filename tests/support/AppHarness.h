@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "TestDesktop.h"
 #include "controls/Digit.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
@@ -27,6 +28,7 @@ inline sim::Faults Fault(const std::function<void(sim::Faults&)>& set) {
 
 struct AppHarness {
     std::unique_ptr<sim::VirtualInstrument> instrument;
+    TTestDesktop desktop;  // outlives the window, which runs its dialogs through it
     std::unique_ptr<Tz> window;
     std::unique_ptr<TSettingForm> settingForm;
     QStringList errors;
@@ -68,8 +70,8 @@ struct AppHarness {
         if (!port.isEmpty()) Tz::PortOverride = port;
         errors.clear();
         WriteSettings(Settings(programModbus ? 1 : 0));
-        Tz::ErrorBoxHook = [this](const QString& text) { errors << text; };
-        window = std::make_unique<Tz>();
+        desktop.errorBox = [this](const QString& text) { errors << text; };
+        window = std::make_unique<Tz>(nullptr, &desktop);
         settingForm = std::make_unique<TSettingForm>(window.get());
         SettingForm = settingForm.get();
         window->show();
@@ -82,7 +84,7 @@ struct AppHarness {
         window.reset();
         if (instrument) instrument->Stop();
         instrument.reset();
-        Tz::ErrorBoxHook = nullptr;
+        desktop.errorBox = nullptr;
         Tz::PortOverride.clear();
         ExchangeState = ExchangeStates::Single;
     }

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "exchange/FrameTap.h"
-#include "ui/FrameRows.h"
+#include "monitor/FrameRows.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcFrames)
 

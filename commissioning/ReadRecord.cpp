@@ -1,4 +1,4 @@
-#include "ui/ReadRecord.h"
+#include "commissioning/ReadRecord.h"
 
 #include <QCoreApplication>
 #include <QGraphicsOpacityEffect>
@@ -6,7 +6,6 @@
 
 #include "config/ConfigAnswers.h"
 #include "exchange/RequestEnd.h"
-#include "ui_main.h"
 
 namespace {
 
@@ -53,7 +52,7 @@ std::vector<TListComand> ReadsChangedBy(TListComand write) {
 
 }  // namespace
 
-TReadRecord::TReadRecord(Ui::Tz& form) : FForm(form) {}
+TReadRecord::TReadRecord(const TFieldGroupsView& page) : FPage(page) {}
 
 std::optional<TFieldGroup> TReadRecord::GroupOfRead(TListComand command, uint8_t exchangeState) {
     using G = TFieldGroup;
@@ -87,59 +86,6 @@ std::optional<TFieldGroup> TReadRecord::GroupOfRead(TListComand command, uint8_t
     }
 }
 
-std::vector<QWidget*> TReadRecord::Fields(TFieldGroup group) const {
-    Ui::Tz& f = FForm;
-    switch (group) {
-        case TFieldGroup::Address:
-            return {f.Edit2};
-        case TFieldGroup::Serial:
-            return {f.Edit3, f.Edit4, f.Edit5};
-        case TFieldGroup::Brightness:
-            return {f.TrackBar1};
-        case TFieldGroup::Info:
-            return {f.Edit9};
-        case TFieldGroup::Parameter:
-            return {f.Edit7, f.ei1};
-        case TFieldGroup::SetpointUpper:
-            return {f.Edit11};
-        case TFieldGroup::SetpointLower:
-            return {f.Edit12};
-        case TFieldGroup::Iec:
-            return {f.ComboBox4, f.ComboBox5, f.ComboBox6, f.ComboBox7};
-        case TFieldGroup::Relay:
-            return {f.ComboBox9, f.Edit6, f.Edit10};
-        case TFieldGroup::Alarm:
-            return {f.ComboBox10};
-    }
-    return {};
-}
-
-QGroupBox* TReadRecord::Box(TFieldGroup group) const {
-    Ui::Tz& f = FForm;
-    switch (group) {
-        case TFieldGroup::Address:
-            return f.GroupBoxNetAddr;
-        case TFieldGroup::Serial:
-            return f.GroupBoxSerial;
-        case TFieldGroup::Brightness:
-            return f.GroupBoxBright;
-        case TFieldGroup::Info:
-            return f.GroupBoxInfo;
-        case TFieldGroup::Parameter:
-            return f.GroupBoxPar;
-        case TFieldGroup::SetpointUpper:
-        case TFieldGroup::SetpointLower:
-            return f.GroupBoxSetpoints;
-        case TFieldGroup::Iec:
-            return f.GroupBoxIEC;
-        case TFieldGroup::Relay:
-            return f.GroupBoxRelay;
-        case TFieldGroup::Alarm:
-            return f.GroupBoxAlarm;
-    }
-    return nullptr;
-}
-
 bool TReadRecord::Stale(TFieldGroup group) const {
     const auto& from = FFilledFrom[size_t(group)];
     return from && *from != FSource;
@@ -149,7 +95,7 @@ bool TReadRecord::Stale(TFieldGroup group) const {
 // the group (the setpoints share their box, so either one marks it).
 void TReadRecord::ShowState(TFieldGroup group) {
     const bool stale = Stale(group);
-    for (QWidget* w : Fields(group)) {
+    for (QWidget* w : FPage.GroupFields(group)) {
         auto* effect = qobject_cast<QGraphicsOpacityEffect*>(w->graphicsEffect());
         if (stale && !effect) {
             effect = new QGraphicsOpacityEffect(w);
@@ -159,10 +105,11 @@ void TReadRecord::ShowState(TFieldGroup group) {
             w->setGraphicsEffect(nullptr);
         }
     }
-    QGroupBox* box = Box(group);
+    QGroupBox* box = FPage.GroupBox(group);
     QStringList why;
     for (int g = 0; g < FieldGroupCount; ++g)
-        if (FMarked[size_t(g)] && Box(TFieldGroup(g)) == box) why << FMarkText[size_t(g)];
+        if (FMarked[size_t(g)] && FPage.GroupBox(TFieldGroup(g)) == box)
+            why << FMarkText[size_t(g)];
     if (why.isEmpty()) {
         box->setPalette(QPalette());
         box->setToolTip(QString());

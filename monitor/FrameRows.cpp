@@ -1,4 +1,4 @@
-#include "ui/FrameRows.h"
+#include "monitor/FrameRows.h"
 
 #include <QDateTime>
 #include <cmath>

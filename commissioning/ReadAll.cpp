@@ -1,13 +1,11 @@
-#include "ui/ReadAll.h"
+#include "commissioning/ReadAll.h"
 
-#include <QLineEdit>
 #include <QTimer>
 
+#include "commissioning/ReadRecord.h"
 #include "exchange/RequestEnd.h"
 #include "exchange/Thread1.h"
-#include "ui/ReadRecord.h"
-#include "ui/main.h"
-#include "ui_main.h"
+#include "operations/InstrumentOperations.h"
 
 QString StepResultText(TStepResult result) {
     switch (result) {
@@ -152,47 +150,46 @@ std::vector<std::string> ParameterKeys(int p) {
 }  // namespace
 
 std::vector<TSequenceStep> ReadAllSteps(
-    Tz& w, const std::function<bool(const std::vector<std::string>&)>& gaveData) {
+    TInstrumentOperations& instrument,
+    const std::function<bool(const std::vector<std::string>&)>& gaveData) {
     using G = TFieldGroup;
-    auto step = [&w, &gaveData](const QString& name, void (Tz::*read)(), TFieldGroup group,
-                                std::vector<std::string> keys) {
-        return TSequenceStep{name, [&w, read] { (w.*read)(); },
+    using Ops = TInstrumentOperations;
+    TInstrumentOperations* ops = &instrument;
+    auto step = [ops, &gaveData](const QString& name, void (Ops::*read)(), TFieldGroup group,
+                                 std::vector<std::string> keys) {
+        return TSequenceStep{name, [ops, read] { (ops->*read)(); },
                              [gaveData, keys] { return gaveData(keys); }, nullptr, int(group)};
     };
     std::vector<TSequenceStep> steps = {
-        step(TRequestSequence::tr("Сетевой адрес"), &Tz::BitBtn3Click, G::Address, {"address"}),
-        step(TRequestSequence::tr("Заводской номер"), &Tz::BitBtn5Click, G::Serial,
+        step(TRequestSequence::tr("Сетевой адрес"), &Ops::ReadAddress, G::Address, {"address"}),
+        step(TRequestSequence::tr("Заводской номер"), &Ops::ReadSerialNumber, G::Serial,
              {"parameters", "serial.number", "serial.year"}),
-        step(TRequestSequence::tr("Яркость"), &Tz::BitBtn9Click, G::Brightness, {"brightness"}),
-        step(TRequestSequence::tr("Доп. информация"), &Tz::BitBtn11Click, G::Info, {"info"}),
+        step(TRequestSequence::tr("Яркость"), &Ops::ReadBrightness, G::Brightness, {"brightness"}),
+        step(TRequestSequence::tr("Доп. информация"), &Ops::ReadInfo, G::Info, {"info"}),
     };
-    bool numberOk = false;
-    const int chosen = w.ui->Edit8->text().trimmed().toInt(&numberOk);
-    const int last = numberOk && chosen >= 1 && chosen <= 3 ? chosen : 1;
+    const int chosen = instrument.ShownParameter();
+    const int last = chosen >= 1 && chosen <= 3 ? chosen : 1;
     std::vector<int> order;
     for (int p = 1; p <= 3; ++p)
         if (p != last) order.push_back(p);
     order.push_back(last);
     for (int p : order) {
-        TSequenceStep s = step(TRequestSequence::tr("Пар. %1").arg(p), &Tz::BitBtn7Click,
-                               G::Parameter, ParameterKeys(p));
+        TSequenceStep s =
+            step(TRequestSequence::tr("Пар. %1").arg(p), nullptr, G::Parameter, ParameterKeys(p));
         if (p != last) s.tag = -1;
-        s.start = [&w, p] {
-            w.ui->Edit8->setText(QString::number(p));
-            w.BitBtn7Click();
-        };
+        s.start = [ops, p] { ops->ReadParameter(p); };
         steps.push_back(std::move(s));
     }
-    steps.push_back(step(TRequestSequence::tr("Уставка max"), &Tz::BitBtn15Click, G::SetpointUpper,
-                         {"setpoint.upper"}));
-    steps.push_back(step(TRequestSequence::tr("Уставка min"), &Tz::BitBtn13Click, G::SetpointLower,
-                         {"setpoint.lower"}));
+    steps.push_back(step(TRequestSequence::tr("Уставка max"), &Ops::ReadSetpointUpper,
+                         G::SetpointUpper, {"setpoint.upper"}));
+    steps.push_back(step(TRequestSequence::tr("Уставка min"), &Ops::ReadSetpointLower,
+                         G::SetpointLower, {"setpoint.lower"}));
     steps.push_back(
-        step(TRequestSequence::tr("МЭК-101"), &Tz::BitBtn27Click, G::Iec,
+        step(TRequestSequence::tr("МЭК-101"), &Ops::ReadIecFraming, G::Iec,
              {"iec.common_address_size", "iec.object_address_size", "iec.cause_size", "iec.type"}));
-    steps.push_back(step(TRequestSequence::tr("Реле"), &Tz::BitBtn29Click, G::Relay,
+    steps.push_back(step(TRequestSequence::tr("Реле"), &Ops::ReadRelays, G::Relay,
                          {"relay1.mode", "relay1.delay", "relay2.mode", "relay2.delay"}));
     steps.push_back(
-        step(TRequestSequence::tr("Сигнализация"), &Tz::BitBtn32Click, G::Alarm, {"alarm.mode"}));
+        step(TRequestSequence::tr("Сигнализация"), &Ops::ReadAlarm, G::Alarm, {"alarm.mode"}));
     return steps;
 }

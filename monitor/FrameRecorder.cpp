@@ -1,8 +1,8 @@
-#include "ui/FrameRecorder.h"
+#include "monitor/FrameRecorder.h"
 
 #include <QMutexLocker>
 
-#include "ui/FrameMonitorModel.h"
+#include "monitor/FrameMonitorModel.h"
 
 Q_LOGGING_CATEGORY(lcFrames, "tessera.frames", QtWarningMsg)
 

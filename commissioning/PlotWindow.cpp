@@ -1,4 +1,4 @@
-#include "ui/PlotWindow.h"
+#include "commissioning/PlotWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,7 +17,7 @@
 #include <cmath>
 #include <vector>
 
-#include "ui/PlotModel.h"
+#include "commissioning/PlotModel.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <deque>
 #include <vector>
 
-#include "ui/FrameRows.h"
+#include "monitor/FrameRows.h"
 
 class TFrameMonitorModel : public QAbstractTableModel {
     Q_OBJECT

@@ -5,7 +5,7 @@
 // the newest row unless the user has scrolled away from the end. Main thread only.
 #include <QWidget>
 
-#include "ui/FrameMonitorModel.h"
+#include "monitor/FrameMonitorModel.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,50 +1,26 @@
-#include "ui/ConfigTransfer.h"
+#include "commissioning/ConfigTransfer.h"
 
-#include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 
 #include "config/ConfigPlan.h"
+#include "commissioning/Commissioning.h"
+#include "commissioning/ConfigPreview.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
+#include "operations/Desktop.h"
+#include "operations/InstrumentOperations.h"
+#include "operations/WindowHost.h"
 #include "protocol/Requests.h"
-#include "ui/Commissioning.h"
-#include "ui/ConfigPreview.h"
-#include "ui/main.h"
-#include "ui_main.h"
-
-std::function<bool(TConfigPreview&)> TConfigTransfer::PreviewHook;
 
 namespace {
 
 using config::PlannedWrite;
 using config::WriteKind;
 
-// One request through the window's exchange, as a page handler sends it.
-void Send(Tz& w, const protocol::Request& request) {
-    TQuery& q = *CurrentQuery;
-    const uint16_t address = q.Adr;
-    try {
-        if (request.fixedAddress) q.Adr = *request.fixedAddress;
-        q.SetName(request.command);
-        for (uint8_t b : request.data) q.Push(b);
-        q.Query();
-    } catch (const ESerialPort& e) {
-        q.Adr = address;
-        w.ReportLineFailure(e);
-        return;
-    }
-    q.Adr = address;
-}
-
 QString Text(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-// The relay the page's relay requests name.
-void ChooseRelay(Tz& w, int relay) {
-    w.ui->ComboBox8->setCurrentIndex(relay - 1);
 }
 
 QString StepName(const PlannedWrite& pw) {
@@ -80,101 +56,100 @@ QString StepName(const PlannedWrite& pw) {
 
 // The serial number as the page writes it in Modbus RTU: the number, then (the chain's second
 // request) the year taken from the field's first two digits.
-void WriteSerial(Tz& w, const PlannedWrite& pw) {
+void WriteSerial(TInstrumentOperations& w, TWindowHost& host, const PlannedWrite& pw) {
     const int number = int(pw.Integer("serial.number"));
     const int year = int(pw.Integer("serial.year")) - 2000;
     if (ProtocolIsModbus == 0) {
-        Send(w, protocol::WriteSerialAndYearQv(year, number));
+        w.Send(protocol::WriteSerialAndYearQv(year, number));
         return;
     }
     if (year < 0 || year > 99) {
-        w.ShowError(
+        host.ShowError(
             TConfigTransfer::tr("Год выпуска %1 не записывается в ModBus RTU").arg(year + 2000));
         return;
     }
-    w.ui->Edit3->setText(QStringLiteral("%1%2")
-                             .arg(year, 2, 10, QLatin1Char('0'))
-                             .arg(number, 4, 10, QLatin1Char('0')));
+    w.SetSerialDigitsToFollow(QStringLiteral("%1%2")
+                                  .arg(year, 2, 10, QLatin1Char('0'))
+                                  .arg(number, 4, 10, QLatin1Char('0')));
     ExchangeState = ExchangeStates::SerialThenYear;
-    Send(w, protocol::WriteSerialNumber(number));
+    w.Send(protocol::WriteSerialNumber(number));
     if (!AwaitingAnswer) ExchangeState = ExchangeStates::Single;
 }
 
 // Relay mode and delay; the page's chain writes the hysteresis after them from its field, so
 // the field gets the value the relay is to keep.
-void WriteRelay(Tz& w, const PlannedWrite& pw, const QString& hysteresis) {
+void WriteRelay(TInstrumentOperations& w, TWindowHost& host, const PlannedWrite& pw,
+                const QString& hysteresis) {
     if (hysteresis.isEmpty()) {
-        w.ShowError(TConfigTransfer::tr("Реле %1: гистерезис не прочитан и не задан в файле")
-                        .arg(pw.index));
+        host.ShowError(TConfigTransfer::tr("Реле %1: гистерезис не прочитан и не задан в файле")
+                           .arg(pw.index));
         return;
     }
     const std::string g = pw.group;
-    ChooseRelay(w, pw.index);
-    w.ui->Edit10->setText(hysteresis);
-    Send(w, protocol::WriteRelayParams(pw.index, uint8_t(pw.Integer(g + ".mode")),
-                                       int16_t(pw.Integer(g + ".delay"))));
+    w.ChooseRelay(pw.index);
+    w.SetRelayHysteresisToFollow(hysteresis);
+    w.Send(protocol::WriteRelayParams(pw.index, uint8_t(pw.Integer(g + ".mode")),
+                                      int16_t(pw.Integer(g + ".delay"))));
 }
 
-void SwitchProtocol(Tz& w) {
+void SwitchProtocol(TInstrumentOperations& w, TWindowHost& host) {
     const uint16_t address = CurrentQuery->Adr;
     const protocol::Protocol now =
         ProtocolIsModbus == 1 ? protocol::Protocol::Modbus : protocol::Protocol::Qv;
     if (!protocol::SwitchAddressValid(address, now)) {
-        w.ShowError(Tz::tr("Неверно указан адрес устройства"));
+        host.ShowError(QCoreApplication::translate("Tz", "Неверно указан адрес устройства"));
         return;
     }
-    Send(w, protocol::SwitchProtocol(address, now));
+    w.Send(protocol::SwitchProtocol(address, now));
 }
 
-void Start(Tz& w, const PlannedWrite& pw, const QString& hysteresis) {
+void Start(TInstrumentOperations& w, TWindowHost& host, const PlannedWrite& pw,
+           const QString& hysteresis) {
     const std::string g = pw.group;
     switch (pw.kind) {
         case WriteKind::Parameter:
-            Send(w, protocol::WriteParameter(pw.index, pw.Number(g + ".scale"),
-                                             uint8_t(pw.Integer(g + ".unit")),
-                                             uint8_t(pw.Integer(g + ".point"))));
+            w.Send(protocol::WriteParameter(pw.index, pw.Number(g + ".scale"),
+                                            uint8_t(pw.Integer(g + ".unit")),
+                                            uint8_t(pw.Integer(g + ".point"))));
             break;
         case WriteKind::Info:
-            Send(w, protocol::WriteInfo(pw.Text("info")));
+            w.Send(protocol::WriteInfo(pw.Text("info")));
             break;
         case WriteKind::Brightness:
-            Send(w, protocol::WriteBrightness(int(pw.Integer("brightness"))));
+            w.Send(protocol::WriteBrightness(int(pw.Integer("brightness"))));
             break;
         case WriteKind::Setpoint:
             // The page's chain: the format query, then the write in the instrument's format.
-            if (pw.index == 1) {
-                w.ui->Edit11->setText(Text(pw.Text(g)));
-                w.BitBtn16Click();
-            } else {
-                w.ui->Edit12->setText(Text(pw.Text(g)));
-                w.BitBtn14Click();
-            }
+            if (pw.index == 1)
+                w.WriteSetpointUpper(Text(pw.Text(g)));
+            else
+                w.WriteSetpointLower(Text(pw.Text(g)));
             break;
         case WriteKind::Iec: {
-            Send(w, protocol::WriteIecFraming(pw.IecFraming()));
+            w.Send(protocol::WriteIecFraming(pw.IecFraming()));
             break;
         }
         case WriteKind::Alarm:
-            Send(w, protocol::WriteAlarmMode(int(pw.Integer("alarm.mode"))));
+            w.Send(protocol::WriteAlarmMode(int(pw.Integer("alarm.mode"))));
             break;
         case WriteKind::RelayParams:
-            WriteRelay(w, pw, hysteresis);
+            WriteRelay(w, host, pw, hysteresis);
             break;
         case WriteKind::RelayHysteresis:
-            ChooseRelay(w, pw.index);
-            Send(w, protocol::WriteRelayHysteresis(pw.index, pw.Number(g + ".hysteresis")));
+            w.ChooseRelay(pw.index);
+            w.Send(protocol::WriteRelayHysteresis(pw.index, pw.Number(g + ".hysteresis")));
             break;
         case WriteKind::Serial:
-            WriteSerial(w, pw);
+            WriteSerial(w, host, pw);
             break;
         case WriteKind::Speed:
-            Send(w, protocol::WriteSpeed(pw.index, protocol::SpeedCode(int32_t(pw.Integer(g)))));
+            w.Send(protocol::WriteSpeed(pw.index, protocol::SpeedCode(int32_t(pw.Integer(g)))));
             break;
         case WriteKind::Address:
-            Send(w, protocol::WriteAddress(uint16_t(pw.Integer("address"))));
+            w.Send(protocol::WriteAddress(uint16_t(pw.Integer("address"))));
             break;
         case WriteKind::Protocol:
-            SwitchProtocol(w);
+            SwitchProtocol(w, host);
             break;
     }
 }
@@ -185,7 +160,8 @@ QString Shown(const std::optional<std::string>& value) {
 
 }  // namespace
 
-std::vector<TSequenceStep> WriteSteps(Tz& w, const config::ConfigPlan& plan,
+std::vector<TSequenceStep> WriteSteps(TInstrumentOperations& w, TWindowHost& host,
+                                      const config::ConfigPlan& plan,
                                       const config::InstrumentConfig& file) {
     std::vector<TSequenceStep> steps;
     for (const PlannedWrite& pw : plan.Writes()) {
@@ -197,22 +173,20 @@ std::vector<TSequenceStep> WriteSteps(Tz& w, const config::ConfigPlan& plan,
         }
         TSequenceStep step;
         step.name = StepName(pw);
-        step.start = [&w, pw, hysteresis] { Start(w, pw, hysteresis); };
+        step.start = [&w, &host, pw, hysteresis] { Start(w, host, pw, hysteresis); };
         if (pw.kind == WriteKind::Address) {
             // Later requests go to the new address, as after the operator typed it.
             const uint16_t address = uint16_t(pw.Integer("address"));
-            step.done = [&w, address] {
-                w.ui->EditAdr->setText(QString::number(address));
-                CurrentQuery->Adr = address;
-            };
+            step.done = [&w, address] { w.UseAddress(address); };
         }
         steps.push_back(std::move(step));
     }
     return steps;
 }
 
-TConfigTransfer::TConfigTransfer(Tz& window, TCommissioning& owner)
-    : QObject(&owner), FWindow(window), FOwner(owner) {}
+TConfigTransfer::TConfigTransfer(TInstrumentOperations& instrument, TWindowHost& host,
+                                 TDesktop& desktop, TCommissioning& owner)
+    : QObject(&owner), FInstrument(instrument), FHost(host), FDesktop(desktop), FOwner(owner) {}
 
 TConfigTransfer::~TConfigTransfer() = default;
 
@@ -283,8 +257,8 @@ void TConfigTransfer::AfterFirstRead() {
             .arg(source.address)
             .arg(source.modbus ? QStringLiteral("ModBus RTU") : QStringLiteral("QV"), source.port)
             .arg(source.baud),
-        PreviewRows(FFile, instrument), &FWindow);
-    const bool confirmed = PreviewHook ? PreviewHook(preview) : preview.exec() == QDialog::Accepted;
+        PreviewRows(FFile, instrument), FHost.Window());
+    const bool confirmed = FDesktop.RunModal(preview) == QDialog::Accepted;
     const std::vector<std::string> keys = preview.TickedKeys();
     if (!confirmed || keys.empty()) {
         bool differs = false;
@@ -303,7 +277,7 @@ void TConfigTransfer::AfterFirstRead() {
             true);
         return;
     }
-    FOwner.RunSequence(WriteSteps(FWindow, *FPlan, FFile), tr("Запись"), true,
+    FOwner.RunSequence(WriteSteps(FInstrument, FHost, *FPlan, FFile), tr("Запись"), true,
                        [this] { AfterWrites(); });
 }
 

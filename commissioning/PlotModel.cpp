@@ -1,4 +1,4 @@
-#include "ui/PlotModel.h"
+#include "commissioning/PlotModel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "ui/ConfigPreview.h"
+#include "commissioning/ConfigPreview.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>

@@ -22,9 +22,6 @@
 class QGroupBox;
 class QWidget;
 struct TRequestEnd;
-namespace Ui {
-class Tz;
-}
 
 struct TSource {
     QString port;
@@ -54,9 +51,18 @@ enum class TFieldGroup {
 };
 constexpr int FieldGroupCount = 10;
 
+// Where a group's values are shown: its fields and the box titled with its name (the
+// setpoints share one). The main window implements it.
+class TFieldGroupsView {
+public:
+    virtual ~TFieldGroupsView() = default;
+    virtual std::vector<QWidget*> GroupFields(TFieldGroup group) const = 0;
+    virtual QGroupBox* GroupBox(TFieldGroup group) const = 0;
+};
+
 class TReadRecord {
 public:
-    explicit TReadRecord(Ui::Tz& form);
+    explicit TReadRecord(const TFieldGroupsView& page);
 
     // The window now talks to `source`; values of another source are dropped.
     void Follow(const TSource& source);
@@ -82,11 +88,9 @@ public:
     static std::optional<TFieldGroup> GroupOfRead(TListComand command, uint8_t exchangeState);
 
 private:
-    std::vector<QWidget*> Fields(TFieldGroup group) const;
-    QGroupBox* Box(TFieldGroup group) const;
     void ShowState(TFieldGroup group);
 
-    Ui::Tz& FForm;
+    const TFieldGroupsView& FPage;
     TSource FSource;
     bool FHasSource = false;
     config::InstrumentConfig FValues;

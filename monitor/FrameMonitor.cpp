@@ -1,4 +1,4 @@
-#include "ui/FrameMonitor.h"
+#include "monitor/FrameMonitor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,7 +26,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "ui/FrameRecorder.h"
+#include "monitor/FrameRecorder.h"
 
 namespace {
 

@@ -14,23 +14,26 @@
 #include <memory>
 #include <vector>
 
-#include "ui/PlotModel.h"
-#include "ui/ReadAll.h"
-#include "ui/ReadRecord.h"
-#include "ui/ReadingLog.h"
+#include "commissioning/PlotModel.h"
+#include "commissioning/ReadAll.h"
+#include "commissioning/ReadRecord.h"
+#include "commissioning/ReadingLog.h"
 
 class QAction;
 class QMenu;
 class QToolButton;
 class TConfigTransfer;
 class TPlotWindow;
-class Tz;
+class TDesktop;
+class TInstrumentOperations;
+class TWindowHost;
 struct TRequestEnd;
 
 class TCommissioning : public QObject {
     Q_OBJECT
 public:
-    explicit TCommissioning(Tz& window);
+    TCommissioning(TWindowHost& host, TInstrumentOperations& instrument,
+                   const TFieldGroupsView& page, TDesktop& desktop);
     ~TCommissioning() override;
 
     // Hooks of the window.
@@ -48,7 +51,7 @@ public:
     bool Busy() const;
 
     bool SaveConfig(const QString& path, QString& error);
-    void LoadConfig(const QString& path);  // ends with the report (ReportHook or a message box)
+    void LoadConfig(const QString& path);  // ends with the report, a message box
 
     bool StartLog(const QString& path, QString& error);
     void StopLog();
@@ -64,9 +67,6 @@ public:
     QAction* Action(const char* objectName) const;
     // What the window talks to now.
     TSource CurrentSource() const;
-
-    // Tests: receives each report instead of the message box.
-    static std::function<void(const QString& text, bool problem)> ReportHook;
 
 signals:
     void ReadAllFinished();
@@ -87,7 +87,9 @@ private:
     void LoadConfigFrom();
     void ToggleLog(bool on);
 
-    Tz& FWindow;
+    TWindowHost& FWindow;
+    TInstrumentOperations& FInstrument;
+    TDesktop& FDesktop;
     TReadRecord FRecord;
     TRequestSequence* FSequence;
     TConfigTransfer* FTransfer;

@@ -1,12 +1,12 @@
 #pragma once
 // TRequestSequence: a series of steps run through the window's ordinary requests. Each step is
-// started by what an operator would do (a glyph-button handler, or a write the page makes) and
+// started by what an operator would do (an operation of the parameter page: a read or a write) and
 // ends when the exchange reports that its last request ended (the answer interpreted,
 // refused or unanswered; a chain's later requests belong to the same step). One step at a
 // time, on the main thread. A step that fails is marked and the next one still runs, unless
 // the sequence is told to stop at the first failure, as writes are.
 //
-// ReadAllSteps: every group of the parameter page, each read by its own read button.
+// ReadAllSteps: every group of the parameter page, each read as its own read button reads it.
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -14,7 +14,7 @@
 #include <vector>
 
 class QTimer;
-class Tz;
+class TInstrumentOperations;
 struct TRequestEnd;
 
 enum class TStepResult {
@@ -99,4 +99,5 @@ private:
 // holds any of the given configuration keys. Each step's tag is the TFieldGroup whose fields
 // it fills (ReadRecord.h), -1 for a parameter the page does not show.
 std::vector<TSequenceStep> ReadAllSteps(
-    Tz& window, const std::function<bool(const std::vector<std::string>&)>& gaveData);
+    TInstrumentOperations& instrument,
+    const std::function<bool(const std::vector<std::string>&)>& gaveData);

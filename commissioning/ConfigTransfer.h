@@ -13,11 +13,13 @@
 #include <vector>
 
 #include "config/ConfigFile.h"
-#include "ui/ReadAll.h"
+#include "commissioning/ReadAll.h"
 
 class TCommissioning;
 class TConfigPreview;
-class Tz;
+class TDesktop;
+class TInstrumentOperations;
+class TWindowHost;
 namespace config {
 class ConfigPlan;
 }
@@ -25,7 +27,8 @@ class ConfigPlan;
 class TConfigTransfer : public QObject {
     Q_OBJECT
 public:
-    TConfigTransfer(Tz& window, TCommissioning& owner);
+    TConfigTransfer(TInstrumentOperations& instrument, TWindowHost& host, TDesktop& desktop,
+                    TCommissioning& owner);
     ~TConfigTransfer() override;
 
     // False with `error` set when nothing has been read or the file cannot be written.
@@ -33,9 +36,6 @@ public:
     // Starts loading `path` into the instrument; ends with Finished.
     void Load(const QString& path);
     bool Busy() const { return FBusy; }
-
-    // Tests: decides the preview instead of the operator (true: write).
-    static std::function<bool(TConfigPreview&)> PreviewHook;
 
 signals:
     // The outcome as told to the operator; `problem`: something was not written as the file
@@ -49,7 +49,9 @@ private:
     void End(const QString& report, bool problem);
     config::InstrumentConfig Instrument() const;
 
-    Tz& FWindow;
+    TInstrumentOperations& FInstrument;
+    TWindowHost& FHost;
+    TDesktop& FDesktop;  // runs the preview
     TCommissioning& FOwner;
     bool FBusy = false;
     QString FPath;
@@ -61,5 +63,6 @@ private:
 // The steps that carry out a plan through the window: each write made as the page makes it
 // (the chains of the setpoints, the relays and the Modbus serial number included). `file` is
 // the configuration the plan was made from.
-std::vector<TSequenceStep> WriteSteps(Tz& window, const config::ConfigPlan& plan,
+std::vector<TSequenceStep> WriteSteps(TInstrumentOperations& instrument, TWindowHost& host,
+                                      const config::ConfigPlan& plan,
                                       const config::InstrumentConfig& file);

@@ -1,4 +1,4 @@
-#include "ui/ReadingLog.h"
+#include "commissioning/ReadingLog.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "ui/FrameMonitorModel.h"
+#include "monitor/FrameMonitorModel.h"
 
 #include <QColor>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "ui/Commissioning.h"
+#include "commissioning/Commissioning.h"
 
 #include <QAction>
 #include <QEvent>
@@ -13,17 +13,17 @@
 #include <QToolButton>
 #include <utility>
 
+#include "commissioning/ConfigTransfer.h"
+#include "commissioning/PlotWindow.h"
 #include "exchange/Channels.h"
 #include "exchange/RequestEnd.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
+#include "operations/Desktop.h"
+#include "operations/InstrumentOperations.h"
+#include "operations/WindowHost.h"
 #include "protocol/NumberText.h"
-#include "ui/ConfigTransfer.h"
-#include "ui/PlotWindow.h"
-#include "ui/main.h"
-#include "ui_main.h"
-
-std::function<void(const QString&, bool)> TCommissioning::ReportHook;
+#include "serial/SerialPort.h"
 
 namespace {
 
@@ -33,30 +33,31 @@ constexpr int ButtonsBefore = 3;
 
 }  // namespace
 
-TCommissioning::TCommissioning(Tz& window)
-    : QObject(&window),
-      FWindow(window),
-      FRecord(*window.ui),
+TCommissioning::TCommissioning(TWindowHost& host, TInstrumentOperations& instrument,
+                               const TFieldGroupsView& page, TDesktop& desktop)
+    : QObject(host.Window()),
+      FWindow(host),
+      FInstrument(instrument),
+      FDesktop(desktop),
+      FRecord(page),
       FSequence(new TRequestSequence(this)),
       FTransfer(nullptr),
-      FLastToolButton(window.ui->ToolButton4) {
+      FLastToolButton(host.LastToolButton()) {
     setObjectName(QStringLiteral("Commissioning"));
-    FTransfer = new TConfigTransfer(window, *this);
+    FTransfer = new TConfigTransfer(instrument, host, desktop, *this);
     BuildMenu();
     connect(FSequence, &TRequestSequence::Progress, this,
             [this](const QString& text) { FWindow.ShowStatus(text); });
     connect(FSequence, &TRequestSequence::Finished, this, &TCommissioning::SequenceFinished);
     connect(FTransfer, &TConfigTransfer::Finished, this, &TCommissioning::Report);
-    connect(&window, &QWidget::windowTitleChanged, this, &TCommissioning::FollowSource);
-    connect(window.ui->EditAdr, &QLineEdit::editingFinished, this, &TCommissioning::FollowSource);
+    connect(host.Window(), &QWidget::windowTitleChanged, this, &TCommissioning::FollowSource);
+    connect(host.AddressField(), &QLineEdit::editingFinished, this, &TCommissioning::FollowSource);
     FLastToolButton->installEventFilter(this);
     // The operator's own exchanges (the settings dialog closes the port; the search and the
     // protocol switch replace the request) end a series: no further step is started.
-    for (QAbstractButton* own : {static_cast<QAbstractButton*>(window.ui->ToolButton3),
-                                 static_cast<QAbstractButton*>(window.ui->BitBtn21),
-                                 static_cast<QAbstractButton*>(window.ui->BitBtn23)})
+    for (QAbstractButton* own : host.OwnExchangeButtons())
         connect(own, &QAbstractButton::pressed, this, &TCommissioning::Stop);
-    connect(window.ui->ToolButton3, &QAbstractButton::clicked, this, &TCommissioning::FollowSource);
+    connect(host.SettingsButton(), &QAbstractButton::clicked, this, &TCommissioning::FollowSource);
 }
 
 TCommissioning::~TCommissioning() {
@@ -69,18 +70,18 @@ QAction* TCommissioning::Action(const char* objectName) const {
 }
 
 void TCommissioning::BuildMenu() {
-    Ui::Tz& f = *FWindow.ui;
-    FButton = new QToolButton(f.ToolBar1);
+    QToolButton* const last = FWindow.LastToolButton();
+    FButton = new QToolButton(FWindow.ToolBar());
     FButton->setObjectName(QStringLiteral("ToolButtonService"));
     FButton->setText(tr("Сервис"));
     FButton->setToolTip(tr("Прочитать всё, файлы конфигурации, график и запись показаний"));
-    FButton->setIcon(FWindow.style()->standardIcon(QStyle::SP_FileDialogListView));
-    FButton->setIconSize(f.ToolButton4->iconSize());
+    FButton->setIcon(FWindow.Window()->style()->standardIcon(QStyle::SP_FileDialogListView));
+    FButton->setIconSize(last->iconSize());
     FButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     FButton->setAutoRaise(true);
-    FButton->setFont(f.ToolButton4->font());
+    FButton->setFont(last->font());
     FButton->setPopupMode(QToolButton::InstantPopup);
-    FButton->resize(f.ToolButton4->size());
+    FButton->resize(last->size());
     FButton->setToolTipDuration(5000);
     PlaceButton();
 
@@ -91,7 +92,7 @@ void TCommissioning::BuildMenu() {
         action->setObjectName(QLatin1String(name));
         action->setShortcut(keys);
         FMenu->addAction(action);
-        FWindow.addAction(action);  // the shortcut works without opening the menu
+        FWindow.Window()->addAction(action);  // the shortcut works without opening the menu
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
@@ -108,10 +109,10 @@ void TCommissioning::BuildMenu() {
     log->setCheckable(true);
     FButton->setMenu(FMenu);
 
-    FStopButton = new QToolButton(f.StatusBar1);
+    FStopButton = new QToolButton(FWindow.StatusBar());
     FStopButton->setObjectName(QStringLiteral("SequenceStop"));
     FStopButton->setText(tr("Стоп"));
-    FStopButton->setIcon(FWindow.style()->standardIcon(QStyle::SP_MediaStop));
+    FStopButton->setIcon(FWindow.Window()->style()->standardIcon(QStyle::SP_MediaStop));
     FStopButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     // In the status bar only while a series runs, so that it leaves the bar as it was.
     FStopButton->hide();
@@ -131,9 +132,8 @@ bool TCommissioning::eventFilter(QObject* watched, QEvent* event) {
 
 TSource TCommissioning::CurrentSource() const {
     TSource s;
-    s.port = FWindow.ComPort->Port();
-    static const int bauds[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    s.baud = bauds[SpeedIndex >= 0 && SpeedIndex <= 7 ? SpeedIndex : 3];
+    s.port = FWindow.Port().Port();
+    s.baud = FWindow.Baud();
     s.address = CurrentQuery ? CurrentQuery->Adr : 0;
     s.modbus = ProtocolIsModbus == 1;
     return s;
@@ -177,8 +177,8 @@ bool TCommissioning::Busy() const {
 
 bool TCommissioning::PrepareToStart() {
     if (Busy()) return false;
-    if (!CurrentQuery || !FWindow.ComPort->Connected()) {
-        FWindow.ShowStatus(tr("Порт %1 не открыт").arg(FWindow.ComPort->Port()));
+    if (!CurrentQuery || !FWindow.Port().Connected()) {
+        FWindow.ShowStatus(tr("Порт %1 не открыт").arg(FWindow.Port().Port()));
         return false;
     }
     // Polling gives way, as it does when the parameter page is shown; its request in flight
@@ -186,7 +186,7 @@ bool TCommissioning::PrepareToStart() {
     if (ExchangeState == ExchangeStates::ReadingPreparation ||
         ExchangeState == ExchangeStates::ContinuousReading) {
         if (AwaitingAnswer) FPollAnswerOnItsWay = true;
-        FWindow.BitBtn2Click();
+        FWindow.StopReading();
     }
     if (AwaitingAnswer) {
         FWindow.ShowStatus(tr("Дождитесь окончания обмена с прибором"));
@@ -199,16 +199,16 @@ bool TCommissioning::RunSequence(std::vector<TSequenceStep> steps, const QString
                                  bool stopAtFailure, std::function<void()> then) {
     if (!PrepareToStart()) return false;
     ExchangeState = ExchangeStates::Single;
-    FWindow.ui->PageControl1->setCurrentWidget(FWindow.ui->TabPar);
+    FWindow.ShowParameterPage();
     FollowSource();
     FThen = std::move(then);
-    FWindow.ui->StatusBar1->addPermanentWidget(FStopButton);
+    FWindow.StatusBar()->addPermanentWidget(FStopButton);
     FStopButton->show();
     Action("ActionStop")->setEnabled(true);
     // A late answer to the dropped poll would be taken for the first step's: the first step
     // waits as long as that answer could take; if it came, the line is purged before the step.
     const int firstStepDelayMs =
-        std::exchange(FPollAnswerOnItsWay, false) ? FWindow.Timer_Out->interval() : 0;
+        std::exchange(FPollAnswerOnItsWay, false) ? FWindow.AnswerWaitMs() : 0;
     FSequence->Run(std::move(steps), verb, stopAtFailure, firstStepDelayMs);
     return true;
 }
@@ -216,7 +216,7 @@ bool TCommissioning::RunSequence(std::vector<TSequenceStep> steps, const QString
 bool TCommissioning::ReadAll(std::function<void()> then) {
     if (!PrepareToStart()) return false;
     auto steps = ReadAllSteps(
-        FWindow, [this](const std::vector<std::string>& keys) { return FRecord.HasAny(keys); });
+        FInstrument, [this](const std::vector<std::string>& keys) { return FRecord.HasAny(keys); });
     FollowSource();
     FRecord.Clear();
     FReadingAll = true;
@@ -230,7 +230,7 @@ void TCommissioning::Stop() {
 }
 
 void TCommissioning::SequenceFinished() {
-    FWindow.ui->StatusBar1->removeWidget(FStopButton);
+    FWindow.StatusBar()->removeWidget(FStopButton);
     Action("ActionStop")->setEnabled(false);
     if (FReadingAll) {
         FReadingAll = false;
@@ -273,14 +273,10 @@ void TCommissioning::SummariseReadAll() {
 
 void TCommissioning::Report(const QString& text, bool problem) {
     emit ReportShown(text, problem);
-    if (ReportHook) {
-        ReportHook(text, problem);
-        return;
-    }
     QMessageBox box(problem ? QMessageBox::Warning : QMessageBox::Information,
-                    tr("Загрузка конфигурации"), text, QMessageBox::Ok, &FWindow);
+                    tr("Загрузка конфигурации"), text, QMessageBox::Ok, FWindow.Window());
     box.setObjectName(QStringLiteral("ConfigReport"));
-    box.exec();
+    FDesktop.RunModal(box);
 }
 
 bool TCommissioning::SaveConfig(const QString& path, QString& error) {
@@ -300,9 +296,10 @@ void TCommissioning::SaveConfigAs() {
                "(«Прочитать всё»)."));
         return;
     }
-    const QString suggested = SettingsFolder + tr("прибор-%1.cfg").arg(FRecord.Source().address);
+    const QString suggested =
+        FWindow.DefaultFolder() + tr("прибор-%1.cfg").arg(FRecord.Source().address);
     const QString path =
-        QFileDialog::getSaveFileName(&FWindow, tr("Сохранить конфигурацию"), suggested,
+        QFileDialog::getSaveFileName(FWindow.Window(), tr("Сохранить конфигурацию"), suggested,
                                      tr("Конфигурация (*.cfg);;Все файлы (*)"));
     if (path.isEmpty()) return;
     QString error;
@@ -314,9 +311,9 @@ void TCommissioning::SaveConfigAs() {
 
 void TCommissioning::LoadConfigFrom() {
     if (Busy() || FTransfer->Busy()) return;
-    const QString path =
-        QFileDialog::getOpenFileName(&FWindow, tr("Загрузить конфигурацию"), SettingsFolder,
-                                     tr("Конфигурация (*.cfg);;Все файлы (*)"));
+    const QString path = QFileDialog::getOpenFileName(
+        FWindow.Window(), tr("Загрузить конфигурацию"), FWindow.DefaultFolder(),
+        tr("Конфигурация (*.cfg);;Все файлы (*)"));
     if (!path.isEmpty()) LoadConfig(path);
 }
 
@@ -340,8 +337,8 @@ void TCommissioning::ToggleLog(bool on) {
         FWindow.ShowStatus(tr("Запись показаний остановлена: %1").arg(path));
         return;
     }
-    const QString path = QFileDialog::getSaveFileName(&FWindow, tr("Запись показаний"),
-                                                      SettingsFolder + tr("показания.csv"),
+    const QString path = QFileDialog::getSaveFileName(FWindow.Window(), tr("Запись показаний"),
+                                                      FWindow.DefaultFolder() + tr("показания.csv"),
                                                       tr("CSV (*.csv);;Все файлы (*)"));
     QString error;
     if (path.isEmpty()) {
@@ -354,7 +351,7 @@ void TCommissioning::ToggleLog(bool on) {
 }
 
 TPlotWindow* TCommissioning::ShowPlot() {
-    if (!FPlotWindow) FPlotWindow = new TPlotWindow(FPlot, Action("ActionLog"), &FWindow);
+    if (!FPlotWindow) FPlotWindow = new TPlotWindow(FPlot, Action("ActionLog"), FWindow.Window());
     FPlotWindow->show();
     FPlotWindow->raise();
     FPlotWindow->activateWindow();

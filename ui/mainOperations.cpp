@@ -1,0 +1,199 @@
+// The main window as its features see it: the instrument's operations by name, each the
+// parameter page's own button; the window's parts they use; the fields each group of values
+// fills.
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include "protocol/Requests.h"
+#include "ui/main.h"
+#include "ui_main.h"
+
+void Tz::ReadAddress() {
+    BitBtn3Click();
+}
+
+void Tz::ReadSerialNumber() {
+    BitBtn5Click();
+}
+
+void Tz::ReadBrightness() {
+    BitBtn9Click();
+}
+
+void Tz::ReadInfo() {
+    BitBtn11Click();
+}
+
+void Tz::ReadParameter(int number) {
+    ui->Edit8->setText(QString::number(number));
+    BitBtn7Click();
+}
+
+void Tz::ReadSetpointUpper() {
+    BitBtn15Click();
+}
+
+void Tz::ReadSetpointLower() {
+    BitBtn13Click();
+}
+
+void Tz::ReadIecFraming() {
+    BitBtn27Click();
+}
+
+void Tz::ReadRelays() {
+    BitBtn29Click();
+}
+
+void Tz::ReadAlarm() {
+    BitBtn32Click();
+}
+
+int Tz::ShownParameter() const {
+    bool ok = false;
+    const int number = ui->Edit8->text().trimmed().toInt(&ok);
+    return ok ? number : 0;
+}
+
+void Tz::Send(const protocol::Request& request) {
+    TQuery& q = *CurrentQuery;
+    const uint16_t address = q.Adr;
+    try {
+        if (request.fixedAddress) q.Adr = *request.fixedAddress;
+        q.SetName(request.command);
+        for (uint8_t b : request.data) q.Push(b);
+        q.Query();
+    } catch (const ESerialPort& e) {
+        q.Adr = address;
+        ReportLineFailure(e);
+        return;
+    }
+    q.Adr = address;
+}
+
+void Tz::WriteSetpointUpper(const QString& text) {
+    ui->Edit11->setText(text);
+    BitBtn16Click();
+}
+
+void Tz::WriteSetpointLower(const QString& text) {
+    ui->Edit12->setText(text);
+    BitBtn14Click();
+}
+
+// The relay requests name the relay chosen in the page's relay box.
+void Tz::ChooseRelay(int relay) {
+    ui->ComboBox8->setCurrentIndex(relay - 1);
+}
+
+void Tz::SetRelayHysteresisToFollow(const QString& text) {
+    ui->Edit10->setText(text);
+}
+
+void Tz::SetSerialDigitsToFollow(const QString& digits) {
+    ui->Edit3->setText(digits);
+}
+
+void Tz::UseAddress(uint16_t address) {
+    ui->EditAdr->setText(QString::number(address));
+    CurrentQuery->Adr = address;
+}
+
+QStatusBar* Tz::StatusBar() {
+    return ui->StatusBar1;
+}
+
+QWidget* Tz::ToolBar() {
+    return ui->ToolBar1;
+}
+
+QToolButton* Tz::LastToolButton() {
+    return ui->ToolButton4;
+}
+
+int Tz::Baud() const {
+    static const int bauds[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    return bauds[SpeedIndex >= 0 && SpeedIndex <= 7 ? SpeedIndex : 3];
+}
+
+QString Tz::DefaultFolder() const {
+    return SettingsFolder;
+}
+
+int Tz::AnswerWaitMs() const {
+    return Timer_Out->interval();
+}
+
+void Tz::ShowParameterPage() {
+    ui->PageControl1->setCurrentWidget(ui->TabPar);
+}
+
+QLineEdit* Tz::AddressField() {
+    return ui->EditAdr;
+}
+
+std::vector<QAbstractButton*> Tz::OwnExchangeButtons() {
+    return {ui->ToolButton3, ui->BitBtn21, ui->BitBtn23};
+}
+
+QAbstractButton* Tz::SettingsButton() {
+    return ui->ToolButton3;
+}
+
+std::vector<QWidget*> Tz::GroupFields(TFieldGroup group) const {
+    Ui::Tz& f = *ui;
+    switch (group) {
+        case TFieldGroup::Address:
+            return {f.Edit2};
+        case TFieldGroup::Serial:
+            return {f.Edit3, f.Edit4, f.Edit5};
+        case TFieldGroup::Brightness:
+            return {f.TrackBar1};
+        case TFieldGroup::Info:
+            return {f.Edit9};
+        case TFieldGroup::Parameter:
+            return {f.Edit7, f.ei1};
+        case TFieldGroup::SetpointUpper:
+            return {f.Edit11};
+        case TFieldGroup::SetpointLower:
+            return {f.Edit12};
+        case TFieldGroup::Iec:
+            return {f.ComboBox4, f.ComboBox5, f.ComboBox6, f.ComboBox7};
+        case TFieldGroup::Relay:
+            return {f.ComboBox9, f.Edit6, f.Edit10};
+        case TFieldGroup::Alarm:
+            return {f.ComboBox10};
+    }
+    return {};
+}
+
+QGroupBox* Tz::GroupBox(TFieldGroup group) const {
+    Ui::Tz& f = *ui;
+    switch (group) {
+        case TFieldGroup::Address:
+            return f.GroupBoxNetAddr;
+        case TFieldGroup::Serial:
+            return f.GroupBoxSerial;
+        case TFieldGroup::Brightness:
+            return f.GroupBoxBright;
+        case TFieldGroup::Info:
+            return f.GroupBoxInfo;
+        case TFieldGroup::Parameter:
+            return f.GroupBoxPar;
+        case TFieldGroup::SetpointUpper:
+        case TFieldGroup::SetpointLower:
+            return f.GroupBoxSetpoints;
+        case TFieldGroup::Iec:
+            return f.GroupBoxIEC;
+        case TFieldGroup::Relay:
+            return f.GroupBoxRelay;
+        case TFieldGroup::Alarm:
+            return f.GroupBoxAlarm;
+    }
+    return nullptr;
+}
