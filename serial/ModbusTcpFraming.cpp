@@ -84,7 +84,9 @@ void MbapFraming::TakeFrame(size_t frameLength, std::vector<uint8_t>& line) {
     if (!FAwaiting) return Note(TransportNote::Kind::Unexpected, transaction, 0, frameLength);
     if (transaction != FTransaction)
         return Note(TransportNote::Kind::WrongTransaction, transaction, FTransaction, frameLength);
-    if (unit != FUnit) return Note(TransportNote::Kind::WrongUnit, unit, FUnit, frameLength);
+    // The service address's answers (search, protocol switch) carry the instrument's own.
+    if (unit != FUnit && FUnit != ServiceUnit)
+        return Note(TransportNote::Kind::WrongUnit, unit, FUnit, frameLength);
     if (!PduLengthFits(pdu, pduLength))
         return Note(TransportNote::Kind::BadLength, uint32_t(pduLength + 1), 0, frameLength);
     FAwaiting = false;

@@ -34,13 +34,17 @@ public:
 };
 
 // Modbus TCP: a request's address becomes the unit id and its CRC is left off; an answer is
-// taken only when it carries the transaction id and unit of the request awaited, a protocol id
+// taken only when it carries the transaction id and unit of the request awaited (any unit for a
+// request to the service unit 0xFF), a protocol id
 // of 0 and a length that fits its PDU, and comes out as an RTU frame with a fresh CRC. One
 // request is awaited at a time: a new one forgets the old.
 class MbapFraming final : public StreamFraming {
 public:
     static constexpr size_t HeaderSize = 7;   // up to and including the unit id
     static constexpr size_t MaxLength = 254;  // unit id + the longest PDU (253)
+    // The search and the protocol switch go to this unit; the answer comes from the
+    // instrument's own address.
+    static constexpr uint8_t ServiceUnit = 0xFF;
 
     bool Outgoing(const uint8_t* data, size_t length, std::vector<uint8_t>& stream) override;
     void Incoming(const uint8_t* data, size_t length, std::vector<uint8_t>& line) override;
