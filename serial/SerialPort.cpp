@@ -109,7 +109,10 @@ ESerialPort::ESerialPort(int messageIndex, int systemError)
     : ESerialPort(messageIndex >= 0 && messageIndex < SerialPortMessageCount
                       ? QCoreApplication::translate("ESerialPort", SerialPortMessages[messageIndex])
                       : QString()) {
-    if (messageIndex != msgNotOpen && messageIndex != msgOpenProperty) FSystemError = systemError;
+    // These come from no system call (a bad network port name is the user's).
+    if (messageIndex != msgNotOpen && messageIndex != msgOpenProperty &&
+        messageIndex != msgBadNetworkName)
+        FSystemError = systemError;
 }
 
 ESerialPort::ESerialPort(const QString& message) : FMessage(message), FUtf8(message.toUtf8()) {}
