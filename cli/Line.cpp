@@ -111,7 +111,7 @@ bool Line::Complete(const protocol::RequestFrame& request,
 std::vector<uint8_t> Line::Exchange(const protocol::RequestFrame& request) {
     using namespace serial_backend;
     if (!FDevice->Purge(PURGE_RXCLEAR) || !FDevice->Purge(PURGE_TXCLEAR))
-        Fail("cannot clear the queues of");
+        Fail(CarriesNetwork() ? "lost the connection to" : "cannot clear the queues of");
     FDevice->TakeTransportNotes();  // what the purge dropped was no answer to this request
     Trace(">", request.bytes);
     const int32_t size = int32_t(request.bytes.size());
