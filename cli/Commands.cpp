@@ -77,13 +77,27 @@ std::vector<Protocol> ProtocolList(const std::string& text) {
 
 std::unique_ptr<Line> OpenLine(const Options& o) {
     if (o.port.empty()) throw CliError(ExitUsage, o.command + " needs --port");
-    return std::make_unique<Line>(o.port, o.baud, o.timeoutMs, o.verbose);
+    return std::make_unique<Line>(o.port, o.baud, o.timeoutMs, o.verbose, o.networkAllowanceMs);
+}
+
+// The protocols the line can carry: a Modbus TCP gateway carries no QV. Asked for QV alone
+// there, the command is refused with the reason.
+std::vector<Protocol> LineProtocols(const Line& line, const std::vector<Protocol>& wanted) {
+    if (!line.CarriesModbusOnly()) return wanted;
+    std::vector<Protocol> usable;
+    for (Protocol p : wanted)
+        if (p == Protocol::Modbus) usable.push_back(p);
+    if (usable.empty())
+        throw CliError(ExitUsage, "QV cannot go through " + line.Port() +
+                                      ": a Modbus TCP gateway carries Modbus frames only (for QV "
+                                      "use a transparent serial server, tcp://HOST:PORT)");
+    return usable;
 }
 
 // The instrument the command talks to: at --address (in the protocol that answers there),
 // else the one the search finds.
 Session Connect(const Options& o, Line& line) {
-    const std::vector<Protocol> protocols = ProtocolList(o.protocol);
+    const std::vector<Protocol> protocols = LineProtocols(line, ProtocolList(o.protocol));
     if (o.address) {
         const uint16_t address = uint16_t(*o.address);
         if (protocols.size() == 1 && protocols[0] == Protocol::Modbus &&
@@ -167,7 +181,7 @@ int Ports(const Options& o, std::ostream& out) {
 int SearchCommand(const Options& o, std::ostream& out) {
     auto line = OpenLine(o);
     bool damaged = false;
-    const auto found = Search(*line, ProtocolList(o.protocol), &damaged);
+    const auto found = Search(*line, LineProtocols(*line, ProtocolList(o.protocol)), &damaged);
     if (!found) NoSearchAnswer(damaged);
     if (o.json)
         out << "{\"address\":" << found->address << ",\"protocol\":\""
@@ -226,9 +240,9 @@ int Scan(const Options& o, std::ostream& out) {
     const std::vector<long> addresses =
         ParseNumberList(o.addresses, 1, protocol::HighestAddress, "--addresses");
     const std::vector<int32_t> bauds = ScanBauds(o);
-    const std::vector<Protocol> protocols =
-        ProtocolList(o.protocol == "auto" ? o.protocols : o.protocol);
     auto line = OpenLine(o);
+    const std::vector<Protocol> protocols =
+        LineProtocols(*line, ProtocolList(o.protocol == "auto" ? o.protocols : o.protocol));
     const bool progress = IsTerminal(stderr);
     std::vector<ScanHit> hits;
     bool complete = true;
@@ -583,6 +597,8 @@ int SwitchProtocolCommand(const Options& o, std::ostream& out) {
         throw CliError(ExitUsage, "switch-protocol needs qv or modbus");
     const Protocol target = o.arguments[0] == "qv" ? Protocol::Qv : Protocol::Modbus;
     auto line = OpenLine(o);
+    // After the switch the gateway could not reach the instrument any more.
+    if (target == Protocol::Qv) LineProtocols(*line, {Protocol::Qv});
     Session session = Connect(o, *line);
     const Protocol before = session.Protocol();
     if (before != target) {

@@ -14,6 +14,15 @@ namespace {
 
 std::string OpenFailure(serial_backend::OpenStatus status, const std::string& path) {
     using serial_backend::OpenStatus;
+    if (serial_backend::IsNetworkPortName(path)) {
+        const std::string reason = serial_backend::LastErrorText();
+        std::string text = "cannot connect to " + path + ": ";
+        text += status == OpenStatus::Failed ? "the connection failed"
+                                             : serial_backend::NetworkFailureText(status);
+        if (status != OpenStatus::BadName && !reason.empty())
+            text += " (the system says: " + reason + ")";
+        return text;
+    }
     switch (status) {
         case OpenStatus::NotFound:
             return "cannot open " + path + ": no such port";
@@ -30,11 +39,16 @@ std::string OpenFailure(serial_backend::OpenStatus status, const std::string& pa
 
 }  // namespace
 
-Line::Line(const std::string& port, int32_t baud, int silenceMs, bool traceFrames)
-    : FPort(PortPath(port)), FSilenceMs(silenceMs), FTrace(traceFrames) {
+Line::Line(const std::string& port, int32_t baud, int silenceMs, bool traceFrames,
+           int networkAllowanceMs)
+    : FPort(serial_backend::IsNetworkPortName(port) ? port : PortPath(port)),
+      FSilenceMs(silenceMs),
+      FTrace(traceFrames) {
     const serial_backend::OpenStatus status = serial_backend::Device::Open(FPort, FDevice);
     if (status != serial_backend::OpenStatus::Ok)
         throw CliError(ExitPort, OpenFailure(status, FPort));
+    // Answers through the network come later and in pieces: every wait is that much longer.
+    if (FDevice->Kind() != serial_backend::Transport::Serial) FSilenceMs += networkAllowanceMs;
     // Reads return at once with what is queued; the silence is timed here (Exchange), so the
     // wait behaves the same on every system (Wine, for one, does not time the "first byte"
     // read mode on a pseudo-terminal).
@@ -53,6 +67,27 @@ Line::Line(const std::string& port, int32_t baud, int silenceMs, bool traceFrame
 
 Line::~Line() {
     if (FDevice) FDevice->Close();
+}
+
+bool Line::CarriesNetwork() const {
+    return FDevice->Kind() != serial_backend::Transport::Serial;
+}
+
+bool Line::CarriesModbusOnly() const {
+    return FDevice->Kind() == serial_backend::Transport::ModbusTcp;
+}
+
+// The system's reason is read first: the message is built after it.
+void Line::Fail(const std::string& what) const {
+    const std::string reason = serial_backend::LastErrorText();
+    throw CliError(ExitPort, what + " " + FPort + (reason.empty() ? "" : ": " + reason));
+}
+
+// A gateway's frames that were no answer to our request are dropped, not silently.
+void Line::ReportDropped() const {
+    for (const serial_backend::TransportNote& note : FDevice->TakeTransportNotes())
+        std::fprintf(stderr, "tessera-cli: %s\n",
+                     serial_backend::DescribeTransportNote(note).c_str());
 }
 
 void Line::SetBaud(int32_t baud) {
@@ -76,18 +111,22 @@ bool Line::Complete(const protocol::RequestFrame& request,
 std::vector<uint8_t> Line::Exchange(const protocol::RequestFrame& request) {
     using namespace serial_backend;
     if (!FDevice->Purge(PURGE_RXCLEAR) || !FDevice->Purge(PURGE_TXCLEAR))
-        throw CliError(ExitPort, "cannot clear the queues of " + FPort);
+        Fail(CarriesNetwork() ? "lost the connection to" : "cannot clear the queues of");
+    FDevice->TakeTransportNotes();  // what the purge dropped was no answer to this request
     Trace(">", request.bytes);
     const int32_t size = int32_t(request.bytes.size());
     if (FDevice->Write(request.bytes.data(), size) != size)
-        throw CliError(ExitPort, "cannot write to " + FPort);
+        Fail(CarriesNetwork() ? "lost the connection to" : "cannot write to");
     std::vector<uint8_t> answer;
     uint8_t chunk[protocol::FrameBufferSize];
     // Every piece of an answer restarts the silence time-out.
     auto silenceEnds = std::chrono::steady_clock::now() + std::chrono::milliseconds(FSilenceMs);
     while (!Complete(request, answer) && answer.size() < 4 * sizeof chunk) {
         const int32_t n = FDevice->Read(chunk, int32_t(sizeof chunk));
-        if (n < 0) throw CliError(ExitPort, "cannot read from " + FPort);
+        if (n < 0) {
+            ReportDropped();
+            Fail(CarriesNetwork() ? "lost the connection to" : "cannot read from");
+        }
         if (n > 0) {
             answer.insert(answer.end(), chunk, chunk + n);
             silenceEnds = std::chrono::steady_clock::now() + std::chrono::milliseconds(FSilenceMs);
@@ -96,6 +135,7 @@ std::vector<uint8_t> Line::Exchange(const protocol::RequestFrame& request) {
         if (std::chrono::steady_clock::now() >= silenceEnds) break;  // the line stayed silent
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    ReportDropped();
     Trace("<", answer);
     return answer;
 }

@@ -13,14 +13,20 @@ namespace cli {
 
 class Line {
 public:
-    // Opens the port (a path, a name under /dev, or COMn) at `baud`, 8N1, DTR and RTS raised.
-    // Throws CliError(ExitPort) saying why it cannot be opened.
-    Line(const std::string& port, int32_t baud, int silenceMs, bool traceFrames);
+    // Opens the port (a path, a name under /dev, COMn, or a network port tcp://HOST:PORT or
+    // modbus-tcp://HOST:PORT) at `baud`, 8N1, DTR and RTS raised. Throws CliError(ExitPort)
+    // saying why it cannot be opened. Through the network every wait for an answer is
+    // `networkAllowanceMs` longer.
+    Line(const std::string& port, int32_t baud, int silenceMs, bool traceFrames,
+         int networkAllowanceMs = int(serial_backend::DefaultNetworkAllowanceMs));
     ~Line();
 
     void SetBaud(int32_t baud);  // throws CliError(ExitPort)
     int32_t Baud() const { return FBaud; }
     const std::string& Port() const { return FPort; }
+    // A network port; a Modbus TCP gateway, which carries Modbus frames only.
+    bool CarriesNetwork() const;
+    bool CarriesModbusOnly() const;
 
     // Sends `request` and returns what came back before the line fell silent for the silence
     // time-out, or before the expected answer (or a Modbus exception answer) was complete.
@@ -29,11 +35,13 @@ public:
 private:
     bool Complete(const protocol::RequestFrame& request, const std::vector<uint8_t>& bytes) const;
     void Trace(const char* direction, const std::vector<uint8_t>& bytes) const;
+    void ReportDropped() const;
+    [[noreturn]] void Fail(const std::string& what) const;
 
     std::unique_ptr<serial_backend::Device> FDevice;
     std::string FPort;
     int32_t FBaud = 0;
-    int FSilenceMs = 370;
+    int FSilenceMs = 370;  // the network allowance included
     bool FTrace = false;
 };
 

@@ -89,6 +89,8 @@ Options ParseOptions(int argc, const char* const* argv) {
             o.address = Number(arg, value(), 1, protocol::HighestAddress);
         else if (arg == "--timeout")
             o.timeoutMs = int(Number(arg, value(), 1, 60000));
+        else if (arg == "--net-allowance")
+            o.networkAllowanceMs = int(Number(arg, value(), 0, 60000));
         else if (arg == "--params")
             o.params = value();
         else if (arg == "--count")
@@ -135,11 +137,14 @@ Commands:
   switch-protocol qv|modbus    switch the instrument's protocol
 
 Options of every command:
-  --port P            serial port: a path, a name under /dev, or COMn
+  --port P            serial port: a path, a name under /dev, or COMn; or a gateway:
+                      tcp://HOST:PORT (transparent serial server, QV and Modbus RTU) or
+                      modbus-tcp://HOST:PORT (Modbus TCP gateway, Modbus only)
   --baud B            line speed (default 9600)
   --protocol P        auto, qv or modbus (default auto: tried as the search tries)
   --address N         the instrument's address (default: found by the search)
   --timeout MS        silence that ends the wait for an answer (default 370)
+  --net-allowance MS  added to that wait through a gateway (default 200)
   --json              machine-readable output
   -v                  every frame in hex on stderr
   --help, --version

@@ -15,7 +15,8 @@ struct Options {
     int32_t baud = 9600;
     std::string protocol = "auto";  // auto, qv, modbus
     std::optional<long> address;
-    int timeoutMs = 370;  // silence that ends the wait for an answer
+    int timeoutMs = 370;           // silence that ends the wait for an answer
+    int networkAllowanceMs = 200;  // added to it through a network port
     bool json = false;
     bool verbose = false;
     bool help = false;

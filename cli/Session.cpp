@@ -13,6 +13,10 @@ std::string ExceptionDescription(uint8_t code) {
     return text ? std::string(text) + " (" + number + ")" : number;
 }
 
+bool IsGatewayNoAnswer(uint8_t exceptionCode) {
+    return exceptionCode == GatewayPathUnavailable || exceptionCode == GatewayTargetSilent;
+}
+
 namespace {
 
 std::string ResultDescription(uint8_t result) {
@@ -30,8 +34,11 @@ Reply Take(const protocol::RequestFrame& frame, const std::vector<uint8_t>& rece
             reply.kind = Reply::Kind::Ok;
             break;
         case AnswerStatus::Exception:
-            reply.kind = Reply::Kind::Refused;
             reply.exceptionCode = reply.answer.check.exceptionCode;
+            // A gateway's "path unavailable" and "target failed to respond": no instrument
+            // answered there, which is silence, not a refusal.
+            reply.kind =
+                IsGatewayNoAnswer(reply.exceptionCode) ? Reply::Kind::Silent : Reply::Kind::Refused;
             break;
         default:
             reply.kind = received.empty() ? Reply::Kind::Silent : Reply::Kind::Garbled;
@@ -60,6 +67,11 @@ Reply Session::Read(const protocol::Request& request) {
             throw CliError(ExitNoAnswer,
                            "no valid answer to " + name + " (damaged or foreign frame)");
         default:
+            if (IsGatewayNoAnswer(reply.exceptionCode))
+                throw CliError(ExitNoAnswer, "the instrument did not answer " + name +
+                                                 " (the gateway reports no instrument at address " +
+                                                 std::to_string(FAddress) + ": exception " +
+                                                 std::to_string(reply.exceptionCode) + ")");
             throw CliError(ExitNoAnswer, "the instrument did not answer " + name);
     }
 }

@@ -12,10 +12,15 @@
 
 namespace cli {
 
+// Modbus gateways' exceptions: no path to that address, or no answer from it.
+constexpr uint8_t GatewayPathUnavailable = 0x0A;
+constexpr uint8_t GatewayTargetSilent = 0x0B;
+bool IsGatewayNoAnswer(uint8_t exceptionCode);
+
 struct Reply {
     enum class Kind { Ok, Silent, Garbled, Refused };
-    Kind kind = Kind::Silent;
-    protocol::Answer answer;  // Ok: in the form the decoders read
+    Kind kind = Kind::Silent;  // a gateway's 0x0A or 0x0B is Silent, with its exceptionCode
+    protocol::Answer answer;   // Ok: in the form the decoders read
     uint8_t exceptionCode = 0;
 
     bool Ok() const { return kind == Kind::Ok; }

@@ -180,6 +180,45 @@ compare_cli() {
     diff -u "$work/cli-native.txt" "$work/cli-wine.txt"
 }
 
+# The same command through a virtual gateway (--tcp or --modbus-tcp, loopback), natively and
+# under Wine (Winsock); the gateway's port is the only thing allowed to differ.
+start_gateway() {
+    stop_sim
+    : >"$work/sim.out"
+    # shellcheck disable=SC2086
+    "$linux_build/sim/tessera-sim" $1 127.0.0.1:0 --bus "$bus" --frozen >"$work/sim.out" \
+        2>>"$work/sim.log" &
+    sim_pid=$!
+    local waited=0
+    until [ -s "$work/sim.out" ]; do
+        kill -0 "$sim_pid" 2>/dev/null || { echo "tessera-sim ended at start" >&2; return 1; }
+        [ $waited -lt 100 ] || { echo "tessera-sim printed no port" >&2; return 1; }
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    url=$(head -n 1 "$work/sim.out")
+}
+
+compare_gateway() {
+    local gateway=$1 command=$2 failed=0
+    start_gateway "$gateway"
+    # shellcheck disable=SC2086
+    timeout 120 "$linux_build/cli/tessera-cli" --port "$url" $command \
+        >"$work/gateway-native.txt" 2>&1 || failed=1
+    normalise "$url" "$work/gateway-native.txt"
+    start_gateway "$gateway"
+    # shellcheck disable=SC2086
+    wine_run "$mingw_build/cli/tessera-cli.exe" --port "$url" $command \
+        >"$work/gateway-wine.txt" || failed=1
+    normalise "$url" "$work/gateway-wine.txt"
+    cat "$work/gateway-wine.txt"
+    if [ $failed -ne 0 ]; then
+        echo "tessera-cli --port $gateway $command failed" >&2
+        return 1
+    fi
+    diff -u "$work/gateway-native.txt" "$work/gateway-wine.txt"
+}
+
 # No Qt for Windows here: the files with Windows paths that need Qt are compiled as far as a
 # compiler goes without Qt's Windows build, against the system's Qt headers (their Linux
 # configuration), with the windows' generated headers from uic.
@@ -231,6 +270,8 @@ if cli_built; then
     }
     stage "config file" config_file
     stage "cli set-config" compare_cli "--address 30 --baud 19200 --protocol modbus set-config @CONFIG@"
+    stage "cli through tcp://" compare_gateway --tcp "--address 12 --protocol qv read --params 1,2"
+    stage "cli through modbus-tcp://" compare_gateway --modbus-tcp "scan --addresses 1-2"
 else
     echo "== no $mingw_build/cli/tessera-cli.exe: tessera-cli not compared"
 fi

@@ -7,8 +7,7 @@
 //
 // No Qt here: only the C++ standard library and the OS.
 //
-// Device: one open serial device. Opened and closed on the owner's (main) thread; Read,
-// Write, QueueCounts, InQueueCount and Purge may be called from any thread while it is open.
+// Device: one open line (a serial device, or a network port that carries one).
 // EventWaiter: the blocking wait for line events; Wait() runs on the port's event thread,
 // Stop() on any thread.
 #include <cstdint>
@@ -88,7 +87,22 @@ struct Timeouts {
 };
 
 // NotSerial: the path opened but is no terminal (a regular file, /dev/null, a FIFO, a folder).
-enum class OpenStatus { Ok, NotFound, Busy, NoPermission, NotSerial, Failed };
+// The rest are a network port's: BadName (not tcp://HOST:PORT or modbus-tcp://HOST:PORT),
+// HostUnknown (the name does not resolve), Refused (nothing listens there), Unreachable (no
+// route to the host), TimedOut (no answer to the connection within the time-out).
+enum class OpenStatus {
+    Ok,
+    NotFound,
+    Busy,
+    NoPermission,
+    NotSerial,
+    Failed,
+    BadName,
+    HostUnknown,
+    Refused,
+    Unreachable,
+    TimedOut
+};
 
 #ifndef _WIN32
 // The driver's line counters (TIOCGICOUNT) as last read. A device without them (a
@@ -101,72 +115,119 @@ struct DriverCounters {
 };
 #endif
 
+// How the line reaches us: a serial device of this computer, the raw line bytes through a
+// transparent serial server (tcp://), or Modbus frames through a Modbus TCP gateway
+// (modbus-tcp://, MBAP header instead of address and CRC).
+enum class Transport { Serial, RawTcp, ModbusTcp };
+
+// What a Modbus TCP device dropped instead of handing it on as an answer.
+struct TransportNote {
+    enum class Kind {
+        WrongTransaction,  // an answer to another request (`value`: its id, `expected`: ours)
+        WrongUnit,         // an answer from another unit (`value`: its unit id)
+        BadHeader,         // protocol id not 0 or a length no frame has: the stream is garbage
+        BadLength,         // the header's length disagrees with the Modbus PDU it carries
+        Unexpected         // an answer while no request was awaiting one
+    };
+    Kind kind;
+    uint32_t value = 0;
+    uint32_t expected = 0;
+    size_t bytes = 0;  // bytes dropped
+};
+
+struct OpenOptions {
+    int connectTimeoutMs = 3000;  // a network port's connection attempt
+};
+
+constexpr uint32_t DefaultNetworkAllowanceMs = 200;
+
+// One open line. Opened and closed on the owner's (main) thread; Read, Write, QueueCounts,
+// InQueueCount and Purge may be called from any thread while it is open. One implementation
+// per platform for serial devices, one per network transport.
 class Device {
 public:
-    ~Device();  // closes the device if still open
+    virtual ~Device();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
 
-    // Opens `path` for exclusive use; on success `device` holds it.
-    static OpenStatus Open(const std::string& path, std::unique_ptr<Device>& device);
+    // Opens `path` for exclusive use; on success `device` holds it. The name chooses the
+    // transport: tcp://HOST:PORT and modbus-tcp://HOST:PORT connect to a network port (within
+    // options.connectTimeoutMs), anything else is a serial device of this system. After a
+    // failure LastErrorCode() holds the system's reason.
+    static OpenStatus Open(const std::string& path, std::unique_ptr<Device>& device,
+                           const OpenOptions& options = OpenOptions());
     // Undoes Open step by step (settings restored, lock dropped); false if the OS reported
     // a failure, the device is released all the same.
-    bool Close();
+    virtual bool Close() = 0;
 
-    bool SetLineSettings(const LineSettings& settings);
-    bool SetQueueSizes(int32_t inSize, int32_t outSize);
-    bool SetTimeouts(const Timeouts& timeouts);
-    bool Purge(uint32_t purgeFlags);
+    virtual bool SetLineSettings(const LineSettings& settings) = 0;
+    virtual bool SetQueueSizes(int32_t inSize, int32_t outSize) = 0;
+    virtual bool SetTimeouts(const Timeouts& timeouts) = 0;
+    virtual bool Purge(uint32_t purgeFlags) = 0;
     // ClearCommError: queued byte counts and the CE_* flags gathered since the last call.
-    bool QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors);
+    virtual bool QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors) = 0;
     // The same for the input queue alone, with as few calls to the system as the OS allows.
-    bool InQueueCount(int32_t& inQueue, uint32_t& errors);
-    bool ModemStatus(uint32_t& status);
-    bool Escape(int code);
+    virtual bool InQueueCount(int32_t& inQueue, uint32_t& errors) = 0;
+    virtual bool ModemStatus(uint32_t& status) = 0;
+    virtual bool Escape(int code) = 0;
     // Both return the byte count, or -1 on failure; they block at most as the timeouts say.
-    int32_t Read(void* buffer, int32_t count);
-    int32_t Write(const void* buffer, int32_t count);
+    virtual int32_t Read(void* buffer, int32_t count) = 0;
+    virtual int32_t Write(const void* buffer, int32_t count) = 0;
 
 #ifdef _WIN32
-    using NativeHandleType = void*;  // HANDLE
-    NativeHandleType NativeHandle() const {
-        return FHandle;
-    }
+    using NativeHandleType = void*;  // HANDLE (a SOCKET for a network port)
 #else
     using NativeHandleType = int;
-    NativeHandleType NativeHandle() const {
-        return FFd;
+#endif
+    // What the event waiter watches: the device's descriptor, or the connection's socket.
+    virtual NativeHandleType NativeHandle() const = 0;
+    virtual int32_t InQueueSize() const = 0;
+
+    // ---- the transport, for the exchange's timing --------------------------------------
+    virtual Transport Kind() const {
+        return Transport::Serial;
     }
-#endif
-    int32_t InQueueSize() const;
+    // Extra time an answer may take on its way through the network, added to the answer wait;
+    // 0 for a serial device.
+    virtual uint32_t NetworkAllowanceMs() const {
+        return 0;
+    }
+    virtual void SetNetworkAllowanceMs(uint32_t ms) {
+        (void)ms;
+    }
+    // False where frames arrive whole (Modbus TCP): the silence between Modbus RTU frames
+    // is then not needed.
+    virtual bool NeedsFrameSilence() const {
+        return true;
+    }
+    // What was dropped on the way since the last call (Modbus TCP only).
+    virtual std::vector<TransportNote> TakeTransportNotes() {
+        return {};
+    }
 
-private:
+protected:
     Device() = default;
-#ifdef _WIN32
-    bool ReadsReturnAtOnce() const;
-    // INVALID_HANDLE_VALUE while closed; the DCB and COMMTIMEOUTS found on open are put back
-    // on close.
-    void* FHandle = reinterpret_cast<void*>(intptr_t(-1));
-    bool FSettingsSaved = false;
-    std::vector<unsigned char> FSavedSettings;
-    mutable std::mutex FMutex;  // guards the two below
-    Timeouts FTimeouts;         // as last set on the device
-    int32_t FInQueueSize = 2048;
-#else
-    Timeouts CurrentTimeouts() const;
-    uint32_t TakeLineErrors();
-
-    int FFd = -1;
-    bool FLocked = false;
-    bool FExclusive = false;
-    bool FSettingsSaved = false;
-    std::vector<unsigned char> FSavedSettings;  // the terminal's settings found on open
-    mutable std::mutex FMutex;                  // guards the fields below
-    Timeouts FTimeouts;
-    int32_t FInQueueSize = 2048;
-    DriverCounters FErrorCounters;  // at the last QueueCounts or InQueueCount
-#endif
 };
+
+// The parts of a network port name: tcp://HOST:PORT or modbus-tcp://HOST:PORT (an IPv6 host in
+// brackets). True when the name is well formed; `transport` tells a network name (even a bad
+// one) from a serial port's name (Serial).
+struct NetworkPortName {
+    Transport transport = Transport::Serial;
+    std::string host;
+    uint16_t port = 0;
+};
+bool ParseNetworkPortName(const std::string& name, NetworkPortName& parsed);
+inline bool IsNetworkPortName(const std::string& name) {
+    NetworkPortName parsed;
+    ParseNetworkPortName(name, parsed);
+    return parsed.transport != Transport::Serial;
+}
+// A name the user reads: "unknown host", "connection refused"... for the network statuses,
+// "" for the others.
+const char* NetworkFailureText(OpenStatus status);
+// One dropped frame in plain words.
+std::string DescribeTransportNote(const TransportNote& note);
 
 enum class WaitResult { Events, Skipped, Stopped, Failed };
 
@@ -190,7 +251,9 @@ private:
 };
 
 // The system's code for the latest failure of a call above on this thread: errno, or
-// GetLastError() on Windows.
+// GetLastError() on Windows. On POSIX a failed host name lookup leaves
+// HostLookupErrorBase + |EAI_*| instead, which ErrorText turns into the resolver's text.
+constexpr int HostLookupErrorBase = 100000;
 int LastErrorCode();
 // The system's text for such a code, UTF-8: strerror, or FormatMessageW on Windows.
 std::string ErrorText(int code);

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <netdb.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -20,6 +21,7 @@
 #include <fstream>
 
 #include "serial/SerialBackend.h"
+#include "serial/SerialBackendDevices.h"
 #include "serial/SerialTermios.h"
 #include "serial/SerialTermios2.h"
 
@@ -177,6 +179,41 @@ bool IsSerialPort(const std::string& dir, const std::string& name) {
     return Exists(entryDir + "/device");
 }
 
+// A serial device of this system: termios and ioctl on a non-blocking descriptor.
+class PosixSerialDevice final : public Device {
+public:
+    ~PosixSerialDevice() override { Close(); }
+    static OpenStatus Open(const std::string& path, std::unique_ptr<Device>& device);
+    bool Close() override;
+    bool SetLineSettings(const LineSettings& settings) override;
+    bool SetQueueSizes(int32_t inSize, int32_t outSize) override;
+    bool SetTimeouts(const Timeouts& timeouts) override;
+    bool Purge(uint32_t purgeFlags) override;
+    bool QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors) override;
+    bool InQueueCount(int32_t& inQueue, uint32_t& errors) override;
+    bool ModemStatus(uint32_t& status) override;
+    bool Escape(int code) override;
+    int32_t Read(void* buffer, int32_t count) override;
+    int32_t Write(const void* buffer, int32_t count) override;
+    NativeHandleType NativeHandle() const override { return FFd; }
+    int32_t InQueueSize() const override;
+
+private:
+    PosixSerialDevice() = default;
+    Timeouts CurrentTimeouts() const;
+    uint32_t TakeLineErrors();
+
+    int FFd = -1;
+    bool FLocked = false;
+    bool FExclusive = false;
+    bool FSettingsSaved = false;
+    std::vector<unsigned char> FSavedSettings;  // the terminal's settings found on open
+    mutable std::mutex FMutex;                  // guards the fields below
+    Timeouts FTimeouts;
+    int32_t FInQueueSize = 2048;
+    DriverCounters FErrorCounters;  // at the last QueueCounts or InQueueCount
+};
+
 }  // namespace
 
 int LastErrorCode() {
@@ -184,6 +221,7 @@ int LastErrorCode() {
 }
 
 std::string ErrorText(int code) {
+    if (code > HostLookupErrorBase) return gai_strerror(-(code - HostLookupErrorBase));
     return std::strerror(code);
 }
 
@@ -193,7 +231,11 @@ std::string LastErrorText() {
 
 // ---- Device -------------------------------------------------------------------------------
 
-OpenStatus Device::Open(const std::string& path, std::unique_ptr<Device>& device) {
+OpenStatus OpenSerialDevice(const std::string& path, std::unique_ptr<Device>& device) {
+    return PosixSerialDevice::Open(path, device);
+}
+
+OpenStatus PosixSerialDevice::Open(const std::string& path, std::unique_ptr<Device>& device) {
     // O_NOCTTY: a serial line must never become our controlling terminal. O_NONBLOCK: every
     // wait is a poll() bounded by the timeouts, and open() does not wait for a carrier.
     int fd = RetryOnInterrupt(
@@ -203,7 +245,7 @@ OpenStatus Device::Open(const std::string& path, std::unique_ptr<Device>& device
         ::close(fd);
         return OpenStatus::NotSerial;
     }
-    std::unique_ptr<Device> opened(new Device);
+    std::unique_ptr<PosixSerialDevice> opened(new PosixSerialDevice);
     opened->FFd = fd;
     // TIOCEXCL keeps other opens out but not root's, so the lock is what others really see.
     if (RetryOnInterrupt([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
@@ -226,7 +268,7 @@ OpenStatus Device::Open(const std::string& path, std::unique_ptr<Device>& device
     return OpenStatus::Ok;
 }
 
-bool Device::Close() {
+bool PosixSerialDevice::Close() {
     if (FFd < 0) return true;
     bool ok = true;
     if (FSettingsSaved) {
@@ -249,11 +291,7 @@ bool Device::Close() {
     return ok;
 }
 
-Device::~Device() {
-    Close();
-}
-
-bool Device::SetLineSettings(const LineSettings& settings) {
+bool PosixSerialDevice::SetLineSettings(const LineSettings& settings) {
     termios t{};
     if (tcgetattr(FFd, &t) != 0) return false;
     bool arbitrarySpeed = false;
@@ -276,7 +314,7 @@ bool Device::SetLineSettings(const LineSettings& settings) {
     return diff * 100 <= wanted * 3;
 }
 
-bool Device::SetQueueSizes(int32_t inSize, int32_t outSize) {
+bool PosixSerialDevice::SetQueueSizes(int32_t inSize, int32_t outSize) {
     // The tty layer's queues have a fixed size; the requested input size only scales the
     // "80 % full" event.
     (void)outSize;
@@ -285,23 +323,23 @@ bool Device::SetQueueSizes(int32_t inSize, int32_t outSize) {
     return true;
 }
 
-int32_t Device::InQueueSize() const {
+int32_t PosixSerialDevice::InQueueSize() const {
     std::lock_guard<std::mutex> lock(FMutex);
     return FInQueueSize;
 }
 
-bool Device::SetTimeouts(const Timeouts& timeouts) {
+bool PosixSerialDevice::SetTimeouts(const Timeouts& timeouts) {
     std::lock_guard<std::mutex> lock(FMutex);
     FTimeouts = timeouts;
     return true;
 }
 
-Timeouts Device::CurrentTimeouts() const {
+Timeouts PosixSerialDevice::CurrentTimeouts() const {
     std::lock_guard<std::mutex> lock(FMutex);
     return FTimeouts;
 }
 
-bool Device::Purge(uint32_t purgeFlags) {
+bool PosixSerialDevice::Purge(uint32_t purgeFlags) {
     const bool input = purgeFlags & (PURGE_RXABORT | PURGE_RXCLEAR);
     const bool output = purgeFlags & (PURGE_TXABORT | PURGE_TXCLEAR);
     if (!input && !output) return true;
@@ -309,19 +347,19 @@ bool Device::Purge(uint32_t purgeFlags) {
     return RetryOnInterrupt([&] { return tcflush(FFd, queue); }) == 0;
 }
 
-uint32_t Device::TakeLineErrors() {
+uint32_t PosixSerialDevice::TakeLineErrors() {
     std::lock_guard<std::mutex> lock(FMutex);
     return LineErrorFlags(CountersChanged(FFd, FErrorCounters));
 }
 
-bool Device::QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors) {
+bool PosixSerialDevice::QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors) {
     int out = 0;
     if (FFd < 0 || IoctlRetry(FFd, TIOCOUTQ, &out) != 0) return false;
     outQueue = out;
     return InQueueCount(inQueue, errors);
 }
 
-bool Device::InQueueCount(int32_t& inQueue, uint32_t& errors) {
+bool PosixSerialDevice::InQueueCount(int32_t& inQueue, uint32_t& errors) {
     int in = 0;
     if (FFd < 0 || IoctlRetry(FFd, FIONREAD, &in) != 0) return false;
     inQueue = in;
@@ -329,7 +367,7 @@ bool Device::InQueueCount(int32_t& inQueue, uint32_t& errors) {
     return true;
 }
 
-bool Device::ModemStatus(uint32_t& status) {
+bool PosixSerialDevice::ModemStatus(uint32_t& status) {
     int lines = 0;
     if (IoctlRetry(FFd, TIOCMGET, &lines) != 0) return false;
     status = 0;
@@ -340,7 +378,7 @@ bool Device::ModemStatus(uint32_t& status) {
     return true;
 }
 
-bool Device::Escape(int code) {
+bool PosixSerialDevice::Escape(int code) {
     int line = 0;
     switch (code) {
         case SETBREAK:
@@ -365,7 +403,7 @@ bool Device::Escape(int code) {
     }
 }
 
-int32_t Device::Read(void* buffer, int32_t count) {
+int32_t PosixSerialDevice::Read(void* buffer, int32_t count) {
     const Timeouts t = CurrentTimeouts();
     // COMMTIMEOUTS: interval MAXDWORD with both totals 0 returns at once with what is
     // queued; with the multiplier MAXDWORD as well and a constant, it waits for the first
@@ -397,7 +435,7 @@ int32_t Device::Read(void* buffer, int32_t count) {
     }
 }
 
-int32_t Device::Write(const void* buffer, int32_t count) {
+int32_t PosixSerialDevice::Write(const void* buffer, int32_t count) {
     const Timeouts t = CurrentTimeouts();
     Clock::time_point deadline;
     const bool hasTotal =
@@ -479,8 +517,9 @@ EventWaiter::EventWaiter(Device& device) : FState(new State(device)) {
     // The program leaves an answer's bytes queued until its exchange thread reads them, so a
     // level-triggered wait would return at once again and again; EPOLLET wakes only when
     // something new arrives.
+    // EPOLLRDHUP: a network port's connection closed by the far end (a pty reports EPOLLHUP).
     epoll_event line{};
-    line.events = EPOLLIN | EPOLLET;
+    line.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
     line.data.fd = device.NativeHandle();
     if (epoll_ctl(s.epollFd, EPOLL_CTL_ADD, s.stopFd, &stop) != 0 ||
         epoll_ctl(s.epollFd, EPOLL_CTL_ADD, device.NativeHandle(), &line) != 0)
@@ -522,9 +561,11 @@ WaitResult EventWaiter::Wait(uint32_t& mask) {
         lineFlags |= ready[i].events;
     }
     uint32_t events = 0;
-    if (s.watchingDevice && (lineFlags & (EPOLLHUP | EPOLLERR))) {
+    if (s.watchingDevice && (lineFlags & (EPOLLHUP | EPOLLERR | EPOLLRDHUP))) {
         s.StopWatchingDevice();
         events = EV_ERR;  // reported once, so the owner learns the line is gone
+        // A connection's last bytes may have come with its end: they are read first.
+        if ((lineFlags & EPOLLIN) && (lineFlags & EPOLLRDHUP)) events |= EV_RXCHAR;
     } else if (lineFlags & EPOLLIN) {
         events = s.RxEvents() | s.CounterEvents();
     }

@@ -3,6 +3,7 @@
 
 // Ours first: <windows.h> turns the EV_*, CE_*, MS_* and escape names into macros.
 #include "serial/SerialBackend.h"
+#include "serial/SerialBackendDevices.h"
 #include "serial/SerialWin32Rules.h"
 
 #ifndef _WIN32_WINNT
@@ -209,6 +210,38 @@ std::map<std::string, std::string> FriendlyNames() {
     return names;
 }
 
+// A communications device of this system, opened for overlapped I/O.
+class Win32SerialDevice final : public Device {
+public:
+    ~Win32SerialDevice() override { Close(); }
+    static OpenStatus Open(const std::string& path, std::unique_ptr<Device>& device);
+    bool Close() override;
+    bool SetLineSettings(const LineSettings& settings) override;
+    bool SetQueueSizes(int32_t inSize, int32_t outSize) override;
+    bool SetTimeouts(const Timeouts& timeouts) override;
+    bool Purge(uint32_t purgeFlags) override;
+    bool QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors) override;
+    bool InQueueCount(int32_t& inQueue, uint32_t& errors) override;
+    bool ModemStatus(uint32_t& status) override;
+    bool Escape(int code) override;
+    int32_t Read(void* buffer, int32_t count) override;
+    int32_t Write(const void* buffer, int32_t count) override;
+    NativeHandleType NativeHandle() const override { return FHandle; }
+    int32_t InQueueSize() const override;
+
+private:
+    Win32SerialDevice() = default;
+    bool ReadsReturnAtOnce() const;
+    // INVALID_HANDLE_VALUE while closed; the DCB and COMMTIMEOUTS found on open are put back
+    // on close.
+    void* FHandle = reinterpret_cast<void*>(intptr_t(-1));
+    bool FSettingsSaved = false;
+    std::vector<unsigned char> FSavedSettings;
+    mutable std::mutex FMutex;  // guards the two below
+    Timeouts FTimeouts;         // as last set on the device
+    int32_t FInQueueSize = 2048;
+};
+
 }  // namespace
 
 int LastErrorCode() {
@@ -240,13 +273,17 @@ std::string LastErrorText() {
 
 // ---- Device -------------------------------------------------------------------------------
 
-OpenStatus Device::Open(const std::string& path, std::unique_ptr<Device>& device) {
+OpenStatus OpenSerialDevice(const std::string& path, std::unique_ptr<Device>& device) {
+    return Win32SerialDevice::Open(path, device);
+}
+
+OpenStatus Win32SerialDevice::Open(const std::string& path, std::unique_ptr<Device>& device) {
     // Share mode 0: no one else opens the port while we hold it.
     const HANDLE handle =
         CreateFileW(Widen(win32::DevicePath(path)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                     nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return StatusOfOpenError(GetLastError());
-    std::unique_ptr<Device> opened(new Device);
+    std::unique_ptr<Win32SerialDevice> opened(new Win32SerialDevice);
     opened->FHandle = handle;
     // What Close puts back; a handle without them is no communications device.
     DCB dcb{};
@@ -264,7 +301,7 @@ OpenStatus Device::Open(const std::string& path, std::unique_ptr<Device>& device
     return OpenStatus::Ok;
 }
 
-bool Device::Close() {
+bool Win32SerialDevice::Close() {
     if (FHandle == INVALID_HANDLE_VALUE) return true;
     bool ok = true;
     if (FSettingsSaved) {
@@ -281,11 +318,7 @@ bool Device::Close() {
     return ok;
 }
 
-Device::~Device() {
-    Close();
-}
-
-bool Device::SetLineSettings(const LineSettings& settings) {
+bool Win32SerialDevice::SetLineSettings(const LineSettings& settings) {
     win32::DcbValues values;
     if (!win32::MakeDcbValues(settings, values)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -308,19 +341,19 @@ bool Device::SetLineSettings(const LineSettings& settings) {
     return SetCommState(FHandle, &dcb) != 0;
 }
 
-bool Device::SetQueueSizes(int32_t inSize, int32_t outSize) {
+bool Win32SerialDevice::SetQueueSizes(int32_t inSize, int32_t outSize) {
     if (!SetupComm(FHandle, DWORD(inSize), DWORD(outSize))) return false;
     std::lock_guard<std::mutex> lock(FMutex);
     FInQueueSize = inSize;
     return true;
 }
 
-int32_t Device::InQueueSize() const {
+int32_t Win32SerialDevice::InQueueSize() const {
     std::lock_guard<std::mutex> lock(FMutex);
     return FInQueueSize;
 }
 
-bool Device::SetTimeouts(const Timeouts& t) {
+bool Win32SerialDevice::SetTimeouts(const Timeouts& t) {
     COMMTIMEOUTS timeouts;
     timeouts.ReadIntervalTimeout = t.readInterval;
     timeouts.ReadTotalTimeoutMultiplier = t.readTotalMultiplier;
@@ -333,11 +366,11 @@ bool Device::SetTimeouts(const Timeouts& t) {
     return true;
 }
 
-bool Device::Purge(uint32_t purgeFlags) {
+bool Win32SerialDevice::Purge(uint32_t purgeFlags) {
     return PurgeComm(FHandle, purgeFlags) != 0;
 }
 
-bool Device::QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors) {
+bool Win32SerialDevice::QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors) {
     DWORD flags = 0;
     COMSTAT status;
     std::memset(&status, 0, sizeof status);
@@ -349,23 +382,23 @@ bool Device::QueueCounts(int32_t& inQueue, int32_t& outQueue, uint32_t& errors) 
 }
 
 // ClearCommError reports both queues in one call.
-bool Device::InQueueCount(int32_t& inQueue, uint32_t& errors) {
+bool Win32SerialDevice::InQueueCount(int32_t& inQueue, uint32_t& errors) {
     int32_t outQueue = 0;
     return QueueCounts(inQueue, outQueue, errors);
 }
 
-bool Device::ModemStatus(uint32_t& status) {
+bool Win32SerialDevice::ModemStatus(uint32_t& status) {
     DWORD lines = 0;
     if (!GetCommModemStatus(FHandle, &lines)) return false;
     status = lines;  // MS_* have the same values here
     return true;
 }
 
-bool Device::Escape(int code) {
+bool Win32SerialDevice::Escape(int code) {
     return EscapeCommFunction(FHandle, DWORD(code)) != 0;
 }
 
-int32_t Device::Read(void* buffer, int32_t count) {
+int32_t Win32SerialDevice::Read(void* buffer, int32_t count) {
     Overlapped overlapped;
     if (!overlapped.Valid()) return -1;
     DWORD done = 0;
@@ -377,13 +410,13 @@ int32_t Device::Read(void* buffer, int32_t count) {
 
 // ReadIntervalTimeout MAXDWORD with both read totals 0: a read completes at once with what
 // the input queue holds.
-bool Device::ReadsReturnAtOnce() const {
+bool Win32SerialDevice::ReadsReturnAtOnce() const {
     std::lock_guard<std::mutex> lock(FMutex);
     return FTimeouts.readInterval == MaxDword && FTimeouts.readTotalMultiplier == 0 &&
            FTimeouts.readTotalConstant == 0;
 }
 
-int32_t Device::Write(const void* buffer, int32_t count) {
+int32_t Win32SerialDevice::Write(const void* buffer, int32_t count) {
     Overlapped overlapped;
     if (!overlapped.Valid()) return -1;
     DWORD done = 0;

@@ -38,6 +38,13 @@ const char* const SerialPortMessages[SerialPortMessageCount] = {
         "ESerialPort",
         "Нет прав доступа к COM-порту (пользователь должен входить в группу dialout)"),
     QT_TRANSLATE_NOOP("ESerialPort", "Указанное устройство не является последовательным портом"),
+    QT_TRANSLATE_NOOP(
+        "ESerialPort",
+        "Неверное имя сетевого порта (нужно tcp://УЗЕЛ:ПОРТ или modbus-tcp://УЗЕЛ:ПОРТ)"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Сетевой узел не найден"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Сетевой узел отверг подключение"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Сетевой узел недоступен"),
+    QT_TRANSLATE_NOOP("ESerialPort", "Сетевой узел не ответил на подключение вовремя"),
 };
 
 namespace {
@@ -59,6 +66,11 @@ enum MessageIndex {
     msgPortList = 13,
     msgNoPermission = 14,
     msgNotSerial = 15,
+    msgBadNetworkName = 16,
+    msgHostUnknown = 17,
+    msgRefused = 18,
+    msgUnreachable = 19,
+    msgConnectTimedOut = 20,
 };
 
 struct ErrorFlag {
@@ -105,7 +117,10 @@ ESerialPort::ESerialPort(int messageIndex, int systemError)
     : ESerialPort(messageIndex >= 0 && messageIndex < SerialPortMessageCount
                       ? QCoreApplication::translate("ESerialPort", SerialPortMessages[messageIndex])
                       : QString()) {
-    if (messageIndex != msgNotOpen && messageIndex != msgOpenProperty) FSystemError = systemError;
+    // These come from no system call (a bad network port name is the user's).
+    if (messageIndex != msgNotOpen && messageIndex != msgOpenProperty &&
+        messageIndex != msgBadNetworkName)
+        FSystemError = systemError;
 }
 
 ESerialPort::ESerialPort(const QString& message) : FMessage(message), FUtf8(message.toUtf8()) {}
@@ -153,6 +168,7 @@ TSerialPort::~TSerialPort() {
 }
 
 QString TSerialPort::DevicePath(const QString& port) {
+    if (IsNetworkPortName(port.toStdString())) return port;
 #ifdef _WIN32
     return port;  // the backend opens the name in the device namespace (\\.\COM12)
 #else
@@ -184,11 +200,16 @@ void TSerialPort::Open() {
     }
 }
 
-// Any failure other than "missing", "busy", "no permission" and "not a serial port" leaves the
-// handle unset, and the open then fails on the line settings.
+// Any failure other than "missing", "busy", "no permission", "not a serial port" and a network
+// port's own failures leaves the handle unset, and the open then fails on the line settings.
+// A network port is connected within ConnectTimeoutMs and gets the network allowance set here.
 void TSerialPort::OpenDevice() {
     const std::string path = DevicePath(FPort).toLocal8Bit().toStdString();
-    switch (Device::Open(path, FHandle)) {
+    OpenOptions options;
+    options.connectTimeoutMs = FConnectTimeoutMs;
+    const OpenStatus status = Device::Open(path, FHandle, options);
+    if (status == OpenStatus::Ok) FHandle->SetNetworkAllowanceMs(FNetworkAllowanceMs);
+    switch (status) {
         case OpenStatus::Ok:
         case OpenStatus::Failed:
             return;
@@ -200,6 +221,16 @@ void TSerialPort::OpenDevice() {
             throw ESerialPort(msgNoPermission);
         case OpenStatus::NotSerial:
             throw ESerialPort(msgNotSerial);
+        case OpenStatus::BadName:
+            throw ESerialPort(msgBadNetworkName);
+        case OpenStatus::HostUnknown:
+            throw ESerialPort(msgHostUnknown);
+        case OpenStatus::Refused:
+            throw ESerialPort(msgRefused);
+        case OpenStatus::Unreachable:
+            throw ESerialPort(msgUnreachable);
+        case OpenStatus::TimedOut:
+            throw ESerialPort(msgConnectTimedOut);
     }
 }
 
@@ -379,6 +410,37 @@ int32_t TSerialPort::Read(void* buffer, int32_t count) {
     return n;
 }
 
+bool TSerialPort::IsNetworkPort() const {
+    return IsNetworkPortName(FPort.toStdString());
+}
+
+bool TSerialPort::IsModbusTcp() const {
+    NetworkPortName name;
+    ParseNetworkPortName(FPort.toStdString(), name);
+    return name.transport == Transport::ModbusTcp;
+}
+
+uint32_t TSerialPort::NetworkAllowanceMs() const {
+    return IsNetworkPort() ? FNetworkAllowanceMs.load() : 0;
+}
+
+void TSerialPort::SetNetworkAllowanceMs(uint32_t ms) {
+    FNetworkAllowanceMs = ms;
+    if (FHandle) FHandle->SetNetworkAllowanceMs(ms);
+}
+
+bool TSerialPort::NeedsFrameSilence() const {
+    return !IsModbusTcp();
+}
+
+void TSerialPort::SetConnectTimeoutMs(int ms) {
+    FConnectTimeoutMs = ms > 0 ? ms : 1;
+}
+
+std::vector<serial_backend::TransportNote> TSerialPort::TakeTransportNotes() {
+    return FHandle ? FHandle->TakeTransportNotes() : std::vector<serial_backend::TransportNote>();
+}
+
 int32_t TSerialPort::BitsPerSecond() const {
     return FBaudRate == brCustom ? FCustomBaudRate : BaudRateTable[FBaudRate];
 }
@@ -554,3 +616,5 @@ void TSerialPort::PortWindowProc(uint32_t eventFlag) {
         HandlerFailed(QString());
     }
 }
+
+static_assert(DefaultNetworkAllowanceMs == 200, "the port's default allowance is the backend's");

@@ -15,6 +15,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <vector>
 
 enum TBaudRate : uint8_t {
     brCustom,
@@ -95,9 +96,11 @@ constexpr uint16_t BitOf(unsigned ordinal) {
 extern const int32_t BaudRateTable[29];
 
 // Messages of ESerialPort, by index. 0..13 are the component's classic texts; 14 is the
-// Linux-only "no permission" case, which must never be reported as busy or missing. The texts
+// Linux-only "no permission" case, which must never be reported as busy or missing; 15 a path
+// that is no serial port; 16..20 a network port's name and connection failures (bad name,
+// unknown host, refused, unreachable, timed out). The texts
 // are Russian (UTF-8); an ESerialPort carries the installed translation of its text, if any.
-constexpr int SerialPortMessageCount = 16;
+constexpr int SerialPortMessageCount = 21;
 extern const char* const SerialPortMessages[SerialPortMessageCount];
 
 class ESerialPort : public std::exception {
@@ -204,7 +207,8 @@ class TSerialThread;
 class TSerialPortWindow;
 namespace serial_backend {
 class Device;
-}
+struct TransportNote;
+}  // namespace serial_backend
 
 class TSerialPort : public QObject {
     Q_OBJECT
@@ -266,8 +270,28 @@ public:
     TSerialTimeouts& Timeouts() { return *FTimeouts; }
     void SetTimeouts(const TSerialTimeouts& v);
 
+    // ---- a network port (Port "tcp://HOST:PORT" or "modbus-tcp://HOST:PORT") ----------------
+    // True when Port names a network port; IsModbusTcp: a Modbus TCP gateway, which carries
+    // Modbus frames only.
+    bool IsNetworkPort() const;
+    bool IsModbusTcp() const;
+    // Extra time an answer may take through the network, for the exchange to add to its answer
+    // wait: 0 for a serial port, else the setting (DefaultNetworkAllowanceMs, 200 ms, unless
+    // set). Any thread.
+    uint32_t NetworkAllowanceMs() const;
+    void SetNetworkAllowanceMs(uint32_t ms);
+    // False for a Modbus TCP gateway, whose frames arrive whole: the exchange may then leave
+    // out the silence between Modbus RTU frames.
+    bool NeedsFrameSilence() const;
+    // Bound for connecting to a network port in Open (default 3000 ms).
+    int ConnectTimeoutMs() const { return FConnectTimeoutMs; }
+    void SetConnectTimeoutMs(int ms);
+    // What the Modbus TCP framing dropped since the last call (wrong transaction id, wrong
+    // length, garbage), for the frame monitor.
+    std::vector<serial_backend::TransportNote> TakeTransportNotes();
+
     // Device path that Port names on this system ("/dev/" + Port, "COMn" -> /dev/ttyS(n-1),
-    // a name beginning with "/" as it is).
+    // a name beginning with "/" and a network port's name as they are).
     static QString DevicePath(const QString& port);
 
     // Event handlers; an unassigned handler is skipped.
@@ -338,4 +362,6 @@ private:
     TSyncMethod FSyncMethod = smThreadSync;
     std::unique_ptr<TSerialTimeouts> FTimeouts;
     TSerialPortWindow* FWindow = nullptr;  // the hidden window of smWindowSync, while open
+    std::atomic<uint32_t> FNetworkAllowanceMs{200};
+    int FConnectTimeoutMs = 3000;
 };

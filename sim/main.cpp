@@ -1,14 +1,17 @@
 // tessera-sim: virtual instruments on a pseudo-terminal, for any Modbus RTU or QV master.
 // One instrument, or several on one line (--bus, --instrument). Prints the device path to
-// open, serves until SIGINT or SIGTERM, then exits cleanly.
+// open (or, behind a gateway, --tcp or --modbus-tcp, the port name to connect to), serves
+// until SIGINT or SIGTERM, then exits cleanly.
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "sim/BusList.h"
+#include "sim/TcpGateway.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualInstrument.h"
 
@@ -27,6 +30,10 @@ void PrintUsage(std::ostream& out) {
            "                requests sent at its speed)\n"
            "  --params      number of measured parameters 1..3 (default 3)\n"
            "  --frozen      measured values stay fixed instead of drifting\n"
+           "  --tcp HOST:PORT         serve the line through a transparent serial server\n"
+           "  --modbus-tcp HOST:PORT  serve the line through a Modbus TCP gateway\n"
+           "                (HOST numeric, PORT 0: any free port; prints the name to connect to)\n"
+           "  --drop-after N  the gateway closes each connection at its request N+1\n"
            "  --help        this text\n"
            "  --version     the program's version\n";
 }
@@ -42,13 +49,40 @@ struct Options {
     bool singleNamed = false;      // --protocol or --address given
     std::vector<sim::Config> bus;  // --bus and --instrument, in order
     bool frozen = false;
+    std::optional<sim::GatewayOptions> gateway;  // --tcp or --modbus-tcp
+    int dropAfter = 0;
     bool help = false;
     bool version = false;
 };
 
+// "127.0.0.1:5020" -> host and port (0..65535).
+bool ParseGateway(const std::string& name, const std::string& value, Options& options) {
+    const size_t colon = value.rfind(':');
+    long port = 0;
+    if (colon == std::string::npos || colon == 0 ||
+        !ParseNumber(value.c_str() + colon + 1, 0, 65535, port))
+        return false;
+    sim::GatewayOptions gateway;
+    gateway.kind = name == "--tcp" ? sim::GatewayKind::Transparent : sim::GatewayKind::ModbusTcp;
+    gateway.host = value.substr(0, colon);
+    gateway.port = uint16_t(port);
+    options.gateway = gateway;
+    return true;
+}
+
 bool ParseValueOption(const std::string& name, const char* value, Options& options,
                       std::string& error) {
     long number = 0;
+    if (name == "--tcp" || name == "--modbus-tcp") {
+        if (ParseGateway(name, value, options)) return true;
+        error = name + " needs HOST:PORT, e.g. 127.0.0.1:5020";
+        return false;
+    }
+    if (name == "--drop-after") {
+        if (!ParseNumber(value, 1, 1000000, number)) return false;
+        options.dropAfter = int(number);
+        return true;
+    }
     if (name == "--bus") return sim::ParseBus(value, options.bus, error);
     if (name == "--instrument") {
         sim::Config config;
@@ -153,11 +187,23 @@ int main(int argc, char** argv) {
         std::cerr << "tessera-sim: " << failure.what() << "\n";
         return 1;
     }
-    std::cout << line->DevicePath() << std::endl;
+    std::unique_ptr<sim::TcpGateway> gateway;
+    if (options.gateway) {
+        gateway = std::make_unique<sim::TcpGateway>(line->DevicePath(), *options.gateway);
+        gateway->DropAfterRequests(options.dropAfter);
+        try {
+            gateway->Start();
+        } catch (const std::exception& failure) {
+            std::cerr << "tessera-sim: " << failure.what() << "\n";
+            return 1;
+        }
+    }
+    std::cout << (gateway ? gateway->Url() : line->DevicePath()) << std::endl;
     for (const sim::Config& config : options.bus) std::cerr << sim::Describe(config) << "\n";
 
     int received = 0;
     sigwait(&stopSignals, &received);
+    if (gateway) gateway->Stop();
     line->Stop();
     return 0;
 }

@@ -85,6 +85,26 @@
         <source>Указанное устройство не является последовательным портом</source>
         <translation>The device given is not a serial port</translation>
     </message>
+    <message>
+        <source>Неверное имя сетевого порта (нужно tcp://УЗЕЛ:ПОРТ или modbus-tcp://УЗЕЛ:ПОРТ)</source>
+        <translation>Wrong network port name (tcp://HOST:PORT or modbus-tcp://HOST:PORT expected)</translation>
+    </message>
+    <message>
+        <source>Сетевой узел не найден</source>
+        <translation>Network host not found</translation>
+    </message>
+    <message>
+        <source>Сетевой узел отверг подключение</source>
+        <translation>The network host refused the connection</translation>
+    </message>
+    <message>
+        <source>Сетевой узел недоступен</source>
+        <translation>The network host is unreachable</translation>
+    </message>
+    <message>
+        <source>Сетевой узел не ответил на подключение вовремя</source>
+        <translation>The network host did not answer the connection in time</translation>
+    </message>
 </context>
 <context>
     <name>TCommissioning</name>
