@@ -14,6 +14,9 @@ using std::chrono::milliseconds;
 
 namespace {
 
+// Stray bytes kept to explain them: more than a window of answers means damage anyway.
+constexpr size_t kLongestStray = 4096;
+
 // Long waits are cut into slices this long, so that a stop is seen within one of them.
 constexpr milliseconds kStopSlice{50};
 
@@ -116,7 +119,7 @@ void LineScan::Report(const Pass& pass, uint16_t address) {
 // One protocol at one speed. Another protocol's instruments have let go of its frames by the
 // pause before it; an address already found at this speed (in another protocol) is not asked.
 bool LineScan::ScanPass(int32_t baud, Protocol protocol) {
-    Pass pass{baud, protocol, {}, {}, {}};
+    Pass pass{baud, protocol, {}, {}, {}, {}};
     bool stopped = !Settle(pass);
     for (size_t i = 0; i < FPlan.addresses.size() && !stopped; ++i) {
         const uint16_t address = FPlan.addresses[i];
@@ -126,7 +129,7 @@ bool LineScan::ScanPass(int32_t baud, Protocol protocol) {
             ++FDone;
             continue;
         }
-        if (LateBytesQueued() && !Recheck(pass, FPort.Now())) break;
+        if (LateBytesQueued(pass) && !Recheck(pass, FPort.Now())) break;
         // An instrument of the other protocol at this address: the other pass finds it.
         const Heard heard = Ask(pass, address, false, protocol::Read(GetAdr));
         ++FDone;
@@ -134,14 +137,13 @@ bool LineScan::ScanPass(int32_t baud, Protocol protocol) {
             pass.answered.push_back(address);
         else
             pass.unconfirmed.push_back({address, pass.lastSent});
-        if (heard == Heard::Damage && !Recheck(pass, FPort.Now())) break;
+        if (!pass.stray.empty() && !Recheck(pass, FPort.Now())) break;
         stopped = Stopping();
     }
     // The last addresses' answers may still be on their way.
-    std::vector<uint8_t> late;
     while (!Stopping() && !pass.unconfirmed.empty()) {
-        if (!Collect(late, pass.lastSent + milliseconds(FPlan.timing.fullWaitMs) +
-                               2 * ShortWait(FPlan.timing, 8, 8, baud)))
+        if (!Collect(pass.stray, pass.lastSent + milliseconds(FPlan.timing.fullWaitMs) +
+                                     2 * ShortWait(FPlan.timing, 8, 8, baud)))
             break;
         if (!Recheck(pass, FPort.Now())) break;
     }
@@ -156,11 +158,13 @@ bool LineScan::Recheck(Pass& pass, Clock::time_point bytesCameAt) {
     ++FRechecks;
     const Clock::time_point windowStart = bytesCameAt - milliseconds(FPlan.timing.fullWaitMs) -
                                           2 * ShortWait(FPlan.timing, 8, 8, pass.baud);
-    std::vector<uint16_t> again;
+    std::vector<uint16_t> window;
     for (const Asked& asked : pass.unconfirmed)
-        if (asked.sent >= windowStart) again.push_back(asked.address);
+        if (asked.sent >= windowStart) window.push_back(asked.address);
     pass.unconfirmed.clear();
     if (!Drain(pass)) return false;
+    const std::vector<uint16_t> again = AskAgain(pass, window);
+    pass.stray.clear();
     for (uint16_t address : again) {
         if (Stopping()) return false;
         Heard heard = Ask(pass, address, true, protocol::Read(GetAdr));
@@ -172,13 +176,50 @@ bool LineScan::Recheck(Pass& pass, Clock::time_point bytesCameAt) {
     return !Stopping();
 }
 
+// Which addresses of `window` to ask again. Once the line is silent, the bytes that came hold
+// every late answer to the window. When they are nothing but whole answers from its addresses
+// (and refusals of the other protocol's instruments), only those addresses answered; anything
+// else (a collision, damage, an answer from outside the window) and every address is asked.
+std::vector<uint16_t> LineScan::AskAgain(const Pass& pass,
+                                         const std::vector<uint16_t>& window) const {
+    std::vector<uint16_t> answered;
+    const std::vector<uint8_t>& bytes = pass.stray;
+    size_t at = 0;
+    while (at < bytes.size()) {
+        size_t taken = 0;
+        for (uint16_t address : window) {
+            const protocol::RequestFrame frame =
+                protocol::BuildRequest(protocol::Read(GetAdr), address, pass.protocol);
+            const size_t length = std::min<size_t>(frame.lengthIn, bytes.size() - at);
+            const auto status = protocol::CheckAnswer(frame, bytes.data() + at, int(length)).status;
+            if (status == protocol::AnswerStatus::Ok ||
+                status == protocol::AnswerStatus::Exception) {
+                answered.push_back(address);
+                taken = status == protocol::AnswerStatus::Ok ? frame.lengthIn
+                                                             : protocol::ExceptionAnswerLength;
+                break;
+            }
+            const std::vector<uint8_t> refusal(
+                bytes.begin() + long(at),
+                bytes.begin() + long(std::min(bytes.size(), at + protocol::ExceptionAnswerLength)));
+            if (pass.protocol == Protocol::Qv && WholeForeignFrame(refusal) &&
+                refusal[0] == uint8_t(address)) {
+                taken = refusal.size();
+                break;
+            }
+        }
+        if (taken == 0) return window;
+        at += taken;
+    }
+    return answered;
+}
+
 // Waits until every answer to what was sent has had the full wait to come, and drops it.
-bool LineScan::Drain(const Pass& pass) {
+bool LineScan::Drain(Pass& pass) {
     const auto gap = ShortWait(FPlan.timing, 0, 0, pass.baud);
     Clock::time_point deadline = pass.lastSent + milliseconds(FPlan.timing.fullWaitMs) + gap;
-    std::vector<uint8_t> junk;
-    while (Collect(junk, deadline)) {
-        junk.clear();
+    while (Collect(pass.stray, deadline)) {
+        if (pass.stray.size() > kLongestStray) pass.stray.erase(pass.stray.begin());
         deadline = std::max(deadline, FPort.Now() + gap);
     }
     FPort.Discard();
@@ -225,9 +266,8 @@ bool LineScan::Collect(std::vector<uint8_t>& into, Clock::time_point deadline) {
     }
 }
 
-bool LineScan::LateBytesQueued() {
-    std::vector<uint8_t> bytes;
-    return FPort.Receive(bytes, FPort.Now());
+bool LineScan::LateBytesQueued(Pass& pass) {
+    return FPort.Receive(pass.stray, FPort.Now());
 }
 
 // One request and its answer. The short wait keeps what is queued, so that late bytes are
@@ -256,10 +296,17 @@ LineScan::Heard LineScan::Ask(Pass& pass, uint16_t address, bool fullWait,
     const protocol::Answer answer = protocol::TakeAnswer(frame, bytes.data(), int(bytes.size()));
     if (taken) *taken = answer;
     const auto status = answer.check.status;
-    if (status == protocol::AnswerStatus::Ok || status == protocol::AnswerStatus::Exception)
+    if (status == protocol::AnswerStatus::Ok || status == protocol::AnswerStatus::Exception) {
+        // Bytes read with the answer but after it are stray: a late answer right behind it.
+        const size_t length = status == protocol::AnswerStatus::Ok
+                                  ? frame.lengthIn
+                                  : size_t(protocol::ExceptionAnswerLength);
+        if (!fullWait && bytes.size() > length)
+            pass.stray.insert(pass.stray.end(), bytes.begin() + long(length), bytes.end());
         return Heard::Answer;
-    if (WholeForeignFrame(bytes))
-        return bytes[0] == uint8_t(address) ? Heard::Foreign : Heard::Damage;
+    }
+    if (WholeForeignFrame(bytes) && bytes[0] == uint8_t(address)) return Heard::Foreign;
+    if (!fullWait) pass.stray.insert(pass.stray.end(), bytes.begin(), bytes.end());
     return Heard::Damage;
 }
 

@@ -5,8 +5,9 @@
 // Each address is asked (a read of its address register) with a short wait sized for a prompt
 // instrument. Bytes that turn up later than that - a slow instrument's answer landing in the
 // wait of a later address, or damaged bytes - send the scan back: it lets the line fall
-// silent, then asks again, each with the full wait, every address asked within the full wait
-// before the bytes came. Damaged answers that stay damaged at one address are a collision:
+// silent, then asks again with the full wait the addresses whose answers are among the bytes
+// that came, or, when those bytes are anything but whole answers, every address asked within
+// the full wait before they came. Damaged answers that stay damaged at one address are a collision:
 // two instruments share it. Each instrument found is then identified (serial number, year,
 // number of parameters).
 //
@@ -91,6 +92,7 @@ private:
         std::vector<Asked> unconfirmed;  // silent or damaged at the short wait, newest last
         std::vector<uint16_t> answered;  // to identify at the pass's end
         Clock::time_point lastSent{};
+        std::vector<uint8_t> stray;  // bytes no prompt answer explains, since the last recheck
     };
 
     bool Stopping() const;
@@ -98,9 +100,10 @@ private:
     Heard Ask(Pass& pass, uint16_t address, bool fullWait, const protocol::Request& request,
               protocol::Answer* taken = nullptr);
     bool Collect(std::vector<uint8_t>& into, Clock::time_point deadline);
-    bool LateBytesQueued();
+    bool LateBytesQueued(Pass& pass);
     bool Recheck(Pass& pass, Clock::time_point bytesCameAt);
-    bool Drain(const Pass& pass);
+    bool Drain(Pass& pass);
+    std::vector<uint16_t> AskAgain(const Pass& pass, const std::vector<uint16_t>& window) const;
     bool Settle(Pass& pass);
     void Identify(Pass& pass);
     void Record(Finding finding);

@@ -220,10 +220,15 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("in the short waits") << "modbus:2,modbus:5,modbus:9" << 6
                                             << QStringList{"9600 modbus 2 -", "9600 modbus 5 -"};
-        // 9 answers promptly before the late answer of 3 turns up; 1 and 3 are asked again.
-        QTest::newRow("while asking again with the full wait")
+        // 9 answers promptly before the late answer of 3 turns up; 3 is asked again.
+        QTest::newRow("after asking again")
             << "modbus:2,modbus:3+300ms,modbus:9" << 14
             << QStringList{"9600 modbus 2 -", "9600 modbus 3 -", "9600 modbus 9 -"};
+        // An answer later than the full wait explains nothing: every address asked within the
+        // full wait before it is asked again, and the stop comes among those.
+        QTest::newRow("while asking again with the full wait")
+            << "modbus:2,modbus:3+500ms,modbus:9" << 18
+            << QStringList{"9600 modbus 2 -", "9600 modbus 9 -"};
     }
     void stopKeepsWhatWasFound() {
         QFETCH(QString, bus);
