@@ -151,9 +151,9 @@ bool LineScan::ScanPass(int32_t baud, Protocol protocol) {
     return !Stopping();
 }
 
-// Something came that no prompt answer explains: every address asked (with the short wait)
-// within the full wait before it is asked again, each with the full wait, once the line has
-// fallen silent.
+// Something came that no prompt answer explains. Once the line has fallen silent, the addresses
+// asked (with the short wait) within the full wait before it whose answers may be in it are
+// asked again, each with the full wait; one damaged twice is a collision.
 bool LineScan::Recheck(Pass& pass, Clock::time_point bytesCameAt) {
     ++FRechecks;
     const Clock::time_point windowStart = bytesCameAt - milliseconds(FPlan.timing.fullWaitMs) -
