@@ -16,6 +16,7 @@
 #include "config/ConfigError.h"
 #include "config/ConfigPlan.h"
 #include "config/Json.h"
+#include "linescan/LineScan.h"
 #include "protocol/Decoders.h"
 #include "protocol/Limits.h"
 #include "protocol/NumberText.h"
@@ -213,8 +214,8 @@ std::vector<int32_t> ScanBauds(const Options& o) {
     return bauds;
 }
 
-void PrintScan(const Options& o, const std::vector<ScanHit>& hits, bool complete,
-               std::ostream& out) {
+void PrintScan(const Options& o, const std::vector<ScanHit>& hits,
+               const std::vector<linescan::Finding>& collisions, bool complete, std::ostream& out) {
     if (o.json) {
         out << "{\"complete\":" << (complete ? "true" : "false") << ",\"instruments\":[";
         for (size_t i = 0; i < hits.size(); ++i) {
@@ -223,7 +224,18 @@ void PrintScan(const Options& o, const std::vector<ScanHit>& hits, bool complete
                 << ProtocolName(h.protocol) << "\",\"address\":" << h.address
                 << ",\"serial\":" << (h.serial.empty() ? "null" : JsonString(h.serial)) << "}";
         }
-        out << "]}\n";
+        out << "]";
+        // Present only when there is one, so that the usual answer keeps its form.
+        if (!collisions.empty()) {
+            out << ",\"collisions\":[";
+            for (size_t i = 0; i < collisions.size(); ++i) {
+                const linescan::Finding& c = collisions[i];
+                out << (i ? "," : "") << "{\"baud\":" << c.baud << ",\"protocol\":\""
+                    << ProtocolName(c.protocol) << "\",\"address\":" << c.address << "}";
+            }
+            out << "]";
+        }
+        out << "}\n";
         return;
     }
     char row[96];
@@ -236,42 +248,51 @@ void PrintScan(const Options& o, const std::vector<ScanHit>& hits, bool complete
     }
 }
 
+// A collision is no instrument: the list keeps its columns, the warning goes to stderr.
+void WarnOfCollisions(const std::vector<linescan::Finding>& collisions) {
+    for (const linescan::Finding& c : collisions)
+        std::fprintf(stderr,
+                     "address %u (%s, %d baud): only damaged answers: two instruments share this "
+                     "address; give one of them another address\n",
+                     unsigned(c.address), ProtocolName(c.protocol), int(c.baud));
+}
+
+linescan::ScanPlan PlanOfScan(const Options& o) {
+    linescan::ScanPlan plan;
+    for (long a : ParseNumberList(o.addresses, 1, protocol::HighestAddress, "--addresses"))
+        plan.addresses.push_back(uint16_t(a));
+    plan.bauds = ScanBauds(o);
+    plan.protocols = ProtocolList(o.protocol == "auto" ? o.protocols : o.protocol);
+    plan.timing.fullWaitMs = o.timeoutMs;
+    return plan;
+}
+
 int Scan(const Options& o, std::ostream& out) {
-    const std::vector<long> addresses =
-        ParseNumberList(o.addresses, 1, protocol::HighestAddress, "--addresses");
-    const std::vector<int32_t> bauds = ScanBauds(o);
+    linescan::ScanPlan plan = PlanOfScan(o);
     auto line = OpenLine(o);
-    const std::vector<Protocol> protocols =
-        LineProtocols(*line, ProtocolList(o.protocol == "auto" ? o.protocols : o.protocol));
-    const bool progress = IsTerminal(stderr);
+    plan.protocols = LineProtocols(*line, plan.protocols);
+    linescan::LineScan scan(*line, plan);
+    scan.stopRequested = [] { return Interrupted(); };
+    if (IsTerminal(stderr))
+        scan.onProgress = [](const linescan::ScanProgress& p) {
+            std::fprintf(stderr, "\r%d baud: address %u (%zu of %zu), %zu found, %.0f s left   ",
+                         int(p.baud), unsigned(p.address), p.done + 1, p.total, p.found,
+                         p.secondsLeft);
+        };
+    const bool complete = scan.Run() && !Interrupted();
+    if (scan.onProgress) std::fprintf(stderr, "\r%70s\r", "");
     std::vector<ScanHit> hits;
-    bool complete = true;
-    for (int32_t baud : bauds) {
-        line->SetBaud(baud);
-        for (size_t i = 0; i < addresses.size() && complete; ++i) {
-            const uint16_t address = uint16_t(addresses[i]);
-            if (progress)
-                std::fprintf(stderr, "\r%d baud: address %u (%zu of %zu), %zu found   ", int(baud),
-                             unsigned(address), i + 1, addresses.size(), hits.size());
-            for (Protocol p : protocols) {
-                if (Interrupted()) break;
-                if (p == Protocol::Modbus && address > protocol::HighestModbusAddress) continue;
-                if (!Probe(*line, address, p)) continue;
-                Session session(*line, address, p);
-                std::string serial;
-                if (const auto reply = Usable(session, protocol::Read(GetYear)))
-                    if (const auto v =
-                            protocol::DecodeSerialAndYear(reply->Bytes(), reply->Length()))
-                        serial = protocol::SerialNumberText(*v);
-                hits.push_back({baud, p, address, serial});
-                break;  // one instrument per address
-            }
-            complete = !Interrupted();
+    std::vector<linescan::Finding> collisions;
+    for (const linescan::Finding& f : scan.Findings()) {
+        if (f.kind == linescan::Finding::Kind::Collision) {
+            collisions.push_back(f);
+            continue;
         }
-        if (!complete) break;
+        hits.push_back({f.baud, f.protocol, f.address,
+                        f.identity ? protocol::SerialNumberText(*f.identity) : std::string()});
     }
-    if (progress) std::fprintf(stderr, "\r%60s\r", "");
-    PrintScan(o, hits, complete, out);
+    WarnOfCollisions(collisions);
+    PrintScan(o, hits, collisions, complete, out);
     if (!complete) return ExitInterrupted;
     return hits.empty() ? ExitNoAnswer : ExitSuccess;
 }

@@ -140,6 +140,34 @@ std::vector<uint8_t> Line::Exchange(const protocol::RequestFrame& request) {
     return answer;
 }
 
+void Line::Discard() {
+    if (!FDevice->Purge(serial_backend::PURGE_RXCLEAR))
+        throw CliError(ExitPort, "cannot clear the queues of " + FPort);
+}
+
+void Line::Send(const std::vector<uint8_t>& frame) {
+    Trace(">", frame);
+    const int32_t size = int32_t(frame.size());
+    if (FDevice->Write(frame.data(), size) != size)
+        throw CliError(ExitPort, "cannot write to " + FPort);
+}
+
+// Reads return at once with what is queued (see the constructor): the wait is timed here.
+bool Line::Receive(std::vector<uint8_t>& into, linescan::Clock::time_point deadline) {
+    uint8_t chunk[protocol::FrameBufferSize];
+    for (;;) {
+        const int32_t n = FDevice->Read(chunk, int32_t(sizeof chunk));
+        if (n < 0) throw CliError(ExitPort, "cannot read from " + FPort);
+        if (n > 0) {
+            Trace("<", std::vector<uint8_t>(chunk, chunk + n));
+            into.insert(into.end(), chunk, chunk + n);
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 void Line::Trace(const char* direction, const std::vector<uint8_t>& bytes) const {
     if (!FTrace) return;
     std::string text = direction;

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "linescan/LinePort.h"
 #include "protocol/ModbusFrames.h"
 #include "serial/SerialBackend.h"
 
 namespace cli {
 
-class Line {
+// It is also the line the scan runs over (LinePort).
+class Line : public linescan::LinePort {
 public:
     // Opens the port (a path, a name under /dev, COMn, or a network port tcp://HOST:PORT or
     // modbus-tcp://HOST:PORT) at `baud`, 8N1, DTR and RTS raised. Throws CliError(ExitPort)
@@ -19,7 +21,7 @@ public:
     // `networkAllowanceMs` longer.
     Line(const std::string& port, int32_t baud, int silenceMs, bool traceFrames,
          int networkAllowanceMs = int(serial_backend::DefaultNetworkAllowanceMs));
-    ~Line();
+    ~Line() override;
 
     void SetBaud(int32_t baud);  // throws CliError(ExitPort)
     int32_t Baud() const { return FBaud; }
@@ -31,6 +33,13 @@ public:
     // Sends `request` and returns what came back before the line fell silent for the silence
     // time-out, or before the expected answer (or a Modbus exception answer) was complete.
     std::vector<uint8_t> Exchange(const protocol::RequestFrame& request);
+
+    // The scan's line. They throw CliError(ExitPort) when the port fails.
+    void SetSpeed(int32_t baud) override { SetBaud(baud); }
+    void Discard() override;
+    void Send(const std::vector<uint8_t>& frame) override;
+    bool Receive(std::vector<uint8_t>& into, linescan::Clock::time_point deadline) override;
+    linescan::Clock::time_point Now() const override { return linescan::Clock::now(); }
 
 private:
     bool Complete(const protocol::RequestFrame& request, const std::vector<uint8_t>& bytes) const;

@@ -13,10 +13,6 @@ std::string ExceptionDescription(uint8_t code) {
     return text ? std::string(text) + " (" + number + ")" : number;
 }
 
-bool IsGatewayNoAnswer(uint8_t exceptionCode) {
-    return exceptionCode == GatewayPathUnavailable || exceptionCode == GatewayTargetSilent;
-}
-
 namespace {
 
 std::string ResultDescription(uint8_t result) {

@@ -13,9 +13,9 @@
 namespace cli {
 
 // Modbus gateways' exceptions: no path to that address, or no answer from it.
-constexpr uint8_t GatewayPathUnavailable = 0x0A;
-constexpr uint8_t GatewayTargetSilent = 0x0B;
-bool IsGatewayNoAnswer(uint8_t exceptionCode);
+using protocol::GatewayPathUnavailable;
+using protocol::GatewayTargetSilent;
+using protocol::IsGatewayNoAnswer;
 
 struct Reply {
     enum class Kind { Ok, Silent, Garbled, Refused };

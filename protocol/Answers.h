@@ -22,6 +22,14 @@ struct AnswerCheck {
     uint8_t exceptionCode = 0;  // the Modbus exception code when status is Exception
 };
 
+// A Modbus TCP gateway answers for an instrument that is not there with one of these
+// exceptions: no instrument answered, never an instrument that refused.
+constexpr uint8_t GatewayPathUnavailable = 0x0A;
+constexpr uint8_t GatewayTargetSilent = 0x0B;
+inline bool IsGatewayNoAnswer(uint8_t exceptionCode) {
+    return exceptionCode == GatewayPathUnavailable || exceptionCode == GatewayTargetSilent;
+}
+
 // Length of a Modbus exception answer: address, function | 0x80, code, CRC.
 constexpr int ExceptionAnswerLength = 5;
 

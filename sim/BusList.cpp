@@ -26,13 +26,37 @@ bool ParseProtocol(const std::string& text, Protocol& protocol) {
     return true;
 }
 
+constexpr unsigned long kLongestAnswerDelayMs = 10000;
+
+// Takes a trailing "+Nms" off `text` into `delayMs`; false when it is there but malformed.
+bool TakeAnswerDelay(std::string& text, int& delayMs) {
+    delayMs = 0;
+    const size_t plus = text.find('+');
+    if (plus == std::string::npos) return true;
+    const std::string delay = text.substr(plus + 1);
+    unsigned long number = 0;
+    if (delay.size() < 3 || delay.compare(delay.size() - 2, 2, "ms") != 0 ||
+        !ParseNumber(delay.substr(0, delay.size() - 2), 0, kLongestAnswerDelayMs, number))
+        return false;
+    delayMs = int(number);
+    text.erase(plus);
+    return true;
+}
+
 }  // namespace
 
-bool ParseInstrument(const std::string& text, Config& config, std::string& error) {
+bool ParseInstrument(const std::string& whole, Config& config, std::string& error) {
+    std::string text = whole;
+    int delayMs = 0;
+    if (!TakeAnswerDelay(text, delayMs)) {
+        error = "answer delay in '" + whole + "' must be +Nms with N 0.." +
+                std::to_string(kLongestAnswerDelayMs);
+        return false;
+    }
     const size_t colon = text.find(':');
     const size_t at = text.find('@');
     if (colon == std::string::npos || (at != std::string::npos && at < colon)) {
-        error = "'" + text + "' is not protocol:address[@speed]";
+        error = "'" + whole + "' is not protocol:address[@speed][+Nms]";
         return false;
     }
     Config parsed = config;
@@ -60,6 +84,7 @@ bool ParseInstrument(const std::string& text, Config& config, std::string& error
         }
         parsed.lineSpeed = uint32_t(number);
     }
+    parsed.answerDelayMs = delayMs;
     config = parsed;
     return true;
 }
@@ -80,8 +105,10 @@ bool ParseBus(const std::string& text, std::vector<Config>& configs, std::string
 }
 
 std::string Describe(const Config& config) {
-    return std::string(config.protocol == Protocol::Modbus ? "modbus:" : "qv:") +
-           std::to_string(config.address) + "@" + std::to_string(config.lineSpeed);
+    std::string text = std::string(config.protocol == Protocol::Modbus ? "modbus:" : "qv:") +
+                       std::to_string(config.address) + "@" + std::to_string(config.lineSpeed);
+    if (config.answerDelayMs > 0) text += "+" + std::to_string(config.answerDelayMs) + "ms";
+    return text;
 }
 
 }  // namespace sim

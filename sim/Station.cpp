@@ -61,7 +61,9 @@ Delivery Station::Respond(const Bytes& frame) {
     FRecordChanged.notify_all();
     const Protocol spoken = FModel.SpokenProtocol();
     const Bytes answer = Answer(FModel, frame, FConfig.modbusWritesInQv);
-    return FFaults.Plan(frame, answer, spoken);
+    Delivery delivery = FFaults.Plan(frame, answer, spoken);
+    if (!delivery.pieces.empty()) delivery.pieces.front().pauseMs += FConfig.answerDelayMs;
+    return delivery;
 }
 
 void Station::RecordAnswer(const Bytes& written) {

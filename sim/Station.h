@@ -30,6 +30,9 @@ struct Config {
     // The speed the instrument listens and answers at, bits per second; 0: any speed. The
     // instrument's speed register for its first port reports it when it is one of its speeds.
     uint32_t lineSpeed = 0;
+    // A slow instrument: every answer starts this long after its request (on top of any
+    // delay a fault adds).
+    int answerDelayMs = 0;
 };
 
 class Station {

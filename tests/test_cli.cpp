@@ -840,6 +840,29 @@ private slots:
         QCOMPARE(bus.Collisions(), size_t(0));  // one address at a time: no answers collide
     }
 
+    // Two instruments at one address: no instrument is listed there, the collision is named on
+    // stderr and in the JSON; a slow one beside them is still found at its own address.
+    void scanNamesACollision() {
+        std::vector<sim::Config> line = {Instrument(sim::Protocol::Modbus, 20),
+                                         Instrument(sim::Protocol::Modbus, 20),
+                                         Instrument(sim::Protocol::Modbus, 18)};
+        line[2].answerDelayMs = 250;
+        sim::VirtualBus bus(line);
+        for (size_t i = 0; i < bus.Size(); ++i)
+            bus.Instrument(i).Model().Change(
+                [i](sim::InstrumentState& s) { s.serialNumber = uint16_t(7 + i); });
+        bus.Start();
+        const Run run = Cli({"--port", QString::fromStdString(bus.DevicePath()), "scan",
+                             "--addresses", "17-22", "--protocols", "modbus", "--json"});
+        QVERIFY2(run.code == 0, qPrintable(Explain(run)));
+        QCOMPARE(run.out, QStringLiteral("{\"complete\":true,\"instruments\":[{\"baud\":9600,"
+                                         "\"protocol\":\"modbus\",\"address\":18,\"serial\":"
+                                         "\"240009\"}],\"collisions\":[{\"baud\":9600,"
+                                         "\"protocol\":\"modbus\",\"address\":20}]}\n"));
+        QVERIFY2(run.err.contains("address 20 (modbus, 9600 baud): only damaged answers"),
+                 qPrintable(run.err));
+    }
+
     void portsFromAFakeSystem() {
         QTemporaryDir root;
         QVERIFY(QDir().mkpath(root.filePath("sys/class/tty/ttyS0")));
