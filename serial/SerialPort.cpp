@@ -102,6 +102,12 @@ ESerialPort::ESerialPort(int messageIndex, int systemError)
 
 ESerialPort::ESerialPort(const QString& message) : FMessage(message), FUtf8(message.toUtf8()) {}
 
+QString ESerialPort::Text() const {
+    if (FSystemError == 0) return FMessage;
+    return FMessage + QStringLiteral(": ") +
+           QString::fromLocal8Bit(serial_backend::ErrorText(FSystemError).c_str());
+}
+
 // ---- TSerialTimeouts ------------------------------------------------------------------------
 
 void TSerialTimeouts::Assign(const TSerialTimeouts& source) {
@@ -180,7 +186,9 @@ void TSerialPort::Open() {
 // handle unset, and the open then fails on the line settings.
 void TSerialPort::OpenDevice() {
     const std::string path = DevicePath(FPort).toLocal8Bit().toStdString();
-    switch (Device::Open(path, FHandle)) {
+    const OpenStatus status = Device::Open(path, FHandle);
+    FOpenError = status == OpenStatus::Ok ? 0 : serial_backend::LastErrorCode();
+    switch (status) {
         case OpenStatus::Ok:
         case OpenStatus::Failed:
             return;
@@ -223,7 +231,8 @@ void TSerialPort::ReleaseHandle() {
 }
 
 Device& TSerialPort::DeviceOrRaise(int messageIndex) {
-    if (!FHandle) throw ESerialPort(messageIndex);
+    // No device: the open failed, and its reason is the one to give.
+    if (!FHandle) throw ESerialPort(messageIndex, FOpenError);
     return *FHandle;
 }
 
@@ -237,8 +246,9 @@ bool TSerialPort::CheckOpen() {
 void TSerialPort::ApplyLineSettings() {
     if (!FConnected) return;
     Device& device = DeviceOrRaise(msgLineSettings);
+    // Settings no line can take: no system call failed, so there is no reason to give.
     if (FBaudRate > br4000000 || FByteSize > bs8 || FParity > paSpace || FStopBits > sb2)
-        throw ESerialPort(msgLineSettings);
+        throw ESerialPort(msgLineSettings, 0);
     LineSettings settings;
     settings.baudRate = BitsPerSecond();
     settings.dataBits = int(FByteSize) + 5;
@@ -539,7 +549,7 @@ void TSerialPort::PortWindowProc(uint32_t eventFlag) {
         CheckOpen();
         DispatchEvent(eventFlag);
     } catch (const ESerialPort& e) {
-        ApplicationExceptionHandler(e.Message());
+        ApplicationExceptionHandler(e.Text());
     } catch (const std::exception& e) {
         ApplicationExceptionHandler(QString::fromLocal8Bit(e.what()));
     } catch (...) {
