@@ -362,6 +362,24 @@ private slots:
         QCOMPARE(match.out, QStringLiteral("read back: as in the file\n"));
     }
 
+    // QV tells the setpoint format in one byte: 710 in a file saved over Modbus RTU is what a
+    // QV instrument with 16-bit setpoints gives as 198, not a difference.
+    void setpointFormatOverQvIsNoDifference() {
+        sim::VirtualInstrument vi(Instrument(sim::Protocol::Qv, 12));
+        vi.Start();
+        QTemporaryDir dir;
+        const QString file = WriteFile(dir, "setpoint.format = 710\n");
+        const Run run = Cli({"--port", Port(vi), "--address", "12", "set-config", file});
+        QVERIFY2(run.code == 0, qPrintable(Explain(run)));
+        QCOMPARE(run.out, QStringLiteral("read back: as in the file\n"));
+        const QString other = WriteFile(dir, "setpoint.format = 8\n");
+        const Run differs = Cli({"--port", Port(vi), "--address", "12", "set-config", other});
+        QVERIFY2(differs.code == 3, qPrintable(Explain(differs)));
+        QVERIFY2(differs.out.contains("cannot write setpoint.format (read-only): file 8, "
+                                      "instrument 198\n"),
+                 qPrintable(differs.out));
+    }
+
     // Output that does not reach the disk is a failure with the system's reason.
     void fullDiskIsAFailure_data() {
         QTest::addColumn<QStringList>("command");
