@@ -1,11 +1,12 @@
 #include "cli/Commands.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -38,6 +39,9 @@ using config::KeyInfo;
 using config::NumberText;
 using config::ParseConfig;
 using config::PlannedWrite;
+using config::ReadConfigFile;
+using config::ReadOnlyDifference;
+using config::ReadOnlyDifferences;
 using config::Selected;
 using config::ValueKind;
 using config::WriteKind;
@@ -323,26 +327,62 @@ std::vector<Channel> PrepareChannels(Session& session, const std::vector<long>& 
     return channels;
 }
 
+// A file written by the program: every write checked, and the close, since a full disk may
+// show only there. Failures throw CliError(ExitUsage) with the system's reason.
+class OutputFile {
+public:
+    explicit OutputFile(const std::string& path) : FPath(path) {
+        FFile = std::fopen(path.c_str(), "wb");
+        if (!FFile) Fail();
+    }
+    ~OutputFile() {
+        if (FFile) std::fclose(FFile);
+    }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Whole lines reach the file as they are written, so that what is there can be used.
+    void Write(const std::string& text) {
+        if (std::fwrite(text.data(), 1, text.size(), FFile) != text.size() ||
+            std::fflush(FFile) != 0)
+            Fail();
+    }
+    void Close() {
+        std::FILE* file = FFile;
+        FFile = nullptr;
+        if (std::fclose(file) != 0) Fail();
+    }
+
+private:
+    [[noreturn]] void Fail() const {
+        throw CliError(ExitUsage, "cannot write " + FPath + ": " + std::strerror(errno));
+    }
+    std::string FPath;
+    std::FILE* FFile = nullptr;
+};
+
+const char* OutputError() {
+    return std::strerror(errno ? errno : EIO);
+}
+
+// Standard output as far as it has gone: throws when a write did not reach it.
+void CheckOutput(std::ostream& out) {
+    out.flush();
+    if (!out) throw CliError(ExitUsage, std::string("cannot write the output: ") + OutputError());
+}
+
 class ReadingSink {
 public:
     ReadingSink(const Options& o, std::ostream& out) : FJson(o.json), FOut(out) {
         if (!o.csv) return;
-        if (*o.csv == "-") {
-            FCsv = &out;
-        } else {
-            FFile.open(*o.csv, std::ios::out | std::ios::trunc);
-            if (!FFile) throw CliError(ExitUsage, "cannot write " + *o.csv);
-            FCsv = &FFile;
-        }
-        *FCsv << "time,parameter,value,unit\n";
+        FCsv = true;
+        if (*o.csv != "-") FFile = std::make_unique<OutputFile>(*o.csv);
+        Csv("time,parameter,value,unit\n");
     }
     void Add(const std::string& time, int parameter, const std::string& text, double value,
              const std::string& unit) {
-        if (FCsv) {
-            *FCsv << time << "," << parameter << "," << text << "," << unit << "\n";
-            FCsv->flush();
-        }
-        if (FCsv == &FOut) return;
+        if (FCsv) Csv(time + "," + std::to_string(parameter) + "," + text + "," + unit + "\n");
+        if (FCsv && !FFile) return;
         if (FJson) {
             char number[32];
             std::snprintf(number, sizeof number, "%.9g", value);
@@ -354,14 +394,26 @@ public:
             FOut << "parameter " << parameter << ": " << text << (unit.empty() ? "" : " ") << unit
                  << "\n";
         }
-        FOut.flush();
+        CheckOutput(FOut);
+    }
+    void Close() {
+        if (FFile) FFile->Close();
     }
 
 private:
+    void Csv(const std::string& line) {
+        if (FFile) {
+            FFile->Write(line);
+            return;
+        }
+        FOut << line;
+        CheckOutput(FOut);
+    }
+
     bool FJson;
     std::ostream& FOut;
-    std::ofstream FFile;
-    std::ostream* FCsv = nullptr;
+    bool FCsv = false;
+    std::unique_ptr<OutputFile> FFile;
 };
 
 int ReadCommand(const Options& o, std::ostream& out) {
@@ -372,9 +424,9 @@ int ReadCommand(const Options& o, std::ostream& out) {
     ReadingSink sink(o, out);
     int failures = 0;
     for (long round = 0; o.count == 0 || round < o.count; ++round) {
-        if (round > 0 && !Pause(o.intervalMs)) return ExitInterrupted;
+        if (round > 0 && !Pause(o.intervalMs)) break;
         for (const Channel& c : channels) {
-            if (Interrupted()) return ExitInterrupted;
+            if (Interrupted()) break;
             const Reply reply = session.Ask(protocol::ReadValue(c.parameter));
             if (reply.kind == Reply::Kind::Refused && reply.exceptionCode == 2)
                 NoSuchParameter(c.parameter);
@@ -392,6 +444,8 @@ int ReadCommand(const Options& o, std::ostream& out) {
                      protocol::UnitName(c.setup.unitCode));
         }
     }
+    sink.Close();
+    if (Interrupted()) return ExitInterrupted;
     return failures ? ExitNoAnswer : ExitSuccess;
 }
 
@@ -414,8 +468,9 @@ int GetConfig(const Options& o, std::ostream& out) {
         out << text;
         return ExitSuccess;
     }
-    std::ofstream file(*o.output, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!(file << text)) throw CliError(ExitUsage, "cannot write " + *o.output);
+    OutputFile file(*o.output);
+    file.Write(text);
+    file.Close();
     return ExitSuccess;
 }
 
@@ -432,9 +487,24 @@ std::vector<std::string> OnlyList(const Options& o) {
     return list;
 }
 
-// One planned write on the line.
-void RunWrite(Session& s, const PlannedWrite& w) {
+std::string KeyList(const std::vector<std::string>& keys) {
+    std::string list;
+    for (const std::string& k : keys) list += (list.empty() ? "" : ", ") + k;
+    return list;
+}
+
+// One planned write on the line. Its failure names the keys it carries, never a command.
+void RunWrite(Session& session, const PlannedWrite& w) {
     const std::string g = w.group;
+    struct Labelled {
+        Session& session;
+        std::string keys;
+        void Write(const protocol::Request& request) { session.Write(request, keys); }
+        uint16_t Address() const { return session.Address(); }
+        protocol::Protocol Protocol() const { return session.Protocol(); }
+        void SetAddress(uint16_t a) { session.SetAddress(a); }
+        void SetProtocol(protocol::Protocol p) { session.SetProtocol(p); }
+    } s{session, KeyList(w.keys)};
     switch (w.kind) {
         case WriteKind::Parameter:
             s.Write(protocol::WriteParameter(w.index, w.Number(g + ".scale"),
@@ -517,17 +587,143 @@ ConfigPlan PlanWrites(const InstrumentConfig& file, const InstrumentConfig& curr
     }
 }
 
+// What a run of set-config did: the writes that went through, the one that failed (with its
+// reason), and those never attempted.
+struct WriteOutcome {
+    std::vector<const PlannedWrite*> written;
+    const PlannedWrite* failed = nullptr;
+    std::string failure;
+    ExitCode failureCode = ExitSuccess;
+    std::vector<const PlannedWrite*> notAttempted;
+    bool interrupted = false;
+};
+
+// Each write in turn, stopping at the first that fails and, on Ctrl+C or SIGTERM, before the
+// next (a write of two requests is never cut in two). Every write is shown once it is done.
+WriteOutcome RunWrites(Session& session, const ConfigPlan& plan, const InstrumentConfig& file,
+                       bool json, std::ostream& out) {
+    WriteOutcome outcome;
+    const std::vector<PlannedWrite>& writes = plan.Writes();
+    size_t next = 0;
+    for (; next < writes.size(); ++next) {
+        const PlannedWrite& w = writes[next];
+        if (Interrupted()) {
+            outcome.interrupted = true;
+            break;
+        }
+        try {
+            RunWrite(session, w);
+        } catch (const CliError& e) {
+            outcome.failed = &w;
+            outcome.failure = e.what();
+            outcome.failureCode = e.Code();
+            ++next;
+            break;
+        }
+        outcome.written.push_back(&w);
+        if (json) continue;
+        for (const std::string& k : w.keys)
+            out << "write " << k << ": " << Shown(plan.Current(k), k) << " -> "
+                << Shown(file.at(k), k) << "\n";
+        out.flush();
+    }
+    for (; next < writes.size(); ++next) outcome.notAttempted.push_back(&writes[next]);
+    outcome.interrupted = outcome.interrupted || (!outcome.failed && Interrupted());
+    return outcome;
+}
+
+std::string JsonKeys(const std::vector<const PlannedWrite*>& writes) {
+    std::string list;
+    for (const PlannedWrite* w : writes)
+        for (const std::string& k : w->keys) list += (list.empty() ? "" : ",") + JsonString(k);
+    return "[" + list + "]";
+}
+
+struct SetConfigReport {
+    const InstrumentConfig& file;
+    const WriteOutcome& outcome;
+    std::vector<ReadOnlyDifference> readOnly;
+    ConfigPlan::ReadBack check;  // empty when nothing was read back
+    InstrumentConfig after;
+};
+
+void PrintSetConfigJson(const SetConfigReport& r, std::ostream& out) {
+    out << "{\"written\":" << JsonKeys(r.outcome.written) << ",\"differences\":[";
+    for (size_t i = 0; i < r.check.differences.size(); ++i) {
+        const std::string& k = r.check.differences[i];
+        out << (i ? "," : "") << "{\"key\":" << JsonString(k)
+            << ",\"file\":" << JsonValue(r.file.at(k))
+            << ",\"instrument\":" << JsonValue(r.after.count(k) ? r.after.at(k) : std::nullopt)
+            << "}";
+    }
+    out << "],\"unverifiable\":[";
+    for (size_t i = 0; i < r.check.unverifiable.size(); ++i)
+        out << (i ? "," : "") << JsonString(r.check.unverifiable[i]);
+    out << "],\"read_only\":[";
+    for (size_t i = 0; i < r.readOnly.size(); ++i)
+        out << (i ? "," : "") << "{\"key\":" << JsonString(r.readOnly[i].key)
+            << ",\"file\":" << JsonString(r.readOnly[i].file)
+            << ",\"instrument\":" << JsonString(r.readOnly[i].instrument) << "}";
+    out << "],\"failed\":";
+    if (r.outcome.failed) {
+        std::string keys;
+        for (const std::string& k : r.outcome.failed->keys)
+            keys += (keys.empty() ? "" : ",") + JsonString(k);
+        out << "{\"keys\":[" << keys << "],\"error\":" << JsonString(r.outcome.failure) << "}";
+    } else {
+        out << "null";
+    }
+    out << ",\"not_attempted\":" << JsonKeys(r.outcome.notAttempted)
+        << ",\"interrupted\":" << (r.outcome.interrupted ? "true" : "false") << "}\n";
+}
+
+void PrintSetConfigText(const SetConfigReport& r, std::ostream& out) {
+    if (r.outcome.failed)
+        for (const std::string& k : r.outcome.failed->keys)
+            out << "failed " << k << ": " << r.outcome.failure << "\n";
+    for (const PlannedWrite* w : r.outcome.notAttempted)
+        for (const std::string& k : w->keys) out << "not attempted " << k << "\n";
+    for (const ReadOnlyDifference& d : r.readOnly)
+        out << "cannot write " << d.key << " (read-only): file " << d.file << ", instrument "
+            << d.instrument << "\n";
+    for (const std::string& k : r.check.unverifiable) out << "cannot read back " << k << "\n";
+    for (const std::string& k : r.check.differences)
+        out << "differs " << k << ": file " << Shown(r.file.at(k), k) << ", instrument "
+            << Shown(r.after.count(k) ? r.after.at(k) : std::nullopt, k) << "\n";
+    const bool whole = !r.outcome.failed && !r.outcome.interrupted;
+    if (whole && r.check.differences.empty() && r.readOnly.empty())
+        out << "read back: as in the file\n";
+}
+
+void PrintPlan(const ConfigPlan& plan, const InstrumentConfig& file,
+               const std::vector<ReadOnlyDifference>& readOnly, bool json, std::ostream& out) {
+    if (!json) {
+        for (const PlannedWrite& w : plan.Writes())
+            for (const std::string& k : w.keys)
+                out << "would write " << k << ": " << Shown(plan.Current(k), k) << " -> "
+                    << Shown(file.at(k), k) << "\n";
+        for (const ReadOnlyDifference& d : readOnly)
+            out << "cannot write " << d.key << " (read-only): file " << d.file << ", instrument "
+                << d.instrument << "\n";
+        return;
+    }
+    std::vector<const PlannedWrite*> all;
+    for (const PlannedWrite& w : plan.Writes()) all.push_back(&w);
+    out << "{\"plan\":" << JsonKeys(all) << ",\"read_only\":[";
+    for (size_t i = 0; i < readOnly.size(); ++i)
+        out << (i ? "," : "") << JsonString(readOnly[i].key);
+    out << "]}\n";
+}
+
 int SetConfig(const Options& o, std::ostream& out) {
     if (o.arguments.size() != 1) throw CliError(ExitUsage, "set-config needs one FILE");
-    std::ifstream in(o.arguments[0], std::ios::binary);
-    if (!in) throw CliError(ExitUsage, "cannot read " + o.arguments[0]);
-    std::stringstream text;
-    text << in.rdbuf();
     InstrumentConfig file;
     try {
-        file = ParseConfig(text.str());
+        file = ParseConfig(ReadConfigFile(o.arguments[0]));
     } catch (const config::ConfigError& e) {
-        throw CliError(ExitUsage, o.arguments[0] + ": " + e.what());
+        const std::string what = e.what();
+        throw CliError(ExitUsage,
+                       what.rfind("cannot read ", 0) == 0 ? what : o.arguments[0] + ": " + what);
     }
     const std::vector<std::string> only = OnlyList(o);
 
@@ -535,61 +731,29 @@ int SetConfig(const Options& o, std::ostream& out) {
     Session session = Connect(o, *line);
     const InstrumentConfig current = ReadConfig(session);
     const ConfigPlan plan = PlanWrites(file, current, only);
-
-    for (const PlannedWrite& w : plan.Writes()) {
-        if (o.json) continue;
-        for (const std::string& k : w.keys)
-            out << (o.dryRun ? "would write " : "write ") << k << ": " << Shown(plan.Current(k), k)
-                << " -> " << Shown(file.at(k), k) << "\n";
-    }
+    const std::vector<ReadOnlyDifference> readOnly = ReadOnlyDifferences(file, current, only);
     if (o.dryRun) {
-        if (o.json) {
-            out << "{\"plan\":[";
-            bool first = true;
-            for (const PlannedWrite& w : plan.Writes())
-                for (const std::string& k : w.keys) {
-                    out << (first ? "" : ",") << JsonString(k);
-                    first = false;
-                }
-            out << "]}\n";
-        }
+        PrintPlan(plan, file, readOnly, o.json, out);
         return ExitSuccess;
     }
-    for (const PlannedWrite& w : plan.Writes()) RunWrite(session, w);
 
-    // Read everything back and compare what was asked for.
-    const InstrumentConfig after = ReadConfig(session);
-    const ConfigPlan::ReadBack check = plan.Compare(after);
-    const std::vector<std::string>& differences = check.differences;
-    const std::vector<std::string>& unverifiable = check.unverifiable;
-    if (o.json) {
-        out << "{\"written\":[";
-        bool first = true;
-        for (const PlannedWrite& w : plan.Writes())
-            for (const std::string& k : w.keys) {
-                out << (first ? "" : ",") << JsonString(k);
-                first = false;
-            }
-        out << "],\"differences\":[";
-        for (size_t i = 0; i < differences.size(); ++i) {
-            const std::string& k = differences[i];
-            out << (i ? "," : "") << "{\"key\":" << JsonString(k)
-                << ",\"file\":" << JsonValue(file.at(k))
-                << ",\"instrument\":" << JsonValue(after.count(k) ? after.at(k) : std::nullopt)
-                << "}";
-        }
-        out << "],\"unverifiable\":[";
-        for (size_t i = 0; i < unverifiable.size(); ++i)
-            out << (i ? "," : "") << JsonString(unverifiable[i]);
-        out << "]}\n";
-    } else {
-        for (const std::string& k : unverifiable) out << "cannot read back " << k << "\n";
-        for (const std::string& k : differences)
-            out << "differs " << k << ": file " << Shown(file.at(k), k) << ", instrument "
-                << Shown(after.count(k) ? after.at(k) : std::nullopt, k) << "\n";
-        if (differences.empty()) out << "read back: as in the file\n";
+    const WriteOutcome outcome = RunWrites(session, plan, file, o.json, out);
+    SetConfigReport report{file, outcome, readOnly, {}, {}};
+    // Read everything back and compare what was asked for, unless the run was cut short.
+    if (!outcome.failed && !outcome.interrupted) {
+        report.after = ReadConfig(session);
+        report.check = plan.Compare(report.after);
     }
-    return differences.empty() ? ExitSuccess : ExitNoAnswer;
+    if (o.json)
+        PrintSetConfigJson(report, out);
+    else
+        PrintSetConfigText(report, out);
+    if (outcome.failed) {
+        out.flush();
+        throw CliError(outcome.failureCode, outcome.failure);
+    }
+    if (outcome.interrupted) return ExitInterrupted;
+    return report.check.differences.empty() && readOnly.empty() ? ExitSuccess : ExitNoAnswer;
 }
 
 // ---- address and protocol ------------------------------------------------------------------
@@ -603,14 +767,25 @@ int SetAddress(const Options& o, std::ostream& out) {
         throw CliError(ExitUsage, "Modbus RTU addresses end at " +
                                       std::to_string(protocol::HighestModbusAddress));
     const uint16_t before = session.Address();
-    session.Write(protocol::WriteAddress(uint16_t(target)));
+    // Ctrl+C or SIGTERM while the instrument was being found: nothing is written.
+    if (Interrupted()) {
+        if (o.json)
+            out << "{\"address\":" << before << ",\"was\":" << before << "}\n";
+        else
+            out << "address " << before << " (not changed)\n";
+        return ExitInterrupted;
+    }
+    session.Write(protocol::WriteAddress(uint16_t(target)), "address");
     session.SetAddress(uint16_t(target));
-    session.Read(protocol::Read(GetAdr));  // the instrument answers at its new address
+    // Once written the change is reported even when a signal came meanwhile; only the check
+    // at the new address is left out then.
+    const bool check = !Interrupted();
+    if (check) session.Read(protocol::Read(GetAdr), "address");  // answered at the new address
     if (o.json)
         out << "{\"address\":" << target << ",\"was\":" << before << "}\n";
     else
         out << "address " << before << " -> " << target << "\n";
-    return ExitSuccess;
+    return check ? ExitSuccess : ExitInterrupted;
 }
 
 int SwitchProtocolCommand(const Options& o, std::ostream& out) {

@@ -1,5 +1,7 @@
 #include "cli/Session.h"
 
+#include <algorithm>
+
 #include "cli/Errors.h"
 #include "protocol/Decoders.h"
 
@@ -50,9 +52,9 @@ Reply Session::Ask(const protocol::Request& request) {
     return Take(frame, FLine.Exchange(frame));
 }
 
-Reply Session::Read(const protocol::Request& request) {
+Reply Session::Read(const protocol::Request& request, const std::string& what) {
     const Reply reply = Ask(request);
-    const std::string name = CommandName(request.command);
+    const std::string name = what.empty() ? std::string(CommandName(request.command)) : what;
     switch (reply.kind) {
         case Reply::Kind::Ok:
             return reply;
@@ -72,15 +74,16 @@ Reply Session::Read(const protocol::Request& request) {
     }
 }
 
-void Session::Write(const protocol::Request& request) {
-    const Reply reply = Read(request);
+void Session::Write(const protocol::Request& request, const std::string& what) {
+    const Reply reply = Read(request, what);
     // The switch is acknowledged by the answer itself; the other writes carry a result byte.
     if (request.command == SetTypeProt) return;
     const auto result = protocol::DecodeWriteResult(reply.Bytes(), reply.Length());
     if (result && *result != protocol::WriteAccepted)
-        throw CliError(ExitRefused, std::string("the instrument refused ") +
-                                        CommandName(request.command) + ": " +
-                                        ResultDescription(*result));
+        throw CliError(ExitRefused,
+                       "the instrument refused " +
+                           (what.empty() ? std::string(CommandName(request.command)) : what) +
+                           ": " + ResultDescription(*result));
 }
 
 std::optional<Found> Search(Line& line, const std::vector<protocol::Protocol>& protocols,
@@ -88,11 +91,15 @@ std::optional<Found> Search(Line& line, const std::vector<protocol::Protocol>& p
     if (damaged) *damaged = false;
     for (protocol::Protocol p : protocols) {
         const protocol::RequestFrame frame = protocol::BuildRequest(protocol::Search(), 0, p);
-        const Reply reply = Take(frame, line.Exchange(frame));
-        if (damaged && reply.kind == Reply::Kind::Garbled) *damaged = true;
-        if (!reply.Ok()) continue;
-        if (const auto answer = protocol::DecodeProtocolAnswer(reply.Bytes(), reply.Length()))
-            return Found{answer->address, answer->protocol};
+        const std::vector<uint8_t> received = line.Exchange(frame);
+        // The answer's form tells the protocol: a late answer to the other protocol's search
+        // tells it as well as a timely one.
+        const auto answer = protocol::DecodeSearchAnswer(received.data(), int(received.size()));
+        const bool wanted = answer && std::find(protocols.begin(), protocols.end(),
+                                                answer->protocol) != protocols.end();
+        if (wanted) return Found{answer->address, answer->protocol};
+        if (answer) continue;  // an instrument of a protocol not asked for
+        if (damaged && !received.empty()) *damaged = true;
     }
     return std::nullopt;
 }

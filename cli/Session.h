@@ -45,11 +45,12 @@ public:
     // The answer to one request, or why there is none.
     Reply Ask(const protocol::Request& request);
     // A read that must be answered: throws CliError (ExitNoAnswer, or ExitRefused for an
-    // exception).
-    Reply Read(const protocol::Request& request);
+    // exception). The message names `what` (the keys of a configuration write, say), or the
+    // command when it is empty.
+    Reply Read(const protocol::Request& request, const std::string& what = std::string());
     // A write that must be accepted: throws CliError (ExitNoAnswer; ExitRefused for an
     // exception or a result byte other than 0).
-    void Write(const protocol::Request& request);
+    void Write(const protocol::Request& request, const std::string& what = std::string());
 
 private:
     Line& FLine;

@@ -1,5 +1,7 @@
 // tessera-cli: the instrument from a script. See UsageText() and the README.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
 
@@ -22,7 +24,11 @@ int main(int argc, char** argv) {
         }
         InstallInterruptHandler();
         const int code = RunCommand(options, std::cout);
+        // A full disk may show only when the last of the output is flushed.
         std::cout.flush();
+        if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout))
+            throw CliError(ExitUsage, std::string("cannot write the output: ") +
+                                          std::strerror(errno ? errno : EIO));
         if (code == ExitInterrupted) std::fprintf(stderr, "tessera-cli: interrupted\n");
         return code;
     } catch (const CliError& e) {

@@ -1,7 +1,19 @@
 #include "config/ConfigFile.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#ifdef _WIN32
+#include <filesystem>
+#include <fstream>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "config/ConfigError.h"
 #include "config/Json.h"
@@ -46,15 +58,15 @@ std::vector<KeyInfo> MakeKeys() {
          "write-only: the instrument has no read for it"},
         {"speed.line2", I, 1200, 115200, false, false,
          "write-only: the instrument has no read for it"},
-        {"iec.common_address_size", I, 0, 255, false, true, nullptr},
-        {"iec.object_address_size", I, 0, 255, false, true, nullptr},
-        {"iec.cause_size", I, 0, 255, false, true, nullptr},
-        {"iec.type", I, 0, 255, false, true, "9, 13 or 21"},
-        {"alarm.mode", I, 0, 255, false, true, nullptr},
-        {"relay1.mode", I, 0, 255, false, true, nullptr},
+        {"iec.common_address_size", I, 1, 2, false, true, nullptr},
+        {"iec.object_address_size", I, 1, 3, false, true, nullptr},
+        {"iec.cause_size", I, 1, 2, false, true, nullptr},
+        {"iec.type", I, 9, 21, false, true, "9, 13 or 21"},
+        {"alarm.mode", I, 0, 3, false, true, nullptr},
+        {"relay1.mode", I, 0, 4, false, true, nullptr},
         {"relay1.delay", I, -32768, 32767, false, true, nullptr},
         {"relay1.hysteresis", N, 0, 0, false, true, nullptr},
-        {"relay2.mode", I, 0, 255, false, true, nullptr},
+        {"relay2.mode", I, 0, 4, false, true, nullptr},
         {"relay2.delay", I, -32768, 32767, false, true, nullptr},
         {"relay2.hysteresis", N, 0, 0, false, true, nullptr},
     };
@@ -136,9 +148,49 @@ std::string ParseQuoted(const std::string& value, int line, std::string& rest) {
     Fail(line, "the text has no closing quote");
 }
 
+std::string CodePointText(char32_t c) {
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", unsigned(c));
+    return text;
+}
+
+// "\"😀\" (U+1F600)" for a character, "the byte 0xD9" for a byte that is not UTF-8.
+std::string CharacterName(const std::string& text, const protocol::Cp1251Misfit& misfit) {
+    if (misfit.malformed) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", unsigned(misfit.codePoint));
+        return std::string("the byte ") + hex + " (not UTF-8)";
+    }
+    size_t end = misfit.offset + 1;
+    while (end < text.size() && (uint8_t(text[end]) & 0xC0) == 0x80) ++end;
+    return "\"" + text.substr(misfit.offset, end - misfit.offset) + "\" (" +
+           CodePointText(misfit.codePoint) + ")";
+}
+
+// A file saved in another encoding (Windows-1251, Latin-1) is refused as a whole: its
+// letters would be taken for other characters, or for none.
+void CheckUtf8(const std::string& content, int line) {
+    for (size_t from = 0; from < content.size();) {
+        auto misfit = protocol::FirstCp1251Misfit(content.substr(from));
+        if (!misfit) return;
+        misfit->offset += from;
+        if (misfit->malformed)
+            Fail(line, "the file is not UTF-8 text: " + CharacterName(content, *misfit) +
+                           " at column " + std::to_string(misfit->offset + 1) +
+                           "; save it as UTF-8");
+        // A character the code page lacks may stand in a comment: go on after it.
+        from = misfit->offset + 1;
+        while (from < content.size() && (uint8_t(content[from]) & 0xC0) == 0x80) ++from;
+    }
+}
+
 std::string Canonical(const KeyInfo& key, const std::string& value, bool quoted, int line) {
     if (key.kind == ValueKind::Text) {
         if (!quoted) Fail(line, std::string(key.name) + " needs a quoted text");
+        // A character the instrument has no byte for would reach it as "?".
+        if (const auto misfit = protocol::FirstCp1251Misfit(value))
+            Fail(line, std::string(key.name) + ": the instrument cannot show " +
+                           CharacterName(value, *misfit));
         if (protocol::ToCp1251(value).size() > size_t(key.high))
             Fail(line, std::string(key.name) + " is longer than " + std::to_string(key.high) +
                            " characters");
@@ -165,6 +217,9 @@ std::string Canonical(const KeyInfo& key, const std::string& value, bool quoted,
         Fail(line, std::string(key.name) +
                        " must be one of 1200, 2400, 4800, 9600, 19200, 38400, "
                        "57600, 115200");
+    // The framing offers three ASDU types; the numbers between them mean nothing to it.
+    if (std::string(key.name) == "iec.type" && number != 9 && number != 13 && number != 21)
+        Fail(line, "iec.type must be one of 9, 13, 21");
     return IntegerText(number);
 }
 
@@ -256,6 +311,75 @@ std::string FormatConfig(const InstrumentConfig& config, const std::string& head
     return text;
 }
 
+namespace {
+
+[[noreturn]] void Unreadable(const std::string& path, const std::string& why) {
+    throw ConfigError(ConfigError::Reason::Invalid, "cannot read " + path + ": " + why);
+}
+
+std::string TooLarge() {
+    return "it is larger than " + std::to_string(LargestConfigFile / 1024) +
+           " KiB, which no configuration file is";
+}
+
+#ifdef _WIN32
+std::string ReadRegularFile(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path name = std::filesystem::u8path(path);
+    const auto status = std::filesystem::status(name, error);
+    if (error) Unreadable(path, error.message());
+    if (!std::filesystem::is_regular_file(status)) Unreadable(path, "it is not a regular file");
+    if (std::filesystem::file_size(name, error) > LargestConfigFile) Unreadable(path, TooLarge());
+    std::ifstream in(name, std::ios::binary);
+    if (!in) Unreadable(path, "it cannot be opened");
+    std::string text(LargestConfigFile + 1, '\0');
+    in.read(&text[0], std::streamsize(text.size()));
+    if (in.bad()) Unreadable(path, "read error");
+    text.resize(size_t(in.gcount()));
+    return text;
+}
+#else
+const char* KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "it is a directory";
+    if (S_ISFIFO(mode)) return "it is a pipe (FIFO)";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device";
+    if (S_ISSOCK(mode)) return "it is a socket";
+    return "it is not a regular file";
+}
+
+// Opened without blocking, so that a FIFO with no writer cannot hold the program; only
+// then is the kind of file known for certain.
+std::string ReadRegularFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) Unreadable(path, std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) Unreadable(path, std::strerror(errno));
+    if (!S_ISREG(info.st_mode)) Unreadable(path, KindOf(info.st_mode));
+    if (size_t(info.st_size) > LargestConfigFile) Unreadable(path, TooLarge());
+    std::string text;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) Unreadable(path, std::strerror(errno));
+        if (n == 0) break;
+        text.append(chunk, size_t(n));
+        if (text.size() > LargestConfigFile) Unreadable(path, TooLarge());  // it grew
+    }
+    return text;
+}
+#endif
+
+}  // namespace
+
+std::string ReadConfigFile(const std::string& path) {
+    return ReadRegularFile(path);
+}
+
 InstrumentConfig ParseConfig(const std::string& text) {
     InstrumentConfig config;
     size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
@@ -264,6 +388,7 @@ InstrumentConfig ParseConfig(const std::string& text) {
         if (end == std::string::npos) end = text.size();
         const std::string content = Trim(text.substr(start, end - start));
         start = end + 1;
+        CheckUtf8(content, line);
         if (content.empty() || content[0] == '#') continue;
         const size_t equals = content.find('=');
         if (equals == std::string::npos) Fail(line, "expected key = value");

@@ -35,7 +35,14 @@ std::string NumberText(float value);  // the shortest text that reads back as th
 
 // The file text: a header comment, then every key of `config` in file order.
 std::string FormatConfig(const InstrumentConfig& config, const std::string& header);
-// Parses a file; throws ConfigError naming the line of the first mistake.
+// The text of the file at `path`: only a regular file of at most LargestConfigFile bytes is
+// read; a FIFO, a directory or a device is refused without being waited on. Throws
+// ConfigError saying why it cannot be read.
+constexpr size_t LargestConfigFile = 64 * 1024;  // a configuration file is a few KiB
+std::string ReadConfigFile(const std::string& path);
+// Parses a file; throws ConfigError naming the line of the first mistake (a value out
+// of its key's range, a text with a character the instrument cannot show, a file not in
+// UTF-8), so that nothing is written from a file with any mistake in it.
 InstrumentConfig ParseConfig(const std::string& text);
 // One JSON object, absent values as null.
 std::string ConfigJson(const InstrumentConfig& config);

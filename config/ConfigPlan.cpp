@@ -58,6 +58,38 @@ bool FileChanges(const InstrumentConfig& file, const InstrumentConfig& current,
     return it == current.end() || it->second != given->second;
 }
 
+namespace {
+
+// QV tells the setpoint format in one byte (198 for 710): a file saved over Modbus RTU still
+// describes an instrument that answers in QV with its low byte.
+bool SameReadOnlyValue(const std::string& key, const std::string& file,
+                       const std::string& instrument, const InstrumentConfig& current) {
+    if (file == instrument) return true;
+    const auto protocolNow = current.find("protocol");
+    const bool qv = protocolNow != current.end() && protocolNow->second == std::string("qv");
+    return key == "setpoint.format" && qv &&
+           (IntegerValue(file) & 0xFF) == IntegerValue(instrument);
+}
+
+}  // namespace
+
+std::vector<ReadOnlyDifference> ReadOnlyDifferences(const InstrumentConfig& file,
+                                                    const InstrumentConfig& current,
+                                                    const std::vector<std::string>& only) {
+    std::vector<ReadOnlyDifference> found;
+    for (const KeyInfo& key : ConfigKeys()) {
+        if (!key.readOnly || !Selected(key.name, only)) continue;
+        const auto given = file.find(key.name);
+        const auto held = current.find(key.name);
+        // Absent on either side: nothing to compare.
+        if (given == file.end() || !given->second || held == current.end() || !held->second)
+            continue;
+        if (!SameReadOnlyValue(key.name, *given->second, *held->second, current))
+            found.push_back({key.name, *given->second, *held->second});
+    }
+    return found;
+}
+
 bool ConfigPlan::Differs(const std::string& key) const {
     return Selected(key, FOnly) && FileChanges(FFile, FCurrent, key);
 }

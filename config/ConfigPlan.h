@@ -53,6 +53,17 @@ bool Selected(const std::string& key, const std::vector<std::string>& only);
 bool FileChanges(const InstrumentConfig& file, const InstrumentConfig& current,
                  const std::string& key);
 
+// A key the instrument cannot be told (read-only) that the file gives otherwise than the
+// instrument holds: such a file describes another instrument, and no write can change that.
+struct ReadOnlyDifference {
+    std::string key;
+    std::string file;
+    std::string instrument;
+};
+std::vector<ReadOnlyDifference> ReadOnlyDifferences(const InstrumentConfig& file,
+                                                    const InstrumentConfig& current,
+                                                    const std::vector<std::string>& only = {});
+
 class ConfigPlan {
 public:
     // Throws ConfigError: Invalid when a write needs a value that neither the file nor the

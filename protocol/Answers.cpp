@@ -4,6 +4,7 @@
 
 #include "protocol/Crc.h"
 #include "protocol/Registers.h"
+#include "protocol/Requests.h"
 
 namespace protocol {
 
@@ -82,6 +83,19 @@ Answer TakeAnswer(const RequestFrame& request, const uint8_t* received, int coun
     FromModbusAnswer(request.bytes.data(), request.code, answer.bytes.data(), lengthIn);
     answer.length = lengthIn;
     return answer;
+}
+
+std::optional<ProtocolAnswer> DecodeSearchAnswer(const uint8_t* received, int count) {
+    const RequestFrame qv = BuildRequest(Search(), 0, Protocol::Qv);
+    if (count >= qv.lengthIn && received[2] == qv.code && Crc16(received, qv.lengthIn) == 0)
+        return DecodeProtocolAnswer(received, qv.lengthIn);
+    const RequestFrame modbus = BuildRequest(Search(), 0, Protocol::Modbus);
+    if (count < modbus.lengthIn || received[1] != fn::Search) return std::nullopt;
+    const Answer answer = TakeAnswer(modbus, received, count);
+    if (!answer.Ok()) return std::nullopt;
+    auto found = DecodeProtocolAnswer(answer.bytes.data(), answer.length);
+    if (found) found->protocol = Protocol::Modbus;  // the form says so, whatever its tag
+    return found;
 }
 
 }  // namespace protocol

@@ -3,8 +3,10 @@
 // a synchronous caller: check, then the rewrite of a Modbus answer into QV form.
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "protocol/Commands.h"
+#include "protocol/Decoders.h"
 #include "protocol/ModbusFrames.h"
 
 namespace protocol {
@@ -63,5 +65,11 @@ struct Answer {
 
 // Checks `received` and, when it is good, rewrites a Modbus answer into QV form.
 Answer TakeAnswer(const RequestFrame& request, const uint8_t* received, int count);
+
+// The answer to the search, told by its own form, whichever protocol's search was sent: a QV
+// answer (address low, address high, code 0xFF) or a Modbus RTU one (address, function 0x77),
+// each whole and with a good CRC. A QV instrument answering late, while the Modbus RTU search
+// is awaited, is thus still taken for a QV instrument. std::nullopt for anything else.
+std::optional<ProtocolAnswer> DecodeSearchAnswer(const uint8_t* received, int count);
 
 }  // namespace protocol

@@ -114,4 +114,16 @@ std::string ToCp1251(const std::string& utf8) {
     return bytes;
 }
 
+std::optional<Cp1251Misfit> FirstCp1251Misfit(const std::string& utf8) {
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t at = i;
+        const char32_t c = NextCodePoint(utf8, i);
+        // U+FFFD written out in the text is as foreign to the code page as a malformed byte.
+        if (c == Replacement && i == at + 1) return Cp1251Misfit{at, uint8_t(utf8[at]), true};
+        if (c == Replacement || (c >= 0x80 && CodePointToCp1251(c) == '?'))
+            return Cp1251Misfit{at, c, false};
+    }
+    return std::nullopt;
+}
+
 }  // namespace protocol

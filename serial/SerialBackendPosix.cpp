@@ -248,17 +248,18 @@ OpenStatus PosixSerialDevice::Open(const std::string& path, std::unique_ptr<Devi
     std::unique_ptr<PosixSerialDevice> opened(new PosixSerialDevice);
     opened->FFd = fd;
     // TIOCEXCL keeps other opens out but not root's, so the lock is what others really see.
-    if (RetryOnInterrupt([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
-        const int error = errno;
+    // The caller reads the reason from errno: the close after a failure must not change it.
+    auto fail = [&opened](int error, OpenStatus status) {
         opened->Close();
-        return error == EWOULDBLOCK ? OpenStatus::Busy : OpenStatus::Failed;
-    }
+        errno = error;
+        return status;
+    };
+    if (RetryOnInterrupt([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0)
+        return fail(errno, errno == EWOULDBLOCK ? OpenStatus::Busy : OpenStatus::Failed);
     opened->FLocked = true;
     termios saved{};
-    if (IoctlRetry(fd, TIOCEXCL, nullptr) != 0 || tcgetattr(fd, &saved) != 0) {
-        opened->Close();
-        return OpenStatus::Failed;
-    }
+    if (IoctlRetry(fd, TIOCEXCL, nullptr) != 0 || tcgetattr(fd, &saved) != 0)
+        return fail(errno, OpenStatus::Failed);
     opened->FExclusive = true;
     opened->FSavedSettings.assign(reinterpret_cast<unsigned char*>(&saved),
                                   reinterpret_cast<unsigned char*>(&saved) + sizeof saved);
@@ -311,7 +312,11 @@ bool PosixSerialDevice::SetLineSettings(const LineSettings& settings) {
     if (!ReadOutputSpeed(FFd, actual)) return false;
     const uint64_t wanted = uint32_t(settings.baudRate);
     const uint64_t diff = actual > wanted ? actual - wanted : wanted - actual;
-    return diff * 100 <= wanted * 3;
+    if (diff * 100 <= wanted * 3) return true;
+    // The driver kept another speed (a virtual console keeps 38400): it did not take the
+    // argument, which is the reason given.
+    errno = EINVAL;
+    return false;
 }
 
 bool PosixSerialDevice::SetQueueSizes(int32_t inSize, int32_t outSize) {

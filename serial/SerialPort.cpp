@@ -125,6 +125,12 @@ ESerialPort::ESerialPort(int messageIndex, int systemError)
 
 ESerialPort::ESerialPort(const QString& message) : FMessage(message), FUtf8(message.toUtf8()) {}
 
+QString ESerialPort::Text() const {
+    if (FSystemError == 0) return FMessage;
+    return FMessage + QStringLiteral(": ") +
+           QString::fromLocal8Bit(serial_backend::ErrorText(FSystemError).c_str());
+}
+
 // ---- TSerialTimeouts ------------------------------------------------------------------------
 
 void TSerialTimeouts::Assign(const TSerialTimeouts& source) {
@@ -208,6 +214,7 @@ void TSerialPort::OpenDevice() {
     OpenOptions options;
     options.connectTimeoutMs = FConnectTimeoutMs;
     const OpenStatus status = Device::Open(path, FHandle, options);
+    FOpenError = status == OpenStatus::Ok ? 0 : serial_backend::LastErrorCode();
     if (status == OpenStatus::Ok) FHandle->SetNetworkAllowanceMs(FNetworkAllowanceMs);
     switch (status) {
         case OpenStatus::Ok:
@@ -262,7 +269,8 @@ void TSerialPort::ReleaseHandle() {
 }
 
 Device& TSerialPort::DeviceOrRaise(int messageIndex) {
-    if (!FHandle) throw ESerialPort(messageIndex);
+    // No device: the open failed, and its reason is the one to give.
+    if (!FHandle) throw ESerialPort(messageIndex, FOpenError);
     return *FHandle;
 }
 
@@ -276,8 +284,9 @@ bool TSerialPort::CheckOpen() {
 void TSerialPort::ApplyLineSettings() {
     if (!FConnected) return;
     Device& device = DeviceOrRaise(msgLineSettings);
+    // Settings no line can take: no system call failed, so there is no reason to give.
     if (FBaudRate > br4000000 || FByteSize > bs8 || FParity > paSpace || FStopBits > sb2)
-        throw ESerialPort(msgLineSettings);
+        throw ESerialPort(msgLineSettings, 0);
     LineSettings settings;
     settings.baudRate = BitsPerSecond();
     settings.dataBits = int(FByteSize) + 5;
@@ -609,7 +618,7 @@ void TSerialPort::PortWindowProc(uint32_t eventFlag) {
         CheckOpen();
         DispatchEvent(eventFlag);
     } catch (const ESerialPort& e) {
-        HandlerFailed(e.Message());
+        HandlerFailed(e.Text());
     } catch (const std::exception& e) {
         HandlerFailed(QString::fromLocal8Bit(e.what()));
     } catch (...) {

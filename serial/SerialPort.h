@@ -115,8 +115,12 @@ public:
     // The system's code at the failure (errno, GetLastError() on Windows), 0 if unknown; its
     // text is serial_backend::ErrorText(code).
     int SystemError() const { return FSystemError; }
+    // The message with the system's reason after it ("Ошибка функции SetCommState:
+    // Input/output error"), the message alone when there is none: what the operator is shown.
+    QString Text() const;
 
 private:
+    friend class TSerialPort;
     ESerialPort(int messageIndex, int systemError);
     int FSystemError = 0;
     QString FMessage;
@@ -354,6 +358,7 @@ private:
     TSerialEvents FEvents = 0x01FF;
     std::unique_ptr<TSerialThread> FEventThread;
     std::unique_ptr<serial_backend::Device> FHandle;
+    int FOpenError = 0;  // the system's code of an open that failed for no reason of its own
     int32_t FInBufSize = 2048;
     int32_t FOutBufSize = 2048;
     TParity FParity = paNone;

@@ -57,6 +57,7 @@ Delivery Station::Respond(const Bytes& frame) {
     {
         std::lock_guard<std::mutex> lock(FRecordMutex);
         FReceived.push_back(frame);
+        ++FRequestsHeard;
     }
     FRecordChanged.notify_all();
     const Protocol spoken = FModel.SpokenProtocol();
@@ -97,6 +98,11 @@ bool Station::WaitForFrames(size_t count, int timeoutMs) const {
     std::unique_lock<std::mutex> lock(FRecordMutex);
     return FRecordChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                    [&] { return FReceived.size() >= count; });
+}
+
+size_t Station::RequestsHeard() const {
+    std::lock_guard<std::mutex> lock(FRecordMutex);
+    return FRequestsHeard;
 }
 
 size_t Station::AnswersSent() const {

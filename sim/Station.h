@@ -63,6 +63,9 @@ public:
     // Waits until at least `count` frames are in ReceivedFrames(); false on time-out.
     bool WaitForFrames(size_t count, int timeoutMs) const;
 
+    // Number of whole requests it heard since it was made (not cleared by ClearReceived):
+    // each meets exactly one answer or one injected silence.
+    size_t RequestsHeard() const;
     // Number of answers it wrote to the line (silenced answers not counted).
     size_t AnswersSent() const;
     bool WaitForAnswers(size_t count, int timeoutMs) const;
@@ -103,6 +106,7 @@ private:
     std::vector<Bytes> FSent;
     std::vector<Bytes> FDiscarded;
     size_t FAnswersSent = 0;
+    size_t FRequestsHeard = 0;
 };
 
 }  // namespace sim

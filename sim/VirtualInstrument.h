@@ -68,6 +68,7 @@ public:
 
     // Number of answers written to the line since Start (silenced answers not counted).
     size_t AnswersSent() const { return Instrument().AnswersSent(); }
+    size_t RequestsHeard() const { return Instrument().RequestsHeard(); }
     bool WaitForAnswers(size_t count, int timeoutMs) const {
         return Instrument().WaitForAnswers(count, timeoutMs);
     }

@@ -709,7 +709,7 @@ private slots:
         out.close();
         const Run run = Cli({"--port", Port(vi), "--address", "7", "set-config", file});
         QCOMPARE(run.code, 4);
-        QVERIFY2(run.err.contains("refused SetBright: " + message), qPrintable(run.err));
+        QVERIFY2(run.err.contains("refused brightness: " + message), qPrintable(run.err));
         QCOMPARE(int(vi.Model().Snapshot().brightness), 1);
     }
 

@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 
 #include "PtyPair.h"
@@ -59,6 +61,7 @@ private slots:
     void everySpeedReachesTheLine_data();
     void everySpeedReachesTheLine();
     void impossibleSettingsRaiseAndStayStored();
+    void portErrorsCarryTheSystemsReason();
     void lineFlags_data();
     void lineFlags();
     void readWithTimeouts_data();
@@ -332,6 +335,28 @@ void TestSerialPort::impossibleSettingsRaiseAndStayStored() {
 
     QCOMPARE(RaisedBy([&] { port.Open(); }), MessageOf(6));
     QVERIFY(!port.Connected());
+}
+
+// A line that failed under the port (the far side gone): the operator's text names the
+// system's reason.
+void TestSerialPort::portErrorsCarryTheSystemsReason() {
+    PtyPair pty;
+    TSerialPort port;
+    port.SetPort(pty.slavePath);
+    port.Open();
+    pty.CloseMaster();
+    ::close(pty.slave);
+    pty.slave = -1;
+    QString text;
+    try {
+        port.SetBaudRate(br19200);
+    } catch (const ESerialPort& e) {
+        QCOMPARE(e.Message(), MessageOf(6));
+        QCOMPARE(e.SystemError(), EIO);
+        text = e.Text();
+    }
+    QCOMPARE(text, MessageOf(6) + ": " + QString::fromLocal8Bit(std::strerror(EIO)));
+    port.Close();
 }
 
 void TestSerialPort::lineFlags_data() {

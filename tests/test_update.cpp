@@ -364,6 +364,13 @@ private slots:
         QTest::newRow("empty key") << "<p>4.16</p>"
                                    << "" << false << "";
         QTest::newRow("empty page") << "" << kKey << false << "";
+        const QString longest(32, QLatin1Char('9'));  // the longest version taken
+        QTest::newRow("longest version")
+            << "Tessera_RS-485 " + longest + "<" << kKey << true << longest;
+        QTest::newRow("one digit too many: no offer")
+            << "Tessera_RS-485 " + longest + "9<" << kKey << false << "";
+        QTest::newRow("100 000 digits: no offer")
+            << "Tessera_RS-485 " + QString(100000, QLatin1Char('7')) + "<" << kKey << false << "";
     }
     void scanPageVersion() {
         QFETCH(QString, page);

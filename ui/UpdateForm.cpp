@@ -133,6 +133,9 @@ bool UpdateWorkerRunning() {
     return !CurrentWorker.isNull() && CurrentWorker->isRunning();
 }
 
+// No version is longer; a longer run of digits is no version at all.
+constexpr int MaxPageVersionLength = 32;
+
 // The product pages put a separator right after the key, so the character after the key is
 // skipped; the page's last character is never looked at (a version never ends a page).
 QString ScanPageVersion(const QString& page, const QString& key, bool* keyFound) {
@@ -146,6 +149,12 @@ QString ScanPageVersion(const QString& page, const QString& key, bool* keyFound)
             version += c;
         else if (!version.isEmpty())
             break;
+        // A run of digits longer than any version is no offer: the page is treated as one
+        // without the key, so nothing is offered or shown (*keyFound false).
+        if (version.size() > MaxPageVersionLength) {
+            if (keyFound != nullptr) *keyFound = false;
+            return QString();
+        }
     }
     return version;
 }
