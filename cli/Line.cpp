@@ -48,7 +48,10 @@ Line::Line(const std::string& port, int32_t baud, int silenceMs, bool traceFrame
     if (status != serial_backend::OpenStatus::Ok)
         throw CliError(ExitPort, OpenFailure(status, FPort));
     // Answers through the network come later and in pieces: every wait is that much longer.
-    if (FDevice->Kind() != serial_backend::Transport::Serial) FSilenceMs += networkAllowanceMs;
+    if (FDevice->Kind() != serial_backend::Transport::Serial) {
+        FNetworkAllowanceMs = networkAllowanceMs;
+        FSilenceMs += networkAllowanceMs;
+    }
     // Reads return at once with what is queued; the silence is timed here (Exchange), so the
     // wait behaves the same on every system (Wine, for one, does not time the "first byte"
     // read mode on a pseudo-terminal).

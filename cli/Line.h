@@ -29,6 +29,8 @@ public:
     // A network port; a Modbus TCP gateway, which carries Modbus frames only.
     bool CarriesNetwork() const;
     bool CarriesModbusOnly() const;
+    // How much later answers come through the network than on a wire; 0 on a serial port.
+    int NetworkAllowanceMs() const { return FNetworkAllowanceMs; }
 
     // Sends `request` and returns what came back before the line fell silent for the silence
     // time-out, or before the expected answer (or a Modbus exception answer) was complete.
@@ -51,6 +53,7 @@ private:
     std::string FPort;
     int32_t FBaud = 0;
     int FSilenceMs = 370;  // the network allowance included
+    int FNetworkAllowanceMs = 0;
     bool FTrace = false;
 };
 

@@ -99,6 +99,10 @@ std::optional<Found> Search(Line& line, const std::vector<protocol::Protocol>& p
                                                 answer->protocol) != protocols.end();
         if (wanted) return Found{answer->address, answer->protocol};
         if (answer) continue;  // an instrument of a protocol not asked for
+        // A Modbus TCP gateway that heard nobody says so with an exception: silence.
+        if (protocol::LooksLikeModbusException(received.data(), int(received.size())) &&
+            IsGatewayNoAnswer(received[2]))
+            continue;
         if (damaged && !received.empty()) *damaged = true;
     }
     return std::nullopt;

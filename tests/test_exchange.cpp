@@ -446,7 +446,8 @@ private slots:
     void answerLogLinesAndLimit() {
         StartWith(Protocol::Qv, 1, false);
         Tick(true, false, false);
-        app.ui().Edit1->setText(QStringLiteral("0"));  // one value, then polling stops
+        // One value, then an hour's pause.
+        app.ui().Edit1->setText(QString::number(Tz::LongestRepeatPauseMs));
         app.ui().BitBtn1->click();
         QTRY_VERIFY_WITH_TIMEOUT(app.instrument->AnswersSent() >= 2, Wait);
         QStringList expected;

@@ -201,6 +201,20 @@ class TestReliability : public QObject {
                 });
     }
 
+    // Stops polling at an exchange boundary: the exchange in flight arms an hour's pause
+    // when its answer or its silence has been taken, and "Стоп" ends that pause.
+    void StopAtExchangeBoundary() {
+        app.ui().Edit1->setText(QString::number(Tz::LongestRepeatPauseMs));
+        QVERIFY(SpinUntil(
+            [&] {
+                return !AwaitingAnswer && app.window->TimerRepeat->isActive() &&
+                       app.window->TimerRepeat->interval() == Tz::LongestRepeatPauseMs;
+            },
+            Wait));
+        app.ui().BitBtn2->click();
+        QVERIFY(!app.window->TimerRepeat->isActive());
+    }
+
 private slots:
     void initTestCase() {
         // Tests never see the operator's settings: the documents folder is ours alone.
@@ -372,10 +386,7 @@ private slots:
         QVERIFY(MoreRequests(30));
         QVERIFY(CrcErrorCount + NoAnswerCount <= failedInFlood + 1);
 
-        // Stop at an exchange boundary: an interval of 0 leaves the repeat timer idle.
-        app.ui().Edit1->setText(QStringLiteral("0"));
-        QVERIFY(SpinUntil([&] { return !AwaitingAnswer && !app.window->TimerRepeat->isActive(); },
-                          Wait));
+        StopAtExchangeBoundary();
         const int sent = SentCount;
         QVERIFY(
             SpinUntil([&] { return ExchangeThread->PassCount() - passesAtStart == sent; }, Wait));
@@ -517,11 +528,7 @@ private slots:
         QVERIFY2(
             reached,
             qPrintable(QStringLiteral("%1 of %2 requests").arg(SentCount.load()).arg(exchanges)));
-        // Stop at an exchange boundary: an interval of 0 leaves the repeat timer idle after
-        // the exchange in flight.
-        app.ui().Edit1->setText(QStringLiteral("0"));
-        QVERIFY(SpinUntil([&] { return !AwaitingAnswer && !app.window->TimerRepeat->isActive(); },
-                          Wait));
+        StopAtExchangeBoundary();
         const int sent = SentCount;
         QVERIFY(
             SpinUntil([&] { return ExchangeThread->PassCount() - passesAtStart == sent; }, Wait));

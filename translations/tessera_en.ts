@@ -1764,5 +1764,13 @@ Check the parameters and press “Read values”.</translation>
         <source>Монитор обмена</source>
         <translation>Frame monitor</translation>
     </message>
+    <message>
+        <source>Частота обновления не подходит: опрос идёт с паузой %1 мс</source>
+        <translation>The update interval is not usable: polling goes on with a pause of %1 ms</translation>
+    </message>
+    <message>
+        <source>Частота обновления: «%1» не подходит, введите целое число миллисекунд от 1 до %2</source>
+        <translation>Update interval: “%1” is not usable; type a whole number of milliseconds from 1 to %2</translation>
+    </message>
 </context>
 </TS>
