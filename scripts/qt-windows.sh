@@ -4,8 +4,8 @@
 # cmake/mingw-w64-x86_64.cmake, into a cache folder outside the tree:
 #   ${TESSERA_QT_WIN_CACHE:-/var/cache/tessera/qt-win}/install   (qt-cmake, DLLs, plugins)
 # Only what the programs use is built: Core, Gui, Widgets, Network, Test, the Windows platform
-# plugin and the styles. A second run finds the finished install (the stamp file) and does
-# nothing.
+# plugin, the styles, the TLS backend and a few image formats. A second run finds the finished
+# install (its stamp file) and does nothing.
 #
 # The source comes through apt: a deb-src entry is made by copying the machine's own Debian
 # entries with "deb" turned into "deb-src", so no archive is named here.
@@ -121,6 +121,12 @@ options=(
     -DFEATURE_openssl=OFF
     -DFEATURE_schannel=ON
     -DFEATURE_vulkan=OFF
+    # Not used by the programs: the Direct2D platform, FreeType (Windows draws text with
+    # DirectWrite/GDI), JPEG images, TUIO touch input. Each is a few dozen build steps.
+    -DFEATURE_direct2d=OFF
+    -DFEATURE_freetype=OFF
+    -DFEATURE_jpeg=OFF
+    -DFEATURE_tuiotouch=OFF
     # Debian's source leaves out the tablet header (wintab.h).
     -DFEATURE_tabletevent=OFF
     # OpenGL stays on (dynamic): the Windows platform plugin does not compile without it.
