@@ -6,6 +6,8 @@
 // the search, the polled readings, parameters written and read back, the settings file in the
 // user's documents folder and a second start from it.
 //
+// It builds natively too (a pseudo-terminal's path as the port), which is how it is tried
+// without Wine.
 // Environment: TESSERA_WIN_PORT (default COM5), TESSERA_WIN_ADDRESS (the instrument's Modbus
 // address, default 17), TESSERA_WIN_SCREENSHOTS (a folder: the window is saved there as
 // windows-readings.png and windows-parameters.png).
@@ -74,6 +76,7 @@ class TestWindowCom : public QObject {
         SettingForm = nullptr;
         window.reset();
         Tz::ErrorBoxHook = nullptr;
+        ExchangeState = 0;
     }
 
     void UseInstrumentAddress() {
@@ -114,15 +117,24 @@ private slots:
     void cleanupTestCase() { StopProgram(); }
 
     void settingsFileIsInTheUsersDocuments() {
+#ifdef _WIN32
         const QString profile = QDir::fromNativeSeparators(qEnvironmentVariable("USERPROFILE"));
-        QVERIFY2(!profile.isEmpty(), "no USERPROFILE");
+#else
+        const QString profile = QDir::homePath();
+#endif
+        QVERIFY2(!profile.isEmpty(), "no user profile folder");
         QVERIFY2(SetupFile::Path().startsWith(profile + QLatin1Char('/'), Qt::CaseInsensitive),
                  qPrintable(SetupFile::Path()));
         QVERIFY(SetupFile::Path().endsWith(QStringLiteral("/Tessera_RS/setup.cfg")));
         QCOMPARE(PortName, Port());
     }
 
+    // The port list of Windows (the registry's SERIALCOMM, where Wine lists its mapped ports);
+    // a pseudo-terminal is in no port list.
     void portListNamesThePort() {
+#ifndef _WIN32
+        QSKIP("a pseudo-terminal is in no port list");
+#endif
         settingForm->LoadSettings(PortName, SpeedIndex, ProtocolIsModbus);
         settingForm->show();
         QComboBox* box = settingForm->ui->ComboBox1;
@@ -182,7 +194,7 @@ private slots:
                                << "Edit7"
                                << "173.2"
                                << "1"
-                               << "173.20";
+                               << "173.2";
         QTest::newRow("information text") << "BitBtn12"
                                           << "BitBtn11"
                                           << "Edit9" << QStringLiteral("Щит 3") << ""
@@ -211,6 +223,9 @@ private slots:
         ui().ToolButton2->click();
         ui().Edit8->setText(QStringLiteral("1"));
         ui().ei1->setCurrentIndex(4);
+        ui().ComboBox4->setCurrentIndex(1);
+        ui().ComboBox5->setCurrentIndex(2);
+        ui().ComboBox6->setCurrentIndex(1);
         auto* edit = window->findChild<QLineEdit*>(field);
         auto* combo = window->findChild<QComboBox*>(field);
         QVERIFY(edit || combo);
@@ -220,10 +235,12 @@ private slots:
             else
                 combo->setCurrentIndex(value.toInt());
         };
+        // The information text comes back padded with spaces to its full length.
         const auto shown = [&] {
-            return edit ? edit->text() : QString::number(combo->currentIndex());
+            return edit ? edit->text().trimmed() : QString::number(combo->currentIndex());
         };
         set(written);
+        ui().StatusBar1->clearMessage();
         window->findChild<QAbstractButton*>(writeButton)->click();
         QTRY_COMPARE_WITH_TIMEOUT(window->StatusText(), Success, Wait);
         QTRY_VERIFY_WITH_TIMEOUT(!AwaitingAnswer, Wait);
@@ -263,7 +280,7 @@ private slots:
         ui().Edit8->setText(QStringLiteral("1"));
         ui().Edit7->clear();
         ui().BitBtn7->click();
-        QTRY_COMPARE_WITH_TIMEOUT(ui().Edit7->text(), QStringLiteral("173.20"), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(ui().Edit7->text(), QStringLiteral("173.2"), Wait);
         QVERIFY(errors.isEmpty());
     }
 };
