@@ -99,11 +99,17 @@ echo "qt-windows: source in $src ($((SECONDS - start)) s)"
 # ---- configure and build -------------------------------------------------------------------
 
 build=$cache/build
+# The project's toolchain file, copied beside the build: the Qt build and its qt-cmake then do
+# not depend on where this checkout lies (copied only when it changed, so a rerun reconfigures
+# nothing).
+toolchain=$cache/mingw-w64-x86_64.cmake
+cmp -s "$repo/cmake/mingw-w64-x86_64.cmake" "$toolchain" ||
+    cp "$repo/cmake/mingw-w64-x86_64.cmake" "$toolchain"
 # The build links Qt's DLLs against the shared compiler runtime (libstdc++, libgcc_s_seh,
 # libwinpthread), shipped beside them; one runtime for Qt and the programs built with it.
 options=(
     -G Ninja -S "$src" -B "$build"
-    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake"
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain"
     -DTESSERA_MINGW_STATIC_RUNTIME=OFF
     -DCMAKE_BUILD_TYPE=Release
     -DCMAKE_INSTALL_PREFIX="$install"
