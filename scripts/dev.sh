@@ -4,7 +4,9 @@
 #   scripts/dev.sh test  installs what is missing, builds, runs every test; then the same tests
 #                        under AddressSanitizer+UBSan (build-asan), the threaded ones under
 #                        ThreadSanitizer (build-tsan), short fuzz runs (build-fuzz), and the
-#                        Windows build under Wine (build-mingw, scripts/wine-check.sh)
+#                        Windows build under Wine (build-mingw, scripts/wine-check.sh), and
+#                        the window for Windows with its installer (build-win-qt,
+#                        scripts/windows-gui-check.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +24,7 @@ test_packages=(
     clang-format                                # the sources' one style (.clang-format)
     dpkg-dev file lintian desktop-file-utils librsvg2-bin man-db   # the .deb: build, check, icons
     g++-mingw-w64-x86-64 wine wine64            # the Windows build and its proof under Wine
+    g++-mingw-w64-x86-64-posix nsis xdotool     # Qt for Windows, the window, its installer
 )
 
 install_missing() {
@@ -176,6 +179,8 @@ test)
         stage "fuzz-$harness" fuzz "$harness" "${TESSERA_FUZZ_SECONDS:-30}"
     done
     stage windows scripts/wine-check.sh
+    # Qt for Windows (built once into its cache), the window, its tests and installer under Wine.
+    stage windows-gui scripts/windows-gui-check.sh
     # The Debian package: built, checked, installed, its programs run, removed again.
     stage package scripts/package-check.sh
     ;;
