@@ -1,6 +1,7 @@
 # Cross build for 64-bit Windows with MinGW-w64:
 #   cmake -S . -B build-mingw -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
-# Qt for Windows is not available here, so this builds only the Qt-free targets.
+# Without Qt for Windows this builds only the Qt-free targets; with the Qt that
+# scripts/qt-windows.sh builds (its qt-cmake chain-loads this file) it builds the window too.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -20,4 +21,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Executables that run on a bare Windows (or Wine) without the compiler's DLLs beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Qt's DLLs and the programs linked with them share one runtime instead (libstdc++,
+# libgcc_s_seh, libwinpthread as DLLs, shipped beside them): TESSERA_MINGW_STATIC_RUNTIME=OFF.
+if(NOT DEFINED TESSERA_MINGW_STATIC_RUNTIME)
+  set(TESSERA_MINGW_STATIC_RUNTIME ON)
+endif()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TESSERA_MINGW_STATIC_RUNTIME)
+if(TESSERA_MINGW_STATIC_RUNTIME)
+  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+endif()
