@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "config/ConfigPlan.h"
 #include "commissioning/Commissioning.h"
 #include "commissioning/ConfigPreview.h"
+#include "config/ConfigPlan.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
 #include "operations/Desktop.h"

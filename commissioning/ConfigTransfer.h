@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "config/ConfigFile.h"
 #include "commissioning/ReadAll.h"
+#include "config/ConfigFile.h"
 
 class TCommissioning;
 class TConfigPreview;

@@ -15,11 +15,11 @@
 #include <QTest>
 #include <cstdio>
 
-#include "config/ConfigFile.h"
 #include "commissioning/Commissioning.h"
 #include "commissioning/ConfigPreview.h"
 #include "commissioning/ConfigTransfer.h"
 #include "commissioning/PlotWindow.h"
+#include "config/ConfigFile.h"
 #include "exchange/cp1251.h"
 #include "monitor/FrameMonitor.h"
 #include "sim/VirtualInstrument.h"

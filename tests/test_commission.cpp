@@ -14,13 +14,13 @@
 
 #include "AppHarness.h"
 #include "InstrumentSetups.h"
-#include "config/ConfigFile.h"
 #include "commissioning/Commissioning.h"
 #include "commissioning/ConfigPreview.h"
 #include "commissioning/ConfigTransfer.h"
 #include "commissioning/PlotModel.h"
 #include "commissioning/PlotWindow.h"
 #include "commissioning/ReadAll.h"
+#include "config/ConfigFile.h"
 
 using sim::Protocol;
 
