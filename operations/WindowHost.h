@@ -10,13 +10,15 @@ class QLineEdit;
 class QStatusBar;
 class QToolButton;
 class QWidget;
+class TDesktop;
 class TSerialPort;
 
 class TWindowHost {
 public:
     virtual ~TWindowHost() = default;
 
-    virtual QWidget* Window() = 0;  // the parent of the features' dialogs
+    virtual QWidget* Window() = 0;    // the parent of the features' dialogs
+    virtual TDesktop& Desktop() = 0;  // what the window asks of the desktop
     virtual void ShowStatus(const QString& text) = 0;
     virtual void ShowError(const QString& text) = 0;
     virtual QStatusBar* StatusBar() = 0;

@@ -48,9 +48,7 @@ private slots:
     void init() { AwaitingAnswer = false; }
     void cleanup() {
         app.Stop();
-        ReadPortDetails = [](std::vector<serial_backend::PortInfo>& ports) {
-            return serial_backend::ListPortDetails(ports);
-        };
+        app.desktop.portDetails = nullptr;
     }
 
     void reconnectsAndResumesPolling_data() {
@@ -67,7 +65,7 @@ private slots:
         const QString first = Path(*app.instrument);
         QVERIFY(QFile::link(first, byId));
         // The system knows the kernel device by its by-id name while it is plugged in.
-        ReadPortDetails = [first, byId](std::vector<serial_backend::PortInfo>& ports) {
+        app.desktop.portDetails = [first, byId](std::vector<serial_backend::PortInfo>& ports) {
             ports.clear();
             if (QFileInfo::exists(first))
                 ports.push_back(

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "BoxCloser.h"
+#include "TestDesktop.h"
 #include "serial/SerialPort.h"
 #include "ui/PortList.h"
 #include "ui/PortWatch.h"
@@ -71,6 +72,7 @@ class TestSettingForm : public QObject {
 
     QTemporaryDir FDir;
     std::vector<PortInfo> FListed;  // what the system lists
+    TTestDesktop FDesktop;          // lists FListed as the ports present
     bool FListReadable = true;
     Pty FLineA;
     Pty FLineB;
@@ -144,11 +146,11 @@ private slots:
         QVERIFY(FDir.isValid());
         QVERIFY(!FLineA.Path().isEmpty());
         QVERIFY(!FLineB.Path().isEmpty());
-        ReadPortDetails = [this](std::vector<PortInfo>& ports) {
+        FDesktop.portDetails = [this](std::vector<PortInfo>& ports) {
             ports = FListed;
             return FListReadable;
         };
-        new Tz;
+        new Tz(nullptr, &FDesktop);
         QVERIFY(z);
         SettingForm = new TSettingForm(z);
         ui = SettingForm->ui;

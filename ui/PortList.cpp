@@ -6,10 +6,6 @@
 
 using serial_backend::PortInfo;
 
-std::function<bool(std::vector<PortInfo>&)> ReadPortDetails = [](std::vector<PortInfo>& ports) {
-    return serial_backend::ListPortDetails(ports);
-};
-
 namespace {
 
 QString Text(const std::string& s) {

@@ -22,6 +22,3 @@ QVector<TPortChoice> PortChoices(const std::vector<serial_backend::PortInfo>& po
 // The name under which `port` (as the serial component takes it) comes back after being
 // unplugged: its by-id path where it has one, else `port` itself.
 QString StablePortName(const QString& port, const std::vector<serial_backend::PortInfo>& ports);
-
-// Reads the ports present; false when the system's list cannot be read. Tests replace it.
-extern std::function<bool(std::vector<serial_backend::PortInfo>&)> ReadPortDetails;

@@ -5,6 +5,7 @@
 #include <QStatusBar>
 #include <vector>
 
+#include "operations/Desktop.h"
 #include "operations/WindowHost.h"
 #include "serial/SerialBackend.h"
 #include "serial/SerialPort.h"
@@ -39,7 +40,7 @@ void TPortWatch::PortChanged() {
 void TPortWatch::ResolveStableName() {
     const QString port = FWindow.Port().Port();
     std::vector<serial_backend::PortInfo> ports;
-    FStableName = ReadPortDetails(ports) ? StablePortName(port, ports) : port;
+    FStableName = FWindow.Desktop().ReadPortDetails(ports) ? StablePortName(port, ports) : port;
     FStableNameFor = port;
 }
 

@@ -31,3 +31,7 @@ TRealDesktop& TRealDesktop::Instance() {
     static TRealDesktop desktop;
     return desktop;
 }
+
+bool TRealDesktop::ReadPortDetails(std::vector<serial_backend::PortInfo>& ports) {
+    return serial_backend::ListPortDetails(ports);
+}

@@ -9,6 +9,7 @@ public:
     void OpenFile(const QString& path) override;
     bool OpenPage(const QUrl& page) override;
     void ExitProcess(int code) override;
+    bool ReadPortDetails(std::vector<serial_backend::PortInfo>& ports) override;
     void HandlerFailed(const QString& message) override;
 
     // The one the windows use when they are given none.

@@ -17,6 +17,7 @@
 #include "ui/Language.h"
 #include "ui/PortList.h"
 #include "ui/PortWatch.h"
+#include "ui/RealDesktop.h"
 #include "ui/SetupFile.h"
 #include "ui/main.h"
 #include "ui_Unit1.h"
@@ -171,7 +172,9 @@ void TSettingForm::FollowPorts() {
 // whatever the list does.
 void TSettingForm::RefreshPortList() {
     std::vector<serial_backend::PortInfo> ports;
-    if (!ReadPortDetails(ports)) {
+    // The main window's desktop: the system's list, or a test's.
+    TDesktop& desktop = z ? z->Desktop() : static_cast<TDesktop&>(TRealDesktop::Instance());
+    if (!desktop.ReadPortDetails(ports)) {
         ReportPortListFailure(ESerialPort(PortListMessage).Message());  // the box keeps its items
         return;
     }

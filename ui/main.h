@@ -120,6 +120,7 @@ public:
 
     // TWindowHost
     QWidget* Window() override { return this; }
+    TDesktop& Desktop() override { return FDesktop; }
     QStatusBar* StatusBar() override;
     QWidget* ToolBar() override;
     QToolButton* LastToolButton() override;

@@ -22,6 +22,7 @@ public:
     std::function<void(int code)> exitProcess;
     std::function<bool(const QUrl& page)> openPage;
     std::function<void(const QString& message)> handlerFailed;
+    std::function<bool(std::vector<serial_backend::PortInfo>& ports)> portDetails;
 
     int RunModal(QDialog& dialog) override {
         if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
@@ -52,6 +53,9 @@ public:
             exitProcess(code);
         else
             TRealDesktop::Instance().ExitProcess(code);
+    }
+    bool ReadPortDetails(std::vector<serial_backend::PortInfo>& ports) override {
+        return portDetails ? portDetails(ports) : TRealDesktop::Instance().ReadPortDetails(ports);
     }
     void HandlerFailed(const QString& message) override {
         if (handlerFailed)
