@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "InstrumentSetups.h"
+#include "ProgramRun.h"
 #include "PtyPair.h"
 #include "cli/Errors.h"
 #include "cli/Line.h"
@@ -34,31 +35,9 @@
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-// The program once, to the end (generous bound: it never waits long on a pty).
+// The program once, to the end.
 Run Cli(const QStringList& arguments, int timeoutMs = 30000) {
-    QProcess program;
-    program.start(QStringLiteral(TESSERA_CLI_PROGRAM), arguments);
-    Run run;
-    if (!program.waitForFinished(timeoutMs)) {
-        program.kill();
-        program.waitForFinished();
-        run.err = QStringLiteral("did not finish");
-        return run;
-    }
-    run.code = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -2;
-    run.out = QString::fromUtf8(program.readAllStandardOutput());
-    run.err = QString::fromUtf8(program.readAllStandardError());
-    return run;
-}
-
-QString Explain(const Run& run) {
-    return QStringLiteral("exit %1\n%2\n%3").arg(run.code).arg(run.out, run.err);
+    return RunProgram(QStringLiteral(TESSERA_CLI_PROGRAM), arguments, timeoutMs);
 }
 
 QString Port(const sim::VirtualInstrument& vi) {

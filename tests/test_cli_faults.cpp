@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include "InstrumentSetups.h"
+#include "ProgramRun.h"
 #include "cli/Errors.h"
 #include "config/ConfigError.h"
 #include "config/ConfigFile.h"
@@ -23,32 +24,9 @@
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
 // The program once, to the end; `stdoutFile` takes its standard output when given.
 Run Cli(const QStringList& arguments, const QString& stdoutFile = QString()) {
-    QProcess program;
-    if (!stdoutFile.isEmpty()) program.setStandardOutputFile(stdoutFile);
-    program.start(QStringLiteral(TESSERA_CLI_PROGRAM), arguments);
-    Run run;
-    if (!program.waitForFinished(30000)) {
-        program.kill();
-        program.waitForFinished();
-        run.err = QStringLiteral("did not finish");
-        return run;
-    }
-    run.code = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -2;
-    run.out = QString::fromUtf8(program.readAllStandardOutput());
-    run.err = QString::fromUtf8(program.readAllStandardError());
-    return run;
-}
-
-QString Explain(const Run& run) {
-    return QStringLiteral("exit %1\n%2\n%3").arg(run.code).arg(run.out, run.err);
+    return RunProgram(QStringLiteral(TESSERA_CLI_PROGRAM), arguments, 30000, stdoutFile);
 }
 
 QString Port(const sim::VirtualInstrument& vi) {

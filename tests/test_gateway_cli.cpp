@@ -18,40 +18,19 @@
 #include <atomic>
 #include <thread>
 
+#include "ProgramRun.h"
 #include "sim/BusList.h"
 #include "sim/TcpGateway.h"
 #include "sim/VirtualBus.h"
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
 Run Program(const QString& program, const QStringList& arguments, int timeoutMs = 30000) {
-    QProcess process;
-    process.start(program, arguments);
-    Run run;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        run.err = QStringLiteral("did not finish");
-        return run;
-    }
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return RunProgram(program, arguments, timeoutMs);
 }
 
 Run Cli(const QStringList& arguments) {
     return Program(QStringLiteral(TESSERA_CLI_PROGRAM), arguments);
-}
-
-QString Explain(const Run& run) {
-    return QStringLiteral("exit %1\n%2\n%3").arg(run.code).arg(run.out, run.err);
 }
 
 // The virtual line (one instrument alone, or a bus) behind a gateway of the kind asked.
