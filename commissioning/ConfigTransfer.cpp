@@ -220,13 +220,10 @@ void TConfigTransfer::End(const QString& report, bool problem) {
 
 void TConfigTransfer::Load(const QString& path) {
     if (FBusy) return;
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly)) {
-        emit Finished(tr("Не удалось открыть файл %1: %2").arg(path, in.errorString()), true);
-        return;
-    }
+    // Only a regular file of a configuration file's size: a FIFO would block the window for
+    // good, a device would fill the memory.
     try {
-        FFile = config::ParseConfig(in.readAll().toStdString());
+        FFile = config::ParseConfig(config::ReadConfigFile(QFile::encodeName(path).toStdString()));
     } catch (const std::exception& e) {
         emit Finished(tr("Файл %1 не прочитан: %2").arg(path, QString::fromUtf8(e.what())), true);
         return;

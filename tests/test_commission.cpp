@@ -2,6 +2,8 @@
 // fields of another source greyed, configuration files between the window, tessera-cli and a
 // second instrument, the preview and what it lets through, the CSV log written while polling,
 // and the plot's bounded memory.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QGraphicsOpacityEffect>
 #include <QMenu>
@@ -128,6 +130,32 @@ private slots:
         app.desktop.report = nullptr;
         app.desktop.preview = nullptr;
         app.Stop();
+    }
+
+    // Only a regular file is read: a FIFO (which would hold the window for good), a folder or a
+    // device ends with a report at once, and nothing is sent to the instrument.
+    void loadReadsOnlyRegularFiles_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("endless device") << "device";
+        QTest::newRow("missing") << "missing";
+    }
+    void loadReadsOnlyRegularFiles() {
+        QFETCH(QString, kind);
+        Start(Protocol::Modbus, 3);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("c.cfg"));
+        if (kind == QLatin1String("fifo"))
+            QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        if (kind == QLatin1String("folder")) QVERIFY(QDir().mkdir(path));
+        if (kind == QLatin1String("device")) path = QStringLiteral("/dev/zero");
+        app.instrument->ClearReceived();
+        QVERIFY(Load(path));
+        QVERIFY(reportProblem);
+        QVERIFY2(reports.last().contains(QStringLiteral("не прочитан")),
+                 qPrintable(reports.last()));
+        QVERIFY(app.instrument->ReceivedFrames().empty());
     }
 
     // Every group is read in turn; a group refused or left unanswered is marked and the rest
