@@ -133,9 +133,6 @@ bool UpdateWorkerRunning() {
     return !CurrentWorker.isNull() && CurrentWorker->isRunning();
 }
 
-// No version is longer; a longer run of digits is no version at all.
-constexpr int MaxPageVersionLength = 32;
-
 // The product pages put a separator right after the key, so the character after the key is
 // skipped; the page's last character is never looked at (a version never ends a page).
 QString ScanPageVersion(const QString& page, const QString& key, bool* keyFound) {

@@ -74,6 +74,9 @@ bool UpdateWorkerRunning();
 // is skipped until the first one and ends the text after it, and the page's last character is
 // never examined. *keyFound tells whether the key is on the page at all.
 QString ScanPageVersion(const QString& page, const QString& key, bool* keyFound);
+// No version is longer: a longer run of digits after the key is no version at all, and the
+// page counts as one without the key (*keyFound false), so nothing is offered.
+constexpr int MaxPageVersionLength = 32;
 
 // True where the offer downloads and starts the installer (Windows); false where it opens
 // the product page instead. A test may switch it to run the other platform's path.
