@@ -60,15 +60,17 @@ bool FileChanges(const InstrumentConfig& file, const InstrumentConfig& current,
 
 namespace {
 
-// QV tells the setpoint format in one byte (198 for 710): a file saved over Modbus RTU still
-// describes an instrument that answers in QV with its low byte.
+// QV tells the setpoint format in one byte (198 for 710): a value of one byte on either side
+// (a file saved over QV, or an instrument that answers in QV) means the format whose low byte
+// it is.
 bool SameReadOnlyValue(const std::string& key, const std::string& file,
-                       const std::string& instrument, const InstrumentConfig& current) {
+                       const std::string& instrument) {
     if (file == instrument) return true;
-    const auto protocolNow = current.find("protocol");
-    const bool qv = protocolNow != current.end() && protocolNow->second == std::string("qv");
-    return key == "setpoint.format" && qv &&
-           (IntegerValue(file) & 0xFF) == IntegerValue(instrument);
+    if (key != "setpoint.format") return false;
+    const long inFile = IntegerValue(file);
+    const long held = IntegerValue(instrument);
+    const bool oneByte = (inFile >= 0 && inFile <= 0xFF) || (held >= 0 && held <= 0xFF);
+    return oneByte && (inFile & 0xFF) == (held & 0xFF);
 }
 
 }  // namespace
@@ -84,7 +86,7 @@ std::vector<ReadOnlyDifference> ReadOnlyDifferences(const InstrumentConfig& file
         // Absent on either side: nothing to compare.
         if (given == file.end() || !given->second || held == current.end() || !held->second)
             continue;
-        if (!SameReadOnlyValue(key.name, *given->second, *held->second, current))
+        if (!SameReadOnlyValue(key.name, *given->second, *held->second))
             found.push_back({key.name, *given->second, *held->second});
     }
     return found;

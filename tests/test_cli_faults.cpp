@@ -358,6 +358,14 @@ private slots:
         QVERIFY2(differs.out.contains("cannot write setpoint.format (read-only): file 8, "
                                       "instrument 198\n"),
                  qPrintable(differs.out));
+
+        // And the other way: a file saved over QV (198) copied to a Modbus RTU instrument.
+        sim::VirtualInstrument modbus(Instrument(sim::Protocol::Modbus, 7));
+        modbus.Start();
+        const QString fromQv = WriteFile(dir, "setpoint.format = 198\n");
+        const Run copied = Cli({"--port", Port(modbus), "--address", "7", "set-config", fromQv});
+        QVERIFY2(copied.code == 0, qPrintable(Explain(copied)));
+        QCOMPARE(copied.out, QStringLiteral("read back: as in the file\n"));
     }
 
     // Output that does not reach the disk is a failure with the system's reason.
