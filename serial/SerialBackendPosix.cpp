@@ -20,6 +20,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "serial/ReadWait.h"
 #include "serial/SerialBackend.h"
 #include "serial/SerialBackendDevices.h"
 #include "serial/SerialTermios.h"
@@ -100,15 +101,6 @@ uint32_t LineErrorFlags(uint32_t changed) {
 }
 
 // ---- timeouts ---------------------------------------------------------------------------
-
-// COMMTIMEOUTS total: multiplier * count + constant; none when both are zero.
-bool TotalDeadline(uint32_t multiplier, uint32_t constant, int32_t count, Clock::time_point& at) {
-    if (multiplier == 0 && constant == 0) return false;
-    uint64_t ms = uint64_t(multiplier) * uint64_t(count) + constant;
-    ms = std::min<uint64_t>(ms, uint64_t(INT_MAX));
-    at = Clock::now() + std::chrono::milliseconds(ms);
-    return true;
-}
 
 int MillisecondsUntil(Clock::time_point at) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at - Clock::now()).count();
@@ -410,18 +402,7 @@ bool PosixSerialDevice::Escape(int code) {
 
 int32_t PosixSerialDevice::Read(void* buffer, int32_t count) {
     const Timeouts t = CurrentTimeouts();
-    // COMMTIMEOUTS: interval MAXDWORD with both totals 0 returns at once with what is
-    // queued; with the multiplier MAXDWORD as well and a constant, it waits for the first
-    // byte only, up to the constant.
-    const bool immediate =
-        t.readInterval == MaxDword && t.readTotalMultiplier == 0 && t.readTotalConstant == 0;
-    const bool firstByteOnly = t.readInterval == MaxDword && t.readTotalMultiplier == MaxDword &&
-                               t.readTotalConstant != 0 && t.readTotalConstant != MaxDword;
-    const bool useInterval = !firstByteOnly && t.readInterval != 0 && t.readInterval != MaxDword;
-    Clock::time_point totalDeadline;
-    const bool hasTotal = firstByteOnly ? TotalDeadline(0, t.readTotalConstant, 0, totalDeadline)
-                                        : TotalDeadline(t.readTotalMultiplier, t.readTotalConstant,
-                                                        count, totalDeadline);
+    auto [immediate, firstByteOnly, useInterval, hasTotal, totalDeadline] = ReadWaitOf(t, count);
     auto* bytes = static_cast<unsigned char*>(buffer);
     int32_t done = 0;
     for (;;) {

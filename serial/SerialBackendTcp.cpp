@@ -7,6 +7,7 @@
 
 // Ours first: <windows.h> turns the EV_*, CE_*, MS_* and escape names into macros.
 #include "serial/ModbusTcpFraming.h"
+#include "serial/ReadWait.h"
 #include "serial/SerialBackend.h"
 #include "serial/SerialBackendDevices.h"
 
@@ -190,15 +191,6 @@ int WaitReady(SocketApi::Handle s, short events, int timeoutMs) {
         if (rc < 0) return -1;
         return rc > 0 ? 1 : 0;
     }
-}
-
-// COMMTIMEOUTS total: multiplier * count + constant; none when both are zero.
-bool TotalDeadline(uint32_t multiplier, uint32_t constant, int32_t count, Clock::time_point& at) {
-    if (multiplier == 0 && constant == 0) return false;
-    uint64_t ms = uint64_t(multiplier) * uint64_t(count) + constant;
-    ms = std::min<uint64_t>(ms, uint64_t(INT_MAX));
-    at = Clock::now() + std::chrono::milliseconds(ms);
-    return true;
 }
 
 // ---- connecting -----------------------------------------------------------------------------
@@ -421,15 +413,7 @@ int32_t TcpDevice::Read(void* buffer, int32_t count) {
         std::lock_guard<std::mutex> lock(FMutex);
         t = FTimeouts;
     }
-    const bool immediate =
-        t.readInterval == MaxDword && t.readTotalMultiplier == 0 && t.readTotalConstant == 0;
-    const bool firstByteOnly = t.readInterval == MaxDword && t.readTotalMultiplier == MaxDword &&
-                               t.readTotalConstant != 0 && t.readTotalConstant != MaxDword;
-    const bool useInterval = !firstByteOnly && t.readInterval != 0 && t.readInterval != MaxDword;
-    Clock::time_point totalDeadline;
-    const bool hasTotal = firstByteOnly ? TotalDeadline(0, t.readTotalConstant, 0, totalDeadline)
-                                        : TotalDeadline(t.readTotalMultiplier, t.readTotalConstant,
-                                                        count, totalDeadline);
+    auto [immediate, firstByteOnly, useInterval, hasTotal, totalDeadline] = ReadWaitOf(t, count);
     auto* bytes = static_cast<uint8_t*>(buffer);
     int32_t done = 0;
     for (;;) {
