@@ -164,10 +164,12 @@ void TcpGateway::Run() {
         }
         const int client = ::accept4(FListen, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (client < 0) continue;
+        // A drop asked for by someone who saw this connection counted must not be forgotten,
+        // so the flag is cleared before the count goes up.
+        FDropNow = false;
         ++FConnections;
         const int on = 1;
         ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        FDropNow = false;
         Serve(client);
         ::close(client);
     }
