@@ -188,7 +188,7 @@ bool TCommissioning::PrepareToStart() {
         if (AwaitingAnswer) FPollAnswerOnItsWay = true;
         FWindow.StopReading();
     }
-    if (AwaitingAnswer) {
+    if (RequestOnItsWay()) {
         FWindow.ShowStatus(tr("Дождитесь окончания обмена с прибором"));
         return false;
     }

@@ -73,7 +73,7 @@ void WriteSerial(TInstrumentOperations& w, TWindowHost& host, const PlannedWrite
                                   .arg(number, 4, 10, QLatin1Char('0')));
     ExchangeState = ExchangeStates::SerialThenYear;
     w.Send(protocol::WriteSerialNumber(number));
-    if (!AwaitingAnswer) ExchangeState = ExchangeStates::Single;
+    if (!RequestOnItsWay()) ExchangeState = ExchangeStates::Single;
 }
 
 // Relay mode and delay; the page's chain writes the hysteresis after them from its field, so

@@ -92,7 +92,7 @@ void TRequestSequence::StartNext() {
         tr("%1 %2 из %3 … %4").arg(FVerb).arg(FIndex + 1).arg(FSteps.size()).arg(step.name));
     step.start();
     // Nothing on its way: a check refused the step or the port failed before sending.
-    if (FStepActive && !AwaitingAnswer) {
+    if (FStepActive && !RequestOnItsWay()) {
         EndStep(TStepResult::NotSent);
         return;
     }

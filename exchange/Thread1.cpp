@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <chrono>
 #include <exception>
+#include <thread>
+#include <vector>
 
 #include "base/Synchronize.h"
 #include "exchange/Channels.h"
@@ -13,6 +16,7 @@
 #include "exchange/cp1251.h"
 #include "exchange/mb.h"
 #include "exchange/typeCMD.h"
+#include "protocol/Answers.h"
 #include "protocol/Commands.h"
 #include "protocol/Crc.h"
 #include "protocol/Decoders.h"
@@ -34,6 +38,7 @@ TExchangeView* ExchangeView = nullptr;
 std::atomic<bool> AnswerPending{false};
 std::atomic<bool> LineOutOfStep{false};
 std::atomic<int32_t> OutOfStepCount{0};
+std::atomic<int32_t> DiscardedAnswerCount{0};
 
 namespace {
 
@@ -89,11 +94,22 @@ void Trace() {
     View().TraceAnswer(AnswerBuffer, AnswerLength());
 }
 
-// A value answer while polling: the reading on its panel and the pause before the next
+// A value taken while polling waits here until the line has stayed quiet behind its answer:
+// a duplicate or a late answer that arrives meanwhile shows that the value may be another
+// channel's, and it is dropped. Main thread only.
+struct HeldReading {
+    enum { None, Waiting, Confirmed } stage = None;
+    int channel = 0;
+    uint8_t pointCode = 0;
+    double value = 0;
+};
+HeldReading Held;
+
+// A value answer while polling: the reading held for its panel and the pause before the next
 // request. The timer is armed first: it cannot fire before this handling has returned to the
 // event loop, so nobody can tell the order, and the drawing stays off the way to the next
-// request. An interval that does not convert is still reported after the reading is shown.
-void ArmRepeatAndShowReading(const uint8_t* answer, int length) {
+// request. An interval that does not convert is still reported after the reading is held.
+void ArmRepeatAndHoldReading(const uint8_t* answer, int length) {
     std::exception_ptr unconvertible;
     try {
         View().ArmRepeatTimer(RepeatInterval());
@@ -102,9 +118,61 @@ void ArmRepeatAndShowReading(const uint8_t* answer, int length) {
     }
     const auto reading = protocol::DecodeReading(answer, length);
     const int channel = SelectedChannel;
+    Held = HeldReading{};
     if (reading && channel >= 1 && channel <= 3)
-        View().ShowReading(channel, ChannelSetup[channel - 1].PointCode, reading->value);
+        Held = HeldReading{HeldReading::Waiting, channel, ChannelSetup[channel - 1].PointCode,
+                           reading->value};
     if (unconvertible) std::rethrow_exception(unconvertible);
+}
+
+// How long the line must stay quiet behind a taken answer before it is believed: long enough
+// for the real answer to follow a duplicate that came first (the instrument's turn-around and
+// the answer's own time on the line, twice).
+int AnswerSettleMs(const TSerialPort* port) {
+    constexpr int TurnAroundMs = 20;
+    const int bitsPerSecond = port ? std::max<int>(port->BitsPerSecond(), 300) : 9600;
+    const int answerMs = int(CurrentQuery->LengthIn) * 11 * 1000 / bitsPerSecond + 1;
+    return TurnAroundMs + 2 * answerMs;
+}
+
+// Whether `bytes` hold a whole frame that could be the answer to the request in flight.
+bool HoldsAnAnswerOfTheSameForm(const std::vector<uint8_t>& bytes) {
+    const size_t length = size_t(std::min<int>(CurrentQuery->LengthIn, FrameBufferSize));
+    for (size_t at = 0; length > 0 && at + length <= bytes.size(); ++at) {
+        const uint8_t* frame = bytes.data() + at;
+        if (Crc16(frame, uint16_t(length)) == 0 &&
+            protocol::AnswerFitsRequest(RequestBuffer, CurrentQuery->LengthOut,
+                                        CurrentQuery->ModbusFrame, frame, int(length)))
+            return true;
+    }
+    return false;
+}
+
+// Outside polling (whose held reading the main thread watches) this thread waits, once an
+// answer is taken, until the line has stayed quiet behind it, and takes what comes meanwhile.
+// True when that holds another whole answer of the same form: a duplicate, or the real answer
+// behind a duplicate taken first, and nobody can tell which is this request's. Noise behind an
+// answer does not spoil it; it is purged before the next request.
+bool AnotherAnswerFollows(TSerialPort& port) {
+    using Clock = std::chrono::steady_clock;
+    const auto settle = std::chrono::milliseconds(AnswerSettleMs(&port));
+    const Clock::time_point start = Clock::now();
+    Clock::time_point quietSince = start;
+    std::vector<uint8_t> behind;
+    for (;;) {
+        const int waiting = port.InBufCount();
+        if (waiting > 0) {
+            const size_t had = behind.size();
+            behind.resize(had + size_t(waiting));
+            behind.resize(had + size_t(std::max(0, port.Read(behind.data() + had, waiting))));
+            quietSince = Clock::now();
+            LineOutOfStep = true;
+        }
+        const Clock::time_point now = Clock::now();
+        if (now - quietSince >= settle || now - start >= 4 * settle) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return HoldsAnAnswerOfTheSameForm(behind);
 }
 
 // A step of a chain that failed ends the chain: the serial number's year is never written
@@ -113,30 +181,62 @@ void EndChainAfterFailure() {
     if (ExchangeState == ExchangeStates::SerialThenYear) ExchangeState = ExchangeStates::Single;
 }
 
-// Whether the answer in AnswerBuffer is the answer to the request in RequestBuffer: from the
-// address the request went to, and of the search attempt's own protocol. A corrupted answer
-// is left to the checksum check, which reports it.
+// Whether the answer in AnswerBuffer has the form of the answer to the request in
+// RequestBuffer: its address, function or command and what the protocol echoes, and for a
+// search attempt that attempt's own protocol. A corrupted answer is left to the checksum
+// check, which reports it.
 bool AnswerIsForRequest(int received) {
     const uint8_t* a = AnswerBuffer;
-    const uint8_t* r = RequestBuffer;
     if (received < 5 || Crc16(a, uint16_t(received)) != 0) return true;
     if (ExchangeState == ExchangeStates::SearchQv)
         return a[2] == CommandTable[GetTypeProt].Code;  // QV search answer
     if (ExchangeState == ExchangeStates::SearchModbus)
         return a[1] == protocol::fn::Search;  // Modbus search answer
-    if (ProtocolIsModbus == 1 || IsModbusOnlyWrite(CurrentQuery->FName)) {
-        // The search and the protocol switch go to 0xFF: the instrument answers from its own
-        // address.
-        return r[0] == protocol::fn::BroadcastAddress || a[0] == r[0];
-    }
-    const uint16_t to = uint16_t(r[0] | r[1] << 8);
-    if (to == 0 || to == SearchAddress) return true;
-    return uint16_t(a[0] | a[1] << 8) == to;
+    return protocol::AnswerFitsRequest(RequestBuffer, CurrentQuery->LengthOut,
+                                       CurrentQuery->ModbusFrame, a, received);
 }
 
 }  // namespace
 
+void ReportHeldRequestFailure(const ESerialPort& error) {
+    EndChainAfterFailure();
+    View().ReportLineFailure(error);
+}
+
+bool RequestOnItsWay() {
+    return AwaitingAnswer || (CurrentQuery && CurrentQuery->Held());
+}
+
+bool ConfirmHeldReading() {
+    if (Held.stage != HeldReading::Waiting) return Held.stage == HeldReading::Confirmed;
+    bool stray = LineOutOfStep.load();
+    if (!stray) try {
+            TSerialPort* port = QueryTarget ? QueryTarget->QueryPort() : nullptr;
+            stray = port && port->Connected() && port->InBufCount() > 0;
+        } catch (const ESerialPort&) {
+            stray = true;  // the line is going away; its own report follows
+        }
+    if (stray) LineOutOfStep = true;
+    Held.stage = stray ? HeldReading::None : HeldReading::Confirmed;
+    return !stray;
+}
+
+void ShowConfirmedReading() {
+    if (Held.stage != HeldReading::Confirmed) return;
+    Held.stage = HeldReading::None;
+    View().ShowReading(Held.channel, Held.pointCode, Held.value);
+}
+
+void DropHeldReading() {
+    Held.stage = HeldReading::None;
+}
+
 Th1::Th1() {
+    FConfirmTimer = new QTimer(this);
+    FConfirmTimer->setSingleShot(true);
+    QObject::connect(FConfirmTimer, &QTimer::timeout, FConfirmTimer, [] {
+        if (ConfirmHeldReading()) ShowConfirmedReading();
+    });
     start();
 }
 
@@ -194,15 +294,25 @@ void Th1::Pass() {
             port->Read(AnswerBuffer, std::min(length, FrameBufferSize));
             TapAnswerTaken(AnswerBuffer, std::min(length, FrameBufferSize), n);
             AnswerPending = false;
-            // Bytes beyond the expected answer belong to no request of ours.
+            // More than one answer's worth waiting while polling, or another answer of the
+            // same form right behind it: a duplicate or a late answer is among them, and
+            // nobody can tell which is this request's. The exchange is given up rather than a
+            // value put in the wrong place.
+            const bool polling = ExchangeState == ExchangeStates::ContinuousReading;
             if (n > length) LineOutOfStep = true;
+            if (polling ? n > length : AnotherAnswerFollows(*port)) {
+                RunUnlessSuspended(epoch, [this] { AnswerOutOfStep(); });
+                return;
+            }
             // One hand-over for the check, the rewrite and the interpretation: the thread has
             // nothing to do between them, and every hand-over costs two thread switches.
             const bool modbus = ProtocolIsModbus == 1;
             const int received = std::min(length, FrameBufferSize);
             RunUnlessSuspended(epoch, [this, modbus, received] {
                 if (!AnswerIsForRequest(received)) {
+                    // Not this request's answer: as far as it goes, it was not answered.
                     LineOutOfStep = true;
+                    NoteRequestUnanswered();
                     NoAnswer();
                     return;
                 }
@@ -223,6 +333,7 @@ void Th1::Pass() {
         } else {
             TapNoAnswer(n);
             AnswerPending = false;
+            NoteRequestUnanswered();
             RunUnlessSuspended(epoch, [this] { NoAnswer(); });
         }
     } catch (const ESerialPort& e) {
@@ -238,6 +349,28 @@ void Th1::Pass() {
     } catch (const std::exception& e) {
         ReportPassFailure(QString::fromUtf8(e.what()));
     }
+}
+
+// An answer that cannot be told from a duplicate or a late answer (more bytes than one answer
+// while polling, another answer of its form right behind it). Polling goes on and its panel
+// keeps the value it showed; the search tries its next form; anything else is reported, and a
+// chain under way ends.
+void Th1::AnswerOutOfStep() {
+    if (ExchangeState == ExchangeStates::SearchQv ||
+        ExchangeState == ExchangeStates::SearchModbus) {
+        NoAnswer();
+        return;
+    }
+    TRequestEndNotice notice(TRequestOutcome::Unanswered);
+    ++DiscardedAnswerCount;
+    if (ExchangeState == ExchangeStates::ContinuousReading) {
+        View().ArmRepeatTimer(RepeatInterval());
+        return;
+    }
+    EndChainAfterFailure();
+    ShowStatusAndError(
+        tr("Ответ прибора не соответствует запросу (на линии лишние или "
+           "запоздавшие ответы); повторите запрос"));
 }
 
 // The request went unanswered (or was answered by something that is not its answer).
@@ -426,8 +559,10 @@ void Th1::Update() {
         q.Push(uint8_t(y >> 8));
         q.Query();
     }
-    if (ExchangeState == ExchangeStates::ContinuousReading && q.FName == GetVal)
-        ArmRepeatAndShowReading(A, length);
+    if (ExchangeState == ExchangeStates::ContinuousReading && q.FName == GetVal) {
+        ArmRepeatAndHoldReading(A, length);
+        FConfirmTimer->start(AnswerSettleMs(QueryTarget ? QueryTarget->QueryPort() : nullptr));
+    }
     if (ExchangeState == ExchangeStates::ReadingPreparation && q.Code == 0x41 && A[9] != 2) {
         const int p = SelectedChannel;
         if (p < 1 || p > 3) {

@@ -7,6 +7,7 @@
 // waits. The wake-up is counted, so one that arrives while a pass is still running is kept.
 #include <QSemaphore>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -30,11 +31,25 @@ extern std::atomic<bool> AnswerPending;
 // address): before the next request the line is left to fall silent and purged.
 extern std::atomic<bool> LineOutOfStep;
 extern std::atomic<int32_t> OutOfStepCount;  // times the line was found out of step
+// Answers given up because they could not be told from a duplicate or a late answer: with
+// the answered, unanswered and corrupted ones, every request ends as one of these.
+extern std::atomic<int32_t> DiscardedAnswerCount;
 // Main thread only.
 extern uint16_t SetpointFormat;  // 710: 16-bit setpoints; anything else: 8-bit
 extern uint8_t ScalePointPos;    // point code of the scale last read or written
 
 constexpr int AnswerTimeoutMs = 370;
+
+// Polling holds each value until the line has stayed quiet behind its answer (a short settle
+// time, or the pause before the next request, whichever ends first): a duplicate or late
+// answer arriving meanwhile shows that the value may be another channel's, and it is dropped.
+// Main thread only. Confirm decides (call it before the next request goes out, as that purges
+// the line); Show draws a confirmed value; Drop forgets a held one.
+bool ConfirmHeldReading();
+// A request awaits its answer, or is held back until the line allows it to go out.
+bool RequestOnItsWay();
+void ShowConfirmedReading();
+void DropHeldReading();
 using protocol::SearchAddress;  // the search goes to it in QV form
 
 class Th1 : public QThread {
@@ -57,6 +72,8 @@ public:
     // The request ended without its answer: the search's next attempt, the polling's repeat,
     // or the error box.
     void NoAnswer();
+    // The answer taken cannot be told from a duplicate or a late one.
+    void AnswerOutOfStep();
 
     // Passes completed so far (tests and benchmarks wait on it).
     int PassCount() const { return FPasses.load(); }
@@ -72,6 +89,7 @@ private:
     void ReportPassFailure(const QString& message);
     void RepeatAfterFailure(std::atomic<int32_t>& counter, const QString& text);
 
+    QTimer* FConfirmTimer = nullptr;  // confirms a held reading after the settle time
     QSemaphore FWake;
     std::atomic<bool> FTerminated{false};
     std::atomic<int> FPasses{0};

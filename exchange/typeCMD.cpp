@@ -1,7 +1,6 @@
 #include "exchange/typeCMD.h"
 
-#include <QElapsedTimer>
-#include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -50,55 +49,125 @@ void TQuery::BuildFrame() {
 
 namespace {
 
-// A line out of step still carries bytes of an earlier exchange, or is about to: they are
-// purged until the line has been quiet for a few character times, so that the next answer
-// cannot be mistaken for them. Bounded, so that a line flooded with noise still gets its
-// request.
-void LetLineFallSilent(TSerialPort& port) {
-    constexpr int QuietMs = 5;
-    constexpr int LongestWaitMs = 150;
-    QElapsedTimer waited;
-    waited.start();
-    do {
-        port.ClearBuffer(true, false);
-        QThread::msleep(QuietMs);
-    } while (port.InBufCount() > 0 && waited.elapsed() < LongestWaitMs);
-}
+using Clock = std::chrono::steady_clock;
 
-// Modbus RTU ends a frame with 3.5 characters of silence: a request sent sooner after the last
-// byte received may be taken by the instrument as the tail of that frame. Only a request that
-// follows an answer at once has to wait (1.75 ms above 19200 bit/s, 32 ms at 1200). Bytes
-// arriving meanwhile push the silence on, up to a bound, so a line that never falls silent
-// still gets its request.
-void KeepModbusSilence(const TSerialPort& port) {
-    const auto silence =
-        std::chrono::microseconds(protocol::FrameSilenceMicroseconds(port.BitsPerSecond()));
-    const auto giveUp = std::chrono::steady_clock::now() + 4 * silence;
-    for (;;) {
-        const auto due = std::min(port.LastReceivedAt() + silence, giveUp);
-        if (std::chrono::steady_clock::now() >= due) return;
-        std::this_thread::sleep_until(due);
-    }
-}
+// When the last request went unanswered (0: it did not), as Clock ticks.
+std::atomic<Clock::rep> UnansweredAt{0};
+
+// Bytes that belonged to no request are purged until the line has been quiet a few character
+// times; bounded, so that a line flooded with noise still gets its request.
+constexpr auto StrayQuiet = std::chrono::milliseconds(5);
+constexpr auto StrayHoldLongest = std::chrono::milliseconds(150);
+// An answer that comes after its time-out would be taken for the next request's: after a
+// request went unanswered the line is watched this long more, and what arrives is purged.
+constexpr auto LateAnswerGrace = std::chrono::milliseconds(200);
+constexpr auto LateAnswerHoldLongest = std::chrono::milliseconds(1000);
 
 }  // namespace
+
+void NoteRequestUnanswered() {
+    UnansweredAt = Clock::now().time_since_epoch().count();
+}
+
+// When the request may go out. Modbus RTU ends a frame with 3.5 characters of silence: a
+// request sent sooner after the last byte received may be taken by the instrument as the tail
+// of that frame (1.75 ms above 19200 bit/s, 32 ms at 1200). Bytes arriving meanwhile push
+// every wait on, up to its bound.
+Clock::time_point TQuery::LineFreeAt(const TSerialPort& port) const {
+    const Clock::time_point last = port.LastReceivedAt();
+    Clock::time_point due = FHoldStarted;
+    if (FHoldForStray)
+        due = std::max(due, std::min(last + StrayQuiet, FHoldStarted + StrayHoldLongest));
+    if (FHoldForLateAnswer) {
+        const Clock::time_point quietFrom = std::max(last, FUnansweredAt);
+        due = std::max(due,
+                       std::min(quietFrom + LateAnswerGrace, FHoldStarted + LateAnswerHoldLongest));
+    }
+    if (ModbusFrame) {
+        const auto silence =
+            std::chrono::microseconds(protocol::FrameSilenceMicroseconds(port.BitsPerSecond()));
+        due = std::max(due, std::min(last + silence, FHoldStarted + 4 * silence));
+    }
+    return due;
+}
 
 void TQuery::Query() {
     BuildFrame();
     TSerialPort* port = QueryTarget ? QueryTarget->QueryPort() : nullptr;
-    if (port && LineOutOfStep.exchange(false)) {
-        ++OutOfStepCount;
-        LetLineFallSilent(*port);
+    if (!port) {
+        if (QueryTarget) QueryTarget->ArmAnswerTimeout();
+        AwaitingAnswer = true;
+        ++SentCount;
+        return;
     }
-    if (port && ModbusFrame) KeepModbusSilence(*port);
-    if (port) {
-        port->ClearBuffer(true, true);
-        port->Write(RequestBuffer, LengthOut);
-        TapRequestWritten(*this, RequestBuffer, LengthOut);
+    // A request asked for while another is held back replaces it: the newest is sent.
+    if (!FHoldTimer || !FHoldTimer->isActive()) {
+        FHoldStarted = Clock::now();
+        FHoldForStray = false;
+        FHoldForLateAnswer = false;
     }
+    if (LineOutOfStep.exchange(false)) FHoldForStray = true;
+    if (const Clock::rep at = UnansweredAt.exchange(0)) {
+        FHoldForLateAnswer = true;
+        FUnansweredAt = Clock::time_point(Clock::duration(at));
+    }
+    SendWhenLineAllows();
+}
+
+// Sends at once when the line allows it; otherwise the request is held and the line purged on
+// a timer until it does, the window going on meanwhile.
+void TQuery::SendWhenLineAllows() {
+    TSerialPort* port = QueryTarget ? QueryTarget->QueryPort() : nullptr;
+    if (!port) {
+        DropHeld();
+        return;
+    }
+    if (LineOutOfStep.exchange(false)) FHoldForStray = true;
+    if (FHoldForStray || FHoldForLateAnswer) port->ClearBuffer(true, false);
+    const Clock::time_point due = LineFreeAt(*port);
+    const Clock::time_point now = Clock::now();
+    if (now < due) {
+        if (!FHoldTimer) {
+            FHoldTimer = new QTimer(this);
+            FHoldTimer->setSingleShot(true);
+            FHoldTimer->setTimerType(Qt::PreciseTimer);
+            connect(FHoldTimer, &QTimer::timeout, this, &TQuery::SendHeld);
+        }
+        // Purged every few milliseconds while held, so bytes that keep coming are seen.
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - now) +
+                          std::chrono::milliseconds(1);
+        FHoldTimer->start(int(std::min<qint64>(wait.count(), 5)));
+        return;
+    }
+    if (FHoldForStray) ++OutOfStepCount;
+    FHoldForStray = false;
+    FHoldForLateAnswer = false;
+    port->ClearBuffer(true, true);
+    port->Write(RequestBuffer, LengthOut);
+    TapRequestWritten(*this, RequestBuffer, LengthOut);
     if (QueryTarget) QueryTarget->ArmAnswerTimeout();
     AwaitingAnswer = true;
     ++SentCount;
+}
+
+// The held request's turn came on the timer: a port failure cannot go back to whoever asked,
+// so it is reported as a failure of the exchange.
+void TQuery::SendHeld() {
+    try {
+        SendWhenLineAllows();
+    } catch (const ESerialPort& e) {
+        ReportHeldRequestFailure(e);
+    }
+}
+
+void TQuery::DropHeld() {
+    if (FHoldTimer) FHoldTimer->stop();
+    FHoldForStray = false;
+    FHoldForLateAnswer = false;
+}
+
+bool TQuery::Held() const {
+    return FHoldTimer && FHoldTimer->isActive();
 }
 
 void TQuery::QueryAt(uint16_t address, TListComand name) {

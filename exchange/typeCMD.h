@@ -7,8 +7,10 @@
 // CurrentQuery is used on the main thread; the exchange thread reads LengthIn, which is
 // therefore atomic.
 #include <QObject>
+#include <QTimer>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
 #include "protocol/Commands.h"
@@ -52,11 +54,33 @@ public:
     void Push(uint8_t c);
     // Builds the frame into RequestBuffer (Modbus rewrite included) without sending it.
     void BuildFrame();
-    // Builds, purges the port's queues, writes, arms the time-out.
+    // Builds, purges the port's queues, writes, arms the time-out. While the line is out of
+    // step, owes a late answer or must keep the Modbus frame silence, the request is held
+    // back and sent by a timer once the line allows it (the caller is not kept waiting).
     void Query();
+    // Forgets a held request (polling stopped, the port closed).
+    void DropHeld();
+    bool Held() const;
     // Sends `name` to a fixed address (the search, the switch) and restores Adr afterwards,
     // also when the port refuses the write.
     void QueryAt(uint16_t address, TListComand name);
+
+private:
+    std::chrono::steady_clock::time_point LineFreeAt(const TSerialPort& port) const;
+    void SendWhenLineAllows();
+    void SendHeld();
+
+    QTimer* FHoldTimer = nullptr;
+    std::chrono::steady_clock::time_point FHoldStarted;
+    std::chrono::steady_clock::time_point FUnansweredAt;
+    bool FHoldForStray = false;       // bytes came that belonged to no request
+    bool FHoldForLateAnswer = false;  // the last request went unanswered
 };
+
+// The exchange thread found the request in flight unanswered: its answer may still come late.
+void NoteRequestUnanswered();
+// A held request's write failed (defined with the exchange thread, which reports failures).
+class ESerialPort;
+void ReportHeldRequestFailure(const ESerialPort& error);
 
 extern TQuery* CurrentQuery;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "protocol/Crc.h"
+#include "protocol/Limits.h"
 #include "protocol/Registers.h"
 #include "protocol/Requests.h"
 
@@ -96,6 +97,39 @@ std::optional<ProtocolAnswer> DecodeSearchAnswer(const uint8_t* received, int co
     auto found = DecodeProtocolAnswer(answer.bytes.data(), answer.length);
     if (found) found->protocol = Protocol::Modbus;  // the form says so, whatever its tag
     return found;
+}
+
+namespace {
+
+bool ModbusAnswerFits(const uint8_t* r, int requestLength, const uint8_t* a, int answerLength) {
+    if (requestLength < 2 || answerLength < ExceptionAnswerLength) return false;
+    if (r[0] != fn::BroadcastAddress && a[0] != r[0]) return false;
+    if (a[1] == (r[1] | fn::ExceptionFlag)) return answerLength == ExceptionAnswerLength;
+    if (a[1] != r[1]) return false;
+    switch (r[1]) {
+        case fn::ReadRegisters:
+            return requestLength >= 6 && a[2] == 2 * (r[4] << 8 | r[5]) && answerLength == 5 + a[2];
+        case fn::WriteRegister:
+        case fn::WriteRegisters:
+            return requestLength >= 6 && answerLength >= 8 && std::equal(r + 2, r + 6, a + 2);
+        default:
+            return true;  // the search and the protocol switch: the function is all they echo
+    }
+}
+
+bool QvAnswerFits(const uint8_t* r, int requestLength, const uint8_t* a, int answerLength) {
+    if (requestLength < 3 || answerLength < 3) return false;
+    const uint16_t to = uint16_t(r[0] | r[1] << 8);
+    if (to != 0 && to != SearchAddress && (a[0] != r[0] || a[1] != r[1])) return false;
+    return a[2] == r[2];
+}
+
+}  // namespace
+
+bool AnswerFitsRequest(const uint8_t* request, int requestLength, bool modbus,
+                       const uint8_t* answer, int answerLength) {
+    return modbus ? ModbusAnswerFits(request, requestLength, answer, answerLength)
+                  : QvAnswerFits(request, requestLength, answer, answerLength);
 }
 
 }  // namespace protocol

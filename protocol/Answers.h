@@ -38,6 +38,16 @@ constexpr int ExceptionAnswerLength = 5;
 // The exchange's test for an exception frame: exactly five bytes, function above 0x80.
 bool LooksLikeModbusException(const uint8_t* answer, int length);
 
+// Whether `answer` has the form of the answer to `request` as it went on the wire: from the
+// address the request went to (the search and the protocol switch, sent to the broadcast
+// address, are answered from the instrument's own), for the function or command it asked, with
+// what the protocol echoes: a Modbus read's byte count, a Modbus write's register and value
+// or quantity, the QV command code. A Modbus exception to the request's function fits. The CRC
+// is not looked at. A duplicated or late answer to another request of the same kind still
+// fits: telling those apart is a matter of timing, which the exchange watches.
+bool AnswerFitsRequest(const uint8_t* request, int requestLength, bool modbus,
+                       const uint8_t* answer, int answerLength);
+
 // Checks `length` received bytes against `request`. In order: a Modbus exception (a Modbus
 // request answered by five bytes from its address with the function | 0x80 and a good
 // CRC), the length (the first request.lengthIn bytes are the answer; more are ignored), the

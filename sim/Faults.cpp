@@ -24,7 +24,8 @@ FaultCounts FaultInjector::Counts() const {
 bool FaultInjector::FixedFaultsActive() const {
     const Faults& f = FFaults;
     const bool any = f.silence || f.cutBytes > 0 || f.pieces > 1 || f.badCrc ||
-                     !f.trailing.empty() || f.exception != 0 || f.delayMs > 0;
+                     !f.trailing.empty() || f.exception != 0 || f.delayMs > 0 ||
+                     f.duplicateAfterMs >= 0;
     return any && f.count != 0;
 }
 
@@ -94,6 +95,10 @@ Delivery FaultInjector::Plan(const Bytes& request, const Bytes& answer, Protocol
     if (f.delayMs > 0) ++FCounts.delayed;
     delivery.pieces = SplitInto(bytes, f.pieces, f.pieceGapMs);
     if (!delivery.pieces.empty()) delivery.pieces.front().pauseMs = f.delayMs;
+    if (f.duplicateAfterMs >= 0) {
+        delivery.pieces.push_back({f.duplicateAfterMs, bytes});
+        ++FCounts.duplicated;
+    }
     return delivery;
 }
 

@@ -16,15 +16,16 @@ namespace sim {
 // Faults applied to the instrument's answers. Fixed faults combine (a delayed, split answer
 // with a bad CRC is possible); `count` limits them to the next K answers.
 struct Faults {
-    bool silence = false;   // no answer at all
-    int cutBytes = 0;       // answer cut short by this many bytes from its end
-    int pieces = 1;         // answer written in this many pieces ...
-    int pieceGapMs = 100;   // ... this far apart
-    bool badCrc = false;    // last CRC byte inverted
-    Bytes trailing;         // extra bytes after the answer
-    uint8_t exception = 0;  // Modbus only: exception answer with this code instead
-    int delayMs = 0;        // pause before the first byte of the answer
-    int count = -1;         // -1: every answer until changed; K > 0: the next K answers only
+    bool silence = false;       // no answer at all
+    int cutBytes = 0;           // answer cut short by this many bytes from its end
+    int pieces = 1;             // answer written in this many pieces ...
+    int pieceGapMs = 100;       // ... this far apart
+    bool badCrc = false;        // last CRC byte inverted
+    Bytes trailing;             // extra bytes after the answer
+    uint8_t exception = 0;      // Modbus only: exception answer with this code instead
+    int delayMs = 0;            // pause before the first byte of the answer
+    int duplicateAfterMs = -1;  // >= 0: the whole answer written again this long after it
+    int count = -1;             // -1: every answer until changed; K > 0: the next K answers only
 
     // Random faults, drawn per answer from a generator seeded with `seed`, for answers that no
     // fixed fault touches: silence with `silenceChance`, else a bad CRC with `badCrcChance`.
@@ -42,6 +43,7 @@ struct FaultCounts {
     uint64_t trailing = 0;
     uint64_t exceptions = 0;
     uint64_t delayed = 0;
+    uint64_t duplicated = 0;
 };
 
 // What actually goes on the line for one answer: pieces with the pause before each.

@@ -220,6 +220,50 @@ private slots:
         QVERIFY(app.errors.isEmpty());
     }
 
+    // A duplicate of the format answer while the chain still runs: glued to the format answer,
+    // or right behind the setpoint request, where it has the form of the setpoint's answer and
+    // comes before it. Either way another answer of the same form follows the one taken, so
+    // that exchange is given up and said so (the chain ends there); 710 never reaches the
+    // setpoint field, and the next read is good.
+    void duplicatedFormatAnswerWhileTheChainRuns_data() {
+        QTest::addColumn<bool>("afterTheRequest");  // else glued to the format answer itself
+        QTest::newRow("behind the setpoint request") << true;
+        QTest::newRow("glued to the format answer") << false;
+    }
+    void duplicatedFormatAnswerWhileTheChainRuns() {
+        QFETCH(bool, afterTheRequest);
+        StartOnLine(true, 7);
+        QStringList shown;
+        connect(app.ui().Edit11, &QLineEdit::textChanged, this,
+                [&shown](const QString& text) { shown << text; });
+        const QByteArray format = WithCrc("07 03 02 02 C6");  // 710: 16-bit setpoints
+        const QByteArray value = WithCrc("07 03 02 00 78");   // 120
+        app.ui().BitBtn15->click();
+        QCOMPARE(NextRequest(), Hex(WithCrc("07 03 03 F4 00 01")));
+        if (afterTheRequest) {
+            QVERIFY(line->Send(format));
+            QCOMPARE(NextRequest(), Hex(WithCrc("07 03 00 C8 00 01")));
+            QVERIFY(line->Send(format + value));
+        } else {
+            QVERIFY(line->Send(format + format));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors.size(), 1, Wait);
+        QVERIFY2(app.errors[0].startsWith(QStringLiteral("Ответ прибора не соответствует")),
+                 qPrintable(app.errors[0]));
+        QVERIFY2(NothingSent(), qPrintable(Hex(pending)));
+        QVERIFY2(!shown.contains(QStringLiteral("710")), qPrintable(shown.join('|')));
+
+        app.errors.clear();
+        app.ui().BitBtn15->click();
+        QCOMPARE(NextRequest(), Hex(WithCrc("07 03 03 F4 00 01")));
+        QVERIFY(line->Send(format));
+        QCOMPARE(NextRequest(), Hex(WithCrc("07 03 00 C8 00 01")));
+        QVERIFY(line->Send(WithCrc("07 03 02 00 96")));  // 150
+        QTRY_COMPARE_WITH_TIMEOUT(app.ui().Edit11->text(), QStringLiteral("150"), Wait);
+        QVERIFY2(!shown.contains(QStringLiteral("710")), qPrintable(shown.join('|')));
+        QVERIFY(app.errors.isEmpty());
+    }
+
     // The setpoint read is a chain: the format, then the value in that format. A duplicate of
     // the format answer that arrives after the chain has ended answers nothing: taken as the
     // answer of the chain's last request it put the format (710) into the setpoint field as a

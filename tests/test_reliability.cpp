@@ -391,9 +391,10 @@ private slots:
         QVERIFY(
             SpinUntil([&] { return ExchangeThread->PassCount() - passesAtStart == sent; }, Wait));
         const int ticked = 3;
-        // Every value request ended exactly once: interpreted (good or bad checksum) or
-        // timed out; none was sent while another was awaited.
-        QCOMPARE(interpreted + NoAnswerCount, sent - ticked);
+        // Every value request ended exactly once: interpreted (good or bad checksum), timed
+        // out, or given up with more bytes than one answer waiting; none was sent while
+        // another was awaited.
+        QCOMPARE(interpreted + NoAnswerCount + DiscardedAnswerCount, sent - ticked);
         QVERIFY(interpreted - CrcErrorCount > 0);
         QCOMPARE(FWatch.overlaps, 0);
         QCOMPARE(FWatch.queries, sent);
@@ -488,6 +489,81 @@ private slots:
         QVERIFY(app.errors.isEmpty());
     }
 
+    // Every answer duplicated some time after it, or every answer late: a duplicate or a late
+    // answer lands in a later exchange, where its form is that of the other channel's answer.
+    // Whatever the timing, no panel ever shows the other channel's value, polling goes on, and
+    // every request ends exactly once.
+    void duplicatesAndLateAnswersNeverShowAnotherChannel_data() {
+        QTest::addColumn<bool>("modbus");
+        QTest::addColumn<QString>("pause");
+        QTest::addColumn<int>("duplicateAfterMs");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("requests");
+        QTest::newRow("Modbus: duplicate 100 ms later, pause 20 ms")
+            << true << QStringLiteral("20") << 100 << 0 << 40;
+        QTest::newRow("QV: duplicate 100 ms later, pause 20 ms")
+            << false << QStringLiteral("20") << 100 << 0 << 40;
+        QTest::newRow("Modbus: duplicate 600 ms later, pause 500 ms")
+            << true << QStringLiteral("500") << 600 << 0 << 8;
+        QTest::newRow("Modbus: every answer 450 ms late, pause 20 ms")
+            << true << QStringLiteral("20") << -1 << 450 << 8;
+    }
+    void duplicatesAndLateAnswersNeverShowAnotherChannel() {
+        QFETCH(bool, modbus);
+        QFETCH(QString, pause);
+        QFETCH(int, duplicateAfterMs);
+        QFETCH(int, delayMs);
+        QFETCH(int, requests);
+        StartWith(modbus ? Protocol::Modbus : Protocol::Qv, 7);
+        sim::InstrumentModel& model = app.instrument->Model();
+        model.SetParameterSetup(1, 100.0f, 1, 2);
+        model.SetParameterSetup(3, 100.0f, 1, 2);
+        model.FreezeValue(1, 12.5f);
+        model.FreezeValue(3, 45.0f);
+        Tick(true, false, true);
+        WatchRequests();
+        CountInterpretedAnswers();
+        const int& interpreted = FInterpreted;
+        StartPolling(pause);
+        const QString shown1 = QStringLiteral("  12.5"), shown3 = QStringLiteral("  45.0");
+        QTRY_VERIFY_WITH_TIMEOUT(app.PanelText(1) == shown1 && app.PanelText(3) == shown3, Wait);
+
+        // Each panel shows its own value or nothing (a failed exchange clears the panels).
+        QStringList wrong;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            const QString p1 = app.PanelText(1), p3 = app.PanelText(3);
+            if (!p1.trimmed().isEmpty() && p1 != shown1) wrong << QStringLiteral("1: ") + p1;
+            if (!p3.trimmed().isEmpty() && p3 != shown3) wrong << QStringLiteral("3: ") + p3;
+        });
+        watch.start(2);
+        // Counted from a moment with no request on its way, so each counted request ends in
+        // the count.
+        QVERIFY(SpinUntil([] { return !RequestOnItsWay(); }, Wait));
+        const int interpretedBefore = interpreted;
+        const int endedBefore = interpreted + NoAnswerCount + DiscardedAnswerCount;
+        const int sentBefore = SentCount;
+        app.instrument->SetFaults(Fault([&](sim::Faults& f) {
+            f.duplicateAfterMs = duplicateAfterMs;
+            f.delayMs = delayMs;
+        }));
+        QVERIFY2(MoreRequests(requests), qPrintable(QString::number(SentCount - sentBefore)));
+        StopAtExchangeBoundary();
+        watch.stop();
+        const int sent = SentCount - sentBefore;
+        const int ended = interpreted + NoAnswerCount + DiscardedAnswerCount - endedBefore;
+        qInfo(
+            "%d requests: %d interpreted, %d without answer, %d given up, line out of step %d "
+            "times",
+            sent, interpreted - interpretedBefore, NoAnswerCount.load(),
+            DiscardedAnswerCount.load(), OutOfStepCount.load());
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral(", "))));
+        QCOMPARE(ended, sent);
+        QCOMPARE(FWatch.overlaps, 0);
+        QVERIFY(OutOfStepCount > 0);  // the faults did reach the program
+        QVERIFY(app.errors.isEmpty());
+    }
+
     // --- a long run with faults injected at random -------------------------------------
 
     void soak() {
@@ -560,7 +636,7 @@ private slots:
         // On the program's side every request was ended exactly once: by an interpreted answer
         // (good or failing its checksum) or by its time-out (the answers that prepare the
         // ticked parameters are not counted as readings) ...
-        QCOMPARE(interpreted + NoAnswerCount, sent - ticked);
+        QCOMPARE(interpreted + NoAnswerCount + DiscardedAnswerCount, sent - ticked);
         // ... and every injected fault and every lost request was counted as a failure: a
         // silence or a lost request always as an answer missing. A good answer that comes
         // after the silence time-out on a loaded machine counts as missing too, so the

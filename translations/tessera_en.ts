@@ -461,10 +461,6 @@ Device: %2</translation>
         <translation>The file %1 could not be written: %2</translation>
     </message>
     <message>
-        <source>Не удалось открыть файл %1: %2</source>
-        <translation>The file %1 could not be opened: %2</translation>
-    </message>
-    <message>
         <source>Файл %1 не прочитан: %2</source>
         <translation>The file %1 was not read: %2</translation>
     </message>
@@ -1272,6 +1268,10 @@ Check the parameters and press “Read values”.</translation>
     <message>
         <source>Невозможно изменить номер</source>
         <translation>The number cannot be changed</translation>
+    </message>
+    <message>
+        <source>Ответ прибора не соответствует запросу (на линии лишние или запоздавшие ответы); повторите запрос</source>
+        <translation>The instrument&apos;s answer does not match the request (extra or late answers on the line); repeat the request</translation>
     </message>
 </context>
 <context>

@@ -304,11 +304,15 @@ void Tz::ShowStatus(const QString& text) {
     StatusTimer->stop();
     StatusTimer->start();
     QString shown = text;
-    if (ShowCounters)
+    if (ShowCounters) {
         shown += QStringLiteral("         %1 / %2 / %3")
                      .arg(SentCount.load())
                      .arg(CrcErrorCount.load())
                      .arg(NoAnswerCount.load());
+        // Answers that were not the request's (duplicates, late ones), once there were any.
+        if (const int32_t outOfStep = OutOfStepCount.load())
+            shown += QStringLiteral(" / %1").arg(outOfStep);
+    }
     ui->StatusBar1->showMessage(shown);
 }
 
@@ -398,6 +402,9 @@ void Tz::StopPolling() {
     Timer_Out->stop();
     AwaitingAnswer = false;
     if (ExchangeThread) ExchangeThread->Suspend();
+    if (CurrentQuery) CurrentQuery->DropHeld();
+    // A value whose pause was cut short is shown if the line stayed quiet behind it so far.
+    if (ConfirmHeldReading()) ShowConfirmedReading();
     PortWatch->PollingStopped();
 }
 

@@ -89,6 +89,8 @@ void Tz::BitBtn1Click() {
         NoAnswerCount = 0;
         CrcErrorCount = 0;
         SentCount = 0;
+        OutOfStepCount = 0;
+        DiscardedAnswerCount = 0;
         for (int panel = 1; panel <= 3; ++panel) ClearPanel(panel);
         ExchangeState = ExchangeStates::ReadingPreparation;
         ChannelTicked[0] = ui->CheckBox1->isChecked();
@@ -120,10 +122,14 @@ void Tz::TimerRepeatTimer() {
     if (ExchangeState != ExchangeStates::ContinuousReading ||
         CurrentQuery->Code != CommandTable[GetVal].Code)
         return;
+    // The value of the exchange just ended is decided before the next request purges the
+    // line, and drawn after it has gone out.
+    ConfirmHeldReading();
     Guarded([this] {
         NextTickedChannel();
         CurrentQuery->SetName(GetVal);
         CurrentQuery->Push(SelectedChannel);
         CurrentQuery->Query();
     });
+    ShowConfirmedReading();
 }
