@@ -92,11 +92,17 @@ QEvent::Type RunCallsEvent() {
 // when the queue was empty) fall back to the heap.
 class RunCalls : public QEvent {
 public:
-    RunCalls() : QEvent(RunCallsEvent()) {}
+    RunCalls() : QEvent(RunCallsEvent()) { Publish(this); }
     static void* operator new(size_t size);
     static void operator delete(void* block);
 
 private:
+    // Made in a slot, the event is published with a release on its slot's flag, which the
+    // main thread's release of the slot acquires: so the event's making is ordered before its
+    // unmaking by the flag itself, not only by the toolkit's queue, which race checkers
+    // cannot see into.
+    static void Publish(RunCalls* event);
+
     static constexpr int SlotCount = 4;
     struct alignas(std::max_align_t) Slot {
         unsigned char bytes[sizeof(QEvent)];
@@ -115,10 +121,16 @@ void* RunCalls::operator new(size_t size) {
     return ::operator new(size);
 }
 
+void RunCalls::Publish(RunCalls* event) {
+    for (int i = 0; i < SlotCount; ++i)
+        if (static_cast<void*>(event) == &Storage[i])
+            Taken[i].store(true, std::memory_order_release);
+}
+
 void RunCalls::operator delete(void* block) {
     for (int i = 0; i < SlotCount; ++i)
         if (block == &Storage[i]) {
-            Taken[i].store(false, std::memory_order_release);
+            Taken[i].exchange(false, std::memory_order_acq_rel);
             return;
         }
     ::operator delete(block);

@@ -26,7 +26,8 @@ public:
                         const QString& unit);
 
 private:
-    bool WriteLine(const QString& line);
+    // False with the system's reason when the line could not be written whole.
+    bool WriteLine(const QString& line, QString& reason);
 
     QFile FFile;
     qint64 FLines = 0;

@@ -5,3 +5,5 @@ tessera_add_test(test_commission SOURCES test_commission.cpp support/AppHarness.
                  LIBS tessera_app tessera_sim TIMEOUT 600 LABELS threaded)
 target_compile_definitions(test_commission PRIVATE TESSERA_CLI_PROGRAM="$<TARGET_FILE:tessera-cli>")
 add_dependencies(test_commission tessera-cli)
+
+tessera_add_test(test_reading_log SOURCES test_reading_log.cpp LIBS tessera_commissioning)
