@@ -12,6 +12,7 @@
 #include "AppHarness.h"
 #include "serial/SerialPort.h"
 #include "ui/PortList.h"
+#include "ui/PortWatch.h"
 
 namespace {
 
@@ -45,6 +46,32 @@ class TestPortWatch : public QObject {
     }
 
 private slots:
+    // A port that fails to open: a message that names a system call carries the system's
+    // reason (a console given as the port failed its set-up with no word of why); a message
+    // that says what is wrong stands as it is.
+    void openFailureTextCarriesTheReason_data() {
+        QTest::addColumn<int>("message");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("reasonShown");
+        QTest::newRow("set-up of the line") << 6 << EIO << true;
+        QTest::newRow("purge") << 5 << EIO << true;
+        QTest::newRow("no such port") << 0 << ENOENT << false;
+        QTest::newRow("busy") << 1 << EBUSY << false;
+        QTest::newRow("not a serial port") << 15 << ENOTTY << false;
+    }
+    void openFailureTextCarriesTheReason() {
+        QFETCH(int, message);
+        QFETCH(int, code);
+        QFETCH(bool, reasonShown);
+        errno = code;  // as right after the failed call
+        const ESerialPort failure(message);
+        const QString text = TPortWatch::OpenFailureText(failure);
+        const QString reason = QString::fromLocal8Bit(std::strerror(code));
+        QVERIFY2(text.startsWith(failure.Message()), qPrintable(text));
+        QCOMPARE(text == failure.Message() + QStringLiteral(": ") + reason, reasonShown);
+        if (!reasonShown) QCOMPARE(text, failure.Message());
+    }
+
     void init() { AwaitingAnswer = false; }
     void cleanup() {
         app.Stop();

@@ -60,6 +60,13 @@ QString TPortWatch::SystemReason(const ESerialPort& e) const {
     return code ? QString::fromStdString(serial_backend::ErrorText(code)) : QString();
 }
 
+QString TPortWatch::OpenFailureText(const ESerialPort& e) {
+    // Messages 3 to 11 name a read, a write or a system call, and say nothing of why it failed.
+    for (int index = 3; index <= 11; ++index)
+        if (e.Message() == ESerialPort(index).Message()) return e.Text();
+    return e.Message();
+}
+
 QString TPortWatch::FailureText(const ESerialPort& e) const {
     const QString port = FWindow.Port().Port();
     QString text = e.Message() + QLatin1Char('.');

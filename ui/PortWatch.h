@@ -33,6 +33,10 @@ public:
 
     // A port error met during an exchange: the message for the operator, in plain words.
     QString FailureText(const ESerialPort& e) const;
+    // What the operator is told when opening the port failed: a message that names a system
+    // call ("Ошибка функции SetCommState") gets the system's reason after it; one that says
+    // what is wrong (no such port, busy) stands alone.
+    static QString OpenFailureText(const ESerialPort& e);
     // Reports it (status bar; an error box unless the failure is already being dealt with)
     // and, if the port was open, starts watching for the device.
     void LineFailed(const ESerialPort& e);

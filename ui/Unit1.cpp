@@ -246,7 +246,7 @@ void TSettingForm::Button1Click() {
         // The settings taken so far stay in force and the port stays closed; the operator
         // picks another port or cancels.
         z->PortWatch->PortChanged();
-        QMessageBox::critical(this, ErrorCaption(), e.Message());
+        QMessageBox::critical(this, ErrorCaption(), TPortWatch::OpenFailureText(e));
         return;
     } catch (const std::exception& e) {
         z->PortWatch->PortChanged();

@@ -273,7 +273,7 @@ void Tz::FormActivate() {
         ComPort->Open();
     } catch (const ESerialPort& e) {
         PortWatch->PortChanged();
-        ShowError(e.Message());
+        ShowError(TPortWatch::OpenFailureText(e));
         return;
     }
     PortWatch->PortChanged();
