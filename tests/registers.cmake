@@ -1,0 +1,12 @@
+# Registers and raw frames: the Modbus data functions' frames, the value views and the
+# instrument's register names on their own.
+tessera_add_test(test_register_codec SOURCES test_register_codec.cpp LIBS tessera_protocol)
+
+# tessera-cli regs and raw against libmodbus's server on a pseudo-terminal bridge, and QV
+# frames against the virtual instrument.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(REGS_LIBMODBUS REQUIRED IMPORTED_TARGET libmodbus)
+tessera_add_test(test_regs_cli SOURCES test_regs_cli.cpp
+                 LIBS tessera_cli tessera_sim PkgConfig::REGS_LIBMODBUS TIMEOUT 120)
+target_compile_definitions(test_regs_cli PRIVATE TESSERA_CLI_PROGRAM="$<TARGET_FILE:tessera-cli>")
+add_dependencies(test_regs_cli tessera-cli)
