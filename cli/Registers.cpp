@@ -71,35 +71,16 @@ std::vector<std::string> Split(const std::string& text) {
 }
 
 void PlanWrite(const Options& o, RegsPlan& plan) {
-    DataRequest& r = plan.request;
     plan.read = false;
     if (!o.values) Usage("regs write needs --value V (or V,V,... for a block)");
     if (o.countGiven) Usage("regs write takes the count from its values, not --count");
-    const std::vector<std::string> items = Split(*o.values);
-    const DataFunction asked = o.function ? FunctionOf(o.function) : DataFunction::WriteRegister;
-    if (IsReadFunction(asked)) Usage("regs write takes --function 5, 6, 15 or 16");
-    for (const std::string& item : items) {
-        if (CarriesBits(asked)) {
-            if (item != "0" && item != "1") Usage("a coil is 0 or 1, not \"" + item + "\"");
-            r.values.push_back(item == "1");
-            continue;
-        }
-        std::string problem;
-        const auto words = EncodeRegisterValue(item, plan.type, plan.order, problem);
-        if (!words) Usage("--value: " + problem);
-        r.values.insert(r.values.end(), words->begin(), words->end());
-    }
-    // One register goes with function 6 unless another is asked for; a block with 16.
-    r.function = asked;
-    if (!o.function && r.values.size() > 1) r.function = DataFunction::WriteRegisters;
-    if ((r.function == DataFunction::WriteRegister || r.function == DataFunction::WriteCoil) &&
-        r.values.size() > 1)
-        Usage("function " + std::to_string(int(r.function)) + " writes one item; " +
-              std::to_string(r.values.size()) + " given (a block takes --function " +
-              (CarriesBits(r.function) ? "15)" : "16)"));
-    if (const std::string problem = CountProblem(r.function, long(r.values.size()));
-        !problem.empty())
-        Usage(problem);
+    if (o.function && IsReadFunction(FunctionOf(o.function)))
+        Usage("regs write takes --function 5, 6, 15 or 16");
+    std::string problem;
+    const auto request = PlanDataWrite(plan.request.address, o.function, plan.request.start,
+                                       Split(*o.values), plan.type, plan.order, problem);
+    if (!request) Usage("--value: " + problem);
+    plan.request = *request;
 }
 
 RegsPlan PlanRegs(const Options& o) {

@@ -134,6 +134,8 @@ HexFrame ParseHexFrame(const std::string& text, bool appendCrc) {
             continue;
         }
         if (HexDigit(c) < 0) {
+            frame.kind = HexFrame::Problem::NotHex;
+            frame.position = int(i + 1);
             frame.problem = "\"" + std::string(1, c) + "\" at position " + std::to_string(i + 1) +
                             " is not a hex digit";
             return frame;
@@ -141,16 +143,21 @@ HexFrame ParseHexFrame(const std::string& text, bool appendCrc) {
         digits += c;
     }
     if (digits.empty()) {
+        frame.kind = HexFrame::Problem::Empty;
         frame.problem = "no bytes given";
         return frame;
     }
     if (digits.size() % 2 != 0) {
+        frame.kind = HexFrame::Problem::OddDigits;
+        frame.total = int(digits.size());
         frame.problem = "an odd number of hex digits (" + std::to_string(digits.size()) +
                         "): every byte takes two";
         return frame;
     }
     const size_t total = digits.size() / 2 + (appendCrc ? 2 : 0);
     if (total > size_t(MaxRawFrameBytes)) {
+        frame.kind = HexFrame::Problem::TooLong;
+        frame.total = int(total);
         frame.problem = std::to_string(total) + " bytes" + (appendCrc ? " with the CRC" : "") +
                         ": a frame has at most " + std::to_string(MaxRawFrameBytes);
         return frame;

@@ -14,9 +14,13 @@ namespace protocol {
 constexpr int MaxRawFrameBytes = 256;
 
 struct HexFrame {
+    enum class Problem { None, Empty, NotHex, OddDigits, TooLong };
     std::vector<uint8_t> bytes;
+    Problem kind = Problem::None;
+    int position = 0;     // NotHex: the character's position, from 1
+    int total = 0;        // OddDigits: the digits; TooLong: the bytes (CRC included)
     std::string problem;  // why the text is refused (English); "" when `bytes` are the frame
-    bool Ok() const { return problem.empty(); }
+    bool Ok() const { return kind == Problem::None; }
 };
 
 // "01 03 03 EB 00 01", "010303EB0001" or a mix: blanks, tabs and commas between bytes are

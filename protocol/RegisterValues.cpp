@@ -229,4 +229,48 @@ std::optional<std::vector<uint16_t>> EncodeRegisterValue(const std::string& text
     return std::vector<uint16_t>{first, second};
 }
 
+std::optional<DataRequest> PlanDataWrite(uint8_t address, int function, uint16_t start,
+                                         const std::vector<std::string>& items, RegisterType type,
+                                         WordOrder order, std::string& problem) {
+    DataRequest r;
+    r.address = address;
+    r.start = start;
+    DataFunction asked = DataFunction::WriteRegister;
+    if (function != 0 && (!DataFunctionFromNumber(function, asked) || IsReadFunction(asked))) {
+        problem = "a write takes function 5, 6, 15 or 16";
+        return std::nullopt;
+    }
+    if (items.empty()) {
+        problem = "no value given";
+        return std::nullopt;
+    }
+    for (const std::string& item : items) {
+        if (CarriesBits(asked)) {
+            if (item != "0" && item != "1") {
+                problem = "a coil is 0 or 1, not \"" + item + "\"";
+                return std::nullopt;
+            }
+            r.values.push_back(item == "1");
+            continue;
+        }
+        const auto words = EncodeRegisterValue(item, type, order, problem);
+        if (!words) return std::nullopt;
+        r.values.insert(r.values.end(), words->begin(), words->end());
+    }
+    // One register goes with function 6 unless another is asked for; a block with 16.
+    r.function = asked;
+    if (function == 0 && r.values.size() > 1) r.function = DataFunction::WriteRegisters;
+    const bool single =
+        r.function == DataFunction::WriteRegister || r.function == DataFunction::WriteCoil;
+    if (single && r.values.size() > 1) {
+        problem = "function " + std::to_string(int(r.function)) + " writes one item; " +
+                  std::to_string(r.values.size()) + " given (a block takes function " +
+                  (CarriesBits(r.function) ? "15)" : "16)");
+        return std::nullopt;
+    }
+    problem = DataRequestProblem(r);
+    if (!problem.empty()) return std::nullopt;
+    return r;
+}
+
 }  // namespace protocol

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/RegisterFrames.h"
+
 namespace protocol {
 
 enum class RegisterType : uint8_t { U16, S16, U32, S32, Float };
@@ -44,5 +46,13 @@ std::string RegisterValueText(const uint16_t* registers, int available, Register
 // type's range, a fraction for an integer type).
 std::optional<std::vector<uint16_t>> EncodeRegisterValue(const std::string& text, RegisterType type,
                                                          WordOrder order, std::string& problem);
+
+// The write of `items` (value texts) from `start` to `address`. `function` 0 takes 6 for one
+// register and 16 for more; 5 and 15 take 0 or 1 per item, 6 and 16 values of `type` in
+// `order`. Nothing, with the reason (English) in `problem`, for a value that does not fit, a
+// read function, several items for a single write, or more items than the function writes.
+std::optional<DataRequest> PlanDataWrite(uint8_t address, int function, uint16_t start,
+                                         const std::vector<std::string>& items, RegisterType type,
+                                         WordOrder order, std::string& problem);
 
 }  // namespace protocol

@@ -10,3 +10,8 @@ tessera_add_test(test_regs_cli SOURCES test_regs_cli.cpp
                  LIBS tessera_cli tessera_sim PkgConfig::REGS_LIBMODBUS TIMEOUT 120)
 target_compile_definitions(test_regs_cli PRIVATE TESSERA_CLI_PROGRAM="$<TARGET_FILE:tessera-cli>")
 add_dependencies(test_regs_cli tessera-cli)
+
+# The window against the virtual instrument, with the main window on the same line.
+tessera_add_test(test_registers_window SOURCES test_registers_window.cpp support/AppHarness.h
+                 LIBS tessera_app tessera_registers tessera_monitor tessera_sim TIMEOUT 300
+                 LABELS threaded)

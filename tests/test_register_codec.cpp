@@ -414,6 +414,66 @@ private slots:
         }
     }
 
+    // ---- writes planned from value texts -------------------------------------------------
+
+    void plannedWrites_data() {
+        QTest::addColumn<int>("function");  // 0: as the values need
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<int>("planned");        // the function chosen, 0 when refused
+        QTest::addColumn<QList<int>>("values");  // the registers or coils
+        QTest::addColumn<QString>("problem");    // part of the reason when refused
+        QTest::newRow("one register: 6") << 0 << QStringList{"7"} << "u16"
+                                         << "ABCD" << 6 << QList<int>{7} << "";
+        QTest::newRow("a block: 16") << 0 << QStringList{"1", "2"} << "u16"
+                                     << "ABCD" << 16 << QList<int>{1, 2} << "";
+        QTest::newRow("a float: 16") << 0 << QStringList{"1"} << "float"
+                                     << "CDAB" << 16 << QList<int>{0x0000, 0x3F80} << "";
+        QTest::newRow("one register by 16") << 16 << QStringList{"7"} << "u16"
+                                            << "ABCD" << 16 << QList<int>{7} << "";
+        QTest::newRow("coils") << 15 << QStringList{"1", "0", "1"} << "u16"
+                               << "ABCD" << 15 << QList<int>{1, 0, 1} << "";
+        QTest::newRow("coil of 2") << 5 << QStringList{"2"} << "u16"
+                                   << "ABCD" << 0 << QList<int>{} << "0 or 1";
+        QTest::newRow("two by function 6") << 6 << QStringList{"1", "2"} << "u16"
+                                           << "ABCD" << 0 << QList<int>{} << "writes one item";
+        QTest::newRow("a float by function 6") << 6 << QStringList{"1.5"} << "float"
+                                               << "ABCD" << 0 << QList<int>{} << "writes one item";
+        QTest::newRow("read function") << 3 << QStringList{"1"} << "u16"
+                                       << "ABCD" << 0 << QList<int>{} << "5, 6, 15 or 16";
+        QTest::newRow("value out of range") << 0 << QStringList{"1", "65536"} << "u16"
+                                            << "ABCD" << 0 << QList<int>{} << "outside";
+        QTest::newRow("124 registers") << 0 << QStringList(124, "1") << "u16"
+                                       << "ABCD" << 0 << QList<int>{} << "1..123 registers";
+    }
+    void plannedWrites() {
+        QFETCH(int, function);
+        QFETCH(QStringList, items);
+        QFETCH(QString, type);
+        QFETCH(QString, order);
+        QFETCH(int, planned);
+        QFETCH(QList<int>, values);
+        QFETCH(QString, problem);
+        RegisterType t;
+        WordOrder o;
+        QVERIFY(RegisterTypeFromName(type.toStdString(), t));
+        QVERIFY(WordOrderFromName(order.toStdString(), o));
+        std::vector<std::string> texts;
+        for (const QString& item : items) texts.push_back(item.toStdString());
+        std::string said;
+        const auto request = PlanDataWrite(7, function, 1000, texts, t, o, said);
+        if (planned == 0) {
+            QVERIFY(!request);
+            QVERIFY2(QString::fromStdString(said).contains(problem), said.c_str());
+            return;
+        }
+        QVERIFY2(request, said.c_str());
+        QCOMPARE(int(request->function), planned);
+        QCOMPARE(request->values, Words(values));
+        QCOMPARE(request->start, uint16_t(1000));
+    }
+
     // ---- frames typed by hand ------------------------------------------------------------
 
     void hexFrames_data() {
