@@ -5,10 +5,11 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -20,6 +21,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <iterator>
 
 #include "operations/WindowHost.h"
 #include "protocol/Limits.h"
@@ -110,6 +112,9 @@ TRegistersWindow::TRegistersWindow(TWindowHost& host,
     FTable->setModel(&FModel);
     FTable->verticalHeader()->hide();
     FTable->horizontalHeader()->setStretchLastSection(true);
+    FTable->setWordWrap(false);
+    const int widths[] = {70, 230, 110, 190, 80};
+    for (int c = 0; c < int(std::size(widths)); ++c) FTable->setColumnWidth(c, widths[c]);
     FTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     layout->addWidget(FTable, 1);
     layout->addWidget(MakeWriteBar());
@@ -150,7 +155,9 @@ void TRegistersWindow::AddToMenu(QMenu& menu, TWindowHost& host,
     menu.addSeparator();
     auto* action = new QAction(tr("Регистры…"), &menu);
     action->setObjectName(QStringLiteral("ActionRegisters"));
+    action->setShortcut(QKeySequence(Qt::Key_F6));
     menu.addAction(action);
+    host.Window()->addAction(action);  // the shortcut works without opening the menu
     auto window = std::make_shared<QPointer<TRegistersWindow>>();
     QObject::connect(action, &QAction::triggered, &menu, [&host, storeFraming, window] {
         if (!*window) *window = new TRegistersWindow(host, storeFraming, host.Window());
@@ -162,7 +169,7 @@ void TRegistersWindow::AddToMenu(QMenu& menu, TWindowHost& host,
 
 QWidget* TRegistersWindow::MakeReadBar() {
     auto* box = new QGroupBox(tr("Чтение"), this);
-    auto* row = new QHBoxLayout(box);
+    auto* row = new QGridLayout(box);
     FAddress = Number(box, "RegAddress", 1, HighestModbusAddress, 1);
     FFunction = Choice(box, "RegFunction",
                        {tr("1: биты (coils)"), tr("2: дискретные входы"), tr("3: регистры"),
@@ -179,22 +186,30 @@ QWidget* TRegistersWindow::MakeReadBar() {
     FInterval = Number(box, "RegInterval", 50, 3600000, 1000);
     FInterval->setSuffix(tr(" мс"));
     FExportButton = Button(box, "RegExport", tr("CSV…"));
-    for (auto [label, widget] :
-         std::initializer_list<std::pair<QString, QWidget*>>{{tr("Адрес"), FAddress},
-                                                             {tr("Функция"), FFunction},
-                                                             {tr("С регистра"), FStart},
-                                                             {tr("Количество"), FCount},
-                                                             {tr("Тип"), FType},
-                                                             {tr("Порядок"), FOrder},
-                                                             {tr("Основание"), FBase}}) {
-        row->addWidget(new QLabel(label, box));
-        row->addWidget(widget);
-    }
-    row->addWidget(FReadButton);
-    row->addWidget(FPollButton);
-    row->addWidget(FInterval);
-    row->addWidget(FExportButton);
-    row->addStretch();
+    // Two rows: what is read, then how it is shown and the buttons.
+    auto addPairs = [box, row](int line,
+                               std::initializer_list<std::pair<QString, QWidget*>> pairs) {
+        int column = 0;
+        for (const auto& [label, widget] : pairs) {
+            row->addWidget(new QLabel(label, box), line, column++);
+            row->addWidget(widget, line, column++);
+        }
+        return column;
+    };
+    addPairs(0, {{tr("Адрес"), FAddress},
+                 {tr("Функция"), FFunction},
+                 {tr("С регистра"), FStart},
+                 {tr("Количество"), FCount}});
+    int column =
+        addPairs(1, {{tr("Тип"), FType}, {tr("Порядок"), FOrder}, {tr("Основание"), FBase}});
+    auto* buttons = new QHBoxLayout();
+    buttons->addWidget(FReadButton);
+    buttons->addWidget(FPollButton);
+    buttons->addWidget(FInterval);
+    buttons->addWidget(FExportButton);
+    buttons->addStretch();
+    row->addLayout(buttons, 1, column, 1, 8 - column);
+    row->setColumnStretch(8, 1);
     connect(FReadButton, &QPushButton::clicked, this, &TRegistersWindow::ReadOnce);
     connect(FPollButton, &QPushButton::toggled, this, &TRegistersWindow::SetPolling);
     connect(FExportButton, &QPushButton::clicked, this, [this] {
@@ -227,7 +242,10 @@ QWidget* TRegistersWindow::MakeWriteBar() {
     row->addWidget(FWriteStart);
     row->addWidget(new QLabel(tr("Функция"), box));
     row->addWidget(FWriteFunction);
-    row->addWidget(new QLabel(tr("Значения (тип и порядок — как у чтения)"), box));
+    row->addWidget(new QLabel(tr("Значения"), box));
+    FWriteValues->setToolTip(
+        tr("Тип и порядок слов — как у чтения; несколько значений через "
+           "запятую записываются одним запросом"));
     row->addWidget(FWriteValues, 1);
     row->addWidget(FWriteButton);
     connect(FWriteButton, &QPushButton::clicked, this, &TRegistersWindow::WriteValues);

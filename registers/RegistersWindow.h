@@ -44,7 +44,7 @@ public:
                      QWidget* parent = nullptr);
     ~TRegistersWindow() override;
 
-    // Adds "Регистры…" to the service menu; the window is made when first opened.
+    // Adds "Регистры…" (F6) to the service menu; the window is made when first opened.
     static void AddToMenu(QMenu& menu, TWindowHost& host,
                           std::function<void(const TLineFraming&)> storeFraming);
 

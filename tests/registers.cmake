@@ -15,3 +15,10 @@ add_dependencies(test_regs_cli tessera-cli)
 tessera_add_test(test_registers_window SOURCES test_registers_window.cpp support/AppHarness.h
                  LIBS tessera_app tessera_registers tessera_monitor tessera_sim TIMEOUT 300
                  LABELS threaded)
+
+# The README's picture of the window (run by hand under xvfb-run; not a test).
+add_executable(tessera_registers_screen registers_screen.cpp)
+target_link_libraries(tessera_registers_screen PRIVATE tessera_app tessera_registers tessera_sim
+                                                       Qt6::Test)
+set_target_properties(tessera_registers_screen PROPERTIES AUTOUIC_SEARCH_PATHS
+                                                          ${PROJECT_SOURCE_DIR}/ui)
