@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 #include <iterator>
 
+#include "exchange/Thread1.h"
 #include "operations/WindowHost.h"
 #include "protocol/Limits.h"
 #include "protocol/RawFrames.h"
@@ -347,7 +348,7 @@ std::optional<DataRequest> TRegistersWindow::ReadRequest() {
 // ---- the line ------------------------------------------------------------------------------
 
 bool TRegistersWindow::OwnsLine() const {
-    return FLine->Busy() || FPollButton->isChecked() || FRawRepeatButton->isChecked();
+    return Busy() || FPollButton->isChecked() || FRawRepeatButton->isChecked();
 }
 
 void TRegistersWindow::Acquire() {
@@ -365,12 +366,26 @@ void TRegistersWindow::ReleaseWhenIdle() {
     FOwner->hide();
 }
 
+bool TRegistersWindow::Busy() const {
+    return FLine->Busy() || FSettling;
+}
+
 bool TRegistersWindow::Send(Pending what, const TLineRequest& request) {
-    if (FLine->Busy()) return false;
+    if (Busy()) return false;
+    // A request of the main window still awaiting its answer (or having it read) when its
+    // exchange is stopped: the line is left to fall silent first, so that its answer is not
+    // taken for this one's.
+    const bool mainExchanging = AwaitingAnswer.load() || AnswerPending.load();
     Acquire();
     FPending = what;
     ++FSent;
-    return FLine->Send(request);
+    if (!mainExchanging) return FLine->Send(request);
+    FSettling = true;
+    QTimer::singleShot(FHost.AnswerWaitMs(), this, [this, request] {
+        FSettling = false;
+        FLine->Send(request);
+    });
+    return true;
 }
 
 void TRegistersWindow::ReadOnce() {
@@ -380,7 +395,7 @@ void TRegistersWindow::ReadOnce() {
         return;
     }
     // A request still under way: the poll comes again shortly instead of overtaking it.
-    if (FLine->Busy()) {
+    if (Busy()) {
         if (FPollButton->isChecked()) FPollTimer->start(20);
         return;
     }
@@ -441,7 +456,7 @@ void TRegistersWindow::WriteValues() {
         Say(tr("Запись не отправлена: %1").arg(Utf8(problem)), true);
         return;
     }
-    if (FLine->Busy()) {
+    if (Busy()) {
         Say(tr("Линия занята предыдущим запросом"), true);
         return;
     }
@@ -476,7 +491,7 @@ void TRegistersWindow::SendRaw() {
         }
         return;
     }
-    if (FLine->Busy()) {
+    if (Busy()) {
         if (FRawRepeatButton->isChecked()) FRawTimer->start(20);
         return;
     }

@@ -50,6 +50,8 @@ public:
 
     TRegisterTableModel& Model() { return FModel; }
     TRegisterLine& Line() { return *FLine; }
+    // A request of the window under way (or waiting for the main window's to fall silent).
+    bool Busy() const;
     // True while the window has the line (a request, polling or repeating under way).
     bool OwnsLine() const;
 
@@ -114,6 +116,7 @@ private:
     TRegisterTableModel FModel;
     TRegisterLine* FLine;
     Pending FPending = Pending::None;
+    bool FSettling = false;           // the request waits for the main window's answer to pass
     protocol::DataRequest FInFlight;  // the read or write awaiting its answer
     QTimer* FPollTimer;
     QTimer* FRawTimer;

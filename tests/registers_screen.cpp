@@ -25,7 +25,7 @@ TTestDesktop ShotDesktop;
 
 // Waits until the window's request has been answered.
 void Answered(TRegistersWindow& window) {
-    if (!QTest::qWaitFor([&window] { return !window.Line().Busy(); }, 5000))
+    if (!QTest::qWaitFor([&window] { return !window.Busy(); }, 5000))
         std::fprintf(stderr, "no answer in time\n");
     QTest::qWait(200);
 }
