@@ -1239,10 +1239,6 @@ Check the parameters and press “Read values”.</translation>
         <translation>Write</translation>
     </message>
     <message>
-        <source>Значения (тип и порядок — как у чтения)</source>
-        <translation>Values (type and order as for reading)</translation>
-    </message>
-    <message>
         <source>Кадр вручную</source>
         <translation>Frame by hand</translation>
     </message>
@@ -1399,6 +1395,14 @@ no answer</translation>
     <message>
         <source>Таблица записана в %1</source>
         <translation>The table was written to %1</translation>
+    </message>
+    <message>
+        <source>Значения</source>
+        <translation>Values</translation>
+    </message>
+    <message>
+        <source>Тип и порядок слов — как у чтения; несколько значений через запятую записываются одним запросом</source>
+        <translation>Type and word order as for reading; several values separated by commas are written in one request</translation>
     </message>
 </context>
 <context>
