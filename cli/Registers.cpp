@@ -208,12 +208,14 @@ int RawCommand(const Options& o, std::ostream& out) {
     const HexFrame frame = ParseHexFrame(text, o.crc);
     if (!frame.Ok()) Usage("raw: " + frame.problem);
 
-    // A data request's answer is complete at its length; any other frame's at the silence.
+    // A data request's or a QV command's answer is complete at its length; any other frame's
+    // at the silence.
     DataRequest data;
     const bool isData = DataRequestFromFrame(frame.bytes, data);
+    const int length = RawAnswerLength(frame.bytes);
     auto line = OpenLine(o);
     const std::vector<uint8_t> received =
-        line->Exchange(LineFrame(frame.bytes, isData ? DataAnswerLength(data) : 255, isData));
+        line->Exchange(LineFrame(frame.bytes, length > 0 ? length : 255, isData));
     const RawAnswerView view = DescribeRawAnswer(frame.bytes, received);
     const char* kind = view.kind == RawAnswerView::Kind::Qv       ? "qv"
                        : view.kind == RawAnswerView::Kind::Modbus ? "modbus"

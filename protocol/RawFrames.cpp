@@ -212,6 +212,14 @@ bool DataRequestFromFrame(const std::vector<uint8_t>& frame, DataRequest& reques
     return true;
 }
 
+int RawAnswerLength(const std::vector<uint8_t>& frame) {
+    DataRequest data;
+    if (DataRequestFromFrame(frame, data)) return DataAnswerLength(data);
+    TListComand command;
+    if (QvCommandOf(frame, command)) return DefaultCommandTable()[command].LengthIn;
+    return 0;
+}
+
 RawAnswerView DescribeRawAnswer(const std::vector<uint8_t>& request,
                                 const std::vector<uint8_t>& answer) {
     RawAnswerView view;

@@ -36,6 +36,11 @@ std::string HexText(const std::vector<uint8_t>& bytes);
 // function gives); false for any other frame.
 bool DataRequestFromFrame(const std::vector<uint8_t>& frame, DataRequest& request);
 
+// The length of the answer `frame` awaits, CRC included: a data request's, or that of the
+// instrument's QV command the frame is; 0 when the frame is neither (its answer ends with the
+// line's silence).
+int RawAnswerLength(const std::vector<uint8_t>& frame);
+
 struct RawAnswerView {
     enum class Kind { Unknown, Qv, Modbus };
     Kind kind = Kind::Unknown;

@@ -499,7 +499,8 @@ void TRegistersWindow::SendRaw() {
     const bool isData = DataRequestFromFrame(frame.bytes, data);
     TLineRequest line;
     line.frame = ToBytes(frame.bytes);
-    line.answerLength = isData ? DataAnswerLength(data) : 256;
+    const int length = RawAnswerLength(frame.bytes);
+    line.answerLength = length > 0 ? length : 256;
     // A frame that is none of the data requests may be QV: no exception answer ends it early.
     line.modbus = isData;
     line.meaning = tr("кадр вручную");

@@ -615,6 +615,21 @@ private slots:
         QVERIFY2(QString::fromStdString(view.text).contains(text), view.text.c_str());
     }
 
+    void rawAnswerLengths_data() {
+        QTest::addColumn<QString>("frame");  // hex, CRC appended
+        QTest::addColumn<int>("length");
+        QTest::newRow("read of 3 registers") << "07 03 03 E8 00 03" << 11;
+        QTest::newRow("read of 10 coils") << "07 01 00 00 00 0A" << 7;
+        QTest::newRow("write of a block") << "07 10 00 01 00 01 02 00 05" << 8;
+        QTest::newRow("QV address") << "07 00 4A" << 5;
+        QTest::newRow("unknown") << "07 41" << 0;
+    }
+    void rawAnswerLengths() {
+        QFETCH(QString, frame);
+        QFETCH(int, length);
+        QCOMPARE(RawAnswerLength(WithCrc(frame)), length);
+    }
+
     // The QV request the program itself builds is recognised as that command.
     void qvRequestOfTheProgram() {
         const RequestFrame request = protocol::BuildRequest(ReadValue(1), 7, Protocol::Qv);

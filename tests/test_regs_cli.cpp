@@ -387,6 +387,16 @@ private slots:
         QCOMPARE(vi.ReceivedFrames().size(), size_t(1));
     }
 
+    // Without --address the search finds the instrument, as for the other commands.
+    void searchFindsTheDevice() {
+        sim::VirtualInstrument vi(Instrument(sim::Protocol::Modbus, 9));
+        vi.Start();
+        const QString port = QString::fromStdString(vi.DevicePath());
+        const Run run = Cli({"--port", port, "regs", "read", "--start", "1002"});
+        QVERIFY2(run.code == 0, qPrintable(Explain(run)));
+        QCOMPARE(run.out, QStringLiteral("1002\t9\tСетевой адрес: 9\n"));
+    }
+
     // The framing options reach the port, as the termios of the pseudo-terminal show. The
     // kernel's pseudo-terminal keeps PARODD and CSTOPB but always clears PARENB, so odd
     // parity is told from even (and none) by PARODD.
