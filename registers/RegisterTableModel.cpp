@@ -21,6 +21,52 @@ QString Utf8(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The instrument's register names (protocol/KnownRegisters.cpp), for the translation: the
+// protocol core has none of its own.
+[[maybe_unused]] const char* const RegisterNames[] = {
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Значение пар. 1"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Значение пар. 2"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Значение пар. 3"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Шкала пар. 1"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Ед. изм. пар. 1"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Точка пар. 1"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Шкала пар. 2"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Ед. изм. пар. 2"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Точка пар. 2"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Шкала пар. 3"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Ед. изм. пар. 3"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Точка пар. 3"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Уставка max"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Уставка min"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Реле 1: режим"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Реле 1: задержка"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Реле 2: режим"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Реле 2: задержка"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Реле 2: режим (запись)"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Реле 2: задержка (запись)"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Гистерезис реле 1"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Гистерезис реле 2"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Гистерезис реле 2 (запись)"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Число параметров"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Сетевой адрес"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Заводской номер"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Год выпуска"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Яркость"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Заводской номер (запись)"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Год выпуска (запись)"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Формат уставок"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Скорость RS-485 1"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Скорость RS-485 2"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Доп. информация"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "МЭК-101: размер общего адреса"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "МЭК-101: размер адреса объекта"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "МЭК-101: размер причины"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "МЭК-101: тип"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Режим сигнализации"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Уставка max (16 бит, запись)"),
+    QT_TRANSLATE_NOOP("TRegisterTableModel", "Уставка min (16 бит, запись)"),
+};
+
 QString CsvField(const QString& text) {
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
         !text.contains(QLatin1Char('\n')))
@@ -91,8 +137,13 @@ QString TRegisterTableModel::Cell(int row, int column) const {
     switch (column) {
         case Register:
             return QString::number(number);
-        case Name:
-            return named ? Utf8(KnownRegisterName(number)) : QString();
+        case Name: {
+            const KnownRegister* known = named ? FindKnownRegister(number) : nullptr;
+            if (!known) return QString();
+            // The item's name in the language shown; its suffix ("(2)", "3-4") as it is.
+            const QString full = Utf8(KnownRegisterName(number));
+            return tr(known->name) + full.mid(Utf8(known->name).size());
+        }
         case Value:
             if (!read) return QString();
             if (CarriesBits()) return QString::number(FValues[size_t(first)]);

@@ -24,6 +24,7 @@
 #include "monitor/FrameRecorder.h"
 #include "protocol/Crc.h"
 #include "registers/RegistersWindow.h"
+#include "ui/Language.h"
 #include "ui/SetupFile.h"
 
 namespace {
@@ -433,6 +434,19 @@ private slots:
         QCOMPARE(Cell(m, 0, TRegisterTableModel::Error), QStringLiteral("нет ответа"));
         m.TakeWritten(protocol::DataFunction::WriteCoil, 1002, {1});
         QCOMPARE(Cell(m, 0, TRegisterTableModel::Value), QStringLiteral("7"));
+    }
+
+    // In English the instrument's names are English, their suffixes kept.
+    void namesInEnglish() {
+        TRegisterTableModel m(nullptr, [this] { return now; });
+        m.SetRange(protocol::DataFunction::ReadHoldingRegisters, 100, 2);
+        QVERIFY(Language::Apply(QStringLiteral("en")));
+        const QString first = Cell(m, 0, TRegisterTableModel::Name);
+        const QString second = Cell(m, 1, TRegisterTableModel::Name);
+        QVERIFY(Language::Apply(QStringLiteral("ru")));
+        QCOMPARE(first, QStringLiteral("Scale of par. 1"));
+        QCOMPARE(second, QStringLiteral("Scale of par. 1 (2)"));
+        QCOMPARE(Cell(m, 0, TRegisterTableModel::Name), QStringLiteral("Шкала пар. 1"));
     }
 
     void viewsOverTwoRegisters() {

@@ -1067,6 +1067,170 @@ Check the parameters and press “Read values”.</translation>
         <source>Ошибка</source>
         <translation>Error</translation>
     </message>
+    <message>
+        <source>Значение пар. 1</source>
+        <translation>Value of par. 1</translation>
+    </message>
+    <message>
+        <source>Значение пар. 2</source>
+        <translation>Value of par. 2</translation>
+    </message>
+    <message>
+        <source>Значение пар. 3</source>
+        <translation>Value of par. 3</translation>
+    </message>
+    <message>
+        <source>Шкала пар. 1</source>
+        <translation>Scale of par. 1</translation>
+    </message>
+    <message>
+        <source>Ед. изм. пар. 1</source>
+        <translation>Unit of par. 1</translation>
+    </message>
+    <message>
+        <source>Точка пар. 1</source>
+        <translation>Point of par. 1</translation>
+    </message>
+    <message>
+        <source>Шкала пар. 2</source>
+        <translation>Scale of par. 2</translation>
+    </message>
+    <message>
+        <source>Ед. изм. пар. 2</source>
+        <translation>Unit of par. 2</translation>
+    </message>
+    <message>
+        <source>Точка пар. 2</source>
+        <translation>Point of par. 2</translation>
+    </message>
+    <message>
+        <source>Шкала пар. 3</source>
+        <translation>Scale of par. 3</translation>
+    </message>
+    <message>
+        <source>Ед. изм. пар. 3</source>
+        <translation>Unit of par. 3</translation>
+    </message>
+    <message>
+        <source>Точка пар. 3</source>
+        <translation>Point of par. 3</translation>
+    </message>
+    <message>
+        <source>Уставка max</source>
+        <translation>Setpoint max</translation>
+    </message>
+    <message>
+        <source>Уставка min</source>
+        <translation>Setpoint min</translation>
+    </message>
+    <message>
+        <source>Реле 1: режим</source>
+        <translation>Relay 1: mode</translation>
+    </message>
+    <message>
+        <source>Реле 1: задержка</source>
+        <translation>Relay 1: delay</translation>
+    </message>
+    <message>
+        <source>Реле 2: режим</source>
+        <translation>Relay 2: mode</translation>
+    </message>
+    <message>
+        <source>Реле 2: задержка</source>
+        <translation>Relay 2: delay</translation>
+    </message>
+    <message>
+        <source>Реле 2: режим (запись)</source>
+        <translation>Relay 2: mode (write)</translation>
+    </message>
+    <message>
+        <source>Реле 2: задержка (запись)</source>
+        <translation>Relay 2: delay (write)</translation>
+    </message>
+    <message>
+        <source>Гистерезис реле 1</source>
+        <translation>Relay 1 hysteresis</translation>
+    </message>
+    <message>
+        <source>Гистерезис реле 2</source>
+        <translation>Relay 2 hysteresis</translation>
+    </message>
+    <message>
+        <source>Гистерезис реле 2 (запись)</source>
+        <translation>Relay 2 hysteresis (write)</translation>
+    </message>
+    <message>
+        <source>Число параметров</source>
+        <translation>Number of parameters</translation>
+    </message>
+    <message>
+        <source>Сетевой адрес</source>
+        <translation>Network address</translation>
+    </message>
+    <message>
+        <source>Заводской номер</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>Год выпуска</source>
+        <translation>Year of manufacture</translation>
+    </message>
+    <message>
+        <source>Яркость</source>
+        <translation>Brightness</translation>
+    </message>
+    <message>
+        <source>Заводской номер (запись)</source>
+        <translation>Serial number (write)</translation>
+    </message>
+    <message>
+        <source>Год выпуска (запись)</source>
+        <translation>Year of manufacture (write)</translation>
+    </message>
+    <message>
+        <source>Формат уставок</source>
+        <translation>Setpoint format</translation>
+    </message>
+    <message>
+        <source>Скорость RS-485 1</source>
+        <translation>Speed RS-485 1</translation>
+    </message>
+    <message>
+        <source>Скорость RS-485 2</source>
+        <translation>Speed RS-485 2</translation>
+    </message>
+    <message>
+        <source>Доп. информация</source>
+        <translation>Additional info</translation>
+    </message>
+    <message>
+        <source>МЭК-101: размер общего адреса</source>
+        <translation>IEC-101: common address size</translation>
+    </message>
+    <message>
+        <source>МЭК-101: размер адреса объекта</source>
+        <translation>IEC-101: object address size</translation>
+    </message>
+    <message>
+        <source>МЭК-101: размер причины</source>
+        <translation>IEC-101: cause size</translation>
+    </message>
+    <message>
+        <source>МЭК-101: тип</source>
+        <translation>IEC-101: type</translation>
+    </message>
+    <message>
+        <source>Режим сигнализации</source>
+        <translation>Alarm mode</translation>
+    </message>
+    <message>
+        <source>Уставка max (16 бит, запись)</source>
+        <translation>Setpoint max (16-bit, write)</translation>
+    </message>
+    <message>
+        <source>Уставка min (16 бит, запись)</source>
+        <translation>Setpoint min (16-bit, write)</translation>
+    </message>
 </context>
 <context>
     <name>TRegistersWindow</name>
