@@ -198,14 +198,15 @@ bool DataRequestFromFrame(const std::vector<uint8_t>& frame, DataRequest& reques
         if (function == DataFunction::WriteCoil && word != 0 && word != 0xFF00) return false;
         r.values = {function == DataFunction::WriteCoil ? uint16_t(word ? 1 : 0) : word};
     } else {
-        const size_t bytes = frame.size() >= 9 ? frame[6] : 0;
-        if (frame.size() != 9 + bytes) return false;
-        for (uint16_t i = 0; i < word; ++i) {
-            if (function == DataFunction::WriteCoils)
-                r.values.push_back(i / 8 < bytes ? (frame[7 + i / 8] >> (i % 8)) & 1 : 0);
-            else if (size_t(2 * i + 1) < bytes)
-                r.values.push_back(uint16_t(frame[7 + 2 * i] << 8 | frame[8 + 2 * i]));
-        }
+        // The byte count must be the one the item count gives, and the frame that long.
+        const bool coils = function == DataFunction::WriteCoils;
+        const size_t bytes = frame[6];
+        if (bytes != (coils ? (size_t(word) + 7) / 8 : 2 * size_t(word)) ||
+            frame.size() != 9 + bytes)
+            return false;
+        for (uint16_t i = 0; i < word; ++i)
+            r.values.push_back(coils ? (frame[7 + i / 8] >> (i % 8)) & 1
+                                     : uint16_t(frame[7 + 2 * i] << 8 | frame[8 + 2 * i]));
     }
     if (!DataRequestProblem(r).empty()) return false;
     request = r;

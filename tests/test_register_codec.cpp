@@ -621,6 +621,8 @@ private slots:
         QTest::newRow("read of 3 registers") << "07 03 03 E8 00 03" << 11;
         QTest::newRow("read of 10 coils") << "07 01 00 00 00 0A" << 7;
         QTest::newRow("write of a block") << "07 10 00 01 00 01 02 00 05" << 8;
+        QTest::newRow("block, byte count off") << "07 10 00 01 00 02 02 00 05" << 0;
+        QTest::newRow("coils, byte count off") << "07 0F 00 01 00 0A 01 05" << 0;
         QTest::newRow("QV address") << "07 00 4A" << 5;
         QTest::newRow("unknown") << "07 41" << 0;
     }
