@@ -118,6 +118,11 @@ TRegistersWindow::TRegistersWindow(TWindowHost& host,
     for (int c = 0; c < int(std::size(widths)); ++c) FTable->setColumnWidth(c, widths[c]);
     FTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     layout->addWidget(FTable, 1);
+    // A row picked is where a write starts.
+    connect(FTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) FWriteStart->setValue(FModel.RowRegister(current.row()));
+            });
     layout->addWidget(MakeWriteBar());
     layout->addWidget(MakeRawBar());
     layout->addWidget(MakeFramingBar());

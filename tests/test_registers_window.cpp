@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -157,7 +158,10 @@ private slots:
         QCOMPARE(Cell(window->Model(), 0, TRegisterTableModel::Value), QStringLiteral("0"));
 
         // Two registers of the text (four characters) in one request, given in hex.
-        window->WriteStartBox()->setValue(1100);
+        // A row picked in the table is where the write starts.
+        SetRange(3, 1098, 4);
+        window->Table()->setCurrentIndex(window->Model().index(2, 0));
+        QCOMPARE(window->WriteStartBox()->value(), 1100);
         window->WriteValuesField()->setText(QStringLiteral("0x4142, 0x4344"));
         app.instrument->ClearReceived();
         window->WriteValues();
