@@ -401,7 +401,10 @@ void TRegistersWindow::ReadOnce() {
     }
     // A request still under way: the poll comes again shortly instead of overtaking it.
     if (Busy()) {
-        if (FPollButton->isChecked()) FPollTimer->start(20);
+        if (FPollButton->isChecked())
+            FPollTimer->start(20);
+        else
+            Say(tr("Линия занята предыдущим запросом"), true);
         return;
     }
     FInFlight = *request;
@@ -497,7 +500,10 @@ void TRegistersWindow::SendRaw() {
         return;
     }
     if (Busy()) {
-        if (FRawRepeatButton->isChecked()) FRawTimer->start(20);
+        if (FRawRepeatButton->isChecked())
+            FRawTimer->start(20);
+        else
+            Say(tr("Линия занята предыдущим запросом"), true);
         return;
     }
     DataRequest data;
