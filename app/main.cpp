@@ -16,11 +16,14 @@
 #include <QLineEdit>
 #include <QProxyStyle>
 #include <QTimer>
+#include <QToolButton>
 #include <cstdio>
 #include <memory>
 
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
+#include "commissioning/Commissioning.h"
+#include "registers/RegistersWindow.h"
 #ifndef _WIN32  // the virtual instrument needs POSIX pseudo-terminals
 #include "sim/VirtualInstrument.h"
 #endif
@@ -108,6 +111,20 @@ QStringList ArgumentsOf(int argc, char* argv[]) {
     return arguments;
 }
 
+// The line's framing as stored, and "Регистры…" in the service menu, which may change it; a
+// line for this run only keeps the stored framing as it was.
+void AddRegistersWindow(Tz& mainWindow) {
+    const SetupFile::TFraming stored = SetupFile::ReadFraming(SetupFile::Path());
+    mainWindow.ComPort->SetParity(TParity(stored.parity));
+    mainWindow.ComPort->SetStopBits(stored.stopBits == 2 ? sb2 : sb1);
+    TRegistersWindow::AddToMenu(
+        *mainWindow.Commissioning->MenuButton()->menu(), mainWindow, [](const TLineFraming& f) {
+            if (!Tz::LineForThisRunOnly)
+                SetupFile::WriteFraming(SetupFile::Path(),
+                                        {int(f.parity), f.stopBits == sb2 ? 2 : 1});
+        });
+}
+
 // Help and version go to standard output, errors to standard error.
 int PrintAnswer(const CommandLine& command) {
     const bool failed = command.action == CommandLine::Action::Error;
@@ -161,6 +178,7 @@ int main(int argc, char* argv[]) {
     if (command.demo && !demo.Start(mainWindow)) return 1;
     if (!command.port.isEmpty()) Tz::PortOverride = command.port;
     Tz::LineForThisRunOnly = command.demo || !command.port.isEmpty();
+    AddRegistersWindow(mainWindow);
     // Read into the request's address when the window is first activated, as a typed one.
     if (command.address) mainWindow.AddressField()->setText(QString::number(*command.address));
     mainWindow.show();

@@ -47,6 +47,20 @@ using config::ValueKind;
 using config::WriteKind;
 using protocol::Protocol;
 
+std::unique_ptr<Line> OpenLine(const Options& o) {
+    if (o.port.empty()) throw CliError(ExitUsage, o.command + " needs --port");
+    auto line =
+        std::make_unique<Line>(o.port, o.baud, o.timeoutMs, o.verbose, o.networkAllowanceMs);
+    using serial_backend::Parity;
+    const Parity parity = o.parity == "even"  ? Parity::Even
+                          : o.parity == "odd" ? Parity::Odd
+                                              : Parity::None;
+    const auto stopBits =
+        o.stopBits == 2 ? serial_backend::StopBits::Two : serial_backend::StopBits::One;
+    if (parity != Parity::None || o.stopBits != 1) line->SetFraming(parity, stopBits);
+    return line;
+}
+
 namespace {
 
 // The configuration library's errors as exit codes: the file's mistakes are usage errors, an
@@ -78,11 +92,6 @@ std::vector<Protocol> ProtocolList(const std::string& text) {
                        "the search got only a damaged answer: the answers of several "
                        "instruments on one line collide (scan asks each address in turn)");
     throw CliError(ExitNoAnswer, "no instrument answered the search");
-}
-
-std::unique_ptr<Line> OpenLine(const Options& o) {
-    if (o.port.empty()) throw CliError(ExitUsage, o.command + " needs --port");
-    return std::make_unique<Line>(o.port, o.baud, o.timeoutMs, o.verbose, o.networkAllowanceMs);
 }
 
 // The protocols the line can carry: a Modbus TCP gateway carries no QV. Asked for QV alone
@@ -877,6 +886,8 @@ int RunCommand(const Options& o, std::ostream& out) {
     if (o.command == "set-config") return SetConfig(o, out);
     if (o.command == "set-address") return SetAddress(o, out);
     if (o.command == "switch-protocol") return SwitchProtocolCommand(o, out);
+    if (o.command == "regs") return RegsCommand(o, out);
+    if (o.command == "raw") return RawCommand(o, out);
     throw CliError(ExitUsage, "unknown command \"" + o.command + "\"");
 }
 

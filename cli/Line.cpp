@@ -96,9 +96,17 @@ void Line::ReportDropped() const {
 void Line::SetBaud(int32_t baud) {
     serial_backend::LineSettings settings;
     settings.baudRate = baud;
+    settings.parity = FParity;
+    settings.stopBits = FStopBits;
     if (!FDevice->SetLineSettings(settings))
         throw CliError(ExitPort, "cannot set " + std::to_string(baud) + " baud on " + FPort);
     FBaud = baud;
+}
+
+void Line::SetFraming(serial_backend::Parity parity, serial_backend::StopBits stopBits) {
+    FParity = parity;
+    FStopBits = stopBits;
+    SetBaud(FBaud);
 }
 
 bool Line::Complete(const protocol::RequestFrame& request,

@@ -24,6 +24,8 @@ public:
     ~Line() override;
 
     void SetBaud(int32_t baud);  // throws CliError(ExitPort)
+    // Parity and stop bits from now on (8N1 until then); throws CliError(ExitPort).
+    void SetFraming(serial_backend::Parity parity, serial_backend::StopBits stopBits);
     int32_t Baud() const { return FBaud; }
     const std::string& Port() const { return FPort; }
     // A network port; a Modbus TCP gateway, which carries Modbus frames only.
@@ -52,6 +54,8 @@ private:
     std::unique_ptr<serial_backend::Device> FDevice;
     std::string FPort;
     int32_t FBaud = 0;
+    serial_backend::Parity FParity = serial_backend::Parity::None;
+    serial_backend::StopBits FStopBits = serial_backend::StopBits::One;
     int FSilenceMs = 370;  // the network allowance included
     int FNetworkAllowanceMs = 0;
     bool FTrace = false;

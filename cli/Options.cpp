@@ -10,9 +10,9 @@ namespace cli {
 
 namespace {
 
-const std::set<std::string> Commands = {"ports",       "search",         "scan",
-                                        "read",        "get-config",     "set-config",
-                                        "set-address", "switch-protocol"};
+const std::set<std::string> Commands = {
+    "ports",       "search",          "scan", "read", "get-config", "set-config",
+    "set-address", "switch-protocol", "regs", "raw"};
 
 [[noreturn]] void Usage(const std::string& message) {
     throw CliError(ExitUsage, message);
@@ -93,8 +93,29 @@ Options ParseOptions(int argc, const char* const* argv) {
             o.networkAllowanceMs = int(Number(arg, value(), 0, 60000));
         else if (arg == "--params")
             o.params = value();
-        else if (arg == "--count")
+        else if (arg == "--count") {
             o.count = Number(arg, value(), 0, 100000000);
+            o.countGiven = true;
+        } else if (arg == "--parity") {
+            o.parity = value();
+            if (o.parity != "none" && o.parity != "even" && o.parity != "odd")
+                Usage("--parity is none, even or odd");
+        } else if (arg == "--stop-bits")
+            o.stopBits = int(Number(arg, value(), 1, 2));
+        else if (arg == "--function")
+            o.function = int(Number(arg, value(), 1, 16));
+        else if (arg == "--start")
+            o.start = Number(arg, value(), 0, 65535);
+        else if (arg == "--type")
+            o.type = value();
+        else if (arg == "--order")
+            o.order = value();
+        else if (arg == "--base")
+            o.base = value();
+        else if (arg == "--value")
+            o.values = value();
+        else if (arg == "--crc")
+            flag(o.crc);
         else if (arg == "--interval")
             o.intervalMs = Number(arg, value(), 0, 86400000);
         else if (arg == "--csv")
@@ -135,6 +156,8 @@ Commands:
   set-config FILE              write what differs from FILE, read back and compare
   set-address N                give the instrument a new network address
   switch-protocol qv|modbus    switch the instrument's protocol
+  regs read|write              any Modbus register or coil (functions 1-6, 15, 16)
+  raw HEX                      one frame typed in hex, the answer shown and decoded
 
 Options of every command:
   --port P            serial port: a path, a name under /dev, or COMn; or a gateway:
@@ -145,6 +168,8 @@ Options of every command:
   --address N         the instrument's address (default: found by the search)
   --timeout MS        silence that ends the wait for an answer (default 370)
   --net-allowance MS  added to that wait through a gateway (default 200)
+  --parity P          none, even or odd (default none)
+  --stop-bits N       1 or 2 (default 1)
   --json              machine-readable output
   -v                  every frame in hex on stderr
   --help, --version
@@ -153,6 +178,11 @@ scan:        --addresses 1-247  --bauds 9600,19200|all  --protocols qv,modbus
 read:        --params 1,2,3  --count N (0: until Ctrl+C)  --interval MS  --csv FILE|-
 get-config:  -o FILE
 set-config:  --only KEYS (keys or groups: info,param1,relay2.delay)  --dry-run
+regs read:   --function 1|2|3|4 (default 3)  --start R  --count C (registers or coils)
+             --type u16|s16|u32|s32|float  --order ABCD|CDAB|BADC|DCBA  --base dec|hex|bin
+regs write:  --start R  --value V[,V...]  --function 5|6|15|16 (default 6, or 16 for a block)
+             --type, --order as for read
+raw:         "01 03 03 EB 00 01" (blanks optional)  --crc (append the frame check)
 
 Exit codes: 0 success, 1 usage, 2 the port cannot be opened, 3 no answer or the read-back
 differs, 4 the instrument refused, 130 interrupted by Ctrl+C.

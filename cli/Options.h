@@ -36,6 +36,19 @@ struct Options {
     std::string addresses = "1-247";
     std::optional<std::string> bauds;  // default: --baud
     std::string protocols = "qv,modbus";
+    // line framing of every command: none, even, odd; 1 or 2 stop bits
+    std::string parity = "none";
+    int stopBits = 1;
+    bool countGiven = false;  // --count was on the command line
+    // regs read|write
+    int function = 0;  // 0: read 3, write 6 or 16 as the values need
+    std::optional<long> start;
+    std::string type = "u16";
+    std::string order = "ABCD";
+    std::string base = "dec";
+    std::optional<std::string> values;  // write: comma-separated
+    // raw
+    bool crc = false;
 };
 
 // Throws CliError(ExitUsage) for anything it does not understand.

@@ -45,7 +45,12 @@ struct TFrameEvent {
     int64_t spreadNs = 0;
     int available = 0;  // bytes waiting in the port when the exchange thread woke
 
-    QString message;  // PortError: the port's text
+    QString message;  // PortError: the port's text; byHand: what the frame means
+
+    // A request or answer of a frame sent by hand (the registers window), not by the
+    // exchange: `message` says what it means and `handError` whether that is an error.
+    bool byHand = false;
+    bool handError = false;
 };
 
 class TFrameTap {

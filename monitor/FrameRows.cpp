@@ -206,14 +206,15 @@ void TFrameRowBuilder::FillRequest(const TFrameEvent& event, TFrameRow& row) {
         Crc16(Data(event.bytes), uint16_t(row.length)) == 0 ? TFrameCrc::Good : TFrameCrc::Bad;
     row.address = RequestAddress(event);
     FillCommonOfRequest(row);
-    row.meaning = RequestMeaning(event);
+    row.meaning = event.byHand ? event.message : RequestMeaning(event);
 }
 
 // Protocol and command of the answer's request, and how long the answer took.
 void TFrameRowBuilder::FillCommonOfRequest(TFrameRow& row) const {
     if (!FHaveRequest) return;
     row.protocol = FRequest.modbus ? 1 : 0;
-    row.command = FRequest.command;
+    // A frame sent by hand is none of the instrument's commands.
+    row.command = FRequest.byHand ? -1 : FRequest.command;
 }
 
 void TFrameRowBuilder::FillAnswer(const TFrameEvent& event, TFrameRow& row) {
@@ -230,6 +231,12 @@ void TFrameRowBuilder::FillAnswer(const TFrameEvent& event, TFrameRow& row) {
     }
     row.latencyMs = double(event.atNs - FRequest.atNs) / 1e6;
     row.address = FrameAddress(event.bytes, FRequest.modbus);
+    // The sender of a frame sent by hand has read its answer already.
+    if (event.byHand) {
+        row.meaning = event.message;
+        row.error = event.handError || row.crc == TFrameCrc::Bad;
+        return;
+    }
 
     protocol::RequestFrame request;
     request.command = FRequest.command;

@@ -1023,6 +1023,549 @@ Check the parameters and press “Read values”.</translation>
     </message>
 </context>
 <context>
+    <name>TRegisterLine</name>
+    <message>
+        <source>Порт не открыт</source>
+        <translation>The port is not open</translation>
+    </message>
+    <message>
+        <source>Кадр записан не полностью</source>
+        <translation>The frame was not written whole</translation>
+    </message>
+</context>
+<context>
+    <name>TRegisterTableModel</name>
+    <message>
+        <source>Бит</source>
+        <translation>Bit</translation>
+    </message>
+    <message>
+        <source>Регистр</source>
+        <translation>Register</translation>
+    </message>
+    <message>
+        <source>Имя</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Как понимает прибор</source>
+        <translation>As the instrument means it</translation>
+    </message>
+    <message>
+        <source>Возраст, с</source>
+        <translation>Age, s</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Значение пар. 1</source>
+        <translation>Value of par. 1</translation>
+    </message>
+    <message>
+        <source>Значение пар. 2</source>
+        <translation>Value of par. 2</translation>
+    </message>
+    <message>
+        <source>Значение пар. 3</source>
+        <translation>Value of par. 3</translation>
+    </message>
+    <message>
+        <source>Шкала пар. 1</source>
+        <translation>Scale of par. 1</translation>
+    </message>
+    <message>
+        <source>Ед. изм. пар. 1</source>
+        <translation>Unit of par. 1</translation>
+    </message>
+    <message>
+        <source>Точка пар. 1</source>
+        <translation>Point of par. 1</translation>
+    </message>
+    <message>
+        <source>Шкала пар. 2</source>
+        <translation>Scale of par. 2</translation>
+    </message>
+    <message>
+        <source>Ед. изм. пар. 2</source>
+        <translation>Unit of par. 2</translation>
+    </message>
+    <message>
+        <source>Точка пар. 2</source>
+        <translation>Point of par. 2</translation>
+    </message>
+    <message>
+        <source>Шкала пар. 3</source>
+        <translation>Scale of par. 3</translation>
+    </message>
+    <message>
+        <source>Ед. изм. пар. 3</source>
+        <translation>Unit of par. 3</translation>
+    </message>
+    <message>
+        <source>Точка пар. 3</source>
+        <translation>Point of par. 3</translation>
+    </message>
+    <message>
+        <source>Уставка max</source>
+        <translation>Setpoint max</translation>
+    </message>
+    <message>
+        <source>Уставка min</source>
+        <translation>Setpoint min</translation>
+    </message>
+    <message>
+        <source>Реле 1: режим</source>
+        <translation>Relay 1: mode</translation>
+    </message>
+    <message>
+        <source>Реле 1: задержка</source>
+        <translation>Relay 1: delay</translation>
+    </message>
+    <message>
+        <source>Реле 2: режим</source>
+        <translation>Relay 2: mode</translation>
+    </message>
+    <message>
+        <source>Реле 2: задержка</source>
+        <translation>Relay 2: delay</translation>
+    </message>
+    <message>
+        <source>Реле 2: режим (запись)</source>
+        <translation>Relay 2: mode (write)</translation>
+    </message>
+    <message>
+        <source>Реле 2: задержка (запись)</source>
+        <translation>Relay 2: delay (write)</translation>
+    </message>
+    <message>
+        <source>Гистерезис реле 1</source>
+        <translation>Relay 1 hysteresis</translation>
+    </message>
+    <message>
+        <source>Гистерезис реле 2</source>
+        <translation>Relay 2 hysteresis</translation>
+    </message>
+    <message>
+        <source>Гистерезис реле 2 (запись)</source>
+        <translation>Relay 2 hysteresis (write)</translation>
+    </message>
+    <message>
+        <source>Число параметров</source>
+        <translation>Number of parameters</translation>
+    </message>
+    <message>
+        <source>Сетевой адрес</source>
+        <translation>Network address</translation>
+    </message>
+    <message>
+        <source>Заводской номер</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>Год выпуска</source>
+        <translation>Year of manufacture</translation>
+    </message>
+    <message>
+        <source>Яркость</source>
+        <translation>Brightness</translation>
+    </message>
+    <message>
+        <source>Заводской номер (запись)</source>
+        <translation>Serial number (write)</translation>
+    </message>
+    <message>
+        <source>Год выпуска (запись)</source>
+        <translation>Year of manufacture (write)</translation>
+    </message>
+    <message>
+        <source>Формат уставок</source>
+        <translation>Setpoint format</translation>
+    </message>
+    <message>
+        <source>Скорость RS-485 1</source>
+        <translation>Speed RS-485 1</translation>
+    </message>
+    <message>
+        <source>Скорость RS-485 2</source>
+        <translation>Speed RS-485 2</translation>
+    </message>
+    <message>
+        <source>Доп. информация</source>
+        <translation>Additional info</translation>
+    </message>
+    <message>
+        <source>МЭК-101: размер общего адреса</source>
+        <translation>IEC-101: common address size</translation>
+    </message>
+    <message>
+        <source>МЭК-101: размер адреса объекта</source>
+        <translation>IEC-101: object address size</translation>
+    </message>
+    <message>
+        <source>МЭК-101: размер причины</source>
+        <translation>IEC-101: cause size</translation>
+    </message>
+    <message>
+        <source>МЭК-101: тип</source>
+        <translation>IEC-101: type</translation>
+    </message>
+    <message>
+        <source>Режим сигнализации</source>
+        <translation>Alarm mode</translation>
+    </message>
+    <message>
+        <source>Уставка max (16 бит, запись)</source>
+        <translation>Setpoint max (16-bit, write)</translation>
+    </message>
+    <message>
+        <source>Уставка min (16 бит, запись)</source>
+        <translation>Setpoint min (16-bit, write)</translation>
+    </message>
+</context>
+<context>
+    <name>TRegistersWindow</name>
+    <message>
+        <source>Недопустимая функция</source>
+        <translation>Illegal function</translation>
+    </message>
+    <message>
+        <source>Несуществующий параметр</source>
+        <translation>No such parameter</translation>
+    </message>
+    <message>
+        <source>Неверное значение параметра</source>
+        <translation>Invalid parameter value</translation>
+    </message>
+    <message>
+        <source>Отказ устройства</source>
+        <translation>Device failure</translation>
+    </message>
+    <message>
+        <source>Запрос принят, выполняется</source>
+        <translation>Acknowledged, in progress</translation>
+    </message>
+    <message>
+        <source>Устройство занято</source>
+        <translation>Device busy</translation>
+    </message>
+    <message>
+        <source>Ошибка чётности памяти</source>
+        <translation>Memory parity error</translation>
+    </message>
+    <message>
+        <source>Шлюз: нет пути к устройству</source>
+        <translation>Gateway: no path to the device</translation>
+    </message>
+    <message>
+        <source>Шлюз: устройство не отвечает</source>
+        <translation>Gateway: the device does not respond</translation>
+    </message>
+    <message>
+        <source>Аппаратная защита</source>
+        <translation>Hardware protection</translation>
+    </message>
+    <message>
+        <source>Регистры</source>
+        <translation>Registers</translation>
+    </message>
+    <message>
+        <source>Линию занимает окно «Регистры»</source>
+        <translation>The line is taken by the “Registers” window</translation>
+    </message>
+    <message>
+        <source>Регистры…</source>
+        <translation>Registers…</translation>
+    </message>
+    <message>
+        <source>Чтение</source>
+        <translation>Reading</translation>
+    </message>
+    <message>
+        <source>1: биты (coils)</source>
+        <translation>1: coils</translation>
+    </message>
+    <message>
+        <source>2: дискретные входы</source>
+        <translation>2: discrete inputs</translation>
+    </message>
+    <message>
+        <source>3: регистры</source>
+        <translation>3: holding registers</translation>
+    </message>
+    <message>
+        <source>4: входные регистры</source>
+        <translation>4: input registers</translation>
+    </message>
+    <message>
+        <source>10</source>
+        <translation>10</translation>
+    </message>
+    <message>
+        <source>16</source>
+        <translation>16</translation>
+    </message>
+    <message>
+        <source>2</source>
+        <translation>2</translation>
+    </message>
+    <message>
+        <source>Прочитать</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>Опрос</source>
+        <translation>Poll</translation>
+    </message>
+    <message>
+        <source> мс</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>CSV…</source>
+        <translation>CSV…</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Функция</source>
+        <translation>Function</translation>
+    </message>
+    <message>
+        <source>С регистра</source>
+        <translation>From register</translation>
+    </message>
+    <message>
+        <source>Количество</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <source>Тип</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Порядок</source>
+        <translation>Order</translation>
+    </message>
+    <message>
+        <source>Основание</source>
+        <translation>Base</translation>
+    </message>
+    <message>
+        <source>Сохранить таблицу</source>
+        <translation>Save the table</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>Запись</source>
+        <translation>Writing</translation>
+    </message>
+    <message>
+        <source>6 или 16</source>
+        <translation>6 or 16</translation>
+    </message>
+    <message>
+        <source>5: бит</source>
+        <translation>5: coil</translation>
+    </message>
+    <message>
+        <source>6: регистр</source>
+        <translation>6: register</translation>
+    </message>
+    <message>
+        <source>15: биты</source>
+        <translation>15: coils</translation>
+    </message>
+    <message>
+        <source>16: регистры</source>
+        <translation>16: registers</translation>
+    </message>
+    <message>
+        <source>значение или блок через запятую: 1,2,3</source>
+        <translation>a value, or a block separated by commas: 1,2,3</translation>
+    </message>
+    <message>
+        <source>Записать</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>Кадр вручную</source>
+        <translation>Frame by hand</translation>
+    </message>
+    <message>
+        <source>01 03 03 EB 00 01 (пробелы не обязательны)</source>
+        <translation>01 03 03 EB 00 01 (blanks optional)</translation>
+    </message>
+    <message>
+        <source>Добавить CRC</source>
+        <translation>Append CRC</translation>
+    </message>
+    <message>
+        <source>Отправить</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>Повторять</source>
+        <translation>Repeat</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>чёт</source>
+        <translation>even</translation>
+    </message>
+    <message>
+        <source>нечёт</source>
+        <translation>odd</translation>
+    </message>
+    <message>
+        <source>Линия: чётность</source>
+        <translation>Line: parity</translation>
+    </message>
+    <message>
+        <source>стоп-биты</source>
+        <translation>stop bits</translation>
+    </message>
+    <message>
+        <source>Тип %1 занимает два регистра: количество должно быть чётным</source>
+        <translation>Type %1 takes two registers: the count must be even</translation>
+    </message>
+    <message>
+        <source>Последний регистр дальше 65535</source>
+        <translation>The last register is beyond 65535</translation>
+    </message>
+    <message>
+        <source>функция %1: %2 с %3</source>
+        <translation>function %1: %2 from %3</translation>
+    </message>
+    <message>
+        <source>Бит — 0 или 1, а не «%1»</source>
+        <translation>A coil is 0 or 1, not “%1”</translation>
+    </message>
+    <message>
+        <source>«%1» не записать как %2</source>
+        <translation>“%1” cannot be written as %2</translation>
+    </message>
+    <message>
+        <source>Функция %1 записывает одно значение; блок — функцией %2</source>
+        <translation>Function %1 writes one value; a block takes function %2</translation>
+    </message>
+    <message>
+        <source>Запись не отправлена: %1</source>
+        <translation>Not sent: %1</translation>
+    </message>
+    <message>
+        <source>Линия занята предыдущим запросом</source>
+        <translation>The line is busy with the previous request</translation>
+    </message>
+    <message>
+        <source>функция %1: запись %2 с %3</source>
+        <translation>function %1: write %2 from %3</translation>
+    </message>
+    <message>
+        <source>Кадр пуст</source>
+        <translation>The frame is empty</translation>
+    </message>
+    <message>
+        <source>Не шестнадцатеричная цифра в позиции %1</source>
+        <translation>Not a hex digit at position %1</translation>
+    </message>
+    <message>
+        <source>Нечётное число цифр (%1): байт — две цифры</source>
+        <translation>An odd number of digits (%1): a byte takes two</translation>
+    </message>
+    <message>
+        <source>%1 байт: кадр не длиннее %2</source>
+        <translation>%1 bytes: a frame has at most %2</translation>
+    </message>
+    <message>
+        <source>кадр вручную</source>
+        <translation>frame by hand</translation>
+    </message>
+    <message>
+        <source>исключение %1</source>
+        <translation>exception %1</translation>
+    </message>
+    <message>
+        <source>неполный ответ</source>
+        <translation>incomplete answer</translation>
+    </message>
+    <message>
+        <source>ошибка контрольной суммы</source>
+        <translation>checksum error</translation>
+    </message>
+    <message>
+        <source>ответ с другого адреса</source>
+        <translation>answer from another address</translation>
+    </message>
+    <message>
+        <source>ответ другой функции</source>
+        <translation>answer of another function</translation>
+    </message>
+    <message>
+        <source>ответ не соответствует запросу</source>
+        <translation>the answer does not match the request</translation>
+    </message>
+    <message>
+        <source>нет ответа</source>
+        <translation>no answer</translation>
+    </message>
+    <message>
+        <source>Прочитано: %1 за %2 мс</source>
+        <translation>Read: %1 in %2 ms</translation>
+    </message>
+    <message>
+        <source>Записано: %1 с %2</source>
+        <translation>Written: %1 from %2</translation>
+    </message>
+    <message>
+        <source>Запись не выполнена: %1</source>
+        <translation>Not written: %1</translation>
+    </message>
+    <message>
+        <source>&gt; %1
+нет ответа</source>
+        <translation>&gt; %1
+no answer</translation>
+    </message>
+    <message>
+        <source>Ответ за %1 мс</source>
+        <translation>Answer in %1 ms</translation>
+    </message>
+    <message>
+        <source>Линия: чётность %1, стоп-битов %2</source>
+        <translation>Line: parity %1, stop bits %2</translation>
+    </message>
+    <message>
+        <source>Не удалось записать %1: %2</source>
+        <translation>%1 could not be written: %2</translation>
+    </message>
+    <message>
+        <source>Таблица записана в %1</source>
+        <translation>The table was written to %1</translation>
+    </message>
+    <message>
+        <source>Значения</source>
+        <translation>Values</translation>
+    </message>
+    <message>
+        <source>Тип и порядок слов — как у чтения; несколько значений через запятую записываются одним запросом</source>
+        <translation>Type and word order as for reading; several values separated by commas are written in one request</translation>
+    </message>
+</context>
+<context>
     <name>TRequestSequence</name>
     <message>
         <source>выполнено</source>

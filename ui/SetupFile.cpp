@@ -70,4 +70,23 @@ bool Write(const QString& path, const TSetup& s) {
     return profile.Save();
 }
 
+TFraming ReadFraming(const QString& path) {
+    TProfile profile;
+    profile.Load(path);
+    TFraming f;
+    const int32_t parity = profile.ReadInteger(Port, QStringLiteral("Parity"), 0);
+    const int32_t stopBits = profile.ReadInteger(Port, QStringLiteral("StopBits"), 1);
+    if (parity >= 0 && parity <= 2) f.parity = parity;
+    if (stopBits == 1 || stopBits == 2) f.stopBits = stopBits;
+    return f;
+}
+
+bool WriteFraming(const QString& path, const TFraming& framing) {
+    TProfile profile;
+    profile.Load(path);
+    profile.WriteInteger(Port, QStringLiteral("Parity"), framing.parity);
+    profile.WriteInteger(Port, QStringLiteral("StopBits"), framing.stopBits);
+    return profile.Save();
+}
+
 }  // namespace SetupFile

@@ -47,4 +47,14 @@ TSetup Read(const QString& path);
 // Writes the keys into the file, keeping the rest of it; false if the file was not written.
 bool Write(const QString& path, const TSetup& setup);
 
+// [Port] Parity (0 none, 1 odd, 2 even) and StopBits (1 or 2): the line's framing, 8N1 when
+// absent or out of range. Kept apart from TSetup: the registers window writes them when the
+// operator chooses them, and the main window's own writes leave them as they are.
+struct TFraming {
+    int parity = 0;
+    int stopBits = 1;
+};
+TFraming ReadFraming(const QString& path);
+bool WriteFraming(const QString& path, const TFraming& framing);
+
 }  // namespace SetupFile
