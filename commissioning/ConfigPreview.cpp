@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <map>
+#include <set>
 
 #include "config/ConfigPlan.h"
 #include "protocol/Units.h"
@@ -83,6 +84,11 @@ QString KeyLabel(const std::string& key) {
 std::vector<TPreviewRow> PreviewRows(const config::InstrumentConfig& file,
                                      const config::InstrumentConfig& instrument) {
     std::vector<TPreviewRow> rows;
+    // Read-only keys compared as the writes' own check compares them (a one-byte setpoint
+    // format matches the format whose low byte it is).
+    std::set<std::string> readOnlyDiffering;
+    for (const config::ReadOnlyDifference& d : config::ReadOnlyDifferences(file, instrument))
+        readOnlyDiffering.insert(d.key);
     for (const config::KeyInfo& key : config::ConfigKeys()) {
         TPreviewRow row;
         row.key = key.name;
@@ -99,7 +105,7 @@ std::vector<TPreviewRow> PreviewRows(const config::InstrumentConfig& file,
             row.state = TPreviewState::NotInFile;
         else if (config::FileChanges(file, instrument, key.name))
             row.state = TPreviewState::Write;
-        else if (key.readOnly && !(read && *held->second == *given->second))
+        else if (key.readOnly && (readOnlyDiffering.count(key.name) || !read))
             row.state = TPreviewState::ReadOnly;
         else
             row.state = TPreviewState::Same;
@@ -190,10 +196,26 @@ void TConfigPreview::Recount() {
     bool anyDifference = false;
     for (const TPreviewRow& row : FRows)
         anyDifference = anyDifference || row.state == TPreviewState::Write;
-    FSummary->setText(!anyDifference
+    QString summary = !anyDifference
                           ? tr("Прибор уже настроен как в файле: записывать нечего.")
                           : tr("Будут записаны отмеченные значения (%1), адрес и протокол "
                                "последними; затем всё будет прочитано снова и сверено "
                                "с файлом.")
-                                .arg(ticked));
+                                .arg(ticked);
+    const QString readOnly = ReadOnlyDifferenceText(FRows);
+    if (!readOnly.isEmpty()) {
+        if (!anyDifference) summary = tr("Записывать нечего.");
+        summary += QLatin1Char(' ') + readOnly;
+    }
+    FSummary->setText(summary);
+}
+
+QString TConfigPreview::ReadOnlyDifferenceText(const std::vector<TPreviewRow>& rows) {
+    QStringList labels;
+    for (const TPreviewRow& row : rows)
+        if (row.state == TPreviewState::ReadOnly) labels << row.label;
+    if (labels.isEmpty()) return QString();
+    return tr("Прибор отличается от файла в том, что не записывается: %1 (файл, видимо, от "
+              "другого прибора).")
+        .arg(labels.join(QStringLiteral(", ")));
 }

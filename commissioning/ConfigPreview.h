@@ -46,6 +46,9 @@ public:
     void SetTicked(const std::string& key, bool ticked);
     QTableWidget* Table() const { return FTable; }
     QPushButton* WriteButton() const { return FWrite; }
+    // The keys the instrument takes no write of and holds otherwise than the file, in words;
+    // empty when there are none.
+    static QString ReadOnlyDifferenceText(const std::vector<TPreviewRow>& rows);
 
 private:
     void Recount();

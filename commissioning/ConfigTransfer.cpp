@@ -261,6 +261,11 @@ void TConfigTransfer::AfterFirstRead() {
         bool differs = false;
         for (const TPreviewRow& row : preview.Rows())
             differs = differs || row.state == TPreviewState::Write;
+        const QString readOnly = TConfigPreview::ReadOnlyDifferenceText(preview.Rows());
+        if (confirmed && !differs && !readOnly.isEmpty()) {
+            End(tr("Записывать нечего.") + QLatin1Char(' ') + readOnly, true);
+            return;
+        }
         End(!confirmed ? tr("Загрузка отменена: ничего не записано.")
             : !differs ? tr("Записывать нечего: прибор уже настроен как в файле.")
                        : tr("Ничего не отмечено: ничего не записано."),
@@ -311,8 +316,12 @@ void TConfigTransfer::AfterReadBack() {
                                                  : QStringLiteral(" (%1)").arg(last.message));
     const config::InstrumentConfig after = Instrument();
     const config::ConfigPlan::ReadBack check = FPlan->Compare(after);
-    if (check.differences.empty()) {
+    const std::vector<config::ReadOnlyDifference> readOnly =
+        config::ReadOnlyDifferences(FFile, after);
+    if (check.differences.empty() && readOnly.empty()) {
         lines << tr("Прочитано обратно: прибор совпадает с файлом.");
+    } else if (check.differences.empty()) {
+        lines << tr("Прочитано обратно: записанное совпадает с файлом.");
     } else {
         lines << tr("Прочитано обратно, отличается от файла:");
         for (const std::string& key : check.differences) {
@@ -322,10 +331,14 @@ void TConfigTransfer::AfterReadBack() {
                               Shown(it == after.end() ? std::nullopt : it->second));
         }
     }
+    for (const config::ReadOnlyDifference& d : readOnly)
+        lines << tr("  %1 (%2) не записывается: в файле %3, в приборе %4")
+                     .arg(KeyLabel(d.key), Text(d.key), QString::fromStdString(d.file),
+                          QString::fromStdString(d.instrument));
     if (!check.unverifiable.empty()) {
         QStringList keys;
         for (const std::string& key : check.unverifiable) keys << Text(key);
         lines << tr("Не проверить чтением: %1.").arg(keys.join(QStringLiteral(", ")));
     }
-    End(lines.join(QLatin1Char('\n')), failed || !check.differences.empty());
+    End(lines.join(QLatin1Char('\n')), failed || !check.differences.empty() || !readOnly.empty());
 }

@@ -60,7 +60,7 @@ constexpr auto StrayQuiet = std::chrono::milliseconds(5);
 constexpr auto StrayHoldLongest = std::chrono::milliseconds(150);
 // An answer that comes after its time-out would be taken for the next request's: after a
 // request went unanswered the line is watched this long more, and what arrives is purged.
-constexpr auto LateAnswerGrace = std::chrono::milliseconds(200);
+constexpr auto LateAnswerGrace = std::chrono::milliseconds(150);
 constexpr auto LateAnswerHoldLongest = std::chrono::milliseconds(1000);
 
 }  // namespace

@@ -541,6 +541,14 @@ private slots:
                                            << "parameters = 2"
                                            << "parameters" << readOnly << "3"
                                            << "2";
+        QTest::newRow("read-only setpoint format differs") << "setpoint.format = 8"
+                                                           << "setpoint.format = 710"
+                                                           << "setpoint.format" << readOnly << "8"
+                                                           << "710";
+        QTest::newRow("one-byte setpoint format of the same") << "setpoint.format = 198"
+                                                              << "setpoint.format = 710"
+                                                              << "setpoint.format" << same << "198"
+                                                              << "710";
         QTest::newRow("absent in the file") << "alarm.mode = absent"
                                             << "alarm.mode = 1"
                                             << "alarm.mode" << none << "—"
@@ -586,6 +594,36 @@ private slots:
             std::find(ticked.begin(), ticked.end(), key.toStdString()) != ticked.end();
         QCOMPARE(offered, state == int(TPreviewState::Write));
         QCOMPARE(dialog.WriteButton()->isEnabled(), state == int(TPreviewState::Write));
+    }
+
+    // A file whose keys the instrument takes no write of differ from the instrument (it
+    // describes another instrument): nothing is written, and the operator is told which keys
+    // differ instead of "as in the file".
+    void readOnlyDifferencesAreReported() {
+        Start(Protocol::Modbus, 7, 3);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("other.cfg"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("parameters = 1\nsetpoint.format = 8\n");
+        out.close();
+        QString summary;
+        app.desktop.preview = [&summary](TConfigPreview& preview) {
+            summary = TConfigPreview::ReadOnlyDifferenceText(preview.Rows());
+            return true;
+        };
+        app.instrument->ClearReceived();
+        QVERIFY(Load(file));
+        QVERIFY2(summary.contains(KeyLabel("parameters")) &&
+                     summary.contains(KeyLabel("setpoint.format")),
+                 qPrintable(summary));
+        QVERIFY(reportProblem);
+        QVERIFY2(reports.last().contains(QStringLiteral("Записывать нечего")) &&
+                     reports.last().contains(QStringLiteral("не записывается")) &&
+                     !reports.last().contains(QStringLiteral("как в файле")),
+                 qPrintable(reports.last()));
+        for (const auto& frame : app.instrument->ReceivedFrames())
+            QVERIFY(!IsWriteFrame(frame, true));
     }
 
     // Nothing is written unless the preview is confirmed, and only what stays ticked.

@@ -504,9 +504,9 @@ private slots:
         QTest::newRow("QV: duplicate 100 ms later, pause 20 ms")
             << false << QStringLiteral("20") << 100 << 0 << 40;
         QTest::newRow("Modbus: duplicate 600 ms later, pause 500 ms")
-            << true << QStringLiteral("500") << 600 << 0 << 8;
+            << true << QStringLiteral("500") << 600 << 0 << 6;
         QTest::newRow("Modbus: every answer 450 ms late, pause 20 ms")
-            << true << QStringLiteral("20") << -1 << 450 << 8;
+            << true << QStringLiteral("20") << -1 << 450 << 6;
     }
     void duplicatesAndLateAnswersNeverShowAnotherChannel() {
         QFETCH(bool, modbus);

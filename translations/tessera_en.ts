@@ -385,6 +385,14 @@ Device: %2</translation>
         <source>Будут записаны отмеченные значения (%1), адрес и протокол последними; затем всё будет прочитано снова и сверено с файлом.</source>
         <translation>The checked values (%1) will be written, the address and the protocol last; then everything is read again and compared with the file.</translation>
     </message>
+    <message>
+        <source>Записывать нечего.</source>
+        <translation>Nothing to write.</translation>
+    </message>
+    <message>
+        <source>Прибор отличается от файла в том, что не записывается: %1 (файл, видимо, от другого прибора).</source>
+        <translation>The instrument differs from the file in what cannot be written: %1 (the file seems to be from another instrument).</translation>
+    </message>
 </context>
 <context>
     <name>TConfigTransfer</name>
@@ -535,6 +543,18 @@ Device: %2</translation>
     <message>
         <source>Не проверить чтением: %1.</source>
         <translation>Cannot be checked by reading: %1.</translation>
+    </message>
+    <message>
+        <source>Записывать нечего.</source>
+        <translation>Nothing to write.</translation>
+    </message>
+    <message>
+        <source>Прочитано обратно: записанное совпадает с файлом.</source>
+        <translation>Read back: what was written matches the file.</translation>
+    </message>
+    <message>
+        <source>  %1 (%2) не записывается: в файле %3, в приборе %4</source>
+        <translation>  %1 (%2) cannot be written: %3 in the file, %4 in the instrument</translation>
     </message>
 </context>
 <context>
