@@ -174,6 +174,13 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(app.window->StatusText(),
                                   QStringLiteral("Операция выполнена успешно         13 / 0 / 1"),
                                   Wait);
+        // Once the line has been out of step, that count follows.
+        OutOfStepCount = 2;
+        app.ui().BitBtn9->click();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            app.window->StatusText(),
+            QStringLiteral("Операция выполнена успешно         14 / 0 / 1 / 2"), Wait);
+        OutOfStepCount = 0;
         ShowCounters = false;
     }
 
