@@ -360,6 +360,13 @@ private slots:
         QVERIFY(app.errors.isEmpty());  // no box while polling
         const size_t before = app.instrument->ReceivedFrames().size();
         QVERIFY(Frames(before + 3));  // and the polling goes on
+        // Stopped between exchanges, so that no polled answer is still on its way when the
+        // brightness is asked for.
+        app.ui().Edit1->setText(QString::number(Tz::LongestRepeatPauseMs));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !RequestOnItsWay() && app.window->TimerRepeat->isActive() &&
+                app.window->TimerRepeat->interval() == Tz::LongestRepeatPauseMs,
+            Wait);
         app.ui().BitBtn2->click();
 
         app.instrument->SetFaults(Fault([](sim::Faults& f) {
