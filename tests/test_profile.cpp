@@ -11,6 +11,7 @@
 #include <QtTest>
 #include <csignal>
 
+#include "FileSizeLimit.h"
 #include "ui/KnownFolders.h"
 #include "ui/Profile.h"
 
@@ -39,25 +40,6 @@ template <size_t N>
 QByteArray Bytes(const char (&text)[N]) {
     return QByteArray(text, int(N - 1));
 }
-
-// A full disk for this process: no regular file may grow past `bytes` while it lives, and a
-// write beyond that fails (EFBIG) instead of raising SIGXFSZ.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &FSaved);
-        rlimit limited = FSaved;
-        limited.rlim_cur = bytes;
-        FSet = ::setrlimit(RLIMIT_FSIZE, &limited) == 0;
-    }
-    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &FSaved); }
-    bool Set() const { return FSet; }
-
-private:
-    rlimit FSaved{};
-    bool FSet = false;
-};
 
 }  // namespace
 

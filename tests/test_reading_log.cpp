@@ -1,33 +1,12 @@
 // The readings log on a disk that fills up: the file keeps whole lines only, and the message
 // gives the system's reason. The disk is made full with a file size limit or /dev/full.
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "FileSizeLimit.h"
 #include "commissioning/ReadingLog.h"
 
 namespace {
-
-// A file size limit for this process while it lives; the signal a write over it would raise
-// is ignored, so the write fails with its reason instead.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &FSaved);
-        rlimit limited = FSaved;
-        limited.rlim_cur = bytes;
-        FSet = ::setrlimit(RLIMIT_FSIZE, &limited) == 0;
-    }
-    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &FSaved); }
-    bool Set() const { return FSet; }
-
-private:
-    rlimit FSaved{};
-    bool FSet = false;
-};
 
 const QDateTime When = QDateTime(QDate(2026, 12, 8), QTime(10, 0), Qt::UTC);
 
