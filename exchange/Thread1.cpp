@@ -224,6 +224,8 @@ bool ConfirmHeldReading() {
 void ShowConfirmedReading() {
     if (Held.stage != HeldReading::Confirmed) return;
     Held.stage = HeldReading::None;
+    // A parameter unticked meanwhile has left the round; its panel stays clear.
+    if (Held.channel >= 1 && Held.channel <= 3 && !ChannelTicked[Held.channel - 1]) return;
     View().ShowReading(Held.channel, Held.pointCode, Held.value);
 }
 

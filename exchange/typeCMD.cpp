@@ -1,12 +1,15 @@
 #include "exchange/typeCMD.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
+#include "exchange/Convert.h"
 #include "exchange/FrameTap.h"
 #include "exchange/Thread1.h"
+#include "protocol/Limits.h"
 #include "protocol/ModbusFrames.h"
 #include "serial/SerialPort.h"
 
@@ -91,7 +94,25 @@ Clock::time_point TQuery::LineFreeAt(const TSerialPort& port) const {
     return due;
 }
 
+// Every request of the instrument's operation goes to an address the protocol can carry: a
+// Modbus RTU broadcast (0) would be carried out by every instrument on the line, and an
+// address past the protocol's range would be cut to its low bits and reach another one. The
+// search and the protocol switch carry their own fixed addresses.
+void TQuery::RefuseAddressOutOfRange() const {
+    if (FName == SetTypeProt || (FName == GetTypeProt && Adr == protocol::SearchAddress)) return;
+    const bool modbus = ProtocolIsModbus != 0;
+    if (protocol::InstrumentAddressValid(Adr, modbus)) return;
+    throw EConvertError(QCoreApplication::translate(
+                            "TQuery",
+                            "Адрес прибора %1 недопустим в протоколе %2 (допустимо 1..%3): введите "
+                            "адрес прибора в поле «Сетевой адрес» или найдите прибор поиском")
+                            .arg(Adr)
+                            .arg(modbus ? QStringLiteral("ModBus RTU") : QStringLiteral("QV"))
+                            .arg(protocol::HighestInstrumentAddress(modbus)));
+}
+
 void TQuery::Query() {
+    RefuseAddressOutOfRange();
     BuildFrame();
     TSerialPort* port = QueryTarget ? QueryTarget->QueryPort() : nullptr;
     if (!port) {

@@ -57,6 +57,8 @@ public:
     // Builds, purges the port's queues, writes, arms the time-out. While the line is out of
     // step, owes a late answer or must keep the Modbus frame silence, the request is held
     // back and sent by a timer once the line allows it (the caller is not kept waiting).
+    // Raises EConvertError, sending nothing, when the request would go to an address the
+    // protocol cannot carry (the search and the protocol switch excepted).
     void Query();
     // Forgets a held request (polling stopped, the port closed).
     void DropHeld();
@@ -66,6 +68,7 @@ public:
     void QueryAt(uint16_t address, TListComand name);
 
 private:
+    void RefuseAddressOutOfRange() const;
     std::chrono::steady_clock::time_point LineFreeAt(const TSerialPort& port) const;
     void SendWhenLineAllows();
     void SendHeld();

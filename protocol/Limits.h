@@ -15,4 +15,13 @@ constexpr uint16_t HighestAddress = 65000;      // QV addresses are 1..65000
 constexpr uint16_t HighestModbusAddress = 247;  // Modbus RTU addresses are 1..247
 constexpr int SetpointLimit = 230;              // setpoints outside -230..230 are not sent
 
+// The highest address an instrument can have in its protocol; every instrument address starts
+// at 1 (0 is the Modbus RTU broadcast, which every instrument on the line would carry out).
+constexpr uint16_t HighestInstrumentAddress(bool modbus) {
+    return modbus ? HighestModbusAddress : HighestAddress;
+}
+constexpr bool InstrumentAddressValid(long long address, bool modbus) {
+    return address >= 1 && address <= HighestInstrumentAddress(modbus);
+}
+
 }  // namespace protocol

@@ -1,5 +1,6 @@
 tessera_add_test(test_frames SOURCES test_frames.cpp LIBS tessera_app)
 tessera_add_test(test_exchange SOURCES test_exchange.cpp support/AppHarness.h LIBS tessera_app tessera_sim TIMEOUT 600)
+tessera_add_test(test_polling_state SOURCES test_polling_state.cpp support/AppHarness.h LIBS tessera_app tessera_sim TIMEOUT 300)
 
 # The README's screenshots (run by hand under xvfb-run; not a test).
 add_executable(tessera_screens screens.cpp)

@@ -202,7 +202,7 @@ private slots:
 
     void searchFindsAQvDeviceAndSwitchesIt() {
         StartWith(Protocol::Qv, 12, true);
-        app.SetAddress(0);
+        app.ForgetAddress();
         app.ui().BitBtn21->click();
         QTRY_COMPARE_WITH_TIMEOUT(app.ui().EditAdr->text(), QStringLiteral("12"), Wait);
         QVERIFY(app.window->windowTitle().contains(QStringLiteral("Quorvanta")));

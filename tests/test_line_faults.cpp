@@ -51,7 +51,10 @@ class TestLineFaults : public QObject {
         app.window->show();
         QVERIFY(QTest::qWaitFor([] { return CurrentQuery != nullptr; }, Wait));
         QVERIFY(app.window->ComPort->Connected());
-        app.SetAddress(address);
+        if (address == 0)
+            app.ForgetAddress();
+        else
+            app.SetAddress(address);
         pending.clear();
     }
 
@@ -119,6 +122,14 @@ private slots:
         QTest::newRow("Modbus 248") << true << QStringLiteral("248");
         QTest::newRow("QV 70000") << false << QStringLiteral("70000");
         QTest::newRow("QV -1") << false << QStringLiteral("-1");
+        QTest::newRow("Modbus 0, the broadcast") << true << QStringLiteral("0");
+        QTest::newRow("QV 0") << false << QStringLiteral("0");
+        QTest::newRow("QV 65001") << false << QStringLiteral("65001");
+        QTest::newRow("a letter") << true << QStringLiteral("2a");
+        QTest::newRow("a trailing comma") << true << QStringLiteral("12,");
+        QTest::newRow("an exponent") << false << QStringLiteral("1e2");
+        QTest::newRow("empty") << true << QString();
+        QTest::newRow("full-width digits") << true << QStringLiteral("\uFF11\uFF12");
     }
     void addressesOutOfRangeAreRefused() {
         QFETCH(bool, modbus);
@@ -135,6 +146,32 @@ private slots:
         app.ui().BitBtn4->click();
         QCOMPARE(app.errors.size(), 2);
         QVERIFY(NothingSent());
+    }
+
+    // The field starts as the form gives it (0): no request of the instrument's operation goes
+    // to the broadcast; the operator is told to type the address or search. The search itself
+    // keeps its own address.
+    void noRequestGoesToAnAddressTheProtocolCannotCarry_data() {
+        QTest::addColumn<bool>("modbus");
+        QTest::addColumn<int>("address");
+        QTest::newRow("Modbus 0") << true << 0;
+        QTest::newRow("QV 0") << false << 0;
+        QTest::newRow("Modbus 300, a QV address") << true << 300;
+    }
+    void noRequestGoesToAnAddressTheProtocolCannotCarry() {
+        QFETCH(bool, modbus);
+        QFETCH(int, address);
+        StartOnLine(modbus, 7);
+        CurrentQuery->Adr = uint16_t(address);
+        app.ui().EditAdr->setText(QString::number(address));
+        app.ui().BitBtn9->click();  // brightness
+        QVERIFY(NothingSent());
+        QCOMPARE(app.errors.size(), 1);
+        QVERIFY2(app.errors[0].contains(QStringLiteral("поиском")), qPrintable(app.errors[0]));
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        app.ui().BitBtn21->click();  // the search is sent to its own address
+        QVERIFY(!NextRequest().isEmpty());
+        QCOMPARE(app.errors.size(), 1);
     }
 
     // An answer from another address is not the request's answer.

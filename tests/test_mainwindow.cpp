@@ -47,7 +47,12 @@ class TestMainWindow : public QObject {
     }
 
 private slots:
-    void cleanup() { app.Stop(); }
+    void cleanup() {
+        app.Stop();
+        // The folder one test puts where the settings file belongs must not outlive it when
+        // the test fails half way (the next run could not write its settings).
+        if (QFileInfo(AppHarness::SettingsPath()).isDir()) QDir().rmdir(AppHarness::SettingsPath());
+    }
 
     void startWithoutSettingsFile() {
         AppHarness::RemoveSettings();

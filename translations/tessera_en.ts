@@ -966,6 +966,17 @@ Check the parameters and press “Read values”.</translation>
     </message>
 </context>
 <context>
+    <name>TPollingStatus</name>
+    <message>
+        <source>Опрос: идёт</source>
+        <translation>Polling: running</translation>
+    </message>
+    <message>
+        <source>Опрос остановлен в %1</source>
+        <translation>Polling stopped at %1</translation>
+    </message>
+</context>
+<context>
     <name>TPortWatch</name>
     <message>
         <source> Система сообщает: %1.</source>
@@ -1014,6 +1025,13 @@ Check the parameters and press “Read values”.</translation>
     <message>
         <source>Порт: %1</source>
         <translation>Port: %1</translation>
+    </message>
+</context>
+<context>
+    <name>TQuery</name>
+    <message>
+        <source>Адрес прибора %1 недопустим в протоколе %2 (допустимо 1..%3): введите адрес прибора в поле «Сетевой адрес» или найдите прибор поиском</source>
+        <translation>Instrument address %1 is not valid in the %2 protocol (allowed 1..%3): type the instrument's address in the "Network address" field or find the instrument with the search</translation>
     </message>
 </context>
 <context>
@@ -2334,6 +2352,42 @@ no answer</translation>
     <message>
         <source>Частота обновления: «%1» не подходит, введите целое число миллисекунд от 1 до %2</source>
         <translation>Update interval: “%1” is not usable; type a whole number of milliseconds from 1 to %2</translation>
+    </message>
+    <message>
+        <source>поиск прибора</source>
+        <translation>the instrument search</translation>
+    </message>
+    <message>
+        <source>линию занял другой запрос</source>
+        <translation>another request took the line</translation>
+    </message>
+    <message>
+        <source>ошибка обмена</source>
+        <translation>exchange error</translation>
+    </message>
+    <message>
+        <source>открыта страница параметров</source>
+        <translation>the parameter page was opened</translation>
+    </message>
+    <message>
+        <source>открыта настройка порта</source>
+        <translation>the port settings were opened</translation>
+    </message>
+    <message>
+        <source>линию занял другой обмен</source>
+        <translation>another exchange took the line</translation>
+    </message>
+    <message>
+        <source>ошибка линии</source>
+        <translation>line failure</translation>
+    </message>
+    <message>
+        <source>пусто</source>
+        <translation>empty</translation>
+    </message>
+    <message>
+        <source>нажата кнопка «Стоп»</source>
+        <translation>the "Stop" button was pressed</translation>
     </message>
 </context>
 </TS>

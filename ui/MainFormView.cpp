@@ -151,5 +151,6 @@ void TMainFormView::TraceAnswer(const uint8_t* answer, int length) {
 }
 
 void TMainFormView::RequestEnded(const TRequestEnd& end) {
+    FWindow.NoteRequestEnded(end);
     FWindow.Commissioning->RequestEnded(end);
 }

@@ -6,10 +6,12 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTime>
 #include <QTimer>
 #include <QToolButton>
 
@@ -17,6 +19,7 @@
 #include "controls/Digit.h"
 #include "exchange/Convert.h"
 #include "exchange/FrameTap.h"
+#include "exchange/RequestEnd.h"
 #include "ui/HelpWindow.h"
 #include "ui/KnownFolders.h"
 #include "ui/Language.h"
@@ -95,6 +98,9 @@ Tz::Tz(QWidget* parent, TDesktop* desktop)
     StatusTimer = makeTimer("StatusTimer", 5000);
     UpdateTimer = makeTimer("UpdateTimer", 1000);
     PortWatch = new TPortWatch(*this);
+    FPollingField = new QLabel(this);
+    FPollingField->setObjectName(QStringLiteral("PollingField"));
+    ui->StatusBar1->addPermanentWidget(FPollingField);
     SetUpControls();
     ConnectHandlers();
     Commissioning = new TCommissioning(*this, *this, *this, FDesktop);
@@ -127,8 +133,14 @@ Tz::~Tz() {
     if (z == this) z = nullptr;
 }
 
+namespace {
+
+const QColor LiveDigitColour(0x00, 0x80, 0x00);  // the lit segments of a live reading
+
+}  // namespace
+
 void Tz::SetUpControls() {
-    const QColor green(0x00, 0x80, 0x00);
+    const QColor green = LiveDigitColour;
     for (int panel = 1; panel <= 3; ++panel) {
         for (int cell = 0; cell <= 4; ++cell) {
             TDigit* d = PanelCell(panel, cell);
@@ -397,7 +409,7 @@ void Tz::UpdateTimerTimer() {
 }
 
 // Stops polling and makes sure no further wake-up reaches the exchange thread.
-void Tz::StopPolling() {
+void Tz::StopPolling(const QString& why) {
     TimerRepeat->stop();
     Timer_Out->stop();
     AwaitingAnswer = false;
@@ -406,6 +418,55 @@ void Tz::StopPolling() {
     // A value whose pause was cut short is shown if the line stayed quiet behind it so far.
     if (ConfirmHeldReading()) ShowConfirmedReading();
     PortWatch->PollingStopped();
+    PollingStopped(why);
+}
+
+void Tz::EndPolling(const QString& why) {
+    StopPolling(why);
+    ExchangeState = ExchangeStates::Single;
+}
+
+void Tz::PollingStarted() {
+    FPolling.Started();
+    FPollingField->setText(FPolling.Text());
+}
+
+void Tz::PollingStopped(const QString& why) {
+    if (!FPollingField || !FPolling.Stopped(QTime::currentTime(), why)) return;
+    FPollingField->setText(FPolling.Text());
+    for (int panel = 1; panel <= 3; ++panel)
+        if (PanelCell(panel, 4)->Value() != QLatin1Char(' ')) DimPanel(panel, true);
+}
+
+void Tz::NoteRequestEnded(const TRequestEnd& end) {
+    if (!FPolling.Running() || ExchangeState == ExchangeStates::ReadingPreparation ||
+        ExchangeState == ExchangeStates::ContinuousReading)
+        return;
+    // The exchange left polling: another request took the line, or polling could not go on.
+    if (end.command == GetTypeProt)
+        PollingStopped(tr("поиск прибора"));
+    else if (end.outcome == TRequestOutcome::Answered)
+        PollingStopped(tr("линию занял другой запрос"));
+    else
+        PollingStopped(tr("ошибка обмена"));
+}
+
+// Dimmed: the lit segments' colour drawn two thirds of the way towards the background, so
+// the figure stays readable but plainly not live.
+void Tz::DimPanel(int panel, bool dimmed) {
+    if (panel < 1 || panel > 3 || FPanelDimmed[panel - 1] == dimmed) return;
+    FPanelDimmed[panel - 1] = dimmed;
+    const QColor live = LiveDigitColour;
+    const QColor background = palette().color(QPalette::Button);
+    const QColor shown = dimmed ? QColor((live.red() + 2 * background.red()) / 3,
+                                         (live.green() + 2 * background.green()) / 3,
+                                         (live.blue() + 2 * background.blue()) / 3)
+                                : live;
+    for (int cell = 0; cell <= 4; ++cell) {
+        TDigit* d = PanelCell(panel, cell);
+        d->OnPen()->SetColor(shown);
+        d->OnBrush()->SetColor(shown);
+    }
 }
 
 void Tz::ToolButton1Click() {
@@ -414,11 +475,11 @@ void Tz::ToolButton1Click() {
 
 void Tz::ToolButton2Click() {
     ui->PageControl1->setCurrentWidget(ui->TabPar);
-    StopPolling();
+    StopPolling(tr("открыта страница параметров"));
 }
 
 void Tz::ToolButton3Click() {
-    StopPolling();
+    StopPolling(tr("открыта настройка порта"));
     SettingForm->LoadSettings(ComPort->Port(), SpeedIndex, ProtocolIsModbus);
     SettingForm->exec();
 }

@@ -19,6 +19,7 @@
 #include "operations/InstrumentOperations.h"
 #include "operations/WindowHost.h"
 #include "serial/SerialPort.h"
+#include "ui/PollingStatus.h"
 
 class QLabel;
 class QTimer;
@@ -27,6 +28,7 @@ class TDesktop;
 class TDigit;
 class TMainFormView;
 class TPortWatch;
+struct TRequestEnd;
 class TFrameMonitor;
 class TFrameRecorder;
 class QToolButton;
@@ -129,8 +131,15 @@ public:
     QString DefaultFolder() const override;
     int AnswerWaitMs() const override;
     void StartReading() override { BitBtn1Click(); }
-    void StopReading() override { BitBtn2Click(); }
-    void HaltExchange() override { StopPolling(); }
+    void StopReading() override { EndPolling(tr("линию занял другой обмен")); }
+    void HaltExchange() override { StopPolling(tr("ошибка линии")); }
+    // Whether polling still runs after a request ended (another request or a failure ends it).
+    void NoteRequestEnded(const TRequestEnd& end);
+    const TPollingStatus& PollingStatus() const { return FPolling; }
+    QLabel* PollingField() const { return FPollingField; }
+    bool PanelDimmed(int panel) const {
+        return panel >= 1 && panel <= 3 && FPanelDimmed[panel - 1];
+    }
     void ShowParameterPage() override;
     QLineEdit* AddressField() override;
     std::vector<QAbstractButton*> OwnExchangeButtons() override;
@@ -150,6 +159,7 @@ public slots:
     void StatusTimerTimer();
     void UpdateTimerTimer();
     void TimerRepeatTimer();
+    bool TakeTickedChanges();
     void ToolButton1Click();
     void ToolButton2Click();
     void ToolButton3Click();
@@ -208,7 +218,13 @@ private:
     bool WriteSettings();
     void SetUpControls();
     void ConnectHandlers();
-    void StopPolling();
+    // Stops polling; `why` is what the polling field says stopped it.
+    void StopPolling(const QString& why = QString());
+    void EndPolling(const QString& why);  // stopped, and back to single requests
+    void PollingStarted();
+    void PollingStopped(const QString& why);
+    // A reading no longer polled is drawn dimmed until the panel's next value.
+    void DimPanel(int panel, bool dimmed);
     void ResizeAddressGroup(int width);
     void SetUpFrameMonitor();
     // Runs a handler body; a conversion or port error stops it with an error box.
@@ -227,6 +243,9 @@ private:
     std::unique_ptr<TMainFormView> FView;
     TFrameRecorder* FFrameRecorder = nullptr;
     TFrameMonitor* FFrameMonitor = nullptr;
+    TPollingStatus FPolling;
+    QLabel* FPollingField = nullptr;
+    bool FPanelDimmed[3] = {false, false, false};
 };
 
 extern Tz* z;  // the main window

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "exchange/Convert.h"
 #include "protocol/Requests.h"
 #include "ui/main.h"
 #include "ui_main.h"
@@ -71,6 +72,12 @@ void Tz::Send(const protocol::Request& request) {
     } catch (const ESerialPort& e) {
         q.Adr = address;
         ReportLineFailure(e);
+        return;
+    } catch (const EConvertError& e) {
+        // Refused before it went out (an address the protocol cannot carry).
+        q.Adr = address;
+        ShowStatus(e.Message());
+        ShowError(e.Message());
         return;
     }
     q.Adr = address;

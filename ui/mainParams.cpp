@@ -44,35 +44,45 @@ bool Tz::RefuseInModbus(TListComand) {
 
 namespace {
 
-// An address the protocol cannot carry would be cut to its low bits on the wire and reach
-// another instrument: Modbus RTU carries 1..247 (0 is the broadcast), QV a 16-bit address.
-bool AddressFitsProtocol(int address) {
-    const int highest = ProtocolIsModbus == 0 ? 65535 : int(protocol::HighestModbusAddress);
-    return address >= 0 && address <= highest;
+// An address is typed as plain decimal digits; anything else ("2a", "12,", "1e2", an empty
+// field, digits of another script) is no address at all, never 0.
+bool ParseTypedAddress(const QString& text, int& address) {
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > 6) return false;
+    for (const QChar c : t)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+    address = t.toInt();
+    return true;
 }
 
-QString AddressRefusedText(int address) {
+bool AddressFitsProtocol(int address) {
+    return protocol::InstrumentAddressValid(address, ProtocolIsModbus != 0);
+}
+
+QString AddressRefusedText(const QString& typed) {
     return Tz::tr("Неверно указан адрес устройства: %1 (допустимо %2)")
-        .arg(address)
-        .arg(QStringLiteral("0..%1").arg(ProtocolIsModbus == 0 ? 65535
-                                                               : protocol::HighestModbusAddress));
+        .arg(typed.trimmed().isEmpty() ? Tz::tr("пусто") : typed.trimmed())
+        .arg(
+            QStringLiteral("1..%1").arg(protocol::HighestInstrumentAddress(ProtocolIsModbus != 0)));
 }
 
 }  // namespace
 
 void Tz::EditAdrExit() {
     if (!CurrentQuery) return;
-    Guarded([this] {
-        const int address = StrToInt(ui->EditAdr->text());
-        if (!AddressFitsProtocol(address)) {
-            // The field goes back to the address requests really go to.
-            ui->EditAdr->setText(QString::number(CurrentQuery->Adr));
-            ShowStatus(AddressRefusedText(address));
-            ShowError(AddressRefusedText(address));
-            return;
-        }
+    const QString typed = ui->EditAdr->text();
+    // Leaving the field unchanged (the form's 0 before any address is known) says nothing;
+    // the request that would go to it is refused when it is asked for.
+    if (typed == QString::number(CurrentQuery->Adr)) return;
+    int address = 0;
+    if (ParseTypedAddress(typed, address) && AddressFitsProtocol(address)) {
         CurrentQuery->Adr = uint16_t(address);
-    });
+        return;
+    }
+    // The field goes back to the address requests really go to.
+    ui->EditAdr->setText(QString::number(CurrentQuery->Adr));
+    ShowStatus(AddressRefusedText(typed));
+    ShowError(AddressRefusedText(typed));
 }
 
 void Tz::BitBtn3Click() {
@@ -81,10 +91,11 @@ void Tz::BitBtn3Click() {
 
 void Tz::BitBtn4Click() {
     Guarded([this] {
-        const int address = StrToInt(ui->Edit2->text());
-        if (address == 0 || !AddressFitsProtocol(address)) {
-            ShowStatus(AddressRefusedText(address));
-            ShowError(AddressRefusedText(address));
+        const QString typed = ui->Edit2->text();
+        int address = 0;
+        if (!ParseTypedAddress(typed, address) || !AddressFitsProtocol(address)) {
+            ShowStatus(AddressRefusedText(typed));
+            ShowError(AddressRefusedText(typed));
             return;
         }
         CurrentQuery->SetName(SetAdr);

@@ -47,6 +47,8 @@ void Tz::ShowReading(int panel, uint8_t pointCode, double value) {
         sign = QLatin1Char('-');
         value = -value;
     }
+    // A value that comes after polling ended (the last one, confirmed late) is no live one.
+    if (FPolling.Running()) DimPanel(panel, false);
     const PanelCells digits = FourDigits(value, pointCode);
     for (int k = 1; k <= 4; ++k) PanelCell(panel, k)->Setdp(pointCode == k - 1);
     PanelCell(panel, 0)->SetValue(sign);
@@ -56,6 +58,7 @@ void Tz::ShowReading(int panel, uint8_t pointCode, double value) {
 void Tz::ClearPanel(int panel) {
     if (panel < 1 || panel > 3) return;
     UnitsLabel(panel)->setText(QString());
+    DimPanel(panel, false);
     for (int k = 1; k <= 4; ++k) PanelCell(panel, k)->Setdp(false);
     for (int k = 0; k <= 4; ++k) PanelCell(panel, k)->SetValue(QLatin1Char(' '));
 }
@@ -107,25 +110,58 @@ void Tz::BitBtn1Click() {
         }
         PortWatch->PollingStarted();
         CurrentQuery->SetName(GetPar);
+        PollingStarted();
         CurrentQuery->Push(SelectedChannel);
         CurrentQuery->Query();
     });
 }
 
 void Tz::BitBtn2Click() {
-    StopPolling();
-    ExchangeState = ExchangeStates::Single;
+    EndPolling(tr("нажата кнопка «Стоп»"));
+}
+
+// A parameter ticked or unticked while polling joins or leaves the round at the exchange
+// boundary: one leaving has its panel cleared, one joining has its characteristics read first
+// (the preparation goes on from it, then polling resumes), so its panel shows the right unit
+// and point. True when the round's next request was decided here.
+bool Tz::TakeTickedChanges() {
+    const bool ticked[3] = {ui->CheckBox1->isChecked(), ui->CheckBox2->isChecked(),
+                            ui->CheckBox3->isChecked()};
+    uint8_t joining = 0;
+    for (int p = 3; p >= 1; --p) {
+        if (ticked[p - 1] == ChannelTicked[p - 1]) continue;
+        ChannelTicked[p - 1] = ticked[p - 1];
+        if (ticked[p - 1])
+            joining = uint8_t(p);
+        else
+            ClearPanel(p);
+    }
+    if (!ChannelTicked[0] && !ChannelTicked[1] && !ChannelTicked[2]) {
+        EndPolling(NoChannelTickedText());
+        ShowStatus(NoChannelTickedText());
+        return true;
+    }
+    if (joining == 0) return false;
+    ExchangeState = ExchangeStates::ReadingPreparation;
+    SelectedChannel = joining;
+    CurrentQuery->SetName(GetPar);
+    CurrentQuery->Push(joining);
+    CurrentQuery->Query();
+    return true;
 }
 
 void Tz::TimerRepeatTimer() {
     TimerRepeat->stop();
-    if (ExchangeState != ExchangeStates::ContinuousReading ||
-        CurrentQuery->Code != CommandTable[GetVal].Code)
+    if (ExchangeState != ExchangeStates::ContinuousReading) return;
+    if (CurrentQuery->Code != CommandTable[GetVal].Code) {
+        PollingStopped(tr("линию занял другой запрос"));
         return;
+    }
     // The value of the exchange just ended is decided before the next request purges the
     // line, and drawn after it has gone out.
     ConfirmHeldReading();
     Guarded([this] {
+        if (TakeTickedChanges()) return;
         NextTickedChannel();
         CurrentQuery->SetName(GetVal);
         CurrentQuery->Push(SelectedChannel);

@@ -95,6 +95,11 @@ struct AppHarness {
         ui().EditAdr->setText(QString::number(address));
         window->EditAdrExit();
     }
+    // No address known yet, as the form starts (the field's 0 is no instrument's address).
+    void ForgetAddress() {
+        ui().EditAdr->setText(QStringLiteral("0"));
+        CurrentQuery->Adr = 0;
+    }
 
     // Waits, with the event loop running, until the instrument has received `count` frames.
     bool WaitForFrames(size_t count, int timeoutMs = 10000) {
