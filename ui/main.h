@@ -135,6 +135,7 @@ public:
     QLineEdit* AddressField() override;
     std::vector<QAbstractButton*> OwnExchangeButtons() override;
     QAbstractButton* SettingsButton() override;
+    void UseInstrument(uint16_t address, bool modbus, int32_t baud) override;
 
     // TFieldGroupsView
     std::vector<QWidget*> GroupFields(TFieldGroup group) const override;

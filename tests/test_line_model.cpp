@@ -1,0 +1,233 @@
+// The line table's model on its own: rows of findings (no duplicates, collisions without a
+// tick and with the advice), the state and counters of each instrument, values in the
+// display format with units, greyed with the time of their last good answer once they stop
+// coming, and the CSV export.
+#include <QBrush>
+#include <QColor>
+#include <QtTest>
+
+#include "line/LineTableModel.h"
+#include "protocol/Units.h"
+
+using linescan::Finding;
+using protocol::Protocol;
+
+namespace {
+
+Finding Found(uint16_t address, Protocol protocol, int32_t baud, bool collision = false) {
+    Finding f;
+    f.kind = collision ? Finding::Kind::Collision : Finding::Kind::Instrument;
+    f.address = address;
+    f.protocol = protocol;
+    f.baud = baud;
+    if (!collision) f.identity = protocol::SerialAndYear{24, uint16_t(100 + address), 3};
+    return f;
+}
+
+QTime At(int h, int m, int s) {
+    return QTime(h, m, s);
+}
+
+QString Unit(int code) {
+    return QString::fromStdString(protocol::UnitName(code));
+}
+
+}  // namespace
+
+class TestLineModel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void findingsMakeRows_data() {
+        QTest::addColumn<QString>("findings");  // "address protocol baud [c]" separated by ";"
+        QTest::addColumn<QStringList>("rows");  // address, protocol, speed, ticked
+        QTest::newRow("one of each") << "12 qv 9600;9 mb 9600;30 mb 19200"
+                                     << QStringList{"12 QV 9600 ticked", "9 Modbus RTU 9600 ticked",
+                                                    "30 Modbus RTU 19200 ticked"};
+        QTest::newRow("the same twice is one row")
+            << "7 mb 9600;7 mb 9600" << QStringList{"7 Modbus RTU 9600 ticked"};
+        QTest::newRow("one address in both protocols and two speeds: four rows")
+            << "5 qv 9600;5 mb 9600;5 qv 19200;5 mb 19200"
+            << QStringList{"5 QV 9600 ticked", "5 Modbus RTU 9600 ticked", "5 QV 19200 ticked",
+                           "5 Modbus RTU 19200 ticked"};
+        QTest::newRow("a collision has no tick")
+            << "20 mb 9600 c" << QStringList{"20 Modbus RTU 9600 none"};
+        QTest::newRow("an instrument then a collision at it: the collision stays")
+            << "20 mb 9600;20 mb 9600 c" << QStringList{"20 Modbus RTU 9600 none"};
+    }
+    void findingsMakeRows() {
+        QFETCH(QString, findings);
+        QFETCH(QStringList, rows);
+        TLineTableModel model;
+        for (const QString& entry : findings.split(';')) {
+            const QStringList w = entry.split(' ');
+            model.AddFinding(Found(uint16_t(w[0].toInt()),
+                                   w[1] == "qv" ? Protocol::Qv : Protocol::Modbus, w[2].toInt(),
+                                   w.size() > 3));
+        }
+        QStringList shown;
+        for (int r = 0; r < model.rowCount(); ++r) {
+            const QVariant tick =
+                model.data(model.index(r, TLineTableModel::Address), Qt::CheckStateRole);
+            shown << QStringLiteral("%1 %2 %3 %4")
+                         .arg(model.Cell(r, TLineTableModel::Address),
+                              model.Cell(r, TLineTableModel::Protocol),
+                              model.Cell(r, TLineTableModel::Speed),
+                              !tick.isValid()               ? QStringLiteral("none")
+                              : tick.toInt() == Qt::Checked ? QStringLiteral("ticked")
+                                                            : QStringLiteral("unticked"));
+        }
+        QCOMPARE(shown, rows);
+    }
+
+    void collisionRowSaysWhatToDo() {
+        TLineTableModel model;
+        const int row = model.AddFinding(Found(20, Protocol::Modbus, 9600, true));
+        QVERIFY(model.Cell(row, TLineTableModel::Info)
+                    .contains(QStringLiteral("два прибора"), Qt::CaseInsensitive));
+        QVERIFY(model.Cell(row, TLineTableModel::Info).contains(QStringLiteral("смените")));
+        QVERIFY(model.Cell(row, TLineTableModel::State).contains(QStringLiteral("столкновение")));
+        QVERIFY(model.TickedRows().empty());
+        // Nothing can tick it.
+        QVERIFY(!(model.flags(model.index(row, 0)) & Qt::ItemIsUserCheckable));
+        QVERIFY(!model.setData(model.index(row, 0), Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(model.TickedRows().empty());
+    }
+
+    void ticks() {
+        TLineTableModel model;
+        model.AddFinding(Found(1, Protocol::Qv, 9600));
+        model.AddFinding(Found(2, Protocol::Modbus, 9600, true));
+        model.AddFinding(Found(3, Protocol::Modbus, 9600));
+        QCOMPARE(model.TickedRows(), (std::vector<int>{0, 2}));
+        QVERIFY(model.setData(model.index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
+        QCOMPARE(model.TickedRows(), (std::vector<int>{2}));
+        QCOMPARE(model.RowOf(3, Protocol::Modbus, 9600), 2);
+        QCOMPARE(model.RowOf(3, Protocol::Qv, 9600), -1);
+        QCOMPARE(model.RowOf(3, Protocol::Modbus, 19200), -1);
+    }
+
+    // Requests' outcomes in order -> the state and the counters shown.
+    void stateAndCounters_data() {
+        QTest::addColumn<QString>("outcomes");  // a answered, s silent, c bad CRC, at 10:00:0N
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("counters");  // answers, unanswered, bad CRC
+        QTest::newRow("new") << ""
+                             << "отвечает"
+                             << "0 0 0";
+        QTest::newRow("answers") << "aaa"
+                                 << "отвечает"
+                                 << "3 0 0";
+        QTest::newRow("silent since the first silence") << "aass"
+                                                        << "молчит с 10:00:02"
+                                                        << "2 2 0";
+        QTest::newRow("answers again") << "asa"
+                                       << "отвечает"
+                                       << "2 1 0";
+        QTest::newRow("silent anew after an answer") << "sasss"
+                                                     << "молчит с 10:00:02"
+                                                     << "1 4 0";
+        QTest::newRow("bad CRC counts apart") << "acsc"
+                                              << "молчит с 10:00:02"
+                                              << "1 1 2";
+    }
+    void stateAndCounters() {
+        QFETCH(QString, outcomes);
+        QFETCH(QString, state);
+        QFETCH(QString, counters);
+        TLineTableModel model;
+        const int row = model.AddFinding(Found(4, Protocol::Qv, 9600));
+        for (int i = 0; i < outcomes.size(); ++i) {
+            const QTime at = At(10, 0, i);
+            if (outcomes[i] == 'a') model.TakeAnswer(row, at);
+            if (outcomes[i] == 's') model.TakeSilence(row, at);
+            if (outcomes[i] == 'c') model.TakeBadCrc(row, at);
+        }
+        QCOMPARE(model.Cell(row, TLineTableModel::State), state);
+        QCOMPARE(QStringLiteral("%1 %2 %3")
+                     .arg(model.Cell(row, TLineTableModel::Answers),
+                          model.Cell(row, TLineTableModel::Unanswered),
+                          model.Cell(row, TLineTableModel::BadCrc)),
+                 counters);
+    }
+
+    // A value in the panel's format with its unit; stale after a failed read of it, with the
+    // time of its last good answer, greyed; fresh again with the next good one.
+    void values_data() {
+        QTest::addColumn<int>("unitCode");
+        QTest::addColumn<int>("pointCode");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("number");
+        QTest::newRow("one decimal") << 1 << 2 << 12.54 << "12.5";
+        QTest::newRow("no decimals: the point after the last digit, as the panel")
+            << 13 << 3 << 1234.4 << "1234.";
+        QTest::newRow("negative, three decimals") << 2 << 0 << -0.5 << "-0.500";
+        QTest::newRow("no unit") << 0 << 2 << 7.0 << "7.0";
+    }
+    void values() {
+        QFETCH(int, unitCode);
+        QFETCH(int, pointCode);
+        QFETCH(double, value);
+        QFETCH(QString, number);
+        TLineTableModel model;
+        const int row = model.AddFinding(Found(4, Protocol::Modbus, 9600));
+        protocol::ParameterSetup setup;
+        setup.unitCode = uint8_t(unitCode);
+        setup.pointCode = uint8_t(pointCode);
+        model.TakeParameterSetup(row, 2, setup);
+        const QString fresh = Unit(unitCode).isEmpty() ? number : number + ' ' + Unit(unitCode);
+        QCOMPARE(model.Cell(row, TLineTableModel::Value2), QString());
+        model.TakeReading(row, 2, value, At(11, 42, 7));
+        QCOMPARE(model.Cell(row, TLineTableModel::Value2), fresh);
+        const QModelIndex cell = model.index(row, TLineTableModel::Value2);
+        QVERIFY(!model.data(cell, Qt::ForegroundRole).isValid());
+
+        model.MarkStale(row, 2);
+        QCOMPARE(model.Cell(row, TLineTableModel::Value2), fresh + QStringLiteral(" (11:42:07)"));
+        QCOMPARE(model.data(cell, Qt::ForegroundRole).value<QBrush>().color(), QColor(Qt::gray));
+        // The other parameters are left alone.
+        QCOMPARE(model.Cell(row, TLineTableModel::Value1), QString());
+
+        model.TakeReading(row, 2, value, At(11, 43, 0));
+        QCOMPARE(model.Cell(row, TLineTableModel::Value2), fresh);
+        QVERIFY(!model.data(cell, Qt::ForegroundRole).isValid());
+    }
+
+    void missingParameterAndUnits() {
+        TLineTableModel model;
+        const int row = model.AddFinding(Found(4, Protocol::Qv, 9600));
+        protocol::ParameterSetup first;
+        first.unitCode = 1;
+        protocol::ParameterSetup absent;
+        absent.exists = false;
+        model.TakeParameterSetup(row, 1, first);
+        model.TakeParameterSetup(row, 3, absent);
+        model.TakeParameterSetup(row, 4, first);  // no such parameter: ignored
+        QCOMPARE(model.Cell(row, TLineTableModel::Units), Unit(1) + QStringLiteral(", —, —"));
+        QCOMPARE(model.Cell(row, TLineTableModel::Value3), QStringLiteral("—"));
+        // A stale mark on a value never read shows nothing.
+        model.MarkStale(row, 1);
+        QCOMPARE(model.Cell(row, TLineTableModel::Value1), QString());
+        QCOMPARE(model.Cell(row, TLineTableModel::Serial), QStringLiteral("240104 / 2024"));
+    }
+
+    void csv() {
+        TLineTableModel model;
+        const int row = model.AddFinding(Found(12, Protocol::Qv, 9600));
+        model.AddFinding(Found(20, Protocol::Modbus, 19200, true));
+        model.TakeInfo(row, QStringLiteral("Щит \"A\", № 5"));
+        model.TakeAnswer(row, At(9, 0, 0));
+        const QStringList lines = model.Csv().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].startsWith(QStringLiteral("address,protocol,speed,")));
+        QCOMPARE(lines[0].count(','), TLineTableModel::ColumnCount - 1);
+        QVERIFY(lines[1].startsWith(QStringLiteral("12,QV,9600,240112 / 2024,")));
+        // A text with a comma or a quote is quoted, its quotes doubled.
+        QVERIFY(lines[1].contains(QStringLiteral(",\"Щит \"\"A\"\", № 5\",отвечает,")));
+        QVERIFY(lines[2].startsWith(QStringLiteral("20,Modbus RTU,19200,")));
+        QVERIFY(lines[2].contains(QStringLiteral("столкновение")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLineModel)
+#include "test_line_model.moc"
