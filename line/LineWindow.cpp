@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "config/ConfigError.h"
 #include "exchange/Thread1.h"
 #include "operations/WindowHost.h"
 #include "protocol/Limits.h"
@@ -66,6 +67,7 @@ TLineWindow::TLineWindow(TWindowHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window),
       FHost(host),
       FModel(this),
+      FBatchReport(this),
       FWorker(
           new TLineWorker(host.Port(), std::max(ShortestFullWaitMs, host.AnswerWaitMs()), this)) {
     setObjectName(QStringLiteral("LineWindow"));
@@ -84,6 +86,7 @@ TLineWindow::TLineWindow(TWindowHost& host, QWidget* parent)
     connect(FTable, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { Open(index.row()); });
     layout->addWidget(MakeActionBar());
+    layout->addWidget(MakeBatchBox());
     FStatus = new QLabel(this);
     FStatus->setObjectName(QStringLiteral("LineStatus"));
     FStatus->setWordWrap(true);
@@ -108,6 +111,8 @@ TLineWindow::TLineWindow(TWindowHost& host, QWidget* parent)
             [this](const TWatchTarget& t, int parameter, double value) {
                 FModel.TakeReading(RowOf(t), parameter, value, QTime::currentTime());
             });
+    connect(FWorker, &TLineWorker::BatchPlanned, &FBatchReport, &TBatchReportModel::TakePlan);
+    connect(FWorker, &TLineWorker::BatchDone, &FBatchReport, &TBatchReportModel::TakeOutcome);
     connect(FWorker, &TLineWorker::Finished, this, &TLineWindow::JobFinished);
     resize(1000, 560);
 }
@@ -219,8 +224,13 @@ QWidget* TLineWindow::MakeActionBar() {
     FOpenButton->setToolTip(tr("Работать с выбранным прибором в главном окне"));
     FExportButton = new QPushButton(tr("Экспорт CSV…"), bar);
     FExportButton->setObjectName(QStringLiteral("LineExport"));
+    FBatchButton = new QPushButton(tr("Записать конфигурацию…"), bar);
+    FBatchButton->setObjectName(QStringLiteral("LineBatch"));
+    FBatchButton->setToolTip(
+        tr("Записать файл конфигурации в отмеченные приборы (адрес и протокол не меняются)"));
     row->addWidget(FWatchButton);
     row->addWidget(FOpenButton);
+    row->addWidget(FBatchButton);
     row->addStretch();
     row->addWidget(FExportButton);
     connect(FWatchButton, &QPushButton::toggled, this, &TLineWindow::SetWatching);
@@ -238,7 +248,45 @@ QWidget* TLineWindow::MakeActionBar() {
             tr("CSV (*.csv)"));
         if (!path.isEmpty()) ExportCsv(path);
     });
+    connect(FBatchButton, &QPushButton::clicked, this, [this] {
+        const QString path =
+            QFileDialog::getOpenFileName(this, tr("Файл конфигурации"), FHost.DefaultFolder(),
+                                         tr("Конфигурация (*.cfg *.txt);;Все файлы (*)"));
+        if (!path.isEmpty()) PreviewBatch(path);
+    });
     return bar;
+}
+
+QWidget* TLineWindow::MakeBatchBox() {
+    FBatchBox = new QGroupBox(tr("Запись конфигурации"), this);
+    FBatchBox->setObjectName(QStringLiteral("LineBatchBox"));
+    auto* layout = new QVBoxLayout(FBatchBox);
+    FBatchFileLabel = new QLabel(FBatchBox);
+    FBatchTable = new QTableView(FBatchBox);
+    FBatchTable->setObjectName(QStringLiteral("LineBatchTable"));
+    FBatchTable->setModel(&FBatchReport);
+    FBatchTable->verticalHeader()->hide();
+    FBatchTable->horizontalHeader()->setStretchLastSection(true);
+    auto* buttons = new QHBoxLayout();
+    FBatchWriteButton = new QPushButton(tr("Записать"), FBatchBox);
+    FBatchWriteButton->setObjectName(QStringLiteral("LineBatchWrite"));
+    FBatchWriteButton->setEnabled(false);
+    FBatchSaveButton = new QPushButton(tr("Сохранить отчёт…"), FBatchBox);
+    FBatchSaveButton->setObjectName(QStringLiteral("LineBatchSave"));
+    buttons->addWidget(FBatchFileLabel, 1);
+    buttons->addWidget(FBatchWriteButton);
+    buttons->addWidget(FBatchSaveButton);
+    layout->addLayout(buttons);
+    layout->addWidget(FBatchTable);
+    connect(FBatchWriteButton, &QPushButton::clicked, this, &TLineWindow::WriteBatch);
+    connect(FBatchSaveButton, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(
+            this, tr("Сохранить отчёт"), FHost.DefaultFolder() + QStringLiteral("line-config.csv"),
+            tr("CSV (*.csv)"));
+        if (!path.isEmpty()) SaveBatchReport(path);
+    });
+    FBatchBox->hide();
+    return FBatchBox;
 }
 
 // ---- settings and plan -----------------------------------------------------------------------
@@ -324,25 +372,7 @@ bool TLineWindow::Begin(Job job) {
     auto start = [this, job] {
         FSettling = false;
         if (FJob != job) return;  // stopped while settling
-        bool started = false;
-        if (job == Job::Scan) {
-            started = FWorker->StartScan(Plan());
-        } else {
-            std::vector<TWatchTarget> targets;
-            for (int row : FModel.TickedRows()) {
-                const TLineTableModel::Row& r = FModel.At(row);
-                TWatchTarget t;
-                t.address = r.finding.address;
-                t.protocol = r.finding.protocol;
-                t.baud = r.finding.baud;
-                if (r.finding.identity && r.finding.identity->parameterCount >= 1 &&
-                    r.finding.identity->parameterCount <= 3)
-                    t.parameterCount = r.finding.identity->parameterCount;
-                targets.push_back(t);
-            }
-            started = FWorker->StartWatch(targets);
-        }
-        if (!started) JobFinished(false, tr("Линия занята"));
+        if (!StartJob(job)) JobFinished(false, tr("Линия занята"));
     };
     if (!mainExchanging) {
         start();
@@ -353,6 +383,37 @@ bool TLineWindow::Begin(Job job) {
     return true;
 }
 
+std::vector<TWatchTarget> TLineWindow::TickedTargets() const {
+    std::vector<TWatchTarget> targets;
+    for (int row : FModel.TickedRows()) {
+        const TLineTableModel::Row& r = FModel.At(row);
+        TWatchTarget t;
+        t.address = r.finding.address;
+        t.protocol = r.finding.protocol;
+        t.baud = r.finding.baud;
+        if (r.finding.identity && r.finding.identity->parameterCount >= 1 &&
+            r.finding.identity->parameterCount <= 3)
+            t.parameterCount = r.finding.identity->parameterCount;
+        targets.push_back(t);
+    }
+    return targets;
+}
+
+bool TLineWindow::StartJob(Job job) {
+    switch (job) {
+        case Job::Scan:
+            return FWorker->StartScan(Plan());
+        case Job::Watch:
+            return FWorker->StartWatch(TickedTargets());
+        case Job::BatchPreview:
+        case Job::BatchWrite:
+            return FWorker->StartBatch(FBatchReport.Targets(), FBatchFile, job == Job::BatchWrite);
+        case Job::None:
+            break;
+    }
+    return false;
+}
+
 bool TLineWindow::StartScan() {
     const linescan::ScanPlan plan = Plan();
     if (plan.bauds.empty() || plan.addresses.empty()) {
@@ -361,6 +422,7 @@ bool TLineWindow::StartScan() {
     }
     if (!Begin(Job::Scan)) return false;
     FModel.Clear();
+    FLastProgress = linescan::ScanProgress();
     FProgress->setValue(0);
     Say(tr("Поиск…"), false);
     return true;
@@ -407,14 +469,24 @@ void TLineWindow::JobFinished(bool complete, const QString& failure) {
         const QSignalBlocker quiet(FWatchButton);
         FWatchButton->setChecked(false);
     }
+    if (job == Job::Scan) ShowFinalProgress(complete);
     if (!failure.isEmpty())
         Say(tr("Ошибка порта: %1").arg(failure), true);
     else if (job == Job::Scan)
         Say((complete ? tr("Поиск закончен: найдено %1") : tr("Поиск остановлен: найдено %1"))
                 .arg(FModel.rowCount()),
             false);
-    else
+    else if (job == Job::Watch)
         Say(tr("Опрос остановлен"), false);
+    else if (job == Job::BatchPreview)
+        Say(complete ? tr("Проверьте, что будет записано, и нажмите «Записать»")
+                     : tr("Чтение приборов остановлено"),
+            !complete);
+    else
+        Say(complete ? tr("Запись конфигурации закончена") : tr("Запись конфигурации остановлена"),
+            !complete);
+    FBatchPreviewed = job == Job::BatchPreview && complete && failure.isEmpty();
+    FBatchWriteButton->setEnabled(FBatchPreviewed);
     if (FOpenAfter) {
         const int row = *FOpenAfter;
         FOpenAfter.reset();
@@ -426,6 +498,7 @@ void TLineWindow::JobFinished(bool complete, const QString& failure) {
 // ---- what the work reports ------------------------------------------------------------------
 
 void TLineWindow::ShowProgress(const linescan::ScanProgress& p) {
+    FLastProgress = p;
     FProgress->setMaximum(int(std::max<size_t>(p.total, 1)));
     FProgress->setValue(int(p.done));
     FProgressText->setText(tr("Адресов: %1 из %2, найдено: %3, осталось ≈ %4 с")
@@ -433,6 +506,15 @@ void TLineWindow::ShowProgress(const linescan::ScanProgress& p) {
                                .arg(p.total)
                                .arg(p.found)
                                .arg(qRound(p.secondsLeft)));
+}
+
+// The progress is told before each address: at the end the last finds are counted too.
+void TLineWindow::ShowFinalProgress(bool complete) {
+    linescan::ScanProgress last = FLastProgress;
+    if (complete) last.done = last.total;
+    last.found = size_t(FModel.rowCount());
+    last.secondsLeft = 0;
+    ShowProgress(last);
 }
 
 int TLineWindow::RowOf(const TWatchTarget& target) const {
@@ -489,14 +571,59 @@ bool TLineWindow::Open(int row) {
     return true;
 }
 
-bool TLineWindow::ExportCsv(const QString& path) {
+bool TLineWindow::SaveText(const QString& path, const QString& text) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(FModel.Csv().toUtf8()) < 0 ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
         Say(tr("Не удалось записать %1: %2").arg(path, file.errorString()), true);
         return false;
     }
     Say(tr("Таблица записана в %1").arg(path), false);
+    return true;
+}
+
+bool TLineWindow::ExportCsv(const QString& path) {
+    return SaveText(path, FModel.Csv());
+}
+
+bool TLineWindow::SaveBatchReport(const QString& path) {
+    return SaveText(path, FBatchReport.Csv());
+}
+
+bool TLineWindow::PreviewBatch(const QString& path) {
+    if (OwnsLine()) {
+        Say(tr("Линия занята: остановите поиск или опрос"), true);
+        return false;
+    }
+    try {
+        FBatchFile = config::ParseConfig(config::ReadConfigFile(path.toStdString()));
+    } catch (const config::ConfigError& e) {
+        Say(tr("Файл конфигурации не прочитан: %1").arg(QString::fromUtf8(e.what())), true);
+        return false;
+    }
+    const std::vector<TWatchTarget> targets = TickedTargets();
+    if (targets.empty()) {
+        Say(tr("Нет отмеченных приборов: сначала найдите их"), true);
+        return false;
+    }
+    FBatchPreviewed = false;
+    FBatchWriteButton->setEnabled(false);
+    FBatchReport.Reset(targets);
+    FBatchFileLabel->setText(path);
+    FBatchBox->show();
+    if (!Begin(Job::BatchPreview)) return false;
+    Say(tr("Чтение конфигурации приборов…"), false);
+    return true;
+}
+
+bool TLineWindow::WriteBatch() {
+    if (!FBatchPreviewed || OwnsLine()) {
+        Say(tr("Сначала выберите файл: будет показано, что изменится"), true);
+        return false;
+    }
+    FBatchPreviewed = false;
+    FBatchWriteButton->setEnabled(false);
+    if (!Begin(Job::BatchWrite)) return false;
+    Say(tr("Запись конфигурации…"), false);
     return true;
 }
 

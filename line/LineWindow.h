@@ -16,6 +16,8 @@
 #include <optional>
 #include <vector>
 
+#include "config/ConfigFile.h"
+#include "line/BatchReportModel.h"
 #include "line/LineTableModel.h"
 #include "line/LineWorker.h"
 
@@ -43,6 +45,7 @@ public:
     static void AddToWindow(QMenu& menu, TWindowHost& host);
 
     TLineTableModel& Model() { return FModel; }
+    TBatchReportModel& BatchReport() { return FBatchReport; }
     TLineWorker& Worker() { return *FWorker; }
     // True while the window has the line (a scan or the watch under way, or about to start).
     bool OwnsLine() const;
@@ -57,6 +60,11 @@ public:
     // Makes the main window work with the instrument of `row`; false for a collision row.
     bool Open(int row);
     bool ExportCsv(const QString& path);
+    // A configuration file for the ticked instruments: first what differs on each is read
+    // and shown, then WriteBatch writes it and reads back; the report can be saved as CSV.
+    bool PreviewBatch(const QString& path);
+    bool WriteBatch();
+    bool SaveBatchReport(const QString& path);
 
     // The plan the settings make now: addresses, speeds, protocols.
     linescan::ScanPlan Plan() const;
@@ -76,25 +84,34 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    enum class Job { None, Scan, Watch };
+    enum class Job { None, Scan, Watch, BatchPreview, BatchWrite };
 
     QWidget* MakeScanBar();
     QWidget* MakeActionBar();
+    QWidget* MakeBatchBox();
+    std::vector<TWatchTarget> TickedTargets() const;
+    bool StartJob(Job job);
+    bool SaveText(const QString& path, const QString& text);
     bool Begin(Job job);
     void Acquire();
     void Release();
     void JobFinished(bool complete, const QString& failure);
     void ShowProgress(const linescan::ScanProgress& progress);
+    void ShowFinalProgress(bool complete);
     void Exchanged(const TWatchTarget& target, int parameter, TLineOutcome outcome);
     int RowOf(const TWatchTarget& target) const;
     void Say(const QString& text, bool problem);
 
     TWindowHost& FHost;
     TLineTableModel FModel;
+    TBatchReportModel FBatchReport;
+    config::InstrumentConfig FBatchFile;  // the file of the batch previewed
+    bool FBatchPreviewed = false;         // the report shows what the file changes
     TLineWorker* FWorker;
     Job FJob = Job::None;
-    bool FSettling = false;         // waiting for the main window's answer to pass
-    std::optional<int> FOpenAfter;  // a row to open once the work has stopped
+    linescan::ScanProgress FLastProgress;  // the scan's, as last shown
+    bool FSettling = false;                // waiting for the main window's answer to pass
+    std::optional<int> FOpenAfter;         // a row to open once the work has stopped
     // The main window's buttons this window disabled.
     std::vector<QPointer<QAbstractButton>> FDisabled;
 
@@ -111,6 +128,12 @@ private:
     QPushButton* FWatchButton;
     QPushButton* FOpenButton;
     QPushButton* FExportButton;
+    QPushButton* FBatchButton;
+    QWidget* FBatchBox;
+    QLabel* FBatchFileLabel;
+    QTableView* FBatchTable;
+    QPushButton* FBatchWriteButton;
+    QPushButton* FBatchSaveButton;
     QLabel* FStatus;
     QPointer<QLabel> FOwner;  // in the main window's status bar, which may go first
 };

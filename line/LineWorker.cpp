@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include "config/ConfigError.h"
+#include "line/BatchConfig.h"
 #include "protocol/Answers.h"
 #include "protocol/Requests.h"
 #include "serial/SerialPort.h"
@@ -89,6 +91,7 @@ TLineWorker::TLineWorker(TSerialPort& port, int answerWaitMs, QObject* parent)
     qRegisterMetaType<protocol::ParameterSetup>();
     qRegisterMetaType<TWatchTarget>();
     qRegisterMetaType<TLineOutcome>();
+    qRegisterMetaType<TBatchOutcome>();
 }
 
 TLineWorker::~TLineWorker() {
@@ -108,6 +111,7 @@ bool TLineWorker::Launch(std::function<void()> job) {
     if (Running()) return false;
     if (FThread) FThread->wait();  // the last one has ended; its object goes
     FStop = false;
+    FSpeed = 0;  // the port is at the main window's speed again, whatever the last job set
     // The job runs at the speeds it needs; the port gets the main window's speed back after.
     const TBaudRate rate = FPort.BaudRate();
     const int32_t custom = FPort.CustomBaudRate();
@@ -136,6 +140,11 @@ bool TLineWorker::StartScan(const linescan::ScanPlan& plan) {
 
 bool TLineWorker::StartWatch(const std::vector<TWatchTarget>& targets) {
     return Launch([this, targets] { RunWatch(targets); });
+}
+
+bool TLineWorker::StartBatch(const std::vector<TWatchTarget>& targets,
+                             const config::InstrumentConfig& file, bool write) {
+    return Launch([this, targets, file, write] { RunBatch(targets, file, write); });
 }
 
 void TLineWorker::RunScan(linescan::ScanPlan plan) {
@@ -244,4 +253,70 @@ std::vector<uint8_t> TLineWorker::Exchange(const protocol::RequestFrame& frame) 
         silenceEnds = Clock::now() + wait;
     }
     return bytes;
+}
+
+void TLineWorker::RunBatch(const std::vector<TWatchTarget>& targets,
+                           const config::InstrumentConfig& file, bool write) {
+    for (const TWatchTarget& target : targets) {
+        if (FStop) return;
+        BatchOne(target, file, write);
+    }
+}
+
+namespace {
+
+QStringList Texts(const std::vector<std::string>& keys) {
+    QStringList list;
+    for (const std::string& key : keys) list << QString::fromStdString(key);
+    return list;
+}
+
+}  // namespace
+
+void TLineWorker::BatchOne(const TWatchTarget& target, const config::InstrumentConfig& file,
+                           bool write) {
+    TLineOutcome last = TLineOutcome::Answered;
+    const line_batch::Ask ask = [this, &target, &last](const protocol::Request& request) {
+        Reply reply = Ask(target, request, 0);
+        last = reply.outcome;
+        return reply.outcome == TLineOutcome::Answered ? std::optional(reply.answer) : std::nullopt;
+    };
+    const auto current = line_batch::ReadConfig(target.protocol, ask);
+    if (!current) {
+        emit BatchPlanned(target, {}, tr("не отвечает"));
+        if (write) emit BatchDone(target, TBatchOutcome::Silent, QString());
+        return;
+    }
+    std::optional<config::ConfigPlan> plan;
+    try {
+        plan.emplace(line_batch::Plan(file, *current));
+    } catch (const config::ConfigError& e) {
+        emit BatchPlanned(target, {}, QString::fromUtf8(e.what()));
+        if (write) emit BatchDone(target, TBatchOutcome::Refused, QString::fromUtf8(e.what()));
+        return;
+    }
+    emit BatchPlanned(target, Texts(line_batch::ChangedKeys(*plan)), QString());
+    if (!write || FStop) return;
+    for (const config::PlannedWrite& w : plan->Writes())
+        for (const protocol::Request& request : line_batch::WriteRequests(w, target.protocol)) {
+            if (ask(request)) continue;
+            // A write not taken ends this instrument's batch: what it carried is named.
+            const QString keys = Texts(w.keys).join(QStringLiteral(", "));
+            emit BatchDone(
+                target,
+                last == TLineOutcome::Silent ? TBatchOutcome::Silent : TBatchOutcome::Refused,
+                keys);
+            return;
+        }
+    const auto after = line_batch::ReadConfig(target.protocol, ask);
+    if (!after) {
+        emit BatchDone(target, TBatchOutcome::Silent, tr("не ответил при проверке"));
+        return;
+    }
+    const config::ConfigPlan::ReadBack back = plan->Compare(*after);
+    if (back.differences.empty())
+        emit BatchDone(target, TBatchOutcome::Verified, QString());
+    else
+        emit BatchDone(target, TBatchOutcome::Written,
+                       Texts(back.differences).join(QStringLiteral(", ")));
 }

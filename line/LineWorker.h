@@ -11,12 +11,14 @@
 // within one wait and keeps what it found.
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "config/ConfigFile.h"
 #include "linescan/LineScan.h"
 #include "protocol/ModbusFrames.h"
 
@@ -33,11 +35,17 @@ struct TWatchTarget {
 // How one request to an instrument ended.
 enum class TLineOutcome { Answered, Silent, BadCrc, Refused };
 
+// How a configuration file carried out on one instrument ended: nothing yet; written and
+// read back as the file says; written but read back otherwise; a write refused (or damaged);
+// no answer.
+enum class TBatchOutcome { Pending, Verified, Written, Refused, Silent };
+
 Q_DECLARE_METATYPE(linescan::Finding)
 Q_DECLARE_METATYPE(linescan::ScanProgress)
 Q_DECLARE_METATYPE(protocol::ParameterSetup)
 Q_DECLARE_METATYPE(TWatchTarget)
 Q_DECLARE_METATYPE(TLineOutcome)
+Q_DECLARE_METATYPE(TBatchOutcome)
 
 class TLineWorker : public QObject {
     Q_OBJECT
@@ -49,6 +57,11 @@ public:
     // False while a job runs.
     bool StartScan(const linescan::ScanPlan& plan);
     bool StartWatch(const std::vector<TWatchTarget>& targets);
+    // A configuration file on each target: read what it holds and plan (BatchPlanned); with
+    // `write`, then write what differs and read back (BatchDone). The address, the protocol
+    // and the line speeds are never written.
+    bool StartBatch(const std::vector<TWatchTarget>& targets, const config::InstrumentConfig& file,
+                    bool write);
     void Stop();
     bool Running() const;
     // Requests put on the wire by every job so far (the scan's included).
@@ -63,6 +76,10 @@ signals:
     // One request to `target` ended; `parameter` 0 for a request that was no reading.
     void Exchanged(const TWatchTarget& target, int parameter, TLineOutcome outcome);
     void ValueRead(const TWatchTarget& target, int parameter, double value);
+    // What the file changes on `target` (its keys), or why nothing can be planned.
+    void BatchPlanned(const TWatchTarget& target, const QStringList& differences,
+                      const QString& problem);
+    void BatchDone(const TWatchTarget& target, TBatchOutcome outcome, const QString& detail);
     // The job ended: `complete` false when stopped, `failure` when the port failed.
     void Finished(bool complete, const QString& failure);
 
@@ -77,6 +94,9 @@ private:
     void RunScan(linescan::ScanPlan plan);
     void RunWatch(std::vector<TWatchTarget> targets);
     void Describe(const TWatchTarget& target);
+    void RunBatch(const std::vector<TWatchTarget>& targets, const config::InstrumentConfig& file,
+                  bool write);
+    void BatchOne(const TWatchTarget& target, const config::InstrumentConfig& file, bool write);
     Reply Ask(const TWatchTarget& target, const protocol::Request& request, int parameter);
     std::vector<uint8_t> Exchange(const protocol::RequestFrame& frame);
 

@@ -6,6 +6,9 @@
 #include <QColor>
 #include <QtTest>
 
+#include "config/ConfigFile.h"
+#include "line/BatchConfig.h"
+#include "line/BatchReportModel.h"
 #include "line/LineTableModel.h"
 #include "protocol/Units.h"
 
@@ -226,6 +229,94 @@ private slots:
         QVERIFY(lines[1].contains(QStringLiteral(",\"Щит \"\"A\"\", № 5\",отвечает,")));
         QVERIFY(lines[2].startsWith(QStringLiteral("20,Modbus RTU,19200,")));
         QVERIFY(lines[2].contains(QStringLiteral("столкновение")));
+    }
+    // What a batch writes of a file on an instrument: only what differs, and never the
+    // address, the protocol or a line speed, whatever the file says.
+    void batchPlan_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("changed");
+        QTest::newRow("address, protocol, speeds left out")
+            << "address = 99\nprotocol = modbus\nspeed.line1 = 19200\nspeed.line2 = 9600\n"
+            << "";
+        QTest::newRow("what the instrument holds already is not written")
+            << "brightness = 1\nalarm.mode = 0\n"
+            << "";
+        QTest::newRow("what differs is") << "address = 3\nbrightness = 2\nalarm.mode = 0\n"
+                                         << "brightness";
+        QTest::newRow("a parameter travels whole") << "param1.unit = 2\n"
+                                                   << "param1.unit";
+    }
+    void batchPlan() {
+        QFETCH(QString, file);
+        QFETCH(QString, changed);
+        config::InstrumentConfig current;
+        current["address"] = "7";
+        current["protocol"] = "qv";
+        current["brightness"] = "1";
+        current["alarm.mode"] = "0";
+        current["param1.scale"] = "100";
+        current["param1.unit"] = "1";
+        current["param1.point"] = "2";
+        current["speed.line1"] = std::nullopt;
+        current["speed.line2"] = std::nullopt;
+        const config::ConfigPlan plan =
+            line_batch::Plan(config::ParseConfig(file.toStdString()), current);
+        QStringList keys;
+        for (const std::string& k : line_batch::ChangedKeys(plan))
+            keys << QString::fromStdString(k);
+        QCOMPARE(keys.join(", "), changed);
+        for (const config::PlannedWrite& w : plan.Writes()) {
+            QVERIFY(w.kind != config::WriteKind::Address);
+            QVERIFY(w.kind != config::WriteKind::Protocol);
+            QVERIFY(w.kind != config::WriteKind::Speed);
+        }
+    }
+
+    // The Modbus RTU serial number goes with the year in a second write; QV's in one.
+    void batchSerialWrites() {
+        config::PlannedWrite w;
+        w.kind = config::WriteKind::Serial;
+        w.values["serial.number"] = "1234";
+        w.values["serial.year"] = "2024";
+        QCOMPARE(line_batch::WriteRequests(w, Protocol::Qv).size(), size_t(1));
+        const auto modbus = line_batch::WriteRequests(w, Protocol::Modbus);
+        QCOMPARE(modbus.size(), size_t(2));
+        QCOMPARE(int(modbus[1].command), int(SetYearMB));
+        for (config::WriteKind never :
+             {config::WriteKind::Address, config::WriteKind::Protocol, config::WriteKind::Speed}) {
+            config::PlannedWrite other;
+            other.kind = never;
+            QVERIFY(line_batch::WriteRequests(other, Protocol::Modbus).empty());
+        }
+    }
+
+    void batchReport() {
+        TBatchReportModel report;
+        TWatchTarget a;
+        a.address = 5;
+        TWatchTarget b;
+        b.address = 6;
+        b.protocol = Protocol::Modbus;
+        b.baud = 19200;
+        report.Reset({a, b});
+        QCOMPARE(report.rowCount(), 2);
+        QCOMPARE(report.Cell(0, TBatchReportModel::Differences), QString());
+        report.TakePlan(a, {}, QString());
+        report.TakePlan(b, {"brightness", "info"}, QString());
+        QCOMPARE(report.Cell(0, TBatchReportModel::Differences), QStringLiteral("ничего"));
+        QCOMPARE(report.Cell(1, TBatchReportModel::Differences),
+                 QStringLiteral("brightness, info"));
+        report.TakeOutcome(b, TBatchOutcome::Written, QStringLiteral("info"));
+        report.TakeOutcome(a, TBatchOutcome::Refused, QStringLiteral("brightness"));
+        TWatchTarget unknown;
+        unknown.address = 9;
+        report.TakeOutcome(unknown, TBatchOutcome::Verified, QString());  // not in the batch
+        const QStringList lines = report.Csv().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[1], QStringLiteral("5,QV,0,ничего,отказ,brightness"));
+        QCOMPARE(lines[2],
+                 QStringLiteral("6,Modbus RTU,19200,\"brightness, info\",\"записано, при проверке "
+                                "отличается\",info"));
     }
 };
 

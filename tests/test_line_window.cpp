@@ -20,6 +20,7 @@
 #include "AppHarness.h"
 #include "commissioning/Commissioning.h"
 #include "line/LineWindow.h"
+#include "protocol/Requests.h"
 #include "protocol/Units.h"
 #include "sim/BusList.h"
 #include "sim/VirtualBus.h"
@@ -42,6 +43,15 @@ std::vector<sim::Config> Instruments() {
     return configs;
 }
 
+// Whether `station` heard exactly this request.
+bool Heard(const sim::Station& station, const protocol::Request& request, uint16_t address,
+           protocol::Protocol protocol) {
+    const std::vector<uint8_t> frame = protocol::BuildRequest(request, address, protocol).bytes;
+    for (const sim::Bytes& heard : station.ReceivedFrames())
+        if (heard == frame) return true;
+    return false;
+}
+
 QString RowText(const TLineTableModel& model, int row) {
     return QStringLiteral("%1 %2 %3")
         .arg(model.Cell(row, TLineTableModel::Address), model.Cell(row, TLineTableModel::Protocol),
@@ -62,9 +72,9 @@ class TestLineWindow : public QObject {
         return QTest::qWaitFor([this] { return !window->OwnsLine(); }, 3 * Wait);
     }
 
-    // Scans 8..31 at 9600 and 19200 in both protocols and waits for the end.
+    // Scans 9..30 at 9600 and 19200 in both protocols and waits for the end.
     bool Scan() {
-        window->SetRange(8, 31);
+        window->SetRange(9, 30);
         window->SetSpeeds(TLineWindow::Speeds::List, QStringLiteral("9600, 19200"));
         window->SetProtocols(TLineWindow::Protocols::Both);
         return window->StartScan() && Idle();
@@ -271,6 +281,111 @@ private slots:
         QVERIFY(!window->Open(Row(20, protocol::Protocol::Modbus, 9600)));
         QCOMPARE(app.ui().EditAdr->text(), before);
         QVERIFY(window->StatusLabel()->text().contains(QStringLiteral("20")));
+    }
+
+    // A configuration file on the ticked instruments: the preview shows per instrument only
+    // what differs; the write sends only that, never the address, the protocol or a speed;
+    // reading back verifies it; a silent instrument is reported as such; the report is saved.
+    void batchWritesOnlyWhatDiffers() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("panel.cfg"));
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(
+                "address = 99\nprotocol = qv\nspeed.line1 = 19200\nbrightness = 2\n"
+                "alarm.mode = 3\n");
+        }
+        for (size_t i = 0; i < bus->Size(); ++i)
+            bus->Instrument(i).Model().Change([](sim::InstrumentState& s) {
+                s.brightness = 1;
+                s.signallingMode = 0;
+            });
+        // The QV one holds the file's brightness already; the slow one does not answer.
+        bus->Instrument(QvAt12).Model().Change([](sim::InstrumentState& s) { s.brightness = 2; });
+        bus->Instrument(SlowAt9).SetFaults(Fault([](sim::Faults& f) { f.silence = true; }));
+        const struct {
+            Bus index;
+            uint16_t address;
+            protocol::Protocol protocol;
+            int32_t baud;
+            QString differences;
+        } instruments[] = {
+            {QvAt12, 12, protocol::Protocol::Qv, 9600, "alarm.mode"},
+            {SlowAt9, 9, protocol::Protocol::Modbus, 9600, "не отвечает"},
+            {FastAt30, 30, protocol::Protocol::Modbus, 19200, "brightness, alarm.mode"}};
+
+        QVERIFY(window->PreviewBatch(path));
+        QVERIFY(Idle());
+        TBatchReportModel& report = window->BatchReport();
+        QCOMPARE(report.rowCount(), 3);
+        for (const auto& i : instruments) {
+            TWatchTarget target;
+            target.address = i.address;
+            target.protocol = i.protocol;
+            target.baud = i.baud;
+            const int row = report.RowOf(target);
+            QVERIFY(row >= 0);
+            QCOMPARE(report.Cell(row, TBatchReportModel::Differences), i.differences);
+        }
+        for (size_t i = 0; i < bus->Size(); ++i) bus->Instrument(i).ClearReceived();
+        QPushButton* write = window->findChild<QPushButton*>(QStringLiteral("LineBatchWrite"));
+        QVERIFY(write && write->isEnabled());
+        write->click();
+        QVERIFY(window->OwnsLine());
+        QVERIFY(Idle());
+
+        for (const auto& i : instruments) {
+            const sim::Station& station = bus->Instrument(i.index);
+            const sim::InstrumentState state = station.Model().Snapshot();
+            QCOMPARE(state.address, i.address);
+            QCOMPARE(state.protocol, i.protocol == protocol::Protocol::Qv ? sim::Protocol::Qv
+                                                                          : sim::Protocol::Modbus);
+            QVERIFY(!Heard(station, protocol::WriteAddress(99), i.address, i.protocol));
+            QVERIFY(!Heard(station, protocol::SwitchProtocol(i.address, i.protocol), i.address,
+                           i.protocol));
+            QVERIFY(!Heard(station, protocol::WriteSpeed(1, protocol::SpeedCode(19200)), i.address,
+                           i.protocol));
+        }
+        // Written where it differed, and nothing else; nothing to the silent one.
+        QCOMPARE(int(bus->Instrument(FastAt30).Model().Snapshot().brightness), 2);
+        QCOMPARE(int(bus->Instrument(FastAt30).Model().Snapshot().signallingMode), 3);
+        QCOMPARE(int(bus->Instrument(QvAt12).Model().Snapshot().signallingMode), 3);
+        QVERIFY(!Heard(bus->Instrument(QvAt12), protocol::WriteBrightness(2), 12,
+                       protocol::Protocol::Qv));
+        QCOMPARE(int(bus->Instrument(SlowAt9).Model().Snapshot().signallingMode), 0);
+
+        QStringList results;
+        for (int r = 0; r < report.rowCount(); ++r)
+            results << report.Cell(r, TBatchReportModel::Address) + ' ' +
+                           report.Cell(r, TBatchReportModel::Result);
+        results.sort();
+        QCOMPARE(results, QStringList({"12 записано, проверено", "30 записано, проверено",
+                                       "9 не отвечает"}));
+
+        const QString saved = dir.filePath(QStringLiteral("report.csv"));
+        QVERIFY(window->SaveBatchReport(saved));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines[0].startsWith(QStringLiteral("address,protocol,speed,differences,result")));
+        QVERIFY(lines.filter(QStringLiteral("не отвечает")).size() == 1);
+        bus->Instrument(SlowAt9).ClearFaults();
+        // Without a new preview there is nothing to write.
+        QVERIFY(!window->WriteBatch());
+    }
+
+    void batchRefusesABadFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bad.cfg"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("brightness = 7\n");
+        file.close();
+        QVERIFY(!window->PreviewBatch(path));
+        QVERIFY(!window->OwnsLine());
+        QVERIFY(window->StatusLabel()->text().contains(QStringLiteral("brightness")));
     }
 
     // Closing the window while it watches ends the watch and gives the line back.
