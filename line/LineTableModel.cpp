@@ -96,6 +96,9 @@ QVariant TLineTableModel::data(const QModelIndex& index, int role) const {
         if (column >= Value1 && column <= Value3 && row.parameters[size_t(column - Value1)].stale)
             return QBrush(QColor(Qt::gray));
     }
+    // A long text (the collision's advice) is read whole in the hint.
+    if (role == Qt::ToolTipRole && (column == Info || column == State))
+        return Cell(index.row(), column);
     if (role == Qt::ToolTipRole && column >= Value1 && column <= Value3) {
         const Parameter& p = row.parameters[size_t(column - Value1)];
         if (p.value) return tr("Последний ответ в %1").arg(TimeText(p.lastGood));

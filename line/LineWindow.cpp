@@ -469,7 +469,16 @@ void TLineWindow::JobFinished(bool complete, const QString& failure) {
         const QSignalBlocker quiet(FWatchButton);
         FWatchButton->setChecked(false);
     }
-    if (job == Job::Scan) ShowFinalProgress(complete);
+    if (job == Job::Scan) {
+        ShowFinalProgress(complete);
+        // Each column as wide as what it shows, but the values keep room for what comes and
+        // a long text (a collision's advice) is read whole in its hint.
+        FTable->resizeColumnsToContents();
+        for (int c : {TLineTableModel::Info, TLineTableModel::State})
+            FTable->setColumnWidth(c, std::min(FTable->columnWidth(c), 180));
+        for (int c = TLineTableModel::Value1; c <= TLineTableModel::Value3; ++c)
+            FTable->setColumnWidth(c, std::max(FTable->columnWidth(c), 90));
+    }
     if (!failure.isEmpty())
         Say(tr("Ошибка порта: %1").arg(failure), true);
     else if (job == Job::Scan)
