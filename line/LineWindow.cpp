@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -114,6 +115,7 @@ TLineWindow::TLineWindow(TWindowHost& host, QWidget* parent)
     connect(FWorker, &TLineWorker::BatchPlanned, &FBatchReport, &TBatchReportModel::TakePlan);
     connect(FWorker, &TLineWorker::BatchDone, &FBatchReport, &TBatchReportModel::TakeOutcome);
     connect(FWorker, &TLineWorker::Finished, this, &TLineWindow::JobFinished);
+    host.Window()->installEventFilter(this);
     resize(1000, 560);
 }
 
@@ -122,8 +124,8 @@ TLineWindow::~TLineWindow() {
     delete FWorker;  // waits for its thread; nothing of it reaches this window afterwards
     FWorker = nullptr;
     // The main window may be going too: only what is still there is touched.
-    for (const QPointer<QAbstractButton>& button : FDisabled)
-        if (button) button->setEnabled(true);
+    for (const QPointer<QWidget>& widget : FDisabled)
+        if (widget) widget->setEnabled(true);
     delete FOwner;  // the label lives in the main window's status bar
 }
 
@@ -335,10 +337,14 @@ bool TLineWindow::OwnsLine() const {
 void TLineWindow::Acquire() {
     // The main window's polling gives way, and its own requests wait until the line is back.
     FHost.StopReading();
-    for (QAbstractButton* button : FHost.OwnExchangeButtons())
-        if (button->isEnabled()) {
-            button->setEnabled(false);
-            FDisabled.push_back(button);
+    // The pages too: their buttons would send the operator's requests between ours.
+    const std::vector<QAbstractButton*> buttons = FHost.OwnExchangeButtons();
+    std::vector<QWidget*> own(buttons.begin(), buttons.end());
+    own.push_back(FHost.Pages());
+    for (QWidget* widget : own)
+        if (widget->isEnabled()) {
+            widget->setEnabled(false);
+            FDisabled.push_back(widget);
         }
     if (FOwner && FOwner->isHidden()) {
         FHost.StatusBar()->addPermanentWidget(FOwner);
@@ -347,8 +353,8 @@ void TLineWindow::Acquire() {
 }
 
 void TLineWindow::Release() {
-    for (const QPointer<QAbstractButton>& button : FDisabled)
-        if (button) button->setEnabled(true);
+    for (const QPointer<QWidget>& widget : FDisabled)
+        if (widget) widget->setEnabled(true);
     FDisabled.clear();
     if (FOwner && !FOwner->isHidden()) {
         FHost.StatusBar()->removeWidget(FOwner);
@@ -639,6 +645,15 @@ bool TLineWindow::WriteBatch() {
 void TLineWindow::Say(const QString& text, bool problem) {
     FStatus->setText(problem ? text : QStringLiteral("%1  %2").arg(TimeNow(), text));
     FStatus->setStyleSheet(problem ? QStringLiteral("color: red") : QString());
+}
+
+bool TLineWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close && watched == FHost.Window() && OwnsLine()) {
+        FOpenAfter.reset();
+        Stop();
+        FWorker->Wait();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TLineWindow::hideEvent(QHideEvent* event) {

@@ -76,6 +76,9 @@ public:
     QLabel* LineOwnerLabel() const { return FOwner; }
     QPushButton* WatchButton() const { return FWatchButton; }
 
+    // The main window closing: the work ends before its port closes.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // The scan or the watch ended and the line is given back.
     void Idle();
@@ -112,8 +115,8 @@ private:
     linescan::ScanProgress FLastProgress;  // the scan's, as last shown
     bool FSettling = false;                // waiting for the main window's answer to pass
     std::optional<int> FOpenAfter;         // a row to open once the work has stopped
-    // The main window's buttons this window disabled.
-    std::vector<QPointer<QAbstractButton>> FDisabled;
+    // What of the main window this window disabled.
+    std::vector<QPointer<QWidget>> FDisabled;
 
     QSpinBox* FFirst;
     QSpinBox* FLast;

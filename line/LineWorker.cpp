@@ -107,6 +107,10 @@ void TLineWorker::Stop() {
     FStop = true;
 }
 
+void TLineWorker::Wait() {
+    if (FThread) FThread->wait();
+}
+
 bool TLineWorker::Launch(std::function<void()> job) {
     if (Running()) return false;
     if (FThread) FThread->wait();  // the last one has ended; its object goes

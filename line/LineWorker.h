@@ -63,6 +63,8 @@ public:
     bool StartBatch(const std::vector<TWatchTarget>& targets, const config::InstrumentConfig& file,
                     bool write);
     void Stop();
+    // Waits until the job has ended (after Stop, within one wait).
+    void Wait();
     bool Running() const;
     // Requests put on the wire by every job so far (the scan's included).
     size_t RequestsSent() const { return FSent.load(); }

@@ -46,6 +46,8 @@ public:
     // operator's own exchanges.
     virtual std::vector<QAbstractButton*> OwnExchangeButtons() = 0;
     virtual QAbstractButton* SettingsButton() = 0;
+    // The readings and parameter pages, whose buttons send the operator's own requests.
+    virtual QWidget* Pages() = 0;
     // Works with the instrument at `address` from now on, in Modbus RTU or QV, at `baud`, as
     // the search does when it finds one; the port stays. Throws ESerialPort when the port
     // refuses the speed.

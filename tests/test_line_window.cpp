@@ -7,6 +7,7 @@
 // gives the line back. One bus and one program for the whole run: the line is scanned once
 // (scanFindsTheLine), and the later cases work with what it found.
 #include <QAction>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -402,6 +403,16 @@ private slots:
         QCOMPARE(app.window->ComPort->BitsPerSecond(), speed);
     }
 
+    // The main window closing ends the work at once, before its port is closed.
+    void mainWindowClosingEndsTheWork() {
+        window->SetWatching(true);
+        QVERIFY(window->Worker().Running());
+        QCloseEvent close;
+        window->eventFilter(app.window.get(), &close);
+        QVERIFY(!window->Worker().Running());
+        QVERIFY(Idle());  // the end is then told as usual
+    }
+
     void exportCsv() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("line.csv"));
@@ -424,7 +435,8 @@ private slots:
         QVERIFY(window->StartScan());
         QVERIFY(window->OwnsLine());
         QVERIFY(window->LineOwnerLabel()->isVisible());
-        QVERIFY(!app.ui().BitBtn21->isEnabled());  // the main window's search waits
+        QVERIFY(!app.ui().BitBtn21->isEnabled());      // the main window's search waits
+        QVERIFY(!app.ui().PageControl1->isEnabled());  // and so do its pages' requests
         QVERIFY(app.window->StatusBar()->isAncestorOf(window->LineOwnerLabel()));
         QTRY_VERIFY_WITH_TIMEOUT(window->Model().rowCount() >= 1, 3 * Wait);
         const int seen = window->Model().rowCount();
@@ -435,6 +447,7 @@ private slots:
         QVERIFY(window->StatusLabel()->text().contains(QStringLiteral("остановлен")));
         QVERIFY(!window->LineOwnerLabel()->isVisible());
         QVERIFY(app.ui().BitBtn21->isEnabled());
+        QVERIFY(app.ui().PageControl1->isEnabled());
     }
 };
 

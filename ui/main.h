@@ -136,6 +136,7 @@ public:
     std::vector<QAbstractButton*> OwnExchangeButtons() override;
     QAbstractButton* SettingsButton() override;
     void UseInstrument(uint16_t address, bool modbus, int32_t baud) override;
+    QWidget* Pages() override;
 
     // TFieldGroupsView
     std::vector<QWidget*> GroupFields(TFieldGroup group) const override;
