@@ -432,7 +432,12 @@ private slots:
     void stopKeepsWhatWasFound() {
         window->SetRange(1, 247);
         window->SetSpeeds(TLineWindow::Speeds::List, QStringLiteral("9600, 19200"));
+        // The main window polls its instrument; the scan stops that first.
+        app.window->StartReading();
+        QTRY_COMPARE_WITH_TIMEOUT(ExchangeState.load(), ExchangeStates::ContinuousReading, Wait);
         QVERIFY(window->StartScan());
+        QVERIFY(ExchangeState.load() != ExchangeStates::ContinuousReading);
+        QVERIFY(!app.window->TimerRepeat->isActive());
         QVERIFY(window->OwnsLine());
         QVERIFY(window->LineOwnerLabel()->isVisible());
         QVERIFY(!app.ui().BitBtn21->isEnabled());      // the main window's search waits
