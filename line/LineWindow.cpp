@@ -369,15 +369,16 @@ bool TLineWindow::Begin(Job job) {
         return false;
     }
     FJob = job;
+    const int number = ++FJobNumber;
     // A request of the main window still awaiting its answer when its polling is stopped: the
     // line is left to fall silent first, so that its answer is not taken for one of ours.
     const bool mainExchanging = AwaitingAnswer.load() || AnswerPending.load();
     Acquire();
     FScanButton->setEnabled(false);
     FStopButton->setEnabled(true);
-    auto start = [this, job] {
+    auto start = [this, job, number] {
+        if (number != FJobNumber || FJob != job) return;  // stopped while settling
         FSettling = false;
-        if (FJob != job) return;  // stopped while settling
         if (!StartJob(job)) JobFinished(false, tr("Линия занята"));
     };
     if (!mainExchanging) {

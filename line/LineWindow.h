@@ -114,6 +114,7 @@ private:
     Job FJob = Job::None;
     linescan::ScanProgress FLastProgress;  // the scan's, as last shown
     bool FSettling = false;                // waiting for the main window's answer to pass
+    int FJobNumber = 0;                    // which job a settling wait belongs to
     std::optional<int> FOpenAfter;         // a row to open once the work has stopped
     // What of the main window this window disabled.
     std::vector<QPointer<QWidget>> FDisabled;

@@ -457,6 +457,31 @@ private slots:
         QVERIFY(app.ui().BitBtn21->isEnabled());
         QVERIFY(app.ui().PageControl1->isEnabled());
     }
+
+    // A request of the main window still on its way: the window waits for the line to fall
+    // silent first. Stopped while waiting and started again, only the second start counts.
+    void restartWhileTheMainWindowFinishes() {
+        const int address = app.ui().EditAdr->text().toInt();
+        app.SetAddress(99);  // nobody: the request waits the whole answer time
+        // A scan longer than the main window's answer wait.
+        window->SetRange(1, 30);
+        window->SetSpeeds(TLineWindow::Speeds::List, QStringLiteral("9600"));
+        window->SetProtocols(TLineWindow::Protocols::Qv);
+        app.window->ReadSerialNumber();
+        QTRY_VERIFY_WITH_TIMEOUT(AwaitingAnswer.load(), Wait);
+        QVERIFY(window->StartScan());
+        QVERIFY(!window->Worker().Running());  // waiting for the main window's request
+        window->Stop();
+        QVERIFY(!window->OwnsLine());
+        QVERIFY(window->StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(window->Worker().Running(), Wait);
+        QVERIFY(Idle());
+        QVERIFY(!window->Worker().Running());  // the line came back when the scan ended
+        QVERIFY2(window->StatusLabel()->text().contains(QStringLiteral("Поиск закончен")),
+                 qPrintable(window->StatusLabel()->text()));
+        QCOMPARE(window->Model().rowCount(), 1);
+        app.SetAddress(address);
+    }
 };
 
 QTEST_MAIN(TestLineWindow)
