@@ -23,6 +23,7 @@
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "commissioning/Commissioning.h"
+#include "line/LineWindow.h"
 #include "registers/RegistersWindow.h"
 #ifndef _WIN32  // the virtual instrument needs POSIX pseudo-terminals
 #include "sim/VirtualInstrument.h"
@@ -125,6 +126,11 @@ void AddRegistersWindow(Tz& mainWindow) {
         });
 }
 
+// "Линия…" in the service menu and its button on the toolbar.
+void AddLineWindow(Tz& mainWindow) {
+    TLineWindow::AddToWindow(*mainWindow.Commissioning->MenuButton()->menu(), mainWindow);
+}
+
 // Help and version go to standard output, errors to standard error.
 int PrintAnswer(const CommandLine& command) {
     const bool failed = command.action == CommandLine::Action::Error;
@@ -179,6 +185,7 @@ int main(int argc, char* argv[]) {
     if (!command.port.isEmpty()) Tz::PortOverride = command.port;
     Tz::LineForThisRunOnly = command.demo || !command.port.isEmpty();
     AddRegistersWindow(mainWindow);
+    AddLineWindow(mainWindow);
     // Read into the request's address when the window is first activated, as a typed one.
     if (command.address) mainWindow.AddressField()->setText(QString::number(*command.address));
     mainWindow.show();

@@ -3,6 +3,7 @@
 // box, its toolbar, the port and the polling, and the controls whose use changes the
 // instrument talked to. The main window implements it. Main thread only.
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 class QAbstractButton;
@@ -45,4 +46,10 @@ public:
     // operator's own exchanges.
     virtual std::vector<QAbstractButton*> OwnExchangeButtons() = 0;
     virtual QAbstractButton* SettingsButton() = 0;
+    // The readings and parameter pages, whose buttons send the operator's own requests.
+    virtual QWidget* Pages() = 0;
+    // Works with the instrument at `address` from now on, in Modbus RTU or QV, at `baud`, as
+    // the search does when it finds one; the port stays. Throws ESerialPort when the port
+    // refuses the speed.
+    virtual void UseInstrument(uint16_t address, bool modbus, int32_t baud) = 0;
 };

@@ -107,6 +107,53 @@
     </message>
 </context>
 <context>
+    <name>TBatchReportModel</name>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Протокол</source>
+        <translation>Protocol</translation>
+    </message>
+    <message>
+        <source>Скорость</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>Отличается от файла</source>
+        <translation>Differs from the file</translation>
+    </message>
+    <message>
+        <source>Итог</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>Подробности</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>ничего</source>
+        <translation>nothing</translation>
+    </message>
+    <message>
+        <source>записано, проверено</source>
+        <translation>written, verified</translation>
+    </message>
+    <message>
+        <source>записано, при проверке отличается</source>
+        <translation>written, reads back otherwise</translation>
+    </message>
+    <message>
+        <source>отказ</source>
+        <translation>refused</translation>
+    </message>
+    <message>
+        <source>не отвечает</source>
+        <translation>silent</translation>
+    </message>
+</context>
+<context>
     <name>TCommissioning</name>
     <message>
         <source>Сервис</source>
@@ -887,6 +934,319 @@ Device: %2</translation>
     <message>
         <source>%1 за %2 мс</source>
         <translation>%1 in %2 ms</translation>
+    </message>
+</context>
+<context>
+    <name>TLineTableModel</name>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Протокол</source>
+        <translation>Protocol</translation>
+    </message>
+    <message>
+        <source>Скорость</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>Номер / год</source>
+        <translation>Serial / year</translation>
+    </message>
+    <message>
+        <source>Единицы 1–3</source>
+        <translation>Units 1–3</translation>
+    </message>
+    <message>
+        <source>Информация</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>Состояние</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>Пар. 1</source>
+        <translation>Par. 1</translation>
+    </message>
+    <message>
+        <source>Пар. 2</source>
+        <translation>Par. 2</translation>
+    </message>
+    <message>
+        <source>Пар. 3</source>
+        <translation>Par. 3</translation>
+    </message>
+    <message>
+        <source>Ответов</source>
+        <translation>Answers</translation>
+    </message>
+    <message>
+        <source>Без ответа</source>
+        <translation>Unanswered</translation>
+    </message>
+    <message>
+        <source>Ошибок CRC</source>
+        <translation>Bad CRC</translation>
+    </message>
+    <message>
+        <source>Последний ответ в %1</source>
+        <translation>Last answer at %1</translation>
+    </message>
+    <message>
+        <source>Два прибора с одним адресом: отключите один из них и смените ему адрес</source>
+        <translation>Two instruments share this address: disconnect one of them and change its address</translation>
+    </message>
+    <message>
+        <source>столкновение ответов</source>
+        <translation>answers collide</translation>
+    </message>
+    <message>
+        <source>отвечает</source>
+        <translation>answering</translation>
+    </message>
+    <message>
+        <source>молчит с %1</source>
+        <translation>silent since %1</translation>
+    </message>
+</context>
+<context>
+    <name>TLineWindow</name>
+    <message>
+        <source>Линия</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>Линию занимает окно «Линия»</source>
+        <translation>The line is used by the “Line” window</translation>
+    </message>
+    <message>
+        <source>Линия…</source>
+        <translation>Line…</translation>
+    </message>
+    <message>
+        <source>Приборы на линии</source>
+        <translation>Instruments on the line</translation>
+    </message>
+    <message>
+        <source>Поиск приборов</source>
+        <translation>Instrument search</translation>
+    </message>
+    <message>
+        <source>текущая</source>
+        <translation>current</translation>
+    </message>
+    <message>
+        <source>из списка</source>
+        <translation>from the list</translation>
+    </message>
+    <message>
+        <source>все восемь</source>
+        <translation>all eight</translation>
+    </message>
+    <message>
+        <source>QV и Modbus RTU</source>
+        <translation>QV and Modbus RTU</translation>
+    </message>
+    <message>
+        <source>Искать</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Стоп</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Адреса с</source>
+        <translation>Addresses from</translation>
+    </message>
+    <message>
+        <source>по</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <source>Скорости</source>
+        <translation>Speeds</translation>
+    </message>
+    <message>
+        <source>Протоколы</source>
+        <translation>Protocols</translation>
+    </message>
+    <message>
+        <source>Опрос</source>
+        <translation>Poll</translation>
+    </message>
+    <message>
+        <source>Читать параметры 1–3 отмеченных приборов по очереди</source>
+        <translation>Read parameters 1–3 of the ticked instruments in turn</translation>
+    </message>
+    <message>
+        <source>Открыть</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>Работать с выбранным прибором в главном окне</source>
+        <translation>Work with the selected instrument in the main window</translation>
+    </message>
+    <message>
+        <source>Экспорт CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <source>Записать конфигурацию…</source>
+        <translation>Write configuration…</translation>
+    </message>
+    <message>
+        <source>Записать файл конфигурации в отмеченные приборы (адрес и протокол не меняются)</source>
+        <translation>Write a configuration file to the ticked instruments (address and protocol stay as they are)</translation>
+    </message>
+    <message>
+        <source>Выберите прибор в таблице</source>
+        <translation>Select an instrument in the table</translation>
+    </message>
+    <message>
+        <source>Сохранить таблицу</source>
+        <translation>Save the table</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>Файл конфигурации</source>
+        <translation>Configuration file</translation>
+    </message>
+    <message>
+        <source>Конфигурация (*.cfg *.txt);;Все файлы (*)</source>
+        <translation>Configuration (*.cfg *.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Запись конфигурации</source>
+        <translation>Configuration write</translation>
+    </message>
+    <message>
+        <source>Записать</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>Сохранить отчёт…</source>
+        <translation>Save report…</translation>
+    </message>
+    <message>
+        <source>Сохранить отчёт</source>
+        <translation>Save report</translation>
+    </message>
+    <message>
+        <source>Порт не открыт</source>
+        <translation>The port is not open</translation>
+    </message>
+    <message>
+        <source>Линия занята</source>
+        <translation>The line is busy</translation>
+    </message>
+    <message>
+        <source>Не выбрано ни одной скорости или ни одного адреса</source>
+        <translation>No speed or no address chosen</translation>
+    </message>
+    <message>
+        <source>Поиск…</source>
+        <translation>Searching…</translation>
+    </message>
+    <message>
+        <source>Нет отмеченных приборов: сначала найдите их</source>
+        <translation>No instruments ticked: find them first</translation>
+    </message>
+    <message>
+        <source>Линия занята поиском</source>
+        <translation>The line is busy with the search</translation>
+    </message>
+    <message>
+        <source>Опрос…</source>
+        <translation>Polling…</translation>
+    </message>
+    <message>
+        <source>Ошибка порта: %1</source>
+        <translation>Port error: %1</translation>
+    </message>
+    <message>
+        <source>Поиск закончен: найдено %1</source>
+        <translation>Search finished: %1 found</translation>
+    </message>
+    <message>
+        <source>Поиск остановлен: найдено %1</source>
+        <translation>Search stopped: %1 found</translation>
+    </message>
+    <message>
+        <source>Опрос остановлен</source>
+        <translation>Polling stopped</translation>
+    </message>
+    <message>
+        <source>Проверьте, что будет записано, и нажмите «Записать»</source>
+        <translation>Check what will be written and press “Write”</translation>
+    </message>
+    <message>
+        <source>Чтение приборов остановлено</source>
+        <translation>Reading the instruments stopped</translation>
+    </message>
+    <message>
+        <source>Запись конфигурации закончена</source>
+        <translation>Configuration write finished</translation>
+    </message>
+    <message>
+        <source>Запись конфигурации остановлена</source>
+        <translation>Configuration write stopped</translation>
+    </message>
+    <message>
+        <source>Адресов: %1 из %2, найдено: %3, осталось ≈ %4 с</source>
+        <translation>Addresses: %1 of %2, found: %3, about %4 s left</translation>
+    </message>
+    <message>
+        <source>По адресу %1 отвечают два прибора: откройте их по одному</source>
+        <translation>Two instruments answer at address %1: open them one at a time</translation>
+    </message>
+    <message>
+        <source>Главное окно работает с прибором: адрес %1, %2, %3 бит/с</source>
+        <translation>The main window works with the instrument: address %1, %2, %3 bit/s</translation>
+    </message>
+    <message>
+        <source>Не удалось записать %1: %2</source>
+        <translation>Could not write %1: %2</translation>
+    </message>
+    <message>
+        <source>Таблица записана в %1</source>
+        <translation>Table written to %1</translation>
+    </message>
+    <message>
+        <source>Линия занята: остановите поиск или опрос</source>
+        <translation>The line is busy: stop the search or the polling</translation>
+    </message>
+    <message>
+        <source>Файл конфигурации не прочитан: %1</source>
+        <translation>Configuration file not read: %1</translation>
+    </message>
+    <message>
+        <source>Чтение конфигурации приборов…</source>
+        <translation>Reading the instruments' configuration…</translation>
+    </message>
+    <message>
+        <source>Сначала выберите файл: будет показано, что изменится</source>
+        <translation>Choose a file first: what it changes will be shown</translation>
+    </message>
+    <message>
+        <source>Запись конфигурации…</source>
+        <translation>Writing the configuration…</translation>
+    </message>
+</context>
+<context>
+    <name>TLineWorker</name>
+    <message>
+        <source>не отвечает</source>
+        <translation>silent</translation>
+    </message>
+    <message>
+        <source>не ответил при проверке</source>
+        <translation>silent when read back</translation>
     </message>
 </context>
 <context>

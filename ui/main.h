@@ -144,6 +144,8 @@ public:
     QLineEdit* AddressField() override;
     std::vector<QAbstractButton*> OwnExchangeButtons() override;
     QAbstractButton* SettingsButton() override;
+    void UseInstrument(uint16_t address, bool modbus, int32_t baud) override;
+    QWidget* Pages() override;
 
     // TFieldGroupsView
     std::vector<QWidget*> GroupFields(TFieldGroup group) const override;

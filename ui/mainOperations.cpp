@@ -152,6 +152,22 @@ QAbstractButton* Tz::SettingsButton() {
     return ui->ToolButton3;
 }
 
+QWidget* Tz::Pages() {
+    return ui->PageControl1;
+}
+
+void Tz::UseInstrument(uint16_t address, bool modbus, int32_t baud) {
+    static const int32_t bauds[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    for (int index = 0; index < 8; ++index)
+        if (bauds[index] == baud) {
+            ComPort->SetBaudRate(SpeedIndexToBaudRate(index));
+            SpeedIndex = index;
+        }
+    ProtocolIsModbus = modbus ? 1 : 0;
+    UseAddress(address);
+    RefreshProtocolView();
+}
+
 std::vector<QWidget*> Tz::GroupFields(TFieldGroup group) const {
     Ui::Tz& f = *ui;
     switch (group) {

@@ -1,0 +1,326 @@
+#include "line/LineWorker.h"
+
+#include <chrono>
+#include <thread>
+
+#include "config/ConfigError.h"
+#include "line/BatchConfig.h"
+#include "protocol/Answers.h"
+#include "protocol/Requests.h"
+#include "serial/SerialPort.h"
+
+namespace {
+
+using linescan::Clock;
+
+// The port's speed setting for a speed in bits per second; the custom setting for the others.
+TBaudRate BaudRateOf(int32_t baud) {
+    switch (baud) {
+        case 1200:
+            return br1200;
+        case 2400:
+            return br2400;
+        case 4800:
+            return br4800;
+        case 9600:
+            return br9600;
+        case 19200:
+            return br19200;
+        case 38400:
+            return br38400;
+        case 57600:
+            return br57600;
+        case 115200:
+            return br115200;
+        default:
+            return brCustom;
+    }
+}
+
+// How often the queued bytes are looked at while an answer is awaited.
+constexpr auto PollStep = std::chrono::milliseconds(1);
+
+}  // namespace
+
+// The main window's port as the scan's line. Reads take what is queued and never block: the
+// waits are timed here.
+class TLineWorker::PortLine : public linescan::LinePort {
+public:
+    PortLine(TSerialPort& port, std::atomic<size_t>& sent) : FPort(port), FSent(sent) {}
+
+    void SetSpeed(int32_t baud) override {
+        const TBaudRate rate = BaudRateOf(baud);
+        if (rate == brCustom) FPort.SetCustomBaudRate(baud);
+        FPort.SetBaudRate(rate);
+    }
+    void Discard() override { FPort.ClearBuffer(true, false); }
+    void Send(const std::vector<uint8_t>& frame) override {
+        const int32_t size = int32_t(frame.size());
+        if (FPort.Write(frame.data(), size) != size) throw ESerialPort(QStringLiteral("write"));
+        ++FSent;
+    }
+    bool Receive(std::vector<uint8_t>& into, Clock::time_point deadline) override {
+        for (;;) {
+            const int32_t queued = FPort.InBufCount();
+            if (queued > 0) {
+                std::vector<uint8_t> chunk(static_cast<size_t>(queued));
+                const int32_t n = FPort.Read(chunk.data(), queued);
+                if (n > 0) {
+                    into.insert(into.end(), chunk.begin(), chunk.begin() + n);
+                    return true;
+                }
+            }
+            if (Clock::now() >= deadline) return false;
+            std::this_thread::sleep_for(PollStep);
+        }
+    }
+    Clock::time_point Now() const override { return Clock::now(); }
+
+private:
+    TSerialPort& FPort;
+    std::atomic<size_t>& FSent;
+};
+
+TLineWorker::TLineWorker(TSerialPort& port, int answerWaitMs, QObject* parent)
+    : QObject(parent),
+      FPort(port),
+      FAnswerWaitMs(answerWaitMs),
+      FLine(std::make_unique<PortLine>(port, FSent)) {
+    qRegisterMetaType<linescan::Finding>();
+    qRegisterMetaType<linescan::ScanProgress>();
+    qRegisterMetaType<protocol::ParameterSetup>();
+    qRegisterMetaType<TWatchTarget>();
+    qRegisterMetaType<TLineOutcome>();
+    qRegisterMetaType<TBatchOutcome>();
+}
+
+TLineWorker::~TLineWorker() {
+    Stop();
+    if (FThread) FThread->wait();
+}
+
+bool TLineWorker::Running() const {
+    return FThread && FThread->isRunning();
+}
+
+void TLineWorker::Stop() {
+    FStop = true;
+}
+
+void TLineWorker::Wait() {
+    if (FThread) FThread->wait();
+}
+
+bool TLineWorker::Launch(std::function<void()> job) {
+    if (Running()) return false;
+    if (FThread) FThread->wait();  // the last one has ended; its object goes
+    FStop = false;
+    FSpeed = 0;  // the port is at the main window's speed again, whatever the last job set
+    // The job runs at the speeds it needs; the port gets the main window's speed back after.
+    const TBaudRate rate = FPort.BaudRate();
+    const int32_t custom = FPort.CustomBaudRate();
+    FThread.reset(QThread::create([this, job = std::move(job), rate, custom] {
+        QString failure;
+        try {
+            job();
+        } catch (const std::exception& e) {
+            failure = QString::fromUtf8(e.what());
+        }
+        try {
+            FPort.SetCustomBaudRate(custom);
+            FPort.SetBaudRate(rate);
+        } catch (const std::exception& e) {
+            if (failure.isEmpty()) failure = QString::fromUtf8(e.what());
+        }
+        emit Finished(failure.isEmpty() && !FStop.load(), failure);
+    }));
+    FThread->start();
+    return true;
+}
+
+bool TLineWorker::StartScan(const linescan::ScanPlan& plan) {
+    return Launch([this, plan] { RunScan(plan); });
+}
+
+bool TLineWorker::StartWatch(const std::vector<TWatchTarget>& targets) {
+    return Launch([this, targets] { RunWatch(targets); });
+}
+
+bool TLineWorker::StartBatch(const std::vector<TWatchTarget>& targets,
+                             const config::InstrumentConfig& file, bool write) {
+    return Launch([this, targets, file, write] { RunBatch(targets, file, write); });
+}
+
+void TLineWorker::RunScan(linescan::ScanPlan plan) {
+    linescan::LineScan scan(*FLine, std::move(plan));
+    scan.stopRequested = [this] { return FStop.load(); };
+    scan.onProgress = [this](const linescan::ScanProgress& p) { emit Progress(p); };
+    scan.onFinding = [this](const linescan::Finding& f) { emit Found(f); };
+    const bool complete = scan.Run();
+    // The scan's final word on each (a collision seen as such only later, say); the table
+    // keeps one row for each. Stopped: what was sure so far still counts.
+    const std::vector<linescan::Finding> findings = scan.Findings();
+    for (const linescan::Finding& f : findings) emit Found(f);
+    if (!complete) return;
+    // What each instrument says of itself, once the whole line is known.
+    for (const linescan::Finding& f : findings) {
+        if (FStop) return;
+        if (f.kind != linescan::Finding::Kind::Instrument) continue;
+        TWatchTarget target;
+        target.address = f.address;
+        target.protocol = f.protocol;
+        target.baud = f.baud;
+        if (f.identity && f.identity->parameterCount >= 1 && f.identity->parameterCount <= 3)
+            target.parameterCount = f.identity->parameterCount;
+        Describe(target);
+    }
+}
+
+void TLineWorker::Describe(const TWatchTarget& target) {
+    for (int p = 1; p <= target.parameterCount && !FStop; ++p) {
+        const Reply reply = Ask(target, protocol::ReadParameter(p), 0);
+        if (reply.outcome != TLineOutcome::Answered) continue;
+        if (const auto setup =
+                protocol::DecodeParameter(reply.answer.bytes.data(), reply.answer.length))
+            emit ParameterSetupRead(target, p, *setup);
+    }
+    if (FStop) return;
+    const Reply reply = Ask(target, protocol::Read(GetInfo), 0);
+    if (reply.outcome != TLineOutcome::Answered) return;
+    if (const auto info = protocol::DecodeInfoText(reply.answer.bytes.data(), reply.answer.length))
+        emit InfoRead(target, QString::fromStdString(*info).trimmed());
+}
+
+void TLineWorker::RunWatch(std::vector<TWatchTarget> targets) {
+    while (!FStop) {
+        for (const TWatchTarget& target : targets) {
+            for (int p = 1; p <= target.parameterCount && !FStop; ++p) {
+                const Reply reply = Ask(target, protocol::ReadValue(p), p);
+                if (reply.outcome != TLineOutcome::Answered) continue;
+                const auto reading =
+                    protocol::DecodeReading(reply.answer.bytes.data(), reply.answer.length);
+                if (reading && reading->exists) emit ValueRead(target, p, reading->value);
+            }
+            if (FStop) return;
+        }
+        if (targets.empty()) return;
+    }
+}
+
+TLineWorker::Reply TLineWorker::Ask(const TWatchTarget& target, const protocol::Request& request,
+                                    int parameter) {
+    if (FSpeed != target.baud) {
+        FLine->SetSpeed(target.baud);
+        FSpeed = target.baud;
+    }
+    const protocol::RequestFrame frame =
+        protocol::BuildRequest(request, target.address, target.protocol);
+    const std::vector<uint8_t> bytes = Exchange(frame);
+    Reply reply;
+    if (bytes.empty()) {
+        reply.outcome = TLineOutcome::Silent;
+    } else {
+        reply.answer = protocol::TakeAnswer(frame, bytes.data(), int(bytes.size()));
+        switch (reply.answer.check.status) {
+            case protocol::AnswerStatus::Ok:
+                reply.outcome = TLineOutcome::Answered;
+                break;
+            case protocol::AnswerStatus::Exception:
+                reply.outcome = TLineOutcome::Refused;
+                break;
+            case protocol::AnswerStatus::BadCrc:
+                reply.outcome = TLineOutcome::BadCrc;
+                break;
+            default:  // short or from elsewhere: as good as no answer
+                reply.outcome = TLineOutcome::Silent;
+                break;
+        }
+    }
+    emit Exchanged(target, parameter, reply.outcome);
+    return reply;
+}
+
+// One request and its answer: complete at its length (or as a whole Modbus exception answer),
+// or ended by the line's silence for the answer wait since the last byte.
+std::vector<uint8_t> TLineWorker::Exchange(const protocol::RequestFrame& frame) {
+    FLine->Discard();
+    FLine->Send(frame.bytes);
+    std::vector<uint8_t> bytes;
+    const auto wait = std::chrono::milliseconds(FAnswerWaitMs);
+    Clock::time_point silenceEnds = Clock::now() + wait;
+    for (;;) {
+        if (bytes.size() >= frame.lengthIn) break;
+        if (frame.modbus && bytes.size() == size_t(protocol::ExceptionAnswerLength) &&
+            protocol::LooksLikeModbusException(bytes.data(), int(bytes.size())))
+            break;
+        if (!FLine->Receive(bytes, silenceEnds)) break;
+        silenceEnds = Clock::now() + wait;
+    }
+    return bytes;
+}
+
+void TLineWorker::RunBatch(const std::vector<TWatchTarget>& targets,
+                           const config::InstrumentConfig& file, bool write) {
+    for (const TWatchTarget& target : targets) {
+        if (FStop) return;
+        BatchOne(target, file, write);
+    }
+}
+
+namespace {
+
+QStringList Texts(const std::vector<std::string>& keys) {
+    QStringList list;
+    for (const std::string& key : keys) list << QString::fromStdString(key);
+    return list;
+}
+
+}  // namespace
+
+void TLineWorker::BatchOne(const TWatchTarget& target, const config::InstrumentConfig& file,
+                           bool write) {
+    TLineOutcome last = TLineOutcome::Answered;
+    const line_batch::Ask ask = [this, &target, &last](const protocol::Request& request) {
+        Reply reply = Ask(target, request, 0);
+        last = reply.outcome;
+        return reply.outcome == TLineOutcome::Answered ? std::optional(reply.answer) : std::nullopt;
+    };
+    const auto current = line_batch::ReadConfig(target.protocol, ask);
+    if (!current) {
+        emit BatchPlanned(target, {}, tr("не отвечает"));
+        if (write) emit BatchDone(target, TBatchOutcome::Silent, QString());
+        return;
+    }
+    std::optional<config::ConfigPlan> plan;
+    try {
+        plan.emplace(line_batch::Plan(file, *current));
+    } catch (const config::ConfigError& e) {
+        emit BatchPlanned(target, {}, QString::fromUtf8(e.what()));
+        if (write) emit BatchDone(target, TBatchOutcome::Refused, QString::fromUtf8(e.what()));
+        return;
+    }
+    emit BatchPlanned(target, Texts(line_batch::ChangedKeys(*plan)), QString());
+    if (!write || FStop) return;
+    for (const config::PlannedWrite& w : plan->Writes())
+        for (const protocol::Request& request : line_batch::WriteRequests(w, target.protocol)) {
+            if (ask(request)) continue;
+            // A write not taken ends this instrument's batch: what it carried is named.
+            const QString keys = Texts(w.keys).join(QStringLiteral(", "));
+            emit BatchDone(
+                target,
+                last == TLineOutcome::Silent ? TBatchOutcome::Silent : TBatchOutcome::Refused,
+                keys);
+            return;
+        }
+    const auto after = line_batch::ReadConfig(target.protocol, ask);
+    if (!after) {
+        emit BatchDone(target, TBatchOutcome::Silent, tr("не ответил при проверке"));
+        return;
+    }
+    const config::ConfigPlan::ReadBack back = plan->Compare(*after);
+    if (back.differences.empty())
+        emit BatchDone(target, TBatchOutcome::Verified, QString());
+    else
+        emit BatchDone(target, TBatchOutcome::Written,
+                       Texts(back.differences).join(QStringLiteral(", ")));
+}
