@@ -1227,7 +1227,7 @@ Device: %2</translation>
     </message>
     <message>
         <source>Чтение конфигурации приборов…</source>
-        <translation>Reading the instruments' configuration…</translation>
+        <translation>Reading the instruments&apos; configuration…</translation>
     </message>
     <message>
         <source>Сначала выберите файл: будет показано, что изменится</source>
@@ -1391,7 +1391,7 @@ Check the parameters and press “Read values”.</translation>
     <name>TQuery</name>
     <message>
         <source>Адрес прибора %1 недопустим в протоколе %2 (допустимо 1..%3): введите адрес прибора в поле «Сетевой адрес» или найдите прибор поиском</source>
-        <translation>Instrument address %1 is not valid in the %2 protocol (allowed 1..%3): type the instrument's address in the "Network address" field or find the instrument with the search</translation>
+        <translation>Instrument address %1 is not valid in the %2 protocol (allowed 1..%3): type the instrument&apos;s address in the &quot;Network address&quot; field or find the instrument with the search</translation>
     </message>
 </context>
 <context>
@@ -2747,7 +2747,7 @@ no answer</translation>
     </message>
     <message>
         <source>нажата кнопка «Стоп»</source>
-        <translation>the "Stop" button was pressed</translation>
+        <translation>the &quot;Stop&quot; button was pressed</translation>
     </message>
 </context>
 </TS>
