@@ -732,6 +732,38 @@ void PrintPlan(const ConfigPlan& plan, const InstrumentConfig& file,
     out << "]}\n";
 }
 
+// Before an instrument is given a new address, the address is asked: an instrument that
+// answers there (even with damaged bytes) would share it, and the two could no longer be told
+// apart on the line. Nothing has been written when this refuses.
+void RefuseTakenAddress(Session& session, uint16_t target) {
+    const uint16_t own = session.Address();
+    if (target == own) return;
+    session.SetAddress(target);
+    const Reply reply = session.Ask(protocol::Read(GetAdr));
+    session.SetAddress(own);
+    if (reply.kind != Reply::Kind::Silent)
+        throw CliError(ExitUsage, "address " + std::to_string(target) +
+                                      " is taken: an instrument answers there; nothing written");
+}
+
+// A configuration copied from one instrument to another must not give the second the
+// first's address (two instruments at one address, one of them unreachable) or switch its
+// protocol: those keys are written only when asked for.
+constexpr const char* LineIdentityKeys[] = {"address", "protocol"};
+
+void LeaveLineIdentity(InstrumentConfig& file, const InstrumentConfig& current, bool json,
+                       std::ostream& out) {
+    for (const char* key : LineIdentityKeys) {
+        const auto given = file.find(key);
+        if (given == file.end()) continue;
+        const auto held = current.find(key);
+        if (!json && given->second && (held == current.end() || held->second != given->second))
+            out << key << ": " << *given->second
+                << " in the file, not written (--with-address writes it)\n";
+        file.erase(given);
+    }
+}
+
 int SetConfig(const Options& o, std::ostream& out) {
     if (o.arguments.size() != 1) throw CliError(ExitUsage, "set-config needs one FILE");
     InstrumentConfig file;
@@ -747,12 +779,15 @@ int SetConfig(const Options& o, std::ostream& out) {
     auto line = OpenLine(o);
     Session session = Connect(o, *line);
     const InstrumentConfig current = ReadConfig(session);
+    if (!o.withAddress) LeaveLineIdentity(file, current, o.json, out);
     const ConfigPlan plan = PlanWrites(file, current, only);
     const std::vector<ReadOnlyDifference> readOnly = ReadOnlyDifferences(file, current, only);
     if (o.dryRun) {
         PrintPlan(plan, file, readOnly, o.json, out);
         return ExitSuccess;
     }
+    if (plan.Differs("address"))
+        RefuseTakenAddress(session, uint16_t(IntegerValue(*file.at("address"))));
 
     const WriteOutcome outcome = RunWrites(session, plan, file, o.json, out);
     SetConfigReport report{file, outcome, readOnly, {}, {}};
@@ -784,6 +819,7 @@ int SetAddress(const Options& o, std::ostream& out) {
         throw CliError(ExitUsage, "Modbus RTU addresses end at " +
                                       std::to_string(protocol::HighestModbusAddress));
     const uint16_t before = session.Address();
+    RefuseTakenAddress(session, uint16_t(target));
     // Ctrl+C or SIGTERM while the instrument was being found: nothing is written.
     if (Interrupted()) {
         if (o.json)

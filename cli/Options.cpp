@@ -77,6 +77,8 @@ Options ParseOptions(int argc, const char* const* argv) {
             flag(o.verbose);
         else if (arg == "--dry-run")
             flag(o.dryRun);
+        else if (arg == "--with-address")
+            flag(o.withAddress);
         else if (arg == "--port")
             o.port = value();
         else if (arg == "--baud")
@@ -178,6 +180,7 @@ scan:        --addresses 1-247  --bauds 9600,19200|all  --protocols qv,modbus
 read:        --params 1,2,3  --count N (0: until Ctrl+C)  --interval MS  --csv FILE|-
 get-config:  -o FILE
 set-config:  --only KEYS (keys or groups: info,param1,relay2.delay)  --dry-run
+             --with-address (also the file's address and protocol; not written otherwise)
 regs read:   --function 1|2|3|4 (default 3)  --start R  --count C (registers or coils)
              --type u16|s16|u32|s32|float  --order ABCD|CDAB|BADC|DCBA  --base dec|hex|bin
 regs write:  --start R  --value V[,V...]  --function 5|6|15|16 (default 6, or 16 for a block)

@@ -32,6 +32,7 @@ struct Options {
     // set-config
     std::optional<std::string> only;
     bool dryRun = false;
+    bool withAddress = false;  // set-config also writes the file's address and protocol
     // scan
     std::string addresses = "1-247";
     std::optional<std::string> bauds;  // default: --baud

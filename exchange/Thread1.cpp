@@ -463,6 +463,13 @@ void Th1::Update() {
         EndChainAfterFailure();
         if (ExchangeState == ExchangeStates::ContinuousReading) {
             RepeatQueryCRC();
+        } else if (q.FName == GetTypeProt) {
+            // Every instrument on the line answers the search at once; their answers overlap
+            // into damaged bytes. The line view asks each address in turn.
+            view.ShowStatus(
+                tr("Ошибка контрольной суммы: возможно, на поиск ответили "
+                   "несколько приборов; окно «Линия» опросит адреса по очереди"));
+            view.ShowError(tr("Ошибка контрольной суммы !"));
         } else {
             view.ShowStatus(tr("Ошибка контрольной суммы"));
             view.ShowError(tr("Ошибка контрольной суммы !"));

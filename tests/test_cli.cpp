@@ -492,11 +492,25 @@ private slots:
         QVERIFY(text.contains("param3.scale = absent"));
         QVERIFY(text.contains("relay2.hysteresis = 0.25\n"));
 
-        const Run set = Cli({"--port", Port(target), "--address", "12", "set-config", file});
+        // Copied as it is, the file leaves the target its own address and protocol ...
+        const Run kept = Cli({"--port", Port(target), "--address", "12", "set-config", file});
+        QVERIFY2(kept.code == 0, qPrintable(Explain(kept)));
+        QVERIFY2(
+            kept.out.contains("address: 7 in the file, not written (--with-address writes it)"),
+            qPrintable(kept.out));
+        QVERIFY2(kept.out.contains("protocol: modbus in the file, not written"),
+                 qPrintable(kept.out));
+        QVERIFY(!kept.out.contains("write address") && !kept.out.contains("write protocol"));
+        QCOMPARE(target.Model().Snapshot().protocol, sim::Protocol::Qv);
+        QCOMPARE(int(target.Model().Snapshot().address), 12);
+
+        // ... and writes them when asked: the address and then the protocol go last, each
+        // of them cuts the line.
+        const Run set =
+            Cli({"--port", Port(target), "--address", "12", "set-config", file, "--with-address"});
         QVERIFY2(set.code == 0, qPrintable(Explain(set)));
-        // The address and then the protocol go last: each of them cuts the line.
         const QStringList writes = set.out.split('\n').filter(QRegularExpression("^write "));
-        QVERIFY2(writes.size() > 10, qPrintable(set.out));
+        QVERIFY2(writes.size() >= 2, qPrintable(set.out));
         QCOMPARE(writes.at(writes.size() - 2), QStringLiteral("write address: 12 -> 7"));
         QCOMPARE(writes.last(), QStringLiteral("write protocol: qv -> modbus"));
         const sim::InstrumentState state = target.Model().Snapshot();
@@ -517,8 +531,8 @@ private slots:
         QVERIFY(out.open(QIODevice::WriteOnly));
         out.write("brightness = 0\ninfo = \"new\"\naddress = 9\n");
         out.close();
-        const Run run =
-            Cli({"--port", Port(vi), "set-config", file, "--dry-run", "--only", "info,address"});
+        const Run run = Cli({"--port", Port(vi), "set-config", file, "--dry-run", "--only",
+                             "info,address", "--with-address"});
         QVERIFY2(run.code == 0, qPrintable(Explain(run)));
         QCOMPARE(run.out, QStringLiteral(
                               "would write info: \"\" -> \"new\"\nwould write address: 7 -> 9\n"));
@@ -546,7 +560,8 @@ private slots:
         QVERIFY(out.open(QIODevice::WriteOnly));
         out.write(text.toUtf8());
         out.close();
-        const Run run = Cli({"--port", Port(vi), "--address", "7", "set-config", file});
+        const Run run =
+            Cli({"--port", Port(vi), "--address", "7", "set-config", file, "--with-address"});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QVERIFY2(run.err.contains("(tessera-cli --help shows the usage)"), qPrintable(run.err));
@@ -760,6 +775,48 @@ private slots:
         found.sort();
         QCOMPARE(found, QStringList({"19200 modbus 30", "9600 modbus 7", "9600 qv 12"}));
         QCOMPARE(bus.Collisions(), size_t(0));  // one address at a time: no answers collide
+    }
+
+    // The README's copy between two instruments of one line: the copy leaves the target its
+    // address; asked to write it, or to readdress, the program first asks the new address
+    // and refuses when an instrument answers there, having written nothing.
+    void copyOnOneLineNeverGivesTwoInstrumentsOneAddress_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("copied") << QStringList{"set-config", "p7.cfg"} << 0
+                                << "address: 7 in the file, not written";
+        QTest::newRow("copied with the address")
+            << QStringList{"set-config", "p7.cfg", "--with-address"} << 1
+            << "address 7 is taken: an instrument answers there; nothing written";
+        QTest::newRow("set-address") << QStringList{"set-address", "7"} << 1
+                                     << "address 7 is taken: an instrument answers there";
+        QTest::newRow("set-address to a free one")
+            << QStringList{"set-address", "9"} << 0 << "address 8 -> 9";
+    }
+    void copyOnOneLineNeverGivesTwoInstrumentsOneAddress() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+        sim::VirtualBus bus(Bus("modbus:7,modbus:8"));
+        bus.Instrument(0).Model().Change([](sim::InstrumentState& s) { s.brightness = 2; });
+        bus.Start();
+        const QString port = QString::fromStdString(bus.DevicePath());
+        QTemporaryDir dir;
+        const QString file = dir.filePath("p7.cfg");
+        arguments.replaceInStrings(QStringLiteral("p7.cfg"), file);
+        const Run got = Cli({"--port", port, "--address", "7", "get-config", "-o", file});
+        QVERIFY2(got.code == 0, qPrintable(Explain(got)));
+
+        const Run run = Cli(QStringList{"--port", port, "--address", "8"} + arguments);
+        QVERIFY2(run.code == code, qPrintable(Explain(run)));
+        QVERIFY2((run.out + run.err).contains(said), qPrintable(Explain(run)));
+        QCOMPARE(int(bus.Instrument(0).Model().Address()), 7);
+        QCOMPARE(int(bus.Instrument(1).Model().Address()),
+                 code == 0 && arguments[1] == "9" ? 9 : 8);
+        // The copy itself went through (or, refused, nothing at all was written).
+        QCOMPARE(int(bus.Instrument(1).Model().Snapshot().brightness),
+                 arguments[0] == "set-config" && code == 0 ? 2 : 1);
     }
 
     // Two instruments at one address: no instrument is listed there, the collision is named on

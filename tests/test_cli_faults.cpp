@@ -217,7 +217,8 @@ private slots:
         QTemporaryDir dir;
         const QString file =
             WriteFile(dir, "brightness = 0\ninfo = \"new\"\nserial.number = 99\naddress = 8\n");
-        QStringList arguments{"--port", Port(vi), "--address", "7", "set-config", file};
+        QStringList arguments{"--port",     Port(vi), "--address",     "7",
+                              "set-config", file,     "--with-address"};
         if (json) arguments << "--json";
         const Run run = Cli(arguments);
         QVERIFY2(run.code == 4, qPrintable(Explain(run)));
@@ -264,7 +265,7 @@ private slots:
         QProcess program;
         program.start(QStringLiteral(TESSERA_CLI_PROGRAM),
                       {"--port", Port(vi), "--address", "7", "--protocol", "modbus", "--timeout",
-                       "2000", "set-config", file});
+                       "2000", "set-config", file, "--with-address"});
         QVERIFY(program.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(WritesReceived(vi) >= 1, 20000);
         ::kill(pid_t(program.processId()), signal);

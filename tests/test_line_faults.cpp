@@ -209,6 +209,20 @@ private slots:
         QVERIFY(!app.window->windowTitle().contains(QStringLiteral("ModBus")));
     }
 
+    // Two instruments answering the search at once damage each other's answer: the error box
+    // says what it always said, and the status bar what it may mean and what to use instead.
+    void damagedSearchAnswerPointsToTheLineView() {
+        StartOnLine(false, 0);
+        app.ui().BitBtn21->click();
+        QCOMPARE(NextRequest(), Hex(WithCrc("FF 77 FF 00 00 00")));  // QV attempt
+        QVERIFY(line->Send(QByteArray::fromHex("0500FF00001234")));  // overlapped answers
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors.value(0),
+                                  QStringLiteral("Ошибка контрольной суммы ! "), Wait);
+        QVERIFY2(app.window->StatusText().contains(QStringLiteral("несколько приборов")) &&
+                     app.window->StatusText().contains(QStringLiteral("«Линия»")),
+                 qPrintable(app.window->StatusText()));
+    }
+
     // Bytes that arrive while no answer is awaited (a duplicated answer, late) put the line
     // out of step: at most the exchange they fall into is wrong, the line is purged after it
     // falls silent, and every later value is on its own panel.
