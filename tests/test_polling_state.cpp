@@ -30,7 +30,7 @@ class TestPollingState : public QObject {
 
     QString Field() { return app.window->PollingField()->text(); }
 
-    void StartPolling(bool p1, bool p2, bool p3) {
+    void StartPolling(bool p1, bool p2, bool p3, const QString& pause = QStringLiteral("20")) {
         const sim::Config config = Instrument();
         app.Start(&config, true);
         app.SetAddress(7);
@@ -41,7 +41,7 @@ class TestPollingState : public QObject {
         app.ui().CheckBox1->setChecked(p1);
         app.ui().CheckBox2->setChecked(p2);
         app.ui().CheckBox3->setChecked(p3);
-        app.ui().Edit1->setText(QStringLiteral("20"));
+        app.ui().Edit1->setText(pause);
         app.ui().BitBtn1->click();
     }
     // Waits until the instrument has taken `more` frames beyond those it has now.
@@ -66,11 +66,17 @@ private slots:
     void endOfPollingIsShownAndTheDigitsDimmed() {
         QFETCH(QString, how);
         QFETCH(QString, why);
-        StartPolling(true, false, false);
+        StartPolling(true, false, false, QStringLiteral("200"));
         QCOMPARE(Field(), QStringLiteral("Опрос: идёт"));
         QTRY_COMPARE_WITH_TIMEOUT(app.PanelText(1), QStringLiteral(" 12.50"), Wait);
         QVERIFY(!app.window->PanelDimmed(1));
         const QColor live = app.window->PanelCell(1, 4)->OnBrush()->Color();
+        // Between two exchanges, so that no value is cut short on its way.
+        QVERIFY(QTest::qWaitFor(
+            [this] {
+                return !RequestOnItsWay() && !AnswerPending && app.window->TimerRepeat->isActive();
+            },
+            Wait));
 
         if (how == "stop") app.ui().BitBtn2->click();
         if (how == "read") app.ui().BitBtn9->click();  // brightness

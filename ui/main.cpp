@@ -439,13 +439,19 @@ void Tz::PollingStopped(const QString& why) {
 }
 
 void Tz::NoteRequestEnded(const TRequestEnd& end) {
-    if (!FPolling.Running() || ExchangeState == ExchangeStates::ReadingPreparation ||
-        ExchangeState == ExchangeStates::ContinuousReading)
-        return;
-    // The exchange left polling: another request took the line, or polling could not go on.
+    if (!FPolling.Running()) return;
+    // Polling's own requests: the characteristics while it prepares, then the values.
+    const bool pollingRequest =
+        (end.command == GetPar && end.exchangeState == ExchangeStates::ReadingPreparation) ||
+        (end.command == GetVal && end.exchangeState == ExchangeStates::ContinuousReading);
+    const bool stillPolling = ExchangeState == ExchangeStates::ReadingPreparation ||
+                              ExchangeState == ExchangeStates::ContinuousReading;
+    if (pollingRequest && stillPolling) return;
+    // Another request took the line (its end leaves no next value asked for), or polling
+    // could not go on.
     if (end.command == GetTypeProt)
         PollingStopped(tr("поиск прибора"));
-    else if (end.outcome == TRequestOutcome::Answered)
+    else if (!pollingRequest)
         PollingStopped(tr("линию занял другой запрос"));
     else
         PollingStopped(tr("ошибка обмена"));

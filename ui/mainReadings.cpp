@@ -48,7 +48,7 @@ void Tz::ShowReading(int panel, uint8_t pointCode, double value) {
         value = -value;
     }
     // A value that comes after polling ended (the last one, confirmed late) is no live one.
-    if (FPolling.Running()) DimPanel(panel, false);
+    DimPanel(panel, !FPolling.Running());
     const PanelCells digits = FourDigits(value, pointCode);
     for (int k = 1; k <= 4; ++k) PanelCell(panel, k)->Setdp(pointCode == k - 1);
     PanelCell(panel, 0)->SetValue(sign);
