@@ -134,7 +134,13 @@ TConfigPreview::TConfigPreview(const QString& fileName, const QString& instrumen
     FTable->setSelectionMode(QAbstractItemView::NoSelection);
     for (int r = 0; r < int(FRows.size()); ++r) {
         const TPreviewRow& row = FRows[size_t(r)];
-        const QString mark = row.state == TPreviewState::Write ? tr("≠ записать")
+        // The address and the protocol are the instrument's place on the line: a file made
+        // from another instrument would put two at one address. Written only when ticked.
+        const bool lineIdentity = row.key == "address" || row.key == "protocol";
+        const QString mark = row.state == TPreviewState::Write && lineIdentity
+                                 ? tr("≠ не записывается, пока не отмечено: другой прибор "
+                                      "на линии может уже иметь этот адрес")
+                             : row.state == TPreviewState::Write ? tr("≠ записать")
                              : row.state == TPreviewState::ReadOnly ? tr("≠ не записывается")
                              : row.state == TPreviewState::Same ? QStringLiteral("=")
                                                                 : QString();
@@ -150,7 +156,7 @@ TConfigPreview::TConfigPreview(const QString& fileName, const QString& instrumen
         if (row.state == TPreviewState::Write) {
             QTableWidgetItem* key = FTable->item(r, KeyColumn);
             key->setFlags(key->flags() | Qt::ItemIsUserCheckable);
-            key->setCheckState(Qt::Checked);
+            key->setCheckState(lineIdentity ? Qt::Unchecked : Qt::Checked);
         }
     }
     FTable->resizeColumnsToContents();

@@ -473,6 +473,9 @@ private slots:
             std::vector<TPreviewRow> shown;
             app.desktop.preview = [&shown](TConfigPreview& preview) {
                 shown = preview.Rows();
+                // The whole copy, the address and the protocol included, asked for by hand.
+                preview.SetTicked("address", true);
+                preview.SetTicked("protocol", true);
                 return true;
             };
             QVERIFY(Load(file));
@@ -499,8 +502,8 @@ private slots:
                 QVERIFY(!IsWriteFrame(received[i], true));
         } else {
             app.window->ComPort->Close();  // the port is the program's alone while it is open
-            const CliRun set =
-                Cli({"--port", Path(*app.instrument), "--address", "12", "set-config", file});
+            const CliRun set = Cli({"--port", Path(*app.instrument), "--address", "12",
+                                    "set-config", file, "--with-address"});
             QVERIFY2(set.code == 0, qPrintable(set.out));
         }
         app.window->ComPort->Close();
@@ -587,13 +590,16 @@ private slots:
         QCOMPARE(int(row->state), state);
         QCOMPARE(row->fileText, fileText);
         QCOMPARE(row->instrumentText, instrumentText);
-        // Only the differences that can be written are offered, ticked.
+        // Only the differences that can be written are offered, ticked; the address and the
+        // protocol (the instrument's place on the line) offered unticked.
         TConfigPreview dialog(QStringLiteral("f.cfg"), QStringLiteral("i"), rows, nullptr);
         const auto ticked = dialog.TickedKeys();
         const bool offered =
             std::find(ticked.begin(), ticked.end(), key.toStdString()) != ticked.end();
-        QCOMPARE(offered, state == int(TPreviewState::Write));
-        QCOMPARE(dialog.WriteButton()->isEnabled(), state == int(TPreviewState::Write));
+        const bool lineIdentity = key == "address" || key == "protocol";
+        QCOMPARE(offered, state == int(TPreviewState::Write) && !lineIdentity);
+        if (!lineIdentity)
+            QCOMPARE(dialog.WriteButton()->isEnabled(), state == int(TPreviewState::Write));
     }
 
     // A file whose keys the instrument takes no write of differ from the instrument (it
@@ -631,7 +637,8 @@ private slots:
         QTest::addColumn<bool>("confirm");
         QTest::addColumn<QString>("untick");
         QTest::newRow("cancelled") << false << "";
-        QTest::newRow("address unticked") << true << "address";
+        QTest::newRow("confirmed as offered") << true << "";
+        QTest::newRow("brightness unticked") << true << "brightness";
     }
     void previewDecidesWhatIsWritten() {
         QFETCH(bool, confirm);
@@ -650,14 +657,15 @@ private slots:
             return confirm;
         };
         QVERIFY(Load(file));
-        QCOMPARE(offered, (std::vector<std::string>{"address", "brightness", "info"}));
+        // The file's address is offered unticked: a copy keeps the instrument's own.
+        QCOMPARE(offered, (std::vector<std::string>{"brightness", "info"}));
         const sim::InstrumentState state = app.instrument->Model().Snapshot();
         QCOMPARE(int(state.address), 12);
         bool wrote = false;
         for (const auto& frame : app.instrument->ReceivedFrames())
             wrote = wrote || IsWriteFrame(frame, true);
         QCOMPARE(wrote, confirm);
-        QCOMPARE(int(state.brightness), confirm ? 0 : 1);
+        QCOMPARE(int(state.brightness), confirm && untick != "brightness" ? 0 : 1);
         QCOMPARE(app.instrument->Model().InfoText().rfind("new", 0) == 0, confirm);
         QVERIFY2(reports.last().contains(confirm ? QStringLiteral("совпадает с файлом")
                                                  : QStringLiteral("ничего не записано")),

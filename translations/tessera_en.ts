@@ -440,6 +440,10 @@ Device: %2</translation>
         <source>Прибор отличается от файла в том, что не записывается: %1 (файл, видимо, от другого прибора).</source>
         <translation>The instrument differs from the file in what cannot be written: %1 (the file seems to be from another instrument).</translation>
     </message>
+    <message>
+        <source>≠ не записывается, пока не отмечено: другой прибор на линии может уже иметь этот адрес</source>
+        <translation>≠ not written unless ticked: another instrument on the line may already have this address</translation>
+    </message>
 </context>
 <context>
     <name>TConfigTransfer</name>
@@ -2213,6 +2217,10 @@ no answer</translation>
     <message>
         <source>Ответ прибора не соответствует запросу (на линии лишние или запоздавшие ответы); повторите запрос</source>
         <translation>The instrument&apos;s answer does not match the request (extra or late answers on the line); repeat the request</translation>
+    </message>
+    <message>
+        <source>Ошибка контрольной суммы: возможно, на поиск ответили несколько приборов; окно «Линия» опросит адреса по очереди</source>
+        <translation>Checksum error: several instruments may have answered the search; the “Line” window asks the addresses one by one</translation>
     </message>
 </context>
 <context>
