@@ -30,7 +30,7 @@ namespace {
 
 constexpr int Wait = 10000;
 // The slow instrument's answer delay, well inside the full wait.
-constexpr int SlowMs = 300;
+constexpr int SlowMs = 200;
 
 // Index on the bus: what each instrument is.
 enum Bus { QvAt12, SlowAt9, FastAt30, SharedA, SharedB };

@@ -281,7 +281,7 @@ private slots:
     // speed, two sharing an address.
     void scanOfAVirtualBus() {
         std::vector<sim::Config> configs =
-            Bus("qv:12,modbus:9+300ms,modbus:30@19200,modbus:20,modbus:20");
+            Bus("qv:12,modbus:9+200ms,modbus:30@19200,modbus:20,modbus:20");
         sim::VirtualBus bus(configs);
         for (size_t i = 0; i < bus.Size(); ++i)
             bus.Instrument(i).Model().Change(
