@@ -314,7 +314,9 @@ private slots:
             QCOMPARE(boxes.seen.size(), 1);
             QCOMPARE(boxes.seen[0].title, QStringLiteral("Error"));
             QCOMPARE(boxes.seen[0].text,
-                     QStringLiteral("Attempt to open a COM port that does not exist"));
+                     QStringLiteral("Attempt to open a COM port that does not exist\n\nPort %1 "
+                                    "was not opened. Port %1 is still not open.")
+                         .arg(NoSuchPort));
         }
         app.Stop();
 

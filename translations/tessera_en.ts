@@ -2140,6 +2140,22 @@ no answer</translation>
         <source>Ошибка</source>
         <translation>Error</translation>
     </message>
+    <message>
+        <source>Порт %1 не открыт. </source>
+        <translation>Port %1 was not opened. </translation>
+    </message>
+    <message>
+        <source>Порт %1 по-прежнему не открыт.</source>
+        <translation>Port %1 is still not open.</translation>
+    </message>
+    <message>
+        <source>В работе остаётся порт %1.</source>
+        <translation>The program keeps working with port %1.</translation>
+    </message>
+    <message>
+        <source>Порт %1, с которым шла работа, открыть снова не удалось: %2</source>
+        <translation>Port %1, which was in use, could not be opened again: %2</translation>
+    </message>
 </context>
 <context>
     <name>TThreadUpdate</name>

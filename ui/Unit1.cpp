@@ -233,6 +233,10 @@ void TSettingForm::Button1Click() {
     const QString chosen = ChosenPort();
     // The windows are built in the language of the start: a new choice comes with the next.
     if (TakeLanguage()) z->ShowStatus(ui->ComboBox4->toolTip());
+    // What is in use now, given back when the new choice cannot be opened: a mistyped port
+    // must not cost the operator the line that works.
+    const TLineInUse before = TakeLineInUse();
+    QString failure;
     try {
         port->Close();
         // The demo's device lives for one run only: the stored setting keeps the real port.
@@ -243,19 +247,49 @@ void TSettingForm::Button1Click() {
         ProtocolIsModbus = uint8_t(ChosenIndex(ui->ComboBox3, ProtocolIsModbus, DefaultProtocol));
         port->Open();
     } catch (const ESerialPort& e) {
-        // The settings taken so far stay in force and the port stays closed; the operator
-        // picks another port or cancels.
-        z->PortWatch->PortChanged();
-        QMessageBox::critical(this, ErrorCaption(), TPortWatch::OpenFailureText(e));
-        return;
+        failure = TPortWatch::OpenFailureText(e);
     } catch (const std::exception& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    if (!failure.isEmpty()) {
+        // The dialog stays up: the operator picks another port or cancels, which changes
+        // nothing more.
+        const QString still = GiveBackLineInUse(before);
         z->PortWatch->PortChanged();
-        QMessageBox::critical(this, ErrorCaption(), QString::fromUtf8(e.what()));
+        QMessageBox::critical(
+            this, ErrorCaption(),
+            failure + QStringLiteral("\n\n") + tr("Порт %1 не открыт. ").arg(chosen) + still);
         return;
     }
     z->PortWatch->PortChanged();
     z->RefreshProtocolView();
     accept();
+}
+
+TSettingForm::TLineInUse TSettingForm::TakeLineInUse() const {
+    const TSerialPort& port = *z->ComPort;
+    return {PortName,    SpeedIndex,      ProtocolIsModbus.load(),
+            port.Port(), port.BaudRate(), port.Connected()};
+}
+
+// Restores what was in use and reopens it if it was open; says which port the program
+// works with now.
+QString TSettingForm::GiveBackLineInUse(const TLineInUse& line) {
+    TSerialPort& port = *z->ComPort;
+    PortName = line.storedName;
+    SpeedIndex = line.speedIndex;
+    ProtocolIsModbus = line.protocolIsModbus;
+    try {
+        port.Close();
+        port.SetBaudRate(line.baudRate);
+        port.SetPort(line.port);
+        if (!line.open) return tr("Порт %1 по-прежнему не открыт.").arg(line.port);
+        port.Open();
+        return tr("В работе остаётся порт %1.").arg(line.port);
+    } catch (const ESerialPort& e) {
+        return tr("Порт %1, с которым шла работа, открыть снова не удалось: %2")
+            .arg(line.port, TPortWatch::OpenFailureText(e));
+    }
 }
 
 // Closing by the close box or Escape rejects the dialog the same way: nothing is changed.

@@ -14,6 +14,9 @@
 #include <QDialog>
 #include <QString>
 #include <QTimer>
+#include <cstdint>
+
+#include "serial/SerialPort.h"
 
 class QHideEvent;
 class QPaintEvent;
@@ -52,6 +55,17 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // The line the program works with before a new choice is applied.
+    struct TLineInUse {
+        QString storedName;  // PortName
+        int speedIndex = 0;
+        uint8_t protocolIsModbus = 0;
+        QString port;  // as the serial component has it
+        TBaudRate baudRate = br9600;
+        bool open = false;
+    };
+    TLineInUse TakeLineInUse() const;
+    QString GiveBackLineInUse(const TLineInUse& line);
     void FollowPorts();
     void RefreshPortList();
     void FitPortBox();
