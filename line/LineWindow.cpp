@@ -353,6 +353,7 @@ void TLineWindow::Acquire() {
 }
 
 void TLineWindow::Release() {
+    FHost.ReleaseLine(this);
     for (const QPointer<QWidget>& widget : FDisabled)
         if (widget) widget->setEnabled(true);
     FDisabled.clear();
@@ -366,6 +367,12 @@ bool TLineWindow::Begin(Job job) {
     if (OwnsLine()) return false;
     if (!FHost.Port().Connected()) {
         Say(tr("Порт не открыт"), true);
+        return false;
+    }
+    if (!FHost.ClaimLine(this, tr("Линия"))) {
+        Say(tr("Линию занимает окно «%1»: дождитесь окончания его работы или остановите её")
+                .arg(FHost.LineHolder()),
+            true);
         return false;
     }
     FJob = job;

@@ -7,6 +7,7 @@
 #include <vector>
 
 class QAbstractButton;
+class QObject;
 class QLineEdit;
 class QStatusBar;
 class QToolButton;
@@ -52,4 +53,12 @@ public:
     // the search does when it finds one; the port stays. Throws ESerialPort when the port
     // refuses the speed.
     virtual void UseInstrument(uint16_t address, bool modbus, int32_t baud) = 0;
+
+    // One window at a time talks on the line beside the main window's own exchange: a window
+    // claims the line before its first request and gives it back when it is done. False, and
+    // nothing changes, while another window holds it (LineHolder() names that one). A window
+    // destroyed while holding it gives it back.
+    virtual bool ClaimLine(QObject* window, const QString& name) = 0;
+    virtual void ReleaseLine(const QObject* window) = 0;
+    virtual QString LineHolder() const = 0;
 };

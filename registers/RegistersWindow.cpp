@@ -366,7 +366,9 @@ void TRegistersWindow::Acquire() {
 }
 
 void TRegistersWindow::ReleaseWhenIdle() {
-    if (OwnsLine() || !FOwner || FOwner->isHidden()) return;
+    if (OwnsLine()) return;
+    FHost.ReleaseLine(this);
+    if (!FOwner || FOwner->isHidden()) return;
     FHost.StatusBar()->removeWidget(FOwner);
     FOwner->hide();
 }
@@ -377,6 +379,15 @@ bool TRegistersWindow::Busy() const {
 
 bool TRegistersWindow::Send(Pending what, const TLineRequest& request) {
     if (Busy()) return false;
+    if (!FHost.ClaimLine(this, tr("Регистры"))) {
+        // Another window talks on the line: nothing is sent, repeating stops.
+        Say(tr("Линию занимает окно «%1»: дождитесь окончания его работы или остановите её")
+                .arg(FHost.LineHolder()),
+            true);
+        FPollButton->setChecked(false);
+        FRawRepeatButton->setChecked(false);
+        return false;
+    }
     // A request of the main window still awaiting its answer (or having it read) when its
     // exchange is stopped: the line is left to fall silent first, so that its answer is not
     // taken for this one's.

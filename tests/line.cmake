@@ -2,7 +2,7 @@
 # the main window on the same line.
 tessera_add_test(test_line_model SOURCES test_line_model.cpp LIBS tessera_line)
 tessera_add_test(test_line_window SOURCES test_line_window.cpp support/AppHarness.h
-                 LIBS tessera_app tessera_line tessera_sim TIMEOUT 300 LABELS threaded)
+                 LIBS tessera_app tessera_line tessera_registers tessera_sim TIMEOUT 300 LABELS threaded)
 
 # The README's picture of the window (run by hand under xvfb-run; not a test).
 add_executable(tessera_line_screen line_screen.cpp)

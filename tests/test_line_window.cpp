@@ -23,6 +23,7 @@
 #include "line/LineWindow.h"
 #include "protocol/Requests.h"
 #include "protocol/Units.h"
+#include "registers/RegistersWindow.h"
 #include "sim/BusList.h"
 #include "sim/VirtualBus.h"
 
@@ -456,6 +457,40 @@ private slots:
         QVERIFY(!window->LineOwnerLabel()->isVisible());
         QVERIFY(app.ui().BitBtn21->isEnabled());
         QVERIFY(app.ui().PageControl1->isEnabled());
+    }
+
+    // The line window and the registers window never talk on the line at once: whichever
+    // holds it, the other refuses, names the holder and sends nothing; given back, the line
+    // is the other's to take.
+    void oneWindowAtATimeOnTheLine() {
+        TRegistersWindow registers(*app.window, {});
+        window->SetRange(1, 60);
+        window->SetSpeeds(TLineWindow::Speeds::List, QStringLiteral("9600, 19200"));
+        window->SetProtocols(TLineWindow::Protocols::Qv);
+        QVERIFY(window->StartScan());
+        QCOMPARE(app.window->LineHolder(), QStringLiteral("Линия"));
+        registers.SetPolling(true);
+        QVERIFY(!registers.OwnsLine());
+        QVERIFY(!registers.Busy());
+        QVERIFY2(registers.StatusLabel()->text().contains(QStringLiteral("«Линия»")),
+                 qPrintable(registers.StatusLabel()->text()));
+        window->Stop();
+        QVERIFY(Idle());
+        QVERIFY(app.window->LineHolder().isEmpty());
+
+        registers.SetPolling(true);
+        QVERIFY(registers.OwnsLine());
+        QCOMPARE(app.window->LineHolder(), QStringLiteral("Регистры"));
+        QVERIFY(!window->StartScan());
+        QVERIFY(!window->OwnsLine());
+        QVERIFY2(window->StatusLabel()->text().contains(QStringLiteral("«Регистры»")),
+                 qPrintable(window->StatusLabel()->text()));
+        registers.SetPolling(false);
+        QTRY_VERIFY_WITH_TIMEOUT(!registers.OwnsLine(), Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(app.window->LineHolder().isEmpty(), Wait);
+        QVERIFY(window->StartScan());
+        window->Stop();
+        QVERIFY(Idle());
     }
 
     // A request of the main window still on its way: the window waits for the line to fall

@@ -1241,6 +1241,10 @@ Device: %2</translation>
         <source>Запись конфигурации…</source>
         <translation>Writing the configuration…</translation>
     </message>
+    <message>
+        <source>Линию занимает окно «%1»: дождитесь окончания его работы или остановите её</source>
+        <translation>The line is held by the “%1” window: wait until it is done or stop it</translation>
+    </message>
 </context>
 <context>
     <name>TLineWorker</name>
@@ -1965,6 +1969,10 @@ no answer</translation>
     <message>
         <source>Тип и порядок слов — как у чтения; несколько значений через запятую записываются одним запросом</source>
         <translation>Type and word order as for reading; several values separated by commas are written in one request</translation>
+    </message>
+    <message>
+        <source>Линию занимает окно «%1»: дождитесь окончания его работы или остановите её</source>
+        <translation>The line is held by the “%1” window: wait until it is done or stop it</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 // The run-time settings and the window-wide state are plain module variables, as the rest
 // of the program reads them; those the exchange thread also touches are atomic (Thread1.h).
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <atomic>
 #include <cstdint>
@@ -146,6 +147,9 @@ public:
     QAbstractButton* SettingsButton() override;
     void UseInstrument(uint16_t address, bool modbus, int32_t baud) override;
     QWidget* Pages() override;
+    bool ClaimLine(QObject* window, const QString& name) override;
+    void ReleaseLine(const QObject* window) override;
+    QString LineHolder() const override;
 
     // TFieldGroupsView
     std::vector<QWidget*> GroupFields(TFieldGroup group) const override;
@@ -246,6 +250,8 @@ private:
     TFrameRecorder* FFrameRecorder = nullptr;
     TFrameMonitor* FFrameMonitor = nullptr;
     TPollingStatus FPolling;
+    QPointer<QObject> FLineHolder;  // the window that talks on the line, if any
+    QString FLineHolderName;
     QLabel* FPollingField = nullptr;
     bool FPanelDimmed[3] = {false, false, false};
 };

@@ -156,6 +156,21 @@ QWidget* Tz::Pages() {
     return ui->PageControl1;
 }
 
+bool Tz::ClaimLine(QObject* window, const QString& name) {
+    if (FLineHolder && FLineHolder != window) return false;
+    FLineHolder = window;
+    FLineHolderName = name;
+    return true;
+}
+
+void Tz::ReleaseLine(const QObject* window) {
+    if (FLineHolder == window) FLineHolder = nullptr;
+}
+
+QString Tz::LineHolder() const {
+    return FLineHolder ? FLineHolderName : QString();
+}
+
 void Tz::UseInstrument(uint16_t address, bool modbus, int32_t baud) {
     static const int32_t bauds[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
     for (int index = 0; index < 8; ++index)
