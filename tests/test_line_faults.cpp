@@ -169,9 +169,18 @@ private slots:
         QCOMPARE(app.errors.size(), 1);
         QVERIFY2(app.errors[0].contains(QStringLiteral("поиском")), qPrintable(app.errors[0]));
         QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        // Polling refused the same way: nothing sent, and polling is not said to run.
+        app.ui().CheckBox1->setChecked(true);
+        app.ui().BitBtn1->click();
+        QVERIFY(NothingSent());
+        QCOMPARE(app.errors.size(), 2);
+        QVERIFY2(app.errors[1].contains(QStringLiteral("поиском")), qPrintable(app.errors[1]));
+        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QVERIFY(!app.window->PollingStatus().Running());
+        app.errors.clear();
         app.ui().BitBtn21->click();  // the search is sent to its own address
         QVERIFY(!NextRequest().isEmpty());
-        QCOMPARE(app.errors.size(), 1);
+        QVERIFY(app.errors.isEmpty());
     }
 
     // An answer from another address is not the request's answer.

@@ -110,10 +110,16 @@ void Tz::BitBtn1Click() {
         }
         PortWatch->PollingStarted();
         CurrentQuery->SetName(GetPar);
-        PollingStarted();
         CurrentQuery->Push(SelectedChannel);
         CurrentQuery->Query();
+        PollingStarted();
     });
+    // Refused before anything went out (an address the protocol cannot carry): polling never
+    // started.
+    if (ExchangeState == ExchangeStates::ReadingPreparation && !RequestOnItsWay()) {
+        ExchangeState = ExchangeStates::Single;
+        PortWatch->PollingStopped();
+    }
 }
 
 void Tz::BitBtn2Click() {
