@@ -3,16 +3,9 @@
 #include <QBrush>
 #include <QColor>
 
-namespace {
+#include "base/CsvField.h"
 
-QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
+namespace {
 
 bool Same(const TWatchTarget& a, const TWatchTarget& b) {
     return a.address == b.address && a.protocol == b.protocol && a.baud == b.baud;

@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 
+#include "base/CsvField.h"
 #include "protocol/NumberText.h"
 #include "protocol/Units.h"
 
@@ -14,15 +15,6 @@ QString Utf8(const std::string& text) {
 
 QString TimeText(const QTime& time) {
     return time.toString(QStringLiteral("HH:mm:ss"));
-}
-
-QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 bool ValidParameter(int parameter) {

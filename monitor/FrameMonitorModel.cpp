@@ -6,6 +6,8 @@
 #include <QSaveFile>
 #include <algorithm>
 
+#include "base/CsvField.h"
+
 namespace {
 
 const QColor ErrorText(0xA0, 0x00, 0x00);
@@ -32,15 +34,6 @@ QString CrcText(TFrameCrc crc) {
 bool RightAligned(int column) {
     return column == TFrameMonitorModel::Address || column == TFrameMonitorModel::Length ||
            column == TFrameMonitorModel::Latency;
-}
-
-QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 // Tabs and line breaks inside a cell (a port's message) would split the plain text's columns.

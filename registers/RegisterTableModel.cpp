@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <algorithm>
 
+#include "base/CsvField.h"
 #include "protocol/KnownRegisters.h"
 
 using namespace protocol;
@@ -66,15 +67,6 @@ QString Utf8(const std::string& text) {
     QT_TRANSLATE_NOOP("TRegisterTableModel", "Уставка max (16 бит, запись)"),
     QT_TRANSLATE_NOOP("TRegisterTableModel", "Уставка min (16 бит, запись)"),
 };
-
-QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 
 }  // namespace
 
