@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
+#include "commissioning/AddressProbe.h"
 #include "commissioning/Commissioning.h"
 #include "commissioning/ConfigPreview.h"
 #include "config/ConfigPlan.h"
@@ -164,6 +166,11 @@ std::vector<TSequenceStep> WriteSteps(TInstrumentOperations& w, TWindowHost& hos
                                       const config::ConfigPlan& plan,
                                       const config::InstrumentConfig& file) {
     std::vector<TSequenceStep> steps;
+    // A new address is asked before anything is written: an instrument answering there would
+    // share it, and a file refused for it leaves the instrument as it was.
+    for (const PlannedWrite& pw : plan.Writes())
+        if (pw.kind == WriteKind::Address)
+            steps.push_back(AddressFreeStep(w, uint16_t(pw.Integer("address"))));
     for (const PlannedWrite& pw : plan.Writes()) {
         QString hysteresis;
         if (pw.kind == WriteKind::RelayParams) {
@@ -285,6 +292,14 @@ void TConfigTransfer::AfterFirstRead() {
 
 void TConfigTransfer::AfterWrites() {
     FWrites = FOwner.Sequence().Reports();
+    // A free address asked before it is written is no write of its own; a taken one ends
+    // the writes and is reported as their failure.
+    FWrites.erase(std::remove_if(FWrites.begin(), FWrites.end(),
+                                 [](const TRequestSequence::Report& r) {
+                                     return r.tag == AddressProbeTag &&
+                                            r.result == TStepResult::Done;
+                                 }),
+                  FWrites.end());
     const bool failed = !FWrites.empty() && FWrites.back().result != TStepResult::Done;
     if (FOwner.Sequence().Stopped() && !failed) {
         End(tr("Запись остановлена после %1 из %2 шагов; прибор не сверен с файлом.")

@@ -86,6 +86,7 @@ void TRequestSequence::StartNext() {
     const TSequenceStep& step = FSteps[size_t(FIndex)];
     FReports.push_back({step.name, TStepResult::Done, QString(), step.tag});
     FWorst = TStepResult::Done;
+    FLastOutcome.reset();
     FStepActive = true;
     emit StepStarted(FIndex, step.name);
     emit Progress(
@@ -102,6 +103,7 @@ void TRequestSequence::StartNext() {
 void TRequestSequence::RequestEnded(const TRequestEnd& end) {
     if (!FStepActive) return;
     FWorst = Worse(FWorst, ResultOf(end.outcome));
+    FLastOutcome = end.outcome;
     if (end.chainGoesOn) {
         FBackstop->start();
         return;
@@ -124,6 +126,7 @@ void TRequestSequence::EndStep(TStepResult result) {
     const TSequenceStep& step = FSteps[size_t(FIndex)];
     if (result == TStepResult::Done && step.gaveData && !step.gaveData())
         result = TStepResult::NoData;
+    if (step.judge) result = step.judge(result, FLastOutcome, FReports.back().message);
     FReports.back().result = result;
     if (result == TStepResult::Done && step.done) step.done();
     emit StepEnded(FIndex, result);
@@ -157,8 +160,12 @@ std::vector<TSequenceStep> ReadAllSteps(
     TInstrumentOperations* ops = &instrument;
     auto step = [ops, &gaveData](const QString& name, void (Ops::*read)(), TFieldGroup group,
                                  std::vector<std::string> keys) {
-        return TSequenceStep{name, [ops, read] { (ops->*read)(); },
-                             [gaveData, keys] { return gaveData(keys); }, nullptr, int(group)};
+        return TSequenceStep{name,
+                             [ops, read] { (ops->*read)(); },
+                             [gaveData, keys] { return gaveData(keys); },
+                             nullptr,
+                             int(group),
+                             nullptr};
     };
     std::vector<TSequenceStep> steps = {
         step(TRequestSequence::tr("Сетевой адрес"), &Ops::ReadAddress, G::Address, {"address"}),

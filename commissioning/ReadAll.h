@@ -10,12 +10,14 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "exchange/RequestEnd.h"
+
 class QTimer;
 class TInstrumentOperations;
-struct TRequestEnd;
 
 enum class TStepResult {
     Done,        // every request of the step was answered
@@ -34,6 +36,12 @@ struct TSequenceStep {
     std::function<bool()> gaveData;  // reads: whether the answers held the step's values
     std::function<void()> done;      // run when the step ended Done
     int tag = -1;                    // what the caller knows the step by
+    // Turns the step's result into the one recorded, and may say why in `message`: a step that
+    // wants silence (nobody at an address) is Done when nothing answered. `last` is how the
+    // step's last request ended; empty when the step was given up without a notice.
+    std::function<TStepResult(TStepResult result, std::optional<TRequestOutcome> last,
+                              QString& message)>
+        judge;
 };
 
 class TRequestSequence : public QObject {
@@ -89,6 +97,7 @@ private:
     bool FStopAtFailure = false;
     bool FStopRequested = false;
     TStepResult FWorst = TStepResult::Done;
+    std::optional<TRequestOutcome> FLastOutcome;
     QTimer* FBackstop;
     QTimer* FFirstStep;
 };

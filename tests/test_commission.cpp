@@ -23,6 +23,7 @@
 #include "commissioning/PlotWindow.h"
 #include "commissioning/ReadAll.h"
 #include "config/ConfigFile.h"
+#include "sim/VirtualBus.h"
 
 using sim::Protocol;
 
@@ -670,6 +671,37 @@ private slots:
         QVERIFY2(reports.last().contains(confirm ? QStringLiteral("совпадает с файлом")
                                                  : QStringLiteral("ничего не записано")),
                  qPrintable(reports.last()));
+    }
+
+    // A file's address, ticked by hand, is asked first: with another instrument answering
+    // there nothing at all is written, and the report says which address is taken.
+    void takenAddressInAFileWritesNothing() {
+        Start(Protocol::Modbus, 12);
+        sim::VirtualBus bus(
+            {Instrument(Protocol::Modbus, 12, 3), Instrument(Protocol::Modbus, 20, 3)});
+        bus.Start();
+        UseLine(QString::fromStdString(bus.DevicePath()), 12, true);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("c.cfg");
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("brightness = 0\naddress = 20\n");
+        out.close();
+        app.desktop.preview = [](TConfigPreview& preview) {
+            preview.SetTicked("address", true);
+            return true;
+        };
+        QVERIFY(Load(file));
+        QVERIFY(reportProblem);
+        QVERIFY2(reports.last().contains(QStringLiteral("По адресу 20 уже отвечает прибор")),
+                 qPrintable(reports.last()));
+        for (size_t i = 0; i < bus.Size(); ++i) {
+            const sim::InstrumentState state = bus.Instrument(i).Model().Snapshot();
+            QCOMPARE(int(state.address), i == 0 ? 12 : 20);
+            QCOMPARE(int(state.brightness), 1);  // as the instruments started
+        }
+        QVERIFY(app.errors.isEmpty());
+        app.window->ComPort->Close();
     }
 
     // A write the instrument refuses stops the writing there; the report says where and why.

@@ -84,6 +84,9 @@ public:
     QString StatusText() const;
     // A port error met during an exchange, with a hint on what to check.
     QString LineFailureText(const ESerialPort& e) const;
+    // Why the chosen protocol cannot go through the port (QV through a Modbus TCP gateway); empty
+    // when it can.
+    QString GatewayRefusesProtocol() const;
     void ReportLineFailure(const ESerialPort& e);
 
     void ShowReading(int panel, uint8_t pointCode, double value);
@@ -177,6 +180,9 @@ public slots:
     // parameter page
     void BitBtn3Click();
     void BitBtn4Click();
+    void FirstOpenEnded(const ESerialPort* failure);
+    void SendAddressWrite(uint16_t address);
+    void GiveNewAddress(uint16_t address);
     void BitBtn5Click();
     void BitBtn6Click();
     void BitBtn7Click();

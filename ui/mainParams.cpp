@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QSlider>
 
+#include "commissioning/AddressProbe.h"
+#include "commissioning/Commissioning.h"
 #include "exchange/Convert.h"
 #include "exchange/cp1251.h"
 #include "protocol/Decoders.h"
@@ -98,11 +100,40 @@ void Tz::BitBtn4Click() {
             ShowError(AddressRefusedText(typed));
             return;
         }
-        CurrentQuery->SetName(SetAdr);
-        CurrentQuery->Push(uint8_t(address));
-        CurrentQuery->Push(uint8_t(address >> 8));
-        CurrentQuery->Query();
+        if (address == CurrentQuery->Adr) {
+            SendAddressWrite(uint16_t(address));
+            return;
+        }
+        GiveNewAddress(uint16_t(address));
     });
+}
+
+void Tz::SendAddressWrite(uint16_t address) {
+    CurrentQuery->SetName(SetAdr);
+    CurrentQuery->Push(uint8_t(address));
+    CurrentQuery->Push(uint8_t(address >> 8));
+    CurrentQuery->Query();
+}
+
+// The new address is asked first; the write goes out only when nothing answered there.
+// The two run as a series, so the silence hoped for raises no error box.
+void Tz::GiveNewAddress(uint16_t address) {
+    TSequenceStep write;
+    write.name = tr("Запись адреса %1").arg(address);
+    write.start = [this, address] { Guarded([this, address] { SendAddressWrite(address); }); };
+    std::vector<TSequenceStep> steps{AddressFreeStep(*this, address), std::move(write)};
+    const bool started =
+        Commissioning->RunSequence(std::move(steps), tr("Смена адреса"), true, [this] {
+            for (const auto& report : Commissioning->Sequence().Reports())
+                if (report.result != TStepResult::Done) {
+                    const QString text =
+                        report.message.isEmpty() ? StepResultText(report.result) : report.message;
+                    ShowStatus(text);
+                    ShowError(text);
+                    return;
+                }
+        });
+    if (!started) ShowError(tr("Адрес не изменён: дождитесь окончания обмена с прибором."));
 }
 
 void Tz::BitBtn7Click() {
