@@ -86,7 +86,8 @@ Clock::time_point TQuery::LineFreeAt(const TSerialPort& port) const {
         due = std::max(due,
                        std::min(quietFrom + LateAnswerGrace, FHoldStarted + LateAnswerHoldLongest));
     }
-    if (ModbusFrame) {
+    // A Modbus TCP gateway frames each request itself: no silence is needed before it.
+    if (ModbusFrame && port.NeedsFrameSilence()) {
         const auto silence =
             std::chrono::microseconds(protocol::FrameSilenceMicroseconds(port.BitsPerSecond()));
         due = std::max(due, std::min(last + silence, FHoldStarted + 4 * silence));

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "serial/SerialBackend.h"
@@ -190,7 +192,13 @@ QString TSerialPort::DevicePath(const QString& port) {
 
 void TSerialPort::Open() {
     if (FConnected) return;
+    AbandonBackgroundOpen();
     OpenDevice();
+    StartAfterOpen();
+}
+
+// The device is held: the line settings, buffers and timeouts go to it and its events start.
+void TSerialPort::StartAfterOpen() {
     FConnected = true;
     try {
         ApplyLineSettings();
@@ -206,39 +214,112 @@ void TSerialPort::Open() {
     }
 }
 
-// Any failure other than "missing", "busy", "no permission", "not a serial port" and a network
-// port's own failures leaves the handle unset, and the open then fails on the line settings.
-// A network port is connected within ConnectTimeoutMs and gets the network allowance set here.
 void TSerialPort::OpenDevice() {
     const std::string path = DevicePath(FPort).toLocal8Bit().toStdString();
     OpenOptions options;
     options.connectTimeoutMs = FConnectTimeoutMs;
     const OpenStatus status = Device::Open(path, FHandle, options);
-    FOpenError = status == OpenStatus::Ok ? 0 : serial_backend::LastErrorCode();
-    if (status == OpenStatus::Ok) FHandle->SetNetworkAllowanceMs(FNetworkAllowanceMs);
+    AdoptOpenResult(status, status == OpenStatus::Ok ? 0 : serial_backend::LastErrorCode());
+}
+
+// Any failure other than "missing", "busy", "no permission", "not a serial port" and a network
+// port's own failures leaves the handle unset, and the open then fails on the line settings.
+// A network port gets the network allowance set here.
+void TSerialPort::AdoptOpenResult(OpenStatus status, int systemError) {
+    FOpenError = systemError;
+    if (status == OpenStatus::Ok && FHandle) FHandle->SetNetworkAllowanceMs(FNetworkAllowanceMs);
     switch (status) {
         case OpenStatus::Ok:
         case OpenStatus::Failed:
             return;
         case OpenStatus::NotFound:
-            throw ESerialPort(msgNotFound);
+            throw ESerialPort(msgNotFound, systemError);
         case OpenStatus::Busy:
-            throw ESerialPort(msgBusy);
+            throw ESerialPort(msgBusy, systemError);
         case OpenStatus::NoPermission:
-            throw ESerialPort(msgNoPermission);
+            throw ESerialPort(msgNoPermission, systemError);
         case OpenStatus::NotSerial:
-            throw ESerialPort(msgNotSerial);
+            throw ESerialPort(msgNotSerial, systemError);
         case OpenStatus::BadName:
-            throw ESerialPort(msgBadNetworkName);
+            throw ESerialPort(msgBadNetworkName, systemError);
         case OpenStatus::HostUnknown:
-            throw ESerialPort(msgHostUnknown);
+            throw ESerialPort(msgHostUnknown, systemError);
         case OpenStatus::Refused:
-            throw ESerialPort(msgRefused);
+            throw ESerialPort(msgRefused, systemError);
         case OpenStatus::Unreachable:
-            throw ESerialPort(msgUnreachable);
+            throw ESerialPort(msgUnreachable, systemError);
         case OpenStatus::TimedOut:
-            throw ESerialPort(msgConnectTimedOut);
+            throw ESerialPort(msgConnectTimedOut, systemError);
     }
+}
+
+// What a connecting thread and the port share: the thread hands its result to the port only
+// while `port` is set; the port clears it (under the lock) when it gives the attempt up or
+// ends, so nothing is ever posted to a port that is gone.
+struct TSerialPort::PendingOpen {
+    std::mutex lock;
+    TSerialPort* port = nullptr;
+};
+
+void TSerialPort::OpenInBackground(TOpenDone done) {
+    AbandonBackgroundOpen();
+    if (FConnected || !IsNetworkPort()) {
+        try {
+            Open();
+        } catch (const ESerialPort& e) {
+            done(&e);
+            return;
+        }
+        done(nullptr);
+        return;
+    }
+    auto pending = std::make_shared<PendingOpen>();
+    pending->port = this;
+    FPendingOpen = pending;
+    OpenOptions options;
+    options.connectTimeoutMs = FConnectTimeoutMs;
+    const std::string path = DevicePath(FPort).toLocal8Bit().toStdString();
+    // Detached: a connection under way must not hold up closing the window; it ends within
+    // the time-out (name resolution aside) and its result is then dropped.
+    std::thread([pending, options, path, done = std::move(done)] {
+        auto device = std::make_shared<std::unique_ptr<Device>>();
+        const OpenStatus status = Device::Open(path, *device, options);
+        const int error = status == OpenStatus::Ok ? 0 : serial_backend::LastErrorCode();
+        const std::lock_guard<std::mutex> hold(pending->lock);
+        if (!pending->port) return;  // abandoned: the connection closes with `device`
+        TSerialPort* port = pending->port;
+        QMetaObject::invokeMethod(
+            port,
+            [port, pending, device, status, error, done] {
+                port->FinishBackgroundOpen(pending, std::move(*device), status, error, done);
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void TSerialPort::FinishBackgroundOpen(const std::shared_ptr<PendingOpen>& pending,
+                                       std::unique_ptr<Device> device, OpenStatus status,
+                                       int systemError, const TOpenDone& done) {
+    if (FPendingOpen != pending) return;  // given up meanwhile
+    FPendingOpen.reset();
+    try {
+        FHandle = std::move(device);
+        AdoptOpenResult(status, systemError);
+        StartAfterOpen();
+    } catch (const ESerialPort& e) {
+        done(&e);
+        return;
+    }
+    done(nullptr);
+}
+
+void TSerialPort::AbandonBackgroundOpen() {
+    if (!FPendingOpen) return;
+    {
+        const std::lock_guard<std::mutex> hold(FPendingOpen->lock);
+        FPendingOpen->port = nullptr;
+    }
+    FPendingOpen.reset();
 }
 
 void TSerialPort::StartEventDelivery() {
@@ -247,6 +328,7 @@ void TSerialPort::StartEventDelivery() {
 }
 
 void TSerialPort::Close() {
+    AbandonBackgroundOpen();
     if (!FConnected) return;
     FEventThread.reset();
     DestroyWindow();

@@ -212,6 +212,7 @@ class TSerialPortWindow;
 namespace serial_backend {
 class Device;
 struct TransportNote;
+enum class OpenStatus;
 }  // namespace serial_backend
 
 class TSerialPort : public QObject {
@@ -229,6 +230,15 @@ public:
     void Open();
     void Close();
     bool Connected() const { return FConnected.load(); }
+    // Opens the port without blocking the caller on a network connection: a network port is
+    // connected (its name resolved too, within ConnectTimeoutMs) on a thread of its own, and
+    // `done` runs on this object's thread when the attempt has ended, with nullptr when the
+    // port is open or the failure Open would have raised. A serial device opens at once, as
+    // Open does, and `done` runs before this returns. Close, a later OpenInBackground or the
+    // port's end abandons an attempt under way: its connection is closed, `done` never runs.
+    using TOpenDone = std::function<void(const ESerialPort* failure)>;
+    void OpenInBackground(TOpenDone done);
+    bool Connecting() const { return FPendingOpen != nullptr; }
 
     static void EnumSerialPorts(QStringList& ports);
     void ClearBuffer(bool input, bool output);
@@ -339,7 +349,15 @@ private:
     friend class TSerialThread;
     void HandlerFailed(const QString& message);
     TExceptionReport* FExceptionReport = nullptr;
+    struct PendingOpen;
     void OpenDevice();
+    void AdoptOpenResult(serial_backend::OpenStatus status, int systemError);
+    void StartAfterOpen();
+    void FinishBackgroundOpen(const std::shared_ptr<PendingOpen>& pending,
+                              std::unique_ptr<serial_backend::Device> device,
+                              serial_backend::OpenStatus status, int systemError,
+                              const TOpenDone& done);
+    void AbandonBackgroundOpen();
     void StartEventDelivery();
     void ApplyLineSettings();
     void ApplyBufferSizes();
@@ -369,4 +387,5 @@ private:
     TSerialPortWindow* FWindow = nullptr;  // the hidden window of smWindowSync, while open
     std::atomic<uint32_t> FNetworkAllowanceMs{200};
     int FConnectTimeoutMs = 3000;
+    std::shared_ptr<PendingOpen> FPendingOpen;  // a connection being made in the background
 };

@@ -14,6 +14,11 @@ const QString Port = QStringLiteral("Port");
 const QString Update = QStringLiteral("Update");
 const QString LanguageSection = QStringLiteral("Language");
 const QString LanguageKey = QStringLiteral("Lang");
+const QString Network = QStringLiteral("Network");
+
+QString RecentKey(int index) {
+    return QStringLiteral("Recent%1").arg(index + 1);
+}
 
 }  // namespace
 
@@ -86,6 +91,31 @@ bool WriteFraming(const QString& path, const TFraming& framing) {
     profile.Load(path);
     profile.WriteInteger(Port, QStringLiteral("Parity"), framing.parity);
     profile.WriteInteger(Port, QStringLiteral("StopBits"), framing.stopBits);
+    return profile.Save();
+}
+
+TNetwork ReadNetwork(const QString& path) {
+    TProfile profile;
+    profile.Load(path);
+    TNetwork n;
+    const int32_t allowance =
+        profile.ReadInteger(Network, QStringLiteral("AllowanceMs"), TNetwork::DefaultAllowanceMs);
+    if (allowance >= 0 && allowance <= TNetwork::MaxAllowanceMs) n.allowanceMs = allowance;
+    for (int i = 0; i < TNetwork::RecentCount; ++i) {
+        const QString name = profile.ReadString(Network, RecentKey(i), QString()).trimmed();
+        if (!name.isEmpty() && !n.recent.contains(name)) n.recent << name;
+    }
+    return n;
+}
+
+bool RememberGateway(const QString& path, const QString& gateway) {
+    QStringList recent = ReadNetwork(path).recent;
+    recent.removeAll(gateway);
+    recent.prepend(gateway);
+    TProfile profile;
+    profile.Load(path);
+    for (int i = 0; i < TNetwork::RecentCount; ++i)
+        profile.WriteString(Network, RecentKey(i), recent.value(i));
     return profile.Save();
 }
 

@@ -4,6 +4,7 @@
 // The file is a profile (INI) file in <Documents>/Tessera_RS/. Only the keys below belong to
 // the program; everything else in the file is kept as it is when the keys are written back.
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace SetupFile {
@@ -56,5 +57,19 @@ struct TFraming {
 };
 TFraming ReadFraming(const QString& path);
 bool WriteFraming(const QString& path, const TFraming& framing);
+
+// [Network] AllowanceMs: how much longer an answer may take through a gateway than on a wire
+// (DefaultAllowanceMs when absent or outside 0..MaxAllowanceMs); Recent1..RecentN: the gateways
+// last connected to, newest first, offered in the port list beside the serial ports.
+struct TNetwork {
+    static constexpr int DefaultAllowanceMs = 200;
+    static constexpr int MaxAllowanceMs = 5000;
+    static constexpr int RecentCount = 5;
+    int allowanceMs = DefaultAllowanceMs;
+    QStringList recent;
+};
+TNetwork ReadNetwork(const QString& path);
+// Puts `gateway` first in the recent list (once), keeping RecentCount; false if not written.
+bool RememberGateway(const QString& path, const QString& gateway);
 
 }  // namespace SetupFile

@@ -238,6 +238,7 @@ void Tz::ReadSettings() {
     SPFlag = setup.spFlag;
     CheckUpdates = setup.checkUpdates;
     Language::Stored = setup.language;
+    ComPort->SetNetworkAllowanceMs(uint32_t(SetupFile::ReadNetwork(SettingsFile()).allowanceMs));
 }
 
 bool Tz::WriteSettings() {
@@ -281,14 +282,21 @@ void Tz::FormActivate() {
     ComPort->SetBaudRate(SpeedIndexToBaudRate(SpeedIndex));
     ui->Edit1->setText(QString::number(RepeatPause));
     RefreshProtocolView();
-    try {
-        ComPort->Open();
-    } catch (const ESerialPort& e) {
-        PortWatch->PortChanged();
-        ShowError(TPortWatch::OpenFailureText(e));
+    // A gateway is connected in the background: the window is up and answers meanwhile.
+    ComPort->OpenInBackground([this](const ESerialPort* failure) { FirstOpenEnded(failure); });
+    PortWatch->PortChanged();
+}
+
+void Tz::FirstOpenEnded(const ESerialPort* failure) {
+    PortWatch->PortChanged();
+    if (failure) {
+        ShowError(TPortWatch::OpenFailureText(*failure));
         return;
     }
-    PortWatch->PortChanged();
+    if (const QString refusal = GatewayRefusesProtocol(); !refusal.isEmpty()) {
+        ShowStatus(refusal);
+        ShowError(refusal);
+    }
     if (CheckUpdates)
         StartUpdateCheck(QString::fromLatin1(ProgramTitle), QString::fromLatin1(ProgramVersion),
                          UpdateProductPageUrl, UpdateInstallerUrl, this);
@@ -359,8 +367,21 @@ void Tz::Guarded(const std::function<void()>& body) {
     }
 }
 
+// Through a gateway an answer comes later than on a wire, by the network allowance.
 void Tz::ArmAnswerTimeout() {
-    if (!Timer_Out->isActive()) Timer_Out->start();
+    if (Timer_Out->isActive()) return;
+    const int wait = AnswerTimeoutMs + int(ComPort->NetworkAllowanceMs());
+    if (Timer_Out->interval() != wait) Timer_Out->setInterval(wait);
+    Timer_Out->start();
+}
+
+// A Modbus TCP gateway carries Modbus frames only: QV's frames cannot pass it.
+QString Tz::GatewayRefusesProtocol() const {
+    if (!ComPort->IsModbusTcp() || ProtocolIsModbus != 0) return QString();
+    return tr("Порт %1 — шлюз Modbus TCP: он передаёт только кадры ModBus RTU, протокол QV через "
+              "него не работает. Выберите в «Настройке» протокол ModBus RTU или прозрачный "
+              "сервер tcp://.")
+        .arg(ComPort->Port());
 }
 
 int Tz::SelectedRelay() {
