@@ -5,23 +5,17 @@
 #include "operations/InstrumentOperations.h"
 #include "protocol/Requests.h"
 
-namespace {
-
-QString Tr(const char* text) {
-    return QCoreApplication::translate("TAddressProbe", text);
-}
-
-}  // namespace
-
 QString AddressTakenText(uint16_t target) {
-    return Tr("По адресу %1 уже отвечает прибор: адрес не изменён. Выберите свободный адрес "
-              "(окно «Линия» покажет занятые).")
+    return QCoreApplication::translate(
+               "TAddressProbe",
+               "По адресу %1 уже отвечает прибор: адрес не изменён. Выберите свободный адрес "
+               "(окно «Линия» покажет занятые).")
         .arg(target);
 }
 
 TSequenceStep AddressFreeStep(TInstrumentOperations& instrument, uint16_t target) {
     TSequenceStep step;
-    step.name = Tr("Проверка адреса %1").arg(target);
+    step.name = QCoreApplication::translate("TAddressProbe", "Проверка адреса %1").arg(target);
     step.tag = AddressProbeTag;
     step.start = [&instrument, target] {
         protocol::Request ask = protocol::Read(GetAdr);
@@ -41,7 +35,9 @@ TSequenceStep AddressFreeStep(TInstrumentOperations& instrument, uint16_t target
             return TStepResult::Refused;
         }
         // The port failed, or the request was dropped: nothing shows the address is free.
-        message = Tr("Адрес %1 не удалось проверить: адрес не изменён.").arg(target);
+        message = QCoreApplication::translate("TAddressProbe",
+                                              "Адрес %1 не удалось проверить: адрес не изменён.")
+                      .arg(target);
         return TStepResult::Unanswered;
     };
     return step;

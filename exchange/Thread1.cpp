@@ -327,7 +327,9 @@ void Th1::Pass() {
             AnswerPending = false;
             if (AnswerBuffer[1] > 0x80)
                 RunUnlessSuspended(epoch, [this] {
-                    if (AnswerIsForRequest(5))
+                    // A gateway's "the target did not answer" (0x0B) or "no path" (0x0A) means
+                    // nobody is at that address: silence, never an instrument that refused.
+                    if (AnswerIsForRequest(5) && !protocol::IsGatewayNoAnswer(AnswerBuffer[2]))
                         MBer();
                     else
                         NoAnswer();

@@ -14,3 +14,7 @@ tessera_add_test(test_gateway_cli SOURCES test_gateway_cli.cpp
 target_compile_definitions(test_gateway_cli PRIVATE
     TESSERA_CLI_PROGRAM="$<TARGET_FILE:tessera-cli>" TESSERA_SIM_PROGRAM="$<TARGET_FILE:tessera-sim>")
 add_dependencies(test_gateway_cli tessera-cli tessera-sim)
+# The window through both virtual gateways: reads and polling, a gateway's no-answer, a
+# connection refused, QV refused through Modbus TCP, a gateway remembered, a dropped connection.
+tessera_add_test(test_gateway_window SOURCES test_gateway_window.cpp support/AppHarness.h
+                 LIBS tessera_app tessera_sim LABELS threaded TIMEOUT 120)

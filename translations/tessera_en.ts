@@ -107,6 +107,21 @@
     </message>
 </context>
 <context>
+    <name>TAddressProbe</name>
+    <message>
+        <source>По адресу %1 уже отвечает прибор: адрес не изменён. Выберите свободный адрес (окно «Линия» покажет занятые).</source>
+        <translation>An instrument already answers at address %1: the address was not changed. Choose a free address (the “Line” window shows those taken).</translation>
+    </message>
+    <message>
+        <source>Проверка адреса %1</source>
+        <translation>Checking address %1</translation>
+    </message>
+    <message>
+        <source>Адрес %1 не удалось проверить: адрес не изменён.</source>
+        <translation>Address %1 could not be checked: the address was not changed.</translation>
+    </message>
+</context>
+<context>
     <name>TBatchReportModel</name>
     <message>
         <source>Адрес</source>
@@ -1394,6 +1409,30 @@ Check the parameters and press “Read values”.</translation>
         <source>Порт: %1</source>
         <translation>Port: %1</translation>
     </message>
+    <message>
+        <source> Соединение со шлюзом %1 разорвано: проверьте сеть и шлюз.</source>
+        <translation> The connection to the gateway %1 was lost: check the network and the gateway.</translation>
+    </message>
+    <message>
+        <source> Когда шлюз ответит снова, программа подключится к нему сама и продолжит опрос.</source>
+        <translation> When the gateway answers again, the program reconnects by itself and resumes polling.</translation>
+    </message>
+    <message>
+        <source> Когда шлюз ответит снова, программа подключится к нему сама.</source>
+        <translation> When the gateway answers again, the program reconnects by itself.</translation>
+    </message>
+    <message>
+        <source>Шлюз %1 снова на связи, опрос продолжается.</source>
+        <translation>Gateway %1 is back, polling goes on.</translation>
+    </message>
+    <message>
+        <source>Шлюз %1 снова на связи.</source>
+        <translation>Gateway %1 is back.</translation>
+    </message>
+    <message>
+        <source>Порт %1: подключение…</source>
+        <translation>Port %1: connecting…</translation>
+    </message>
 </context>
 <context>
     <name>TQuery</name>
@@ -2164,6 +2203,34 @@ no answer</translation>
         <source>Порт %1, с которым шла работа, открыть снова не удалось: %2</source>
         <translation>Port %1, which was in use, could not be opened again: %2</translation>
     </message>
+    <message>
+        <source>%1 (шлюз)</source>
+        <translation>%1 (gateway)</translation>
+    </message>
+    <message>
+        <source>Порт %1 — шлюз Modbus TCP: он передаёт только кадры ModBus RTU, протокол QV через него не работает. Выберите протокол ModBus RTU или прозрачный сервер tcp://.</source>
+        <translation>Port %1 is a Modbus TCP gateway: it carries Modbus RTU frames only, QV cannot pass it. Choose the Modbus RTU protocol or a transparent tcp:// server.</translation>
+    </message>
+    <message>
+        <source>Подключение к %1…</source>
+        <translation>Connecting to %1…</translation>
+    </message>
+    <message>
+        <source>Порт %1 не открыт.</source>
+        <translation>Port %1 is not open.</translation>
+    </message>
+    <message>
+        <source>Подключено к %1</source>
+        <translation>Connected to %1</translation>
+    </message>
+    <message>
+        <source>Подключение отменено.</source>
+        <translation>Connecting cancelled.</translation>
+    </message>
+    <message>
+        <source>Подключение к %1, с которым шла работа, восстанавливается.</source>
+        <translation>Reconnecting to %1, the port in use before.</translation>
+    </message>
 </context>
 <context>
     <name>TThreadUpdate</name>
@@ -2780,6 +2847,22 @@ no answer</translation>
     <message>
         <source>нажата кнопка «Стоп»</source>
         <translation>the &quot;Stop&quot; button was pressed</translation>
+    </message>
+    <message>
+        <source>Порт %1 — шлюз Modbus TCP: он передаёт только кадры ModBus RTU, протокол QV через него не работает. Выберите в «Настройке» протокол ModBus RTU или прозрачный сервер tcp://.</source>
+        <translation>Port %1 is a Modbus TCP gateway: it carries Modbus RTU frames only, QV cannot pass it. Choose the Modbus RTU protocol or a transparent tcp:// server in “Settings”.</translation>
+    </message>
+    <message>
+        <source>Запись адреса %1</source>
+        <translation>Writing address %1</translation>
+    </message>
+    <message>
+        <source>Смена адреса</source>
+        <translation>Changing the address</translation>
+    </message>
+    <message>
+        <source>Адрес не изменён: дождитесь окончания обмена с прибором.</source>
+        <translation>Address not changed: wait until the exchange with the instrument has ended.</translation>
     </message>
 </context>
 </TS>

@@ -61,8 +61,10 @@ QString TPortWatch::SystemReason(const ESerialPort& e) const {
 }
 
 QString TPortWatch::OpenFailureText(const ESerialPort& e) {
-    // Messages 3 to 11 name a read, a write or a system call, and say nothing of why it failed.
-    for (int index = 3; index <= 11; ++index)
+    // Messages 3 to 11 name a read, a write or a system call, and say nothing of why it failed;
+    // 17 to 20 say in plain words why a gateway was not reached, and the system's own words
+    // (the resolver's, the connection's) follow.
+    for (int index : {3, 4, 5, 6, 7, 8, 9, 10, 11, 17, 18, 19, 20})
         if (e.Message() == ESerialPort(index).Message()) return e.Text();
     return e.Message();
 }
@@ -75,6 +77,12 @@ QString TPortWatch::FailureText(const ESerialPort& e) const {
     const bool recovering = Watching() || FWindow.Port().Connected();
     if (!recovering)
         return text + tr(" Обмен с прибором прерван: проверьте подключение к порту %1.").arg(port);
+    if (FWindow.Port().IsNetworkPort())
+        return text + tr(" Соединение со шлюзом %1 разорвано: проверьте сеть и шлюз.").arg(port) +
+               (FPollingWanted || (Watching() && FResumePolling)
+                    ? tr(" Когда шлюз ответит снова, программа подключится к нему сама и "
+                         "продолжит опрос.")
+                    : tr(" Когда шлюз ответит снова, программа подключится к нему сама."));
     text += (DeviceFilePresent(port)
                  ? tr(" Связь с прибором через порт %1 прервана: проверьте подключение.")
                  : tr(" Устройство %1 отключено от компьютера: проверьте подключение."))
@@ -123,6 +131,19 @@ void TPortWatch::Look() {
         ShowField();
         return;
     }
+    if (port.IsNetworkPort()) {
+        // A gateway cannot be seen coming back: it is connected to again, one attempt at a
+        // time, in the background.
+        if (port.Connecting()) return;
+        port.OpenInBackground([this](const ESerialPort* failure) {
+            if (failure)
+                ShowField();  // the next look tries again
+            else
+                Reconnected();
+        });
+        ShowField();
+        return;
+    }
     if (!DeviceFilePresent(FStableName)) return;
     try {
         port.SetPort(FStableName);
@@ -130,20 +151,31 @@ void TPortWatch::Look() {
     } catch (const ESerialPort&) {
         return;  // there, but not ready yet (still being set up): the next look tries again
     }
+    Reconnected();
+}
+
+void TPortWatch::Reconnected() {
     FLook.stop();
     FReconnectedAt = QTime::currentTime();
     FSinceReconnect.start();
     ShowField();
     const bool resume = FResumePolling;
-    FWindow.ShowStatus(
-        resume ? tr("Устройство %1 снова подключено, опрос продолжается.").arg(FStableName)
-               : tr("Устройство %1 снова подключено.").arg(FStableName));
+    if (FWindow.Port().IsNetworkPort())
+        FWindow.ShowStatus(
+            resume ? tr("Шлюз %1 снова на связи, опрос продолжается.").arg(FWindow.Port().Port())
+                   : tr("Шлюз %1 снова на связи.").arg(FWindow.Port().Port()));
+    else
+        FWindow.ShowStatus(
+            resume ? tr("Устройство %1 снова подключено, опрос продолжается.").arg(FStableName)
+                   : tr("Устройство %1 снова подключено.").arg(FStableName));
     if (resume) FWindow.StartReading();
 }
 
 void TPortWatch::ShowField() {
     const QString port = FWindow.Port().Port();
-    if (Watching())
+    if (FWindow.Port().Connecting())
+        FField->setText(tr("Порт %1: подключение…").arg(port));
+    else if (Watching())
         FField->setText(tr("Порт %1: ожидание устройства").arg(FStableName));
     else if (!FWindow.Port().Connected())
         FField->setText(tr("Порт %1 не открыт").arg(port));

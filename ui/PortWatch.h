@@ -47,6 +47,7 @@ public:
 private:
     void StartWatch();
     void Look();
+    void Reconnected();
     void ResolveStableName();
     QString SystemReason(const ESerialPort& e) const;
     void ShowField();

@@ -13,6 +13,7 @@
 #include <exception>
 #include <vector>
 
+#include "serial/SerialBackend.h"
 #include "serial/SerialPort.h"
 #include "ui/Language.h"
 #include "ui/PortList.h"
@@ -75,6 +76,12 @@ int ChosenIndex(const QComboBox* box, int current, int fallback) {
     return current >= 0 && current < box->count() ? current : fallback;
 }
 
+serial_backend::NetworkPortName GatewayName(const QString& port) {
+    serial_backend::NetworkPortName parsed;
+    serial_backend::ParseNetworkPortName(port.toStdString(), parsed);
+    return parsed;
+}
+
 }  // namespace
 
 TSettingForm::TSettingForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSettingForm) {
@@ -103,6 +110,7 @@ void TSettingForm::FormCreate() {
 
 void TSettingForm::LoadSettings(const QString& portName, int speedIndex, int protocolIsModbus) {
     FLoadedPort = portName;
+    FRecentGateways = SetupFile::ReadNetwork(SetupFile::Path()).recent;
     ui->ComboBox1->setCurrentIndex(-1);
     ui->ComboBox1->setEditText(portName);
     FitPortBox();
@@ -178,7 +186,9 @@ void TSettingForm::RefreshPortList() {
         ReportPortListFailure(ESerialPort(PortListMessage).Message());  // the box keeps its items
         return;
     }
-    const QVector<TPortChoice> choices = PortChoices(ports);
+    QVector<TPortChoice> choices = PortChoices(ports);
+    for (const QString& gateway : FRecentGateways)
+        choices.append({gateway, tr("%1 (шлюз)").arg(gateway)});
     QComboBox* box = ui->ComboBox1;
     if (Choices(box) == choices) return;
     const QString text = box->currentText();
@@ -228,15 +238,25 @@ void TSettingForm::PlaceByMainWindow() {
 }
 
 void TSettingForm::Button1Click() {
-    if (!z || !z->ComPort) return;
+    if (!z || !z->ComPort || FApplying) return;
     TSerialPort* port = z->ComPort;
     const QString chosen = ChosenPort();
+    const uint8_t protocol = uint8_t(ChosenIndex(ui->ComboBox3, ProtocolIsModbus, DefaultProtocol));
+    const serial_backend::NetworkPortName gateway = GatewayName(chosen);
+    if (gateway.transport == serial_backend::Transport::ModbusTcp && protocol == 0) {
+        QMessageBox::critical(
+            this, ErrorCaption(),
+            tr("Порт %1 — шлюз Modbus TCP: он передаёт только кадры ModBus RTU, протокол QV "
+               "через него не работает. Выберите протокол ModBus RTU или прозрачный сервер "
+               "tcp://.")
+                .arg(chosen));
+        return;
+    }
     // The windows are built in the language of the start: a new choice comes with the next.
     if (TakeLanguage()) z->ShowStatus(ui->ComboBox4->toolTip());
     // What is in use now, given back when the new choice cannot be opened: a mistyped port
     // must not cost the operator the line that works.
-    const TLineInUse before = TakeLineInUse();
-    QString failure;
+    FBefore = TakeLineInUse();
     try {
         port->Close();
         // The demo's device lives for one run only: the stored setting keeps the real port.
@@ -244,26 +264,61 @@ void TSettingForm::Button1Click() {
         SpeedIndex = ChosenIndex(ui->ComboBox2, SpeedIndex, DefaultSpeedIndex);
         port->SetBaudRate(SpeedIndexToBaudRate(SpeedIndex));
         port->SetPort(chosen);
-        ProtocolIsModbus = uint8_t(ChosenIndex(ui->ComboBox3, ProtocolIsModbus, DefaultProtocol));
-        port->Open();
+        ProtocolIsModbus = protocol;
     } catch (const ESerialPort& e) {
-        failure = TPortWatch::OpenFailureText(e);
+        ApplyEnded(chosen, &e);
+        return;
     } catch (const std::exception& e) {
-        failure = QString::fromUtf8(e.what());
+        const ESerialPort failure(QString::fromUtf8(e.what()));
+        ApplyEnded(chosen, &failure);
+        return;
     }
-    if (!failure.isEmpty()) {
+    // A gateway is connected in the background: the dialog waits with its Ок disabled and
+    // "Отмена" gives the old line back; a serial port opens at once.
+    FApplying = true;
+    ui->Button1->setEnabled(false);
+    if (gateway.transport != serial_backend::Transport::Serial)
+        z->ShowStatus(tr("Подключение к %1…").arg(chosen));
+    z->PortWatch->PortChanged();
+    port->OpenInBackground(
+        [this, chosen](const ESerialPort* failure) { ApplyEnded(chosen, failure); });
+}
+
+void TSettingForm::ApplyEnded(const QString& chosen, const ESerialPort* failure) {
+    FApplying = false;
+    ui->Button1->setEnabled(true);
+    if (failure) {
         // The dialog stays up: the operator picks another port or cancels, which changes
         // nothing more.
-        const QString still = GiveBackLineInUse(before);
+        const QString text = TPortWatch::OpenFailureText(*failure);
+        const QString still = GiveBackLineInUse(FBefore);
         z->PortWatch->PortChanged();
+        z->ShowStatus(tr("Порт %1 не открыт.").arg(chosen));
         QMessageBox::critical(
             this, ErrorCaption(),
-            failure + QStringLiteral("\n\n") + tr("Порт %1 не открыт. ").arg(chosen) + still);
+            text + QStringLiteral("\n\n") + tr("Порт %1 не открыт. ").arg(chosen) + still);
         return;
+    }
+    if (GatewayName(chosen).transport != serial_backend::Transport::Serial) {
+        if (chosen != Tz::PortOverride) SetupFile::RememberGateway(SetupFile::Path(), chosen);
+        z->ShowStatus(tr("Подключено к %1").arg(chosen));
     }
     z->PortWatch->PortChanged();
     z->RefreshProtocolView();
     accept();
+}
+
+// Closing by the close box or Escape, like "Отмена", changes nothing: a connection still
+// being made is given up and the line in use comes back.
+void TSettingForm::reject() {
+    if (FApplying) {
+        FApplying = false;
+        ui->Button1->setEnabled(true);
+        GiveBackLineInUse(FBefore);
+        z->PortWatch->PortChanged();
+        z->ShowStatus(tr("Подключение отменено."));
+    }
+    QDialog::reject();
 }
 
 TSettingForm::TLineInUse TSettingForm::TakeLineInUse() const {
@@ -284,6 +339,14 @@ QString TSettingForm::GiveBackLineInUse(const TLineInUse& line) {
         port.SetBaudRate(line.baudRate);
         port.SetPort(line.port);
         if (!line.open) return tr("Порт %1 по-прежнему не открыт.").arg(line.port);
+        if (port.IsNetworkPort()) {
+            port.OpenInBackground([](const ESerialPort* failure) {
+                if (!z) return;
+                z->PortWatch->PortChanged();
+                if (failure) z->ShowError(TPortWatch::OpenFailureText(*failure));
+            });
+            return tr("Подключение к %1, с которым шла работа, восстанавливается.").arg(line.port);
+        }
         port.Open();
         return tr("В работе остаётся порт %1.").arg(line.port);
     } catch (const ESerialPort& e) {
@@ -292,7 +355,6 @@ QString TSettingForm::GiveBackLineInUse(const TLineInUse& line) {
     }
 }
 
-// Closing by the close box or Escape rejects the dialog the same way: nothing is changed.
 void TSettingForm::Button2Click() {
     reject();
 }

@@ -45,9 +45,13 @@ public:
     void FormCreate();
     void FormPaint();
 
+    // True while a chosen gateway is being connected.
+    bool Applying() const { return FApplying; }
+
 public slots:
     void Button1Click();
     void Button2Click();
+    void reject() override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -65,6 +69,7 @@ private:
         bool open = false;
     };
     TLineInUse TakeLineInUse() const;
+    void ApplyEnded(const QString& chosen, const ESerialPort* failure);
     QString GiveBackLineInUse(const TLineInUse& line);
     void FollowPorts();
     void RefreshPortList();
@@ -74,6 +79,9 @@ private:
     void ReportPortListFailure(const QString& message);
 
     QString FLoadedPort;
+    QStringList FRecentGateways;  // offered after the serial ports, newest first
+    TLineInUse FBefore;        // what "Отмена" gives back while a gateway is being connected
+    bool FApplying = false;    // a chosen gateway is being connected
     int FDesignedBoxWidth;     // the port box and the dialog as designed; both grow together
     int FDesignedDialogWidth;  // when a port name needs more room
 

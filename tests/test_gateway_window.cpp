@@ -1,0 +1,215 @@
+// The window through the network (loopback only): the virtual instrument behind a transparent
+// serial server (tcp://, QV and Modbus RTU as on a wire) and behind a Modbus TCP gateway
+// (modbus-tcp://). Connecting never blocks the window, a failure says why and keeps the line
+// in use, a gateway's "nobody there" is silence, and a dropped connection comes back by
+// itself with polling resumed.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QSlider>
+#include <QStatusBar>
+#include <QtTest>
+#include <memory>
+
+#include "AppHarness.h"
+#include "BoxCloser.h"
+#include "InstrumentSetups.h"
+#include "sim/TcpGateway.h"
+#include "ui/PortWatch.h"
+#include "ui/SetupFile.h"
+#include "ui_Unit1.h"
+
+using sim::GatewayKind;
+using sim::Protocol;
+
+namespace {
+
+constexpr int Wait = 15000;  // generous: these machines are shared and noisy
+
+// A loopback port nobody listens on: bound, never listened to, so a connection is refused.
+struct RefusingPort {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    uint16_t port = 0;
+    RefusingPort() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+            port = ntohs(address.sin_port);
+    }
+    ~RefusingPort() { ::close(fd); }
+};
+
+}  // namespace
+
+class TestGatewayWindow : public QObject {
+    Q_OBJECT
+    AppHarness app;
+    std::unique_ptr<sim::TcpGateway> gateway;
+
+    void StartBehind(GatewayKind kind, Protocol protocol, uint16_t address) {
+        const sim::Config config = Instrument(protocol, address, 3);
+        app.Start(&config, protocol == Protocol::Modbus, QString(),
+                  [this, kind](const QString& device) {
+                      sim::GatewayOptions options;
+                      options.kind = kind;
+                      gateway = std::make_unique<sim::TcpGateway>(device.toStdString(), options);
+                      gateway->Start();
+                      return QString::fromStdString(gateway->Url());
+                  });
+        QTRY_VERIFY_WITH_TIMEOUT(app.window->ComPort->Connected(), Wait);
+        QVERIFY(app.errors.isEmpty());
+        app.SetAddress(address);
+    }
+
+    QString PortField() const {
+        return app.window->findChild<QLabel*>(QStringLiteral("PortField"))->text();
+    }
+
+    // The settings dialog, shown as the window shows it, with `port` typed.
+    void ChoosePort(const QString& port, int protocolIsModbus) {
+        SettingForm->LoadSettings(app.window->ComPort->Port(), SpeedIndex, ProtocolIsModbus);
+        SettingForm->open();
+        QVERIFY(QTest::qWaitForWindowExposed(SettingForm));
+        SettingForm->ui->ComboBox1->setEditText(port);
+        SettingForm->ui->ComboBox3->setCurrentIndex(protocolIsModbus);
+    }
+
+private slots:
+    void cleanup() {
+        app.Stop();
+        gateway.reset();
+    }
+
+    // Reads and polling through each kind of gateway, in each protocol it carries.
+    void exchangeThroughAGateway_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("protocol");
+        QTest::newRow("transparent, QV") << int(GatewayKind::Transparent) << int(Protocol::Qv);
+        QTest::newRow("transparent, Modbus RTU")
+            << int(GatewayKind::Transparent) << int(Protocol::Modbus);
+        QTest::newRow("Modbus TCP") << int(GatewayKind::ModbusTcp) << int(Protocol::Modbus);
+    }
+    void exchangeThroughAGateway() {
+        QFETCH(int, kind);
+        QFETCH(int, protocol);
+        StartBehind(GatewayKind(kind), Protocol(protocol), 7);
+        app.instrument->Model().SetParameterSetup(1, 100.0f, 1, 1);
+        app.instrument->Model().FreezeValue(1, 42.5f);
+        app.instrument->Model().Change([](sim::InstrumentState& s) { s.brightness = 2; });
+        app.ui().ToolButton2->click();
+        app.ui().BitBtn9->click();  // brightness
+        QTRY_COMPARE_WITH_TIMEOUT(app.ui().TrackBar1->value(), 2, Wait);
+
+        app.ui().ToolButton1->click();
+        app.ui().CheckBox1->setChecked(true);
+        app.ui().CheckBox2->setChecked(false);
+        app.ui().CheckBox3->setChecked(false);
+        app.ui().Edit1->setText(QStringLiteral("20"));
+        app.ui().BitBtn1->click();
+        QTRY_COMPARE_WITH_TIMEOUT(app.PanelText(1), QStringLiteral(" 42.50"), Wait);
+        app.ui().BitBtn2->click();
+        QVERIFY2(app.errors.isEmpty(), qPrintable(app.errors.join('\n')));
+    }
+
+    // A Modbus TCP gateway answers for an address nobody holds with exception 0x0B: the
+    // window says the instrument does not answer, never that it refused.
+    void nobodyBehindTheGatewayIsSilence() {
+        StartBehind(GatewayKind::ModbusTcp, Protocol::Modbus, 7);
+        app.SetAddress(9);
+        app.ui().ToolButton2->click();
+        app.ui().BitBtn9->click();
+        QTRY_COMPARE_WITH_TIMEOUT(app.errors.size(), 1, Wait);
+        QVERIFY2(app.errors[0].startsWith(QStringLiteral("Прибор не отвечает")),
+                 qPrintable(app.errors[0]));
+    }
+
+    // A connection that cannot be made: the click returns at once (the connection is made in
+    // the background), the message says why and names both ports, the line in use stays.
+    void refusedGatewayKeepsTheLineInUse() {
+        StartBehind(GatewayKind::Transparent, Protocol::Modbus, 7);
+        const QString working = app.window->ComPort->Port();
+        RefusingPort refusing;
+        QVERIFY(refusing.port != 0);
+        const QString url = QStringLiteral("tcp://127.0.0.1:%1").arg(refusing.port);
+        ChoosePort(url, 1);
+        BoxCloser boxes;
+        SettingForm->ui->Button1->click();
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, Wait);
+        QVERIFY2(boxes.seen[0].text.contains(QStringLiteral("Порт %1 не открыт").arg(url)) &&
+                     boxes.seen[0].text.contains(working),
+                 qPrintable(boxes.seen[0].text));
+        QVERIFY2(boxes.seen[0].text.contains(QStringLiteral("refused"), Qt::CaseInsensitive) ||
+                     boxes.seen[0].text.contains(QStringLiteral("отказ"), Qt::CaseInsensitive),
+                 qPrintable(boxes.seen[0].text));
+        QTRY_VERIFY_WITH_TIMEOUT(app.window->ComPort->Connected(), Wait);
+        QCOMPARE(app.window->ComPort->Port(), working);
+        SettingForm->ui->Button2->click();
+    }
+
+    // QV cannot pass a Modbus TCP gateway: refused before anything is closed or connected.
+    void qvThroughModbusTcpIsRefused() {
+        StartBehind(GatewayKind::ModbusTcp, Protocol::Modbus, 7);
+        const QString working = app.window->ComPort->Port();
+        ChoosePort(QStringLiteral("modbus-tcp://127.0.0.1:1"), 0);
+        BoxCloser boxes;
+        SettingForm->ui->Button1->click();
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, Wait);
+        QVERIFY2(boxes.seen[0].text.contains(QStringLiteral("Modbus TCP")),
+                 qPrintable(boxes.seen[0].text));
+        QVERIFY(app.window->ComPort->Connected());
+        QCOMPARE(app.window->ComPort->Port(), working);
+        QCOMPARE(int(ProtocolIsModbus), 1);
+        SettingForm->ui->Button2->click();
+    }
+
+    // A gateway chosen in the dialog is connected and remembered for the port list.
+    void chosenGatewayIsRemembered() {
+        StartBehind(GatewayKind::Transparent, Protocol::Modbus, 7);
+        const QString url = app.window->ComPort->Port();
+        Tz::PortOverride.clear();  // chosen by the operator, not given for the run
+        ChoosePort(url, 1);
+        SettingForm->ui->Button1->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!SettingForm->isVisible(), Wait);
+        QVERIFY(app.window->ComPort->Connected());
+        QCOMPARE(SetupFile::ReadNetwork(SetupFile::Path()).recent, QStringList{url});
+        ChoosePort(url, 1);
+        bool offered = false;
+        for (int i = 0; i < SettingForm->ui->ComboBox1->count(); ++i)
+            offered = offered || SettingForm->ui->ComboBox1->itemData(i, Qt::EditRole) == url;
+        QVERIFY(offered);
+        SettingForm->ui->Button2->click();
+    }
+
+    // The gateway drops the connection while polling: the operator is told in plain words,
+    // the window connects again by itself and polling goes on.
+    void droppedConnectionComesBack() {
+        StartBehind(GatewayKind::Transparent, Protocol::Modbus, 7);
+        app.instrument->Model().FreezeValue(1, 12.0f);
+        app.ui().CheckBox1->setChecked(true);
+        app.ui().CheckBox2->setChecked(false);
+        app.ui().CheckBox3->setChecked(false);
+        app.ui().Edit1->setText(QStringLiteral("20"));
+        app.ui().BitBtn1->click();
+        QVERIFY(app.WaitForFrames(5, Wait));
+        const size_t connections = gateway->Connections();
+        gateway->DropConnection();
+        QTRY_VERIFY_WITH_TIMEOUT(gateway->Connections() > connections, Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            app.window->StatusText().contains(QStringLiteral("опрос продолжается")), Wait);
+        QVERIFY2(!app.errors.isEmpty() && app.errors[0].contains(QStringLiteral("шлюз")),
+                 qPrintable(app.errors.join('\n')));
+        const size_t frames = app.instrument->ReceivedFrames().size();
+        QVERIFY(app.WaitForFrames(frames + 5, Wait));
+        QVERIFY(PortField().contains(QStringLiteral("подключён снова")));
+        app.ui().BitBtn2->click();
+    }
+};
+
+QTEST_MAIN(TestGatewayWindow)
+#include "test_gateway_window.moc"
