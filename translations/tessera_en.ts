@@ -2216,10 +2216,6 @@ no answer</translation>
         <translation>Connecting to %1…</translation>
     </message>
     <message>
-        <source>Порт %1 не открыт.</source>
-        <translation>Port %1 is not open.</translation>
-    </message>
-    <message>
         <source>Подключено к %1</source>
         <translation>Connected to %1</translation>
     </message>

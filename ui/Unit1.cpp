@@ -293,7 +293,6 @@ void TSettingForm::ApplyEnded(const QString& chosen, const ESerialPort* failure)
         const QString text = TPortWatch::OpenFailureText(*failure);
         const QString still = GiveBackLineInUse(FBefore);
         z->PortWatch->PortChanged();
-        z->ShowStatus(tr("Порт %1 не открыт.").arg(chosen));
         QMessageBox::critical(
             this, ErrorCaption(),
             text + QStringLiteral("\n\n") + tr("Порт %1 не открыт. ").arg(chosen) + still);
