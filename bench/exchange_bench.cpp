@@ -18,6 +18,10 @@
 //
 // Stamps, taken as things happen:
 //   answer written      the instrument's write() of an answer
+//   answer in hand      program: the interpretation's first call to the window (its status),
+//                       made on the main thread once the answer has come over from the port
+//                       event thread and the exchange thread; reference: modbus_read_registers
+//                       returned
 //   timer armed         program: the exchange's ArmRepeatTimer returned (a forwarding view sits
 //                       between the exchange and the window); reference: QTimer::start returned
 //   timer fired         the timer's QTimerEvent reaches its QTimer (an event filter)
@@ -77,6 +81,7 @@ namespace {
 
 enum StampKind : uint8_t {
     AnswerWritten,
+    AnswerInHand,
     TimerArmed,
     TimerFired,
     RequestWritten,
@@ -171,7 +176,9 @@ struct Side {
     double exchanges = 0;         // requests written
     double countedExchanges = 0;  // requests written while system calls were counted
     std::vector<double> toArmed, fromFired, critical, cycle, drawing;  // microseconds
-    std::map<std::string, ThreadTotals> threads;                       // by role
+    std::vector<double> toInHand, inHandToArmed;  // the first part split where the answer
+                                                  // reaches the main thread
+    std::map<std::string, ThreadTotals> threads;  // by role
     double xServerNs = 0;
     double changedCells = 0, digitPaints = 0;
 };
@@ -193,13 +200,16 @@ std::vector<Stamp> SortedStamps() {
 
 // Answer -> armed -> fired -> request, each exchange on its own; the request also closes a cycle.
 void TakePaths(Side& side) {
-    int64_t answer = -1, armed = -1, fired = -1, request = -1, drawStart = -1;
+    int64_t answer = -1, inHand = -1, armed = -1, fired = -1, request = -1, drawStart = -1;
     auto us = [](int64_t ns) { return double(ns) / 1000.0; };
     for (const Stamp& s : SortedStamps()) {
         switch (s.kind) {
             case AnswerWritten:
                 answer = s.ns;
-                armed = fired = -1;
+                inHand = armed = fired = -1;
+                break;
+            case AnswerInHand:
+                if (answer >= 0 && inHand < 0) inHand = s.ns;
                 break;
             case TimerArmed:
                 if (answer >= 0 && armed < 0) armed = s.ns;
@@ -219,10 +229,14 @@ void TakePaths(Side& side) {
                     side.toArmed.push_back(us(armed - answer));
                     side.fromFired.push_back(us(s.ns - fired));
                     side.critical.push_back(us(armed - answer + s.ns - fired));
+                    if (inHand >= 0 && inHand <= armed) {
+                        side.toInHand.push_back(us(inHand - answer));
+                        side.inHandToArmed.push_back(us(armed - inHand));
+                    }
                 }
                 if (request >= 0) side.cycle.push_back(us(s.ns - request));
                 request = s.ns;
-                answer = armed = fired = -1;
+                answer = inHand = armed = fired = -1;
                 break;
         }
     }
@@ -270,7 +284,11 @@ public:
     StampingView(TExchangeView& inner, Tz& window) : FInner(inner), FWindow(window) {}
     double changedCells = 0;
 
-    void ShowStatus(const QString& text) override { FInner.ShowStatus(text); }
+    // The interpretation's first call: the answer has reached the main thread.
+    void ShowStatus(const QString& text) override {
+        Mark(AnswerInHand);
+        FInner.ShowStatus(text);
+    }
     void ShowError(const QString& text) override { FInner.ShowError(text); }
     void ReportLineFailure(const ESerialPort& error) override { FInner.ReportLineFailure(error); }
     void ShowReading(int panel, uint8_t pointCode, double value) override {
@@ -299,6 +317,7 @@ public:
     void TraceAnswer(const uint8_t* answer, int length) override {
         FInner.TraceAnswer(answer, length);
     }
+    void RequestEnded(const TRequestEnd& end) override { FInner.RequestEnded(end); }
 
 private:
     TExchangeView& FInner;
@@ -458,6 +477,7 @@ void ReferenceRound(Side& side, sim::VirtualInstrument& instrument, const Option
     QObject::connect(&timer, &QTimer::timeout, [&] {
         timer.stop();
         const bool read = modbus_read_registers(ctx, 0, 2, registers) == 2;
+        Mark(AnswerInHand);
         timer.start();
         Mark(TimerArmed);
         if (!read) {
@@ -557,6 +577,10 @@ void PrintSummary(const Side& p, const Side& r, pid_t xServer) {
     Figure("exchanges per second", p.exchanges / p.seconds, r.exchanges / r.seconds);
     Figure("own critical path, answer written -> timer armed, median", Median(p.toArmed),
            Median(r.toArmed), " us");
+    Figure("  of which answer written -> answer on the main thread, median", Median(p.toInHand),
+           Median(r.toInHand), " us");
+    Figure("  of which answer on the main thread -> timer armed, median", Median(p.inHandToArmed),
+           Median(r.inHandToArmed), " us");
     Figure("own critical path, timer fired -> request written, median", Median(p.fromFired),
            Median(r.fromFired), " us");
     Figure("own critical path, both parts, median", Median(p.critical), Median(r.critical), " us");
@@ -600,6 +624,8 @@ void Accumulate(Side& into, const Side& from) {
     into.countedExchanges += from.countedExchanges;
     for (auto [to, add] : {std::pair{&into.toArmed, &from.toArmed},
                            {&into.fromFired, &from.fromFired},
+                           {&into.toInHand, &from.toInHand},
+                           {&into.inHandToArmed, &from.inHandToArmed},
                            {&into.critical, &from.critical},
                            {&into.cycle, &from.cycle},
                            {&into.drawing, &from.drawing}})

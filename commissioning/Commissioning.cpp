@@ -23,6 +23,7 @@
 #include "operations/InstrumentOperations.h"
 #include "operations/WindowHost.h"
 #include "protocol/NumberText.h"
+#include "protocol/Units.h"
 #include "serial/SerialPort.h"
 
 namespace {
@@ -153,11 +154,14 @@ void TCommissioning::RequestEnded(const TRequestEnd& end) {
 
 void TCommissioning::ReadingShown(int panel, uint8_t pointCode, double value) {
     if (panel < 1 || panel > 3) return;
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    const QString unit = UnitName(ChannelSetup[panel - 1].UnitCode);
-    FPlot.Add(panel, now.toMSecsSinceEpoch(), value, unit.toStdString());
+    // Every reading goes to the plot; the texts and the date only when the log is written.
+    const int unitCode = ChannelSetup[panel - 1].UnitCode;
+    const int64_t nowMs = QDateTime::currentMSecsSinceEpoch();
+    FPlot.Add(panel, nowMs, value, protocol::UnitName(unitCode));
     if (FPlotWindow) FPlotWindow->ReadingsChanged();
     if (!FLog.Active()) return;
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(nowMs, Qt::UTC);
+    const QString unit = UnitName(unitCode);
     QString error;
     const QString text = QString::fromStdString(protocol::ReadingText(value, pointCode));
     if (!FLog.Add(now, panel, text, unit, error)) {

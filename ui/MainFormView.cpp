@@ -6,19 +6,14 @@
 #include <QListWidget>
 #include <QSlider>
 #include <QTimer>
-#include <array>
 
 #include "commissioning/Commissioning.h"
+#include "ui/AnswerLog.h"
 #include "ui/main.h"
 #include "ui_main.h"
 
-namespace {
-
-// The hidden answer log keeps only its most recent lines, so hours of polling cannot grow it
-// without bound.
-constexpr int TraceLineLimit = 2000;
-
-}  // namespace
+TMainFormView::TMainFormView(Tz& window)
+    : FWindow(window), FAnswerLog(new TAnswerLog(*window.ui->Memo1)) {}
 
 // Each value of the exchange and the form control that shows it.
 QWidget* TMainFormView::Field(TField field) const {
@@ -131,23 +126,8 @@ void TMainFormView::EnableProtocolSwitch(bool enabled) {
     FWindow.ui->BitBtn23->setEnabled(enabled);
 }
 
-// The lines of an answer go in with one insertion and the oldest go out with one removal, so
-// the list and its hidden view do their bookkeeping once per answer rather than once per line.
-// The texts of the 256 byte values are made once and shared by every line that shows them.
 void TMainFormView::TraceAnswer(const uint8_t* answer, int length) {
-    static const std::array<QString, 256> byteTexts = [] {
-        std::array<QString, 256> texts;
-        for (int b = 0; b < 256; ++b) texts[size_t(b)] = QString::number(b);
-        return texts;
-    }();
-    static const QString answerEnd = QStringLiteral("  ");
-    FTraceLines.clear();  // keeps its room from the answer before
-    for (int i = 0; i < length; ++i) FTraceLines.append(byteTexts[answer[i]]);
-    FTraceLines.append(answerEnd);
-    QListWidget* memo = FWindow.ui->Memo1;
-    memo->addItems(FTraceLines);
-    const int excess = memo->count() - TraceLineLimit;
-    if (excess > 0) memo->model()->removeRows(0, excess);
+    FAnswerLog->Add(answer, length);
 }
 
 void TMainFormView::RequestEnded(const TRequestEnd& end) {

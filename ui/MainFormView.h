@@ -2,16 +2,15 @@
 // TMainFormView: the exchange's view of the main window. Maps the fields the answer
 // interpretation names onto the form's controls, and its status, error, panel and timer
 // requests onto the window. Main thread only; owned by the window.
-#include <QStringList>
-
 #include "exchange/ExchangeView.h"
 
+class TAnswerLog;
 class Tz;
 class QWidget;
 
 class TMainFormView : public TExchangeView {
 public:
-    explicit TMainFormView(Tz& window) : FWindow(window) {}
+    explicit TMainFormView(Tz& window);
 
     void ShowStatus(const QString& text) override;
     void ShowError(const QString& text) override;
@@ -32,5 +31,5 @@ private:
     QWidget* Field(TField field) const;
 
     Tz& FWindow;
-    QStringList FTraceLines;  // the answer log's lines of one answer, room kept between answers
+    TAnswerLog* FAnswerLog;  // owned by the list it fills
 };

@@ -49,6 +49,7 @@ const char* const SpeedNames[8] = {"1200",  "2400",  "4800",  "9600",
 namespace {
 
 const char* const ProgramTitle = "Tessera_RS-485";
+constexpr int StatusShownMs = 5000;  // a status message is cleared this long after it was shown
 const char* const ProgramVersion = TESSERA_VERSION;  // the project's version, from CMake
 
 QString SettingsFile() {
@@ -95,7 +96,7 @@ Tz::Tz(QWidget* parent, TDesktop* desktop)
     };
     Timer_Out = makeTimer("Timer_Out", AnswerTimeoutMs);
     TimerRepeat = makeTimer("TimerRepeat", SetupFile::DefaultRepeatPause);
-    StatusTimer = makeTimer("StatusTimer", 5000);
+    StatusTimer = makeTimer("StatusTimer", StatusShownMs);
     UpdateTimer = makeTimer("UpdateTimer", 1000);
     PortWatch = new TPortWatch(*this);
     FPollingField = new QLabel(this);
@@ -321,8 +322,11 @@ void Tz::RefreshProtocolView() {
 }
 
 void Tz::ShowStatus(const QString& text) {
-    StatusTimer->stop();
-    StatusTimer->start();
+    // Polling shows a message per answer: rather than restarting the timer each time, it is
+    // set when none runs, and when it runs out early for a message shown since, it is set
+    // again for what is left.
+    FStatusShown.start();
+    if (!StatusTimer->isActive()) StatusTimer->start(StatusShownMs);
     QString shown = text;
     if (ShowCounters) {
         shown += QStringLiteral("         %1 / %2 / %3")
@@ -401,14 +405,14 @@ void Tz::ComPortRxChar(TSerialPort*, int32_t) {
         return;
     }
     TapPiece();
-    Timer_Out->stop();
-    Timer_Out->start();
     if (ComPort->InBufCount() >= CurrentQuery->LengthIn) {
         AwaitingAnswer = false;
         Timer_Out->stop();
         AnswerPending = true;
         ExchangeThread->WakeUp();
+        return;
     }
+    Timer_Out->start();  // the answer's time-out counts from its latest piece
 }
 
 void Tz::Timer_OutTimer() {
@@ -420,6 +424,11 @@ void Tz::Timer_OutTimer() {
 }
 
 void Tz::StatusTimerTimer() {
+    const qint64 left = FStatusShown.isValid() ? StatusShownMs - FStatusShown.elapsed() : 0;
+    if (left > 0) {
+        StatusTimer->start(int(left));  // shown again since the timer was set
+        return;
+    }
     StatusTimer->stop();
     ui->StatusBar1->clearMessage();
 }

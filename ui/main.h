@@ -5,6 +5,7 @@
 //
 // The run-time settings and the window-wide state are plain module variables, as the rest
 // of the program reads them; those the exchange thread also touches are atomic (Thread1.h).
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -259,6 +260,7 @@ private:
     QPointer<QObject> FLineHolder;  // the window that talks on the line, if any
     QString FLineHolderName;
     QLabel* FPollingField = nullptr;
+    QElapsedTimer FStatusShown;  // since the latest status message
     bool FPanelDimmed[3] = {false, false, false};
 };
 
