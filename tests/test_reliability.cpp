@@ -370,7 +370,7 @@ private slots:
                 std::this_thread::sleep_for(std::chrono::microseconds(500 + random() % 20000));
             }
         });
-        const bool polled = MoreRequests(300);
+        const bool polled = MoreRequests(150);
         stop = true;
         flood.join();
         QVERIFY2(polled, qPrintable(QStringLiteral("only %1 requests").arg(SentCount.load())));
