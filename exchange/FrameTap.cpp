@@ -6,6 +6,7 @@
 #include "exchange/typeCMD.h"
 #include "protocol/Crc.h"
 #include "protocol/ModbusFrames.h"
+#include "serial/SerialPort.h"
 
 std::atomic<TFrameTap*> FrameTap{nullptr};
 
@@ -35,6 +36,20 @@ bool SentAsModbus(const TQuery& query) {
                                        query.Data + 1, query.IndexData, true, 1, scratch);
 }
 
+// Through a Modbus TCP gateway a frame travels as an MBAP header and the PDU: the header is
+// made again from the frame (unit id = its address, length = unit id + PDU) and the
+// transaction id the port used.
+QByteArray ModbusTcpHeader(const uint8_t* frame, int length) {
+    TSerialPort* port = QueryTarget ? QueryTarget->QueryPort() : nullptr;
+    if (!port || !port->IsModbusTcp() || length < 4) return QByteArray();
+    const int32_t transaction = port->LastTransactionId();
+    if (transaction < 0) return QByteArray();
+    const int pduAndUnit = length - 2;  // the frame without its CRC
+    const char header[7] = {char(transaction >> 8), char(transaction), 0, 0, char(pduAndUnit >> 8),
+                            char(pduAndUnit),       char(frame[0])};
+    return QByteArray(header, sizeof header);
+}
+
 // Takes the pieces counted for the answer now being read, and starts the count afresh.
 void TakePieces(TFrameEvent& event) {
     event.pieces = PieceCount.exchange(0);
@@ -55,6 +70,7 @@ void RequestWritten(TFrameTap& tap, const TQuery& query, const uint8_t* frame, i
     event.modbus = SentAsModbus(query);
     event.lengthIn = query.LengthIn;
     event.data = QByteArray(reinterpret_cast<const char*>(query.Data + 1), query.IndexData);
+    event.transportHeader = ModbusTcpHeader(frame, length);
     PieceCount = 0;
     tap.FrameEvent(std::move(event));
 }
@@ -72,6 +88,7 @@ void Taken(TFrameTap& tap, const uint8_t* answer, int length, int available) {
     const bool good = length >= 3 && Crc16(answer, uint16_t(length)) == 0;
     event.kind = good ? TFrameEvent::Kind::Answer : TFrameEvent::Kind::BadCrc;
     event.available = available;
+    event.transportHeader = ModbusTcpHeader(answer, length);
     TakePieces(event);
     tap.FrameEvent(std::move(event));
 }

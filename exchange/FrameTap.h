@@ -47,6 +47,10 @@ struct TFrameEvent {
 
     QString message;  // PortError: the port's text; byHand: what the frame means
 
+    // Request, Answer, BadCrc through a Modbus TCP gateway: the MBAP header the frame travelled
+    // with (transaction id, protocol id, length, unit id), in place of its address and CRC.
+    QByteArray transportHeader;
+
     // A request or answer of a frame sent by hand (the registers window), not by the
     // exchange: `message` says what it means and `handError` whether that is an error.
     bool byHand = false;

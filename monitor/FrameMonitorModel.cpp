@@ -115,7 +115,7 @@ QString TFrameMonitorModel::CellText(const TFrameRow& row, int column) {
             return row.direction == TFrameDirection::PortError ? QString()
                                                                : QString::number(row.length);
         case Bytes:
-            return FrameHex(row.bytes);
+            return FrameBytesText(row);
         case Crc:
             return CrcText(row.crc);
         case Latency:

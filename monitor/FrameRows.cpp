@@ -201,6 +201,7 @@ void TFrameRowBuilder::FillRequest(const TFrameEvent& event, TFrameRow& row) {
     FHaveRequest = true;
     row.direction = TFrameDirection::Request;
     row.bytes = event.bytes;
+    row.header = event.transportHeader;
     row.length = int(event.bytes.size());
     row.crc =
         Crc16(Data(event.bytes), uint16_t(row.length)) == 0 ? TFrameCrc::Good : TFrameCrc::Bad;
@@ -220,6 +221,7 @@ void TFrameRowBuilder::FillCommonOfRequest(TFrameRow& row) const {
 void TFrameRowBuilder::FillAnswer(const TFrameEvent& event, TFrameRow& row) {
     row.direction = TFrameDirection::Answer;
     row.bytes = event.bytes;
+    row.header = event.transportHeader;
     row.length = int(event.bytes.size());
     row.crc = event.kind == TFrameEvent::Kind::Answer ? TFrameCrc::Good : TFrameCrc::Bad;
     row.pieces = event.pieces;
@@ -394,6 +396,12 @@ QString FrameDirectionText(TFrameDirection direction) {
 
 QString FrameTimeText(qint64 wallMs) {
     return QDateTime::fromMSecsSinceEpoch(wallMs).toString(QStringLiteral("hh:mm:ss.zzz"));
+}
+
+QString FrameBytesText(const TFrameRow& row) {
+    if (row.header.isEmpty() || row.bytes.size() < 3) return FrameHex(row.bytes);
+    return QStringLiteral("MBAP %1 | PDU %2")
+        .arg(FrameHex(row.header), FrameHex(row.bytes.mid(1, row.bytes.size() - 3)));
 }
 
 QString FrameHex(const QByteArray& bytes) {

@@ -22,6 +22,9 @@ struct TFrameRow {
     int command = -1;   // TListComand, -1: none
     int length = 0;     // bytes of the frame; for a time-out, the bytes that had come
     QByteArray bytes;   // the frame as written or read; empty for a time-out
+    // Through a Modbus TCP gateway: the MBAP header the frame travelled with, in place of its
+    // address and CRC; empty on a wire and through a transparent server.
+    QByteArray header;
     TFrameCrc crc = TFrameCrc::None;
     double latencyMs = -1;  // request written -> answer read (or the time-out), -1: none
     int pieces = 0;         // receive events of the answer
@@ -66,5 +69,8 @@ private:
 QString FrameDirectionText(TFrameDirection direction);
 QString FrameTimeText(qint64 wallMs);       // hh:mm:ss.zzz
 QString FrameHex(const QByteArray& bytes);  // "07 03 03 EB 00 01 F4 6F"
+// The row's bytes as they travelled: FrameHex of the frame, or through a Modbus TCP gateway
+// the MBAP header apart from the PDU ("MBAP 00 05 00 00 00 06 07 | PDU 03 03 EB 00 01").
+QString FrameBytesText(const TFrameRow& row);
 QString FramePiecesText(const TFrameRow& row);
 QString FrameLatencyText(const TFrameRow& row);

@@ -204,6 +204,11 @@ public:
     virtual std::vector<TransportNote> TakeTransportNotes() {
         return {};
     }
+    // Modbus TCP: the transaction id of the request last sent (its answer carries the same);
+    // -1 for the other transports.
+    virtual int32_t LastTransactionId() {
+        return -1;
+    }
 
 protected:
     Device() = default;

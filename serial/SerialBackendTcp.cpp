@@ -339,6 +339,11 @@ public:
         std::lock_guard<std::mutex> lock(FMutex);
         return FFraming->TakeNotes();
     }
+    int32_t LastTransactionId() override {
+        std::lock_guard<std::mutex> lock(FMutex);
+        const auto* mbap = dynamic_cast<const MbapFraming*>(FFraming.get());
+        return mbap ? int32_t(mbap->LastTransaction()) : -1;
+    }
 
 private:
     void Pump();

@@ -528,6 +528,10 @@ void TSerialPort::SetConnectTimeoutMs(int ms) {
     FConnectTimeoutMs = ms > 0 ? ms : 1;
 }
 
+int32_t TSerialPort::LastTransactionId() {
+    return FHandle ? FHandle->LastTransactionId() : -1;
+}
+
 std::vector<serial_backend::TransportNote> TSerialPort::TakeTransportNotes() {
     return FHandle ? FHandle->TakeTransportNotes() : std::vector<serial_backend::TransportNote>();
 }

@@ -303,6 +303,9 @@ public:
     // What the Modbus TCP framing dropped since the last call (wrong transaction id, wrong
     // length, garbage), for the frame monitor.
     std::vector<serial_backend::TransportNote> TakeTransportNotes();
+    // A Modbus TCP port: the transaction id of the request last sent, for the frame monitor;
+    // -1 otherwise.
+    int32_t LastTransactionId();
 
     // Device path that Port names on this system ("/dev/" + Port, "COMn" -> /dev/ttyS(n-1),
     // a name beginning with "/" and a network port's name as they are).

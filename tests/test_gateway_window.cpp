@@ -13,10 +13,14 @@
 #include <QStatusBar>
 #include <QtTest>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "AppHarness.h"
 #include "BoxCloser.h"
 #include "InstrumentSetups.h"
+#include "exchange/FrameTap.h"
+#include "monitor/FrameRows.h"
 #include "sim/TcpGateway.h"
 #include "ui/PortWatch.h"
 #include "ui/SetupFile.h"
@@ -184,6 +188,57 @@ private slots:
             offered = offered || SettingForm->ui->ComboBox1->itemData(i, Qt::EditRole) == url;
         QVERIFY(offered);
         SettingForm->ui->Button2->click();
+    }
+
+    // The frame monitor sees what travelled: through a Modbus TCP gateway the MBAP header
+    // apart from the PDU, request and answer under one transaction id; through a transparent
+    // server the frame as on a wire.
+    void framesShowTheMbapHeader_data() {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("Modbus TCP") << int(GatewayKind::ModbusTcp);
+        QTest::newRow("transparent") << int(GatewayKind::Transparent);
+    }
+    void framesShowTheMbapHeader() {
+        QFETCH(int, kind);
+        StartBehind(GatewayKind(kind), Protocol::Modbus, 7);
+        struct Collect : TFrameTap {
+            std::mutex lock;
+            std::vector<TFrameEvent> events;
+            void FrameEvent(TFrameEvent&& event) override {
+                const std::lock_guard<std::mutex> hold(lock);
+                events.push_back(std::move(event));
+            }
+            size_t Count() {
+                const std::lock_guard<std::mutex> hold(lock);
+                return events.size();
+            }
+        } collect;
+        FrameTap = &collect;
+        app.ui().ToolButton2->click();
+        app.ui().BitBtn9->click();  // brightness: 07 03 03 EE 00 01
+        QTRY_VERIFY_WITH_TIMEOUT(collect.Count() >= 2 && !AwaitingAnswer, Wait);
+        FrameTap = nullptr;
+        const TFrameEvent& request = collect.events[0];
+        const TFrameEvent& answer = collect.events[1];
+        QCOMPARE(int(request.kind), int(TFrameEvent::Kind::Request));
+        QCOMPARE(int(answer.kind), int(TFrameEvent::Kind::Answer));
+        TFrameRow row;
+        row.bytes = request.bytes;
+        row.header = request.transportHeader;
+        if (GatewayKind(kind) == GatewayKind::Transparent) {
+            QVERIFY(request.transportHeader.isEmpty() && answer.transportHeader.isEmpty());
+            QVERIFY(FrameBytesText(row).startsWith(QStringLiteral("07 03 03 EE 00 01 ")));
+            return;
+        }
+        QCOMPARE(request.transportHeader.size(), 7);
+        QCOMPARE(answer.transportHeader.left(2), request.transportHeader.left(2));
+        const QString transaction =
+            QString::fromLatin1(request.transportHeader.left(2).toHex(' ').toUpper());
+        QCOMPARE(FrameBytesText(row),
+                 QStringLiteral("MBAP %1 00 00 00 06 07 | PDU 03 03 EE 00 01").arg(transaction));
+        // the answer: unit 7, function 3, two data bytes
+        QCOMPARE(QString::fromLatin1(answer.transportHeader.mid(2).toHex(' ').toUpper()),
+                 QStringLiteral("00 00 00 05 07"));
     }
 
     // The gateway drops the connection while polling: the operator is told in plain words,
