@@ -121,6 +121,24 @@ private slots:
         QVERIFY2(app.errors.isEmpty(), qPrintable(app.errors.join('\n')));
     }
 
+    // The search finds the instrument's address and protocol through the gateway: both
+    // protocols through a transparent server, Modbus through a Modbus TCP gateway (whose
+    // search goes to the service unit).
+    void searchThroughAGateway_data() { exchangeThroughAGateway_data(); }
+    void searchThroughAGateway() {
+        QFETCH(int, kind);
+        QFETCH(int, protocol);
+        StartBehind(GatewayKind(kind), Protocol(protocol), 23);
+        app.ForgetAddress();
+        ProtocolIsModbus = protocol == int(Protocol::Modbus) ? 0 : 1;  // the other one
+        app.ui().BitBtn21->click();
+        QTRY_COMPARE_WITH_TIMEOUT(app.ui().EditAdr->text(), QStringLiteral("23"), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(int(ProtocolIsModbus), protocol == int(Protocol::Modbus) ? 1 : 0,
+                                  Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), int(ExchangeStates::Single), Wait);
+        QVERIFY2(app.errors.isEmpty(), qPrintable(app.errors.join('\n')));
+    }
+
     // A Modbus TCP gateway answers for an address nobody holds with exception 0x0B: the
     // window says the instrument does not answer, never that it refused.
     void nobodyBehindTheGatewayIsSilence() {
