@@ -428,9 +428,8 @@ class BackgroundWait {
 public:
     explicit BackgroundWait(EventWaiter& waiter)
         : FWaiter(waiter), FResult(std::async(std::launch::async, [this] {
-              const Clock::time_point start = Clock::now();
               const WaitResult r = FWaiter.Wait(FMask);
-              FMilliseconds = MillisecondsSince(start);
+              FEnd = Clock::now();
               return r;
           })) {}
     // A waiter that never returns, not even after a Stop(), cannot be joined: the check ends
@@ -460,13 +459,17 @@ public:
         }
         return FResult.get();
     }
+    // Once the wait has ended.
     uint32_t Mask() const { return FMask; }
-    long long Milliseconds() const { return FMilliseconds; }
+    std::string EndedAfter(Clock::time_point start) const {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(FEnd - start);
+        return std::to_string(ms.count()) + " ms";
+    }
 
 private:
     EventWaiter& FWaiter;
     uint32_t FMask = 0;
-    long long FMilliseconds = -1;
+    Clock::time_point FEnd;
     std::future<WaitResult> FResult;
 };
 
@@ -482,6 +485,22 @@ const char* ResultName(WaitResult r) {
             return "Failed";
     }
     return "?";
+}
+
+std::string Outcome(WaitResult r, uint32_t mask) {
+    return std::string(ResultName(r)) + (r == WaitResult::Events ? " " + EventNames(mask) : "");
+}
+
+constexpr auto kQuietSpell = std::chrono::milliseconds(300);
+
+// A wait with nothing to report must still be waiting after a quiet spell (which also lets it
+// fall asleep before the check goes on).
+bool CheckStillWaiting(const char* check, BackgroundWait& wait) {
+    const Clock::time_point start = Clock::now();
+    const bool blocked = !wait.Ended(kQuietSpell);
+    return Check(
+        check, blocked,
+        blocked ? "still waiting after 300 ms" : "returned after " + wait.EndedAfter(start));
 }
 
 // The event waiter of a network port, through the virtual gateway that closes each connection
@@ -539,18 +558,20 @@ private:
         Check("input queue empty after the read", InQueue(*FDevice) == 0);
     }
 
-    // Request 1: the wait is under way when the answer comes.
+    // Request 1: the wait is asleep when the answer comes.
     bool CheckAnswerWakes(EventWaiter& waiter) {
         BackgroundWait wait(waiter);
+        if (!CheckStillWaiting("nothing sent: the wait blocks", wait)) return false;
+        const Clock::time_point sent = Clock::now();
         if (!SendRequest("write request")) return false;
         bool inTime = false;
         const WaitResult r = wait.Result(kAnswerDeadline, inTime);
         const int32_t queued = InQueue(*FDevice);
-        const bool woke = Check("answer wakes the wait with EV_RXCHAR",
-                                inTime && r == WaitResult::Events && (wait.Mask() & EV_RXCHAR),
-                                std::string(ResultName(r)) + " " + EventNames(wait.Mask()) +
-                                    " after " + std::to_string(wait.Milliseconds()) + " ms, " +
-                                    std::to_string(queued) + " bytes queued");
+        const bool woke =
+            Check("answer wakes the wait with EV_RXCHAR",
+                  inTime && r == WaitResult::Events && (wait.Mask() & EV_RXCHAR),
+                  Outcome(r, wait.Mask()) + " " + wait.EndedAfter(sent) + " after the request, " +
+                      std::to_string(queued) + " bytes queued");
         if (FWholeFrames)
             Check("the wake finds the whole answer queued", queued == kAnswerLength,
                   std::to_string(queued) + " bytes");
@@ -567,13 +588,14 @@ private:
         const bool arrived = PollUntil([&] { return InQueue(*FDevice) >= kAnswerLength; });
         Check("answer queued before the wait", arrived,
               std::to_string(InQueue(*FDevice)) + " bytes queued");
+        const Clock::time_point start = Clock::now();
         BackgroundWait wait(waiter);
         bool inTime = false;
         const WaitResult r = wait.Result(kAnswerDeadline, inTime);
-        const bool reported = Check("queued answer reported with EV_RXCHAR",
-                                    inTime && r == WaitResult::Events && (wait.Mask() & EV_RXCHAR),
-                                    std::string(ResultName(r)) + " " + EventNames(wait.Mask()) +
-                                        " after " + std::to_string(wait.Milliseconds()) + " ms");
+        const bool reported =
+            Check("queued answer reported with EV_RXCHAR",
+                  inTime && r == WaitResult::Events && (wait.Mask() & EV_RXCHAR),
+                  Outcome(r, wait.Mask()) + " " + wait.EndedAfter(start) + " after the wait began");
         ReadAnswer("second answer read whole");
         return reported;
     }
@@ -581,17 +603,13 @@ private:
     // Everything read and reported: the next wait blocks until stopped from another thread.
     void CheckStopWithNothingComing(EventWaiter& waiter) {
         BackgroundWait wait(waiter);
-        const bool blocked = !wait.Ended(std::chrono::milliseconds(300));
-        Check("nothing coming: the wait blocks", blocked,
-              blocked ? "still waiting after 300 ms"
-                      : "returned after " + std::to_string(wait.Milliseconds()) + " ms");
-        const Clock::time_point start = Clock::now();
+        CheckStillWaiting("nothing coming: the wait blocks", wait);
+        const Clock::time_point stopped = Clock::now();
         waiter.Stop();
         bool inTime = false;
         const WaitResult r = wait.Result(kAnswerDeadline, inTime);
         Check("stop from another thread ends the wait", inTime && r == WaitResult::Stopped,
-              std::string(ResultName(r)) + " after " + std::to_string(MillisecondsSince(start)) +
-                  " ms");
+              Outcome(r, wait.Mask()) + " " + wait.EndedAfter(stopped) + " after the stop");
     }
 
     // Request 3: the gateway closes the connection instead of answering.
@@ -600,13 +618,14 @@ private:
         waiter.SetMask(EV_RXCHAR | EV_ERR);
         {
             BackgroundWait wait(waiter);
+            if (!CheckStillWaiting("new waiter: the wait blocks", wait)) return;
+            const Clock::time_point sent = Clock::now();
             if (!SendRequest("write request the gateway drops")) return;
             bool inTime = false;
             const WaitResult r = wait.Result(kAnswerDeadline, inTime);
             Check("connection end wakes the wait with EV_ERR",
                   inTime && r == WaitResult::Events && wait.Mask() == EV_ERR,
-                  std::string(ResultName(r)) + " " + EventNames(wait.Mask()) + " after " +
-                      std::to_string(wait.Milliseconds()) + " ms");
+                  Outcome(r, wait.Mask()) + " " + wait.EndedAfter(sent) + " after the request");
         }
         int32_t in = -1;
         uint32_t errors = 0;
@@ -618,14 +637,12 @@ private:
         Check("read fails after the end", n < 0, n < 0 ? LastErrorText() : std::to_string(n));
         // The end is reported once: the next wait sleeps (no spinning on a dead socket).
         BackgroundWait after(waiter);
-        const bool blocked = !after.Ended(std::chrono::milliseconds(300));
-        Check("after the end the wait blocks", blocked,
-              blocked ? "still waiting after 300 ms"
-                      : "returned after " + std::to_string(after.Milliseconds()) + " ms");
+        CheckStillWaiting("after the end the wait blocks", after);
         waiter.Stop();
         bool inTime = false;
-        Check("stop ends the wait after the end",
-              after.Result(kAnswerDeadline, inTime) == WaitResult::Stopped && inTime);
+        const WaitResult r = after.Result(kAnswerDeadline, inTime);
+        Check("stop ends the wait after the end", inTime && r == WaitResult::Stopped,
+              Outcome(r, after.Mask()));
     }
 
     std::string FPort;
