@@ -5,7 +5,8 @@
 #   2. creates a fresh Wine prefix in a temporary folder (no display needed: console programs);
 #   3. per run, starts the Linux tessera-sim on a pseudo-terminal and maps Wine's COM5 onto it;
 #   4. runs serial_backend_check natively and under Wine, whose verdicts must be equal but for
-#      the differences of Wine named below, and, when tessera-cli.exe was built, the same
+#      the differences of Wine named below, on COM5 and on both kinds of network port (the
+#      event waiter of a connection), and, when tessera-cli.exe was built, the same
 #      tessera-cli commands natively and under Wine, whose outputs must be equal;
 #   5. compiles (syntax only) the files with Windows paths that need Qt, which is not available
 #      for Windows here, against the system's Qt 6 headers.
@@ -180,14 +181,14 @@ compare_cli() {
     diff -u "$work/cli-native.txt" "$work/cli-wine.txt"
 }
 
-# The same command through a virtual gateway (--tcp or --modbus-tcp, loopback), natively and
-# under Wine (Winsock); the gateway's port is the only thing allowed to differ.
+# Starts the line behind a virtual gateway ($1: --tcp or --modbus-tcp, loopback; the rest:
+# more options of tessera-sim); sets $url.
 start_gateway() {
     stop_sim
     : >"$work/sim.out"
     # shellcheck disable=SC2086
-    "$linux_build/sim/tessera-sim" $1 127.0.0.1:0 --bus "$bus" --frozen >"$work/sim.out" \
-        2>>"$work/sim.log" &
+    "$linux_build/sim/tessera-sim" $1 127.0.0.1:0 --bus "$bus" --frozen "${@:2}" \
+        >"$work/sim.out" 2>>"$work/sim.log" &
     sim_pid=$!
     local waited=0
     until [ -s "$work/sim.out" ]; do
@@ -199,6 +200,24 @@ start_gateway() {
     url=$(head -n 1 "$work/sim.out")
 }
 
+# The event waiter of a network port (serial_backend_check given the gateway's port name),
+# natively and under Wine (Winsock) against a fresh gateway each, which drops the connection
+# at its third request; the verdicts must be equal.
+backend_gateway() {
+    local gateway=$1
+    start_gateway "$gateway" --drop-after 2
+    timeout 120 "$linux_build/tests/win32/serial_backend_check" "$url" |
+        tee "$work/gateway-native.txt"
+    verdicts "$url" "$work/gateway-native.txt" >"$work/gateway-native.verdicts"
+    start_gateway "$gateway" --drop-after 2
+    wine_run "$mingw_build/tests/win32/serial_backend_check.exe" "$url" |
+        tee "$work/gateway-wine.txt"
+    verdicts "$url" "$work/gateway-wine.txt" >"$work/gateway-wine.verdicts"
+    diff -u "$work/gateway-native.verdicts" "$work/gateway-wine.verdicts"
+}
+
+# The same command through a virtual gateway, natively and under Wine (Winsock); the gateway's
+# port is the only thing allowed to differ.
 compare_gateway() {
     local gateway=$1 command=$2 failed=0
     start_gateway "$gateway"
@@ -256,6 +275,8 @@ stage linux-build linux_build
 stage wine-prefix make_prefix
 stage backend-native backend_native
 stage backend-wine backend_wine
+stage "backend tcp://" backend_gateway --tcp
+stage "backend modbus-tcp://" backend_gateway --modbus-tcp
 if cli_built; then
     for command in "${cli_commands[@]}"; do
         stage "cli $(echo "$command" | grep -oE '(scan|read|get-config|set-config)' | head -n 1)" \

@@ -9,7 +9,8 @@
 //
 // Device: one open line (a serial device, or a network port that carries one).
 // EventWaiter: the blocking wait for line events; Wait() runs on the port's event thread,
-// Stop() on any thread.
+// Stop() on any thread. A serial device is watched by its platform's waiter, a network port by
+// the network waiter (SerialBackendTcp.cpp), on every platform alike.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -236,6 +237,8 @@ std::string DescribeTransportNote(const TransportNote& note);
 
 enum class WaitResult { Events, Skipped, Stopped, Failed };
 
+class LineWaiter;  // the waiter of the device's transport (SerialBackendDevices.h)
+
 class EventWaiter {
 public:
     explicit EventWaiter(Device& device);
@@ -251,8 +254,7 @@ public:
     void Stop();
 
 private:
-    struct State;
-    std::unique_ptr<State> FState;
+    std::unique_ptr<LineWaiter> FWaiter;
 };
 
 // The system's code for the latest failure of a call above on this thread: errno, or

@@ -1,5 +1,6 @@
 // The one place where a port's name chooses its backend: a network name opens a connection,
-// any other name a serial device of this system. Everything above sees a Device either way.
+// any other name a serial device of this system; the device's transport chooses its event
+// waiter. Everything above sees a Device and an EventWaiter either way.
 #include <cstdlib>
 
 #include "serial/SerialBackend.h"
@@ -82,6 +83,28 @@ OpenStatus Device::Open(const std::string& path, std::unique_ptr<Device>& device
     if (network.transport == Transport::Serial) return OpenSerialDevice(path, device);
     if (!wellFormed) return OpenStatus::BadName;
     return OpenNetworkDevice(network, options, device);
+}
+
+EventWaiter::EventWaiter(Device& device)
+    : FWaiter(device.Kind() == Transport::Serial ? MakeSerialWaiter(device)
+                                                 : MakeNetworkWaiter(device)) {}
+
+EventWaiter::~EventWaiter() = default;
+
+bool EventWaiter::Valid() const {
+    return FWaiter->Valid();
+}
+
+void EventWaiter::SetMask(uint32_t eventMask) {
+    FWaiter->SetMask(eventMask);
+}
+
+WaitResult EventWaiter::Wait(uint32_t& mask) {
+    return FWaiter->Wait(mask);
+}
+
+void EventWaiter::Stop() {
+    FWaiter->Stop();
 }
 
 const char* NetworkFailureText(OpenStatus status) {

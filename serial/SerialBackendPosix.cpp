@@ -444,25 +444,35 @@ int32_t PosixSerialDevice::Write(const void* buffer, int32_t count) {
     return done;
 }
 
-// ---- EventWaiter --------------------------------------------------------------------------
+// ---- the serial device's event waiter ---------------------------------------------------
 
-struct EventWaiter::State {
-    explicit State(Device& d) : device(d) {}
-    Device& device;
-    int epollFd = -1;
-    int stopFd = -1;
-    uint32_t mask = 0;
-    bool watchingDevice = false;
-    bool wasAbove80 = false;
-    DriverCounters counters;
+namespace {
 
+class PosixSerialWaiter final : public LineWaiter {
+public:
+    explicit PosixSerialWaiter(Device& device);
+    ~PosixSerialWaiter() override;
+    bool Valid() const override { return FEpollFd >= 0 && FStopFd >= 0; }
+    void SetMask(uint32_t eventMask) override { FMask = eventMask; }
+    WaitResult Wait(uint32_t& mask) override;
+    void Stop() override;
+
+private:
     uint32_t CounterEvents();
     uint32_t RxEvents();
     void StopWatchingDevice();
+
+    Device& FDevice;
+    int FEpollFd = -1;
+    int FStopFd = -1;
+    uint32_t FMask = 0;
+    bool FWatchingDevice = false;
+    bool FWasAbove80 = false;
+    DriverCounters FCounters;
 };
 
-uint32_t EventWaiter::State::CounterEvents() {
-    const uint32_t changed = CountersChanged(device.NativeHandle(), counters);
+uint32_t PosixSerialWaiter::CounterEvents() {
+    const uint32_t changed = CountersChanged(FDevice.NativeHandle(), FCounters);
     uint32_t events = 0;
     if (changed & Bit(cBreak)) events |= EV_BREAK;
     if (LineErrorFlags(changed) & ~CE_BREAK) events |= EV_ERR;
@@ -475,88 +485,81 @@ uint32_t EventWaiter::State::CounterEvents() {
 
 // EV_RX80FULL fires when the queue crosses 80 % of the requested input size, not again
 // until it has dropped below.
-uint32_t EventWaiter::State::RxEvents() {
+uint32_t PosixSerialWaiter::RxEvents() {
     int queued = 0;
-    if (IoctlRetry(device.NativeHandle(), FIONREAD, &queued) != 0) return EV_RXCHAR;
-    const int64_t size = device.InQueueSize();
+    if (IoctlRetry(FDevice.NativeHandle(), FIONREAD, &queued) != 0) return EV_RXCHAR;
+    const int64_t size = FDevice.InQueueSize();
     const bool above80 = size > 0 && int64_t(queued) * 10 >= size * 8;
-    const bool crossed = above80 && !wasAbove80;
-    wasAbove80 = above80;
+    const bool crossed = above80 && !FWasAbove80;
+    FWasAbove80 = above80;
     return EV_RXCHAR | (crossed ? EV_RX80FULL : 0);
 }
 
 // After a hang-up the descriptor stays readable (end of file) for good; watching it further
 // would wake the thread in a loop, so from here on only the stop event counts.
-void EventWaiter::State::StopWatchingDevice() {
-    epoll_ctl(epollFd, EPOLL_CTL_DEL, device.NativeHandle(), nullptr);
-    watchingDevice = false;
+void PosixSerialWaiter::StopWatchingDevice() {
+    epoll_ctl(FEpollFd, EPOLL_CTL_DEL, FDevice.NativeHandle(), nullptr);
+    FWatchingDevice = false;
 }
 
-EventWaiter::EventWaiter(Device& device) : FState(new State(device)) {
-    State& s = *FState;
-    s.epollFd = epoll_create1(EPOLL_CLOEXEC);
-    s.stopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (s.epollFd < 0 || s.stopFd < 0) return;
+PosixSerialWaiter::PosixSerialWaiter(Device& device) : FDevice(device) {
+    FEpollFd = epoll_create1(EPOLL_CLOEXEC);
+    FStopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (FEpollFd < 0 || FStopFd < 0) return;
     epoll_event stop{};
     stop.events = EPOLLIN;
-    stop.data.fd = s.stopFd;
+    stop.data.fd = FStopFd;
     // The program leaves an answer's bytes queued until its exchange thread reads them, so a
     // level-triggered wait would return at once again and again; EPOLLET wakes only when
     // something new arrives.
-    // EPOLLRDHUP: a network port's connection closed by the far end (a pty reports EPOLLHUP).
     epoll_event line{};
-    line.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
+    line.events = EPOLLIN | EPOLLET;
     line.data.fd = device.NativeHandle();
-    if (epoll_ctl(s.epollFd, EPOLL_CTL_ADD, s.stopFd, &stop) != 0 ||
-        epoll_ctl(s.epollFd, EPOLL_CTL_ADD, device.NativeHandle(), &line) != 0)
+    if (epoll_ctl(FEpollFd, EPOLL_CTL_ADD, FStopFd, &stop) != 0 ||
+        epoll_ctl(FEpollFd, EPOLL_CTL_ADD, device.NativeHandle(), &line) != 0)
         return;
-    s.watchingDevice = true;
-    ReadCounters(device.NativeHandle(), s.counters);
+    FWatchingDevice = true;
+    ReadCounters(device.NativeHandle(), FCounters);
 }
 
-EventWaiter::~EventWaiter() {
-    if (FState->stopFd >= 0) ::close(FState->stopFd);
-    if (FState->epollFd >= 0) ::close(FState->epollFd);
+PosixSerialWaiter::~PosixSerialWaiter() {
+    if (FStopFd >= 0) ::close(FStopFd);
+    if (FEpollFd >= 0) ::close(FEpollFd);
 }
 
-bool EventWaiter::Valid() const {
-    return FState->epollFd >= 0 && FState->stopFd >= 0;
-}
-
-void EventWaiter::SetMask(uint32_t eventMask) {
-    FState->mask = eventMask;
-}
-
-void EventWaiter::Stop() {
+void PosixSerialWaiter::Stop() {
     const uint64_t one = 1;
-    RetryOnInterrupt([&] { return int(::write(FState->stopFd, &one, sizeof one)); });
+    RetryOnInterrupt([&] { return int(::write(FStopFd, &one, sizeof one)); });
 }
 
 // EV_TXEMPTY is never reported: the tty layer wakes no one when its output queue drains, and
 // watching TIOCOUTQ would need a timer in a thread that must sleep between events. Modem
 // line and break counters (TIOCGICOUNT) are compared on each wake-up, so their changes are
 // seen together with received bytes; TIOCMIWAIT would need a thread of its own.
-WaitResult EventWaiter::Wait(uint32_t& mask) {
-    State& s = *FState;
+WaitResult PosixSerialWaiter::Wait(uint32_t& mask) {
     epoll_event ready[2];
-    const int n = epoll_wait(s.epollFd, ready, 2, -1);
+    const int n = epoll_wait(FEpollFd, ready, 2, -1);
     if (n < 0) return errno == EINTR ? WaitResult::Skipped : WaitResult::Failed;
     uint32_t lineFlags = 0;
     for (int i = 0; i < n; ++i) {
-        if (ready[i].data.fd == s.stopFd) return WaitResult::Stopped;
+        if (ready[i].data.fd == FStopFd) return WaitResult::Stopped;
         lineFlags |= ready[i].events;
     }
     uint32_t events = 0;
-    if (s.watchingDevice && (lineFlags & (EPOLLHUP | EPOLLERR | EPOLLRDHUP))) {
-        s.StopWatchingDevice();
+    if (FWatchingDevice && (lineFlags & (EPOLLHUP | EPOLLERR))) {
+        StopWatchingDevice();
         events = EV_ERR;  // reported once, so the owner learns the line is gone
-        // A connection's last bytes may have come with its end: they are read first.
-        if ((lineFlags & EPOLLIN) && (lineFlags & EPOLLRDHUP)) events |= EV_RXCHAR;
     } else if (lineFlags & EPOLLIN) {
-        events = s.RxEvents() | s.CounterEvents();
+        events = RxEvents() | CounterEvents();
     }
-    mask = events & s.mask;
+    mask = events & FMask;
     return mask ? WaitResult::Events : WaitResult::Skipped;
+}
+
+}  // namespace
+
+std::unique_ptr<LineWaiter> MakeSerialWaiter(Device& device) {
+    return std::make_unique<PosixSerialWaiter>(device);
 }
 
 // ---- port list ----------------------------------------------------------------------------

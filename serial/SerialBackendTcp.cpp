@@ -1,7 +1,9 @@
 // A line reached through the network: a TCP connection to a transparent serial server (the
 // line's bytes as they are) or to a Modbus TCP gateway (MBAP frames, see ModbusTcpFraming.h).
-// A non-blocking socket; the event waiter watches it as it watches a serial descriptor, and a
-// connection that ends fails reads and queue counts as an unplugged adapter does.
+// A non-blocking socket; a connection that ends fails reads and queue counts as an unplugged
+// adapter does. The network waiter (NetworkWaiter, the EventWaiter of every network port)
+// reports what reached the device's own queue, not what the socket holds: a Modbus TCP answer
+// counts once its frame is whole.
 //
 // Sockets are POSIX here and Winsock on Windows; the few calls that differ sit in SocketApi.
 
@@ -27,6 +29,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -95,6 +98,49 @@ int32_t OutQueue(Handle) {
 void SetLookupError(int rc) {
     WSASetLastError(rc);
 }
+
+// What the network waiter sleeps on: a stop event, and an event the socket signals when bytes
+// come or the connection ends (WSAEventSelect). Winsock ties a socket to one such event at a
+// time: one waiter watches a connection.
+class Watch {
+public:
+    Watch() : FStopEvent(WSACreateEvent()), FSocketEvent(WSACreateEvent()) {}
+    ~Watch() {
+        if (FStopEvent != WSA_INVALID_EVENT) WSACloseEvent(FStopEvent);
+        if (FSocketEvent != WSA_INVALID_EVENT) WSACloseEvent(FSocketEvent);
+    }
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+
+    bool Valid() const {
+        return FStopEvent != WSA_INVALID_EVENT && FSocketEvent != WSA_INVALID_EVENT;
+    }
+    // FD_READ comes again only after a recv (the device's pump), FD_CLOSE once.
+    bool Attach(Handle s) { return WSAEventSelect(s, FSocketEvent, FD_READ | FD_CLOSE) == 0; }
+    void Detach(Handle s) { WSAEventSelect(s, nullptr, 0); }
+    void Stop() {
+        WSASetEvent(FStopEvent);  // manual reset: every later wait sees it
+    }
+    bool Stopped() const { return WaitForSingleObject(FStopEvent, 0) == WAIT_OBJECT_0; }
+    // Until Stop() or, with `watchSocket`, news on the socket; false on a failure. The socket's
+    // event is reset here, before the caller looks at the connection, so nothing that comes
+    // after the look goes unsignalled.
+    bool Await(Handle s, bool watchSocket) {
+        const WSAEVENT events[2] = {FStopEvent, FSocketEvent};
+        const DWORD r =
+            WSAWaitForMultipleEvents(watchSocket ? 2 : 1, events, FALSE, WSA_INFINITE, FALSE);
+        if (r == WSA_WAIT_EVENT_0 + 1) {
+            WSANETWORKEVENTS news;
+            if (WSAEnumNetworkEvents(s, FSocketEvent, &news) != 0) WSAResetEvent(FSocketEvent);
+        }
+        return r == WSA_WAIT_EVENT_0 || r == WSA_WAIT_EVENT_0 + 1;
+    }
+
+private:
+    WSAEVENT FStopEvent;
+    WSAEVENT FSocketEvent;
+};
+
 OpenStatus StatusOfConnectError(int error) {
     switch (error) {
         case WSAECONNREFUSED:
@@ -155,6 +201,42 @@ int32_t OutQueue(Handle s) {
 void SetLookupError(int rc) {
     errno = rc == EAI_SYSTEM ? errno : HostLookupErrorBase + (rc < 0 ? -rc : rc);
 }
+
+// What the network waiter sleeps on: a stop event (an eventfd) and the socket itself, which
+// poll() reports readable while it holds bytes or once the connection has ended.
+class Watch {
+public:
+    Watch() : FStopFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~Watch() {
+        if (FStopFd >= 0) ::close(FStopFd);
+    }
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+
+    bool Valid() const { return FStopFd >= 0; }
+    bool Attach(Handle) { return true; }
+    void Detach(Handle) {}
+    void Stop() {
+        const uint64_t one = 1;
+        while (::write(FStopFd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+    bool Stopped() const {
+        pollfd stop{FStopFd, POLLIN, 0};
+        return ::poll(&stop, 1, 0) > 0;
+    }
+    // Until Stop() or, with `watchSocket`, news on the socket; false on a failure. Level-
+    // triggered: the caller's look drains the socket before the next sleep.
+    bool Await(Handle s, bool watchSocket) {
+        pollfd records[2] = {{FStopFd, POLLIN, 0}, {s, POLLIN | POLLRDHUP, 0}};
+        const int rc = ::poll(records, watchSocket ? 2 : 1, -1);
+        return rc >= 0 || errno == EINTR;
+    }
+
+private:
+    int FStopFd;
+};
+
 OpenStatus StatusOfConnectError(int error) {
     switch (error) {
         case ECONNREFUSED:
@@ -345,6 +427,28 @@ public:
         return mbap ? int32_t(mbap->LastTransaction()) : -1;
     }
 
+    // For the network waiter: what the socket holds pulled in, then the device's side of it.
+    struct Arrivals {
+        uint64_t total = 0;  // bytes queued since the connection began
+        int32_t queued = 0;  // bytes waiting to be read
+        bool ended = false;  // the connection is over (or closed here)
+        SocketApi::Handle socket = SocketApi::Invalid;
+    };
+    SocketApi::Handle Socket() const {
+        std::lock_guard<std::mutex> lock(FMutex);
+        return FSocket;
+    }
+    Arrivals Look() {
+        std::lock_guard<std::mutex> lock(FMutex);
+        Pump();
+        Arrivals now;
+        now.total = FArrived;
+        now.queued = int32_t(FIn.size());
+        now.ended = FEnded || FSocket == SocketApi::Invalid;
+        now.socket = FSocket;
+        return now;
+    }
+
 private:
     void Pump();
     bool StillUsable();
@@ -356,6 +460,7 @@ private:
     const Transport FTransport;
     std::unique_ptr<StreamFraming> FFraming;
     std::vector<uint8_t> FIn;  // the line's bytes received and not yet read
+    uint64_t FArrived = 0;     // bytes ever put into FIn: the waiter tells new ones by it
     bool FEnded = false;       // the connection is over: FEndError says why
     int FEndError = 0;
     Timeouts FTimeouts;
@@ -371,7 +476,9 @@ void TcpDevice::Pump() {
     for (;;) {
         const auto n = recv(FSocket, chunk, int(sizeof chunk), 0);
         if (n > 0) {
+            const size_t before = FIn.size();
             FFraming->Incoming(reinterpret_cast<uint8_t*>(chunk), size_t(n), FIn);
+            FArrived += FIn.size() - before;
             continue;
         }
         const int error = n == 0 ? SocketApi::ConnectionReset : SocketApi::Error();
@@ -485,7 +592,86 @@ int32_t TcpDevice::Write(const void* buffer, int32_t count) {
     return FTransport == Transport::RawTcp ? int32_t(sent) : 0;
 }
 
+// ---- the event waiter -----------------------------------------------------------------------
+
+// EV_RXCHAR when bytes have reached the device's queue since the last report and wait there
+// (brought in by this waiter's look or by a read, a queue count on another thread: the bytes
+// are counted where they are queued, whoever pulled them from the socket); EV_ERR once when
+// the connection ends, after which only Stop() ends a wait. EV_RX80FULL as a serial device
+// has it; no modem lines, no break, no EV_TXEMPTY through a network.
+class NetworkWaiter final : public LineWaiter {
+public:
+    explicit NetworkWaiter(TcpDevice& device) : FDevice(device) {
+        const TcpDevice::Arrivals now = device.Look();
+        FSeen = now.total;  // what came before the waiter is no news to it
+        FSocket = now.socket;
+        FAttached = FWatch.Valid() && !now.ended && FWatch.Attach(FSocket);
+        FWatching = FAttached;
+    }
+    ~NetworkWaiter() override {
+        if (FAttached && FDevice.Socket() == FSocket) FWatch.Detach(FSocket);
+    }
+
+    bool Valid() const override { return FAttached; }
+    void SetMask(uint32_t eventMask) override { FMask = eventMask; }
+    void Stop() override { FWatch.Stop(); }
+    WaitResult Wait(uint32_t& mask) override;
+
+private:
+    uint32_t News();
+
+    TcpDevice& FDevice;
+    SocketApi::Watch FWatch;
+    SocketApi::Handle FSocket = SocketApi::Invalid;
+    bool FAttached = false;
+    bool FWatching = false;  // until the end of the connection has been reported
+    uint64_t FSeen = 0;
+    bool FWasAbove80 = false;
+    uint32_t FMask = 0;
+};
+
+uint32_t NetworkWaiter::News() {
+    const TcpDevice::Arrivals now = FDevice.Look();
+    uint32_t events = 0;
+    if (now.total != FSeen && now.queued > 0) {
+        events |= EV_RXCHAR;
+        const int64_t size = FDevice.InQueueSize();
+        const bool above80 = size > 0 && int64_t(now.queued) * 10 >= size * 8;
+        if (above80 && !FWasAbove80) events |= EV_RX80FULL;
+        FWasAbove80 = above80;
+    }
+    FSeen = now.total;
+    if (now.ended) {
+        events |= EV_ERR;  // reported once, so the owner learns the line is gone
+        FWatching = false;
+    }
+    return events;
+}
+
+// Wakes without news (a piece of a Modbus TCP frame, bytes a read took meanwhile) are slept
+// through: the caller sees only news or the stop.
+WaitResult NetworkWaiter::Wait(uint32_t& mask) {
+    if (!FAttached) {
+        SocketApi::SetError(SocketApi::InvalidArgument);
+        return WaitResult::Failed;
+    }
+    for (;;) {
+        const uint32_t events = FWatching ? News() : 0;
+        if (FWatch.Stopped()) return WaitResult::Stopped;  // the stop wins over news
+        if (events) {
+            mask = events & FMask;
+            return mask ? WaitResult::Events : WaitResult::Skipped;
+        }
+        if (!FWatch.Await(FSocket, FWatching)) return WaitResult::Failed;
+    }
+}
+
 }  // namespace
+
+// Only TcpDevice reports a network transport.
+std::unique_ptr<LineWaiter> MakeNetworkWaiter(Device& device) {
+    return std::make_unique<NetworkWaiter>(static_cast<TcpDevice&>(device));
+}
 
 OpenStatus OpenNetworkDevice(const NetworkPortName& name, const OpenOptions& options,
                              std::unique_ptr<Device>& device) {

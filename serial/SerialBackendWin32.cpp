@@ -424,101 +424,107 @@ int32_t Win32SerialDevice::Write(const void* buffer, int32_t count) {
     return overlapped.Finish(FHandle, started);
 }
 
-// ---- EventWaiter --------------------------------------------------------------------------
+// ---- the serial device's event waiter ---------------------------------------------------
 
-struct EventWaiter::State {
-    explicit State(Device& d) : device(d) {}
-    Device& device;
-    HANDLE stopEvent = nullptr;  // manual reset: once stopped, every later wait sees it
-    Overlapped overlapped;
-    DWORD eventMask = 0;  // written by WaitCommEvent, possibly after it has returned
-    uint32_t mask = 0;
-    bool pending = false;
+namespace {
 
-    // WaitCommEvent; false if it failed at once.
-    bool StartWait() {
-        eventMask = 0;
-        ResetEvent(overlapped.Record()->hEvent);
-        // Done at once or pending: either way the event is (or will be) signalled.
-        pending = WaitCommEvent(device.NativeHandle(), &eventMask, overlapped.Record()) ||
-                  GetLastError() == ERROR_IO_PENDING;
-        return pending;
+class Win32SerialWaiter final : public LineWaiter {
+public:
+    explicit Win32SerialWaiter(Device& device) : FDevice(device) {
+        FStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     }
-
-    // Wine refuses a wait that includes modem-line events on a device without modem lines (a
-    // pseudo-terminal); such a device never reports them anyway, so the wait goes on without.
-    bool LeaveOutModemEvents() {
-        const uint32_t modemEvents = EV_CTS | EV_DSR | EV_RING | EV_RLSD;
-        DWORD lines = 0;
-        if (!(mask & modemEvents) || GetCommModemStatus(device.NativeHandle(), &lines))
-            return false;
-        mask &= ~modemEvents;
-        return SetCommMask(device.NativeHandle(), mask) != 0;
+    ~Win32SerialWaiter() override {
+        CancelPendingWait();
+        if (FStopEvent) CloseHandle(FStopEvent);
     }
+    bool Valid() const override { return FStopEvent && FOverlapped.Valid(); }
+    void SetMask(uint32_t eventMask) override;
+    WaitResult Wait(uint32_t& mask) override;
+    void Stop() override { SetEvent(FStopEvent); }
 
-    // A WaitCommEvent still running writes into `overlapped` and `eventMask`: it is cancelled
-    // and waited for before either goes away or is used again.
-    void CancelPendingWait() {
-        if (!pending) return;
-        HANDLE handle = device.NativeHandle();
-        CancelIoEx(handle, overlapped.Record());
-        DWORD unused = 0;
-        GetOverlappedResult(handle, overlapped.Record(), &unused, TRUE);
-        pending = false;
-    }
+private:
+    bool StartWait();
+    bool LeaveOutModemEvents();
+    void CancelPendingWait();
+
+    Device& FDevice;
+    HANDLE FStopEvent = nullptr;  // manual reset: once stopped, every later wait sees it
+    Overlapped FOverlapped;
+    DWORD FEventMask = 0;  // written by WaitCommEvent, possibly after it has returned
+    uint32_t FMask = 0;
+    bool FPending = false;
 };
 
-EventWaiter::EventWaiter(Device& device) : FState(new State(device)) {
-    FState->stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+// WaitCommEvent; false if it failed at once.
+bool Win32SerialWaiter::StartWait() {
+    FEventMask = 0;
+    ResetEvent(FOverlapped.Record()->hEvent);
+    // Done at once or pending: either way the event is (or will be) signalled.
+    FPending = WaitCommEvent(FDevice.NativeHandle(), &FEventMask, FOverlapped.Record()) ||
+               GetLastError() == ERROR_IO_PENDING;
+    return FPending;
 }
 
-EventWaiter::~EventWaiter() {
-    FState->CancelPendingWait();
-    if (FState->stopEvent) CloseHandle(FState->stopEvent);
+// Wine refuses a wait that includes modem-line events on a device without modem lines (a
+// pseudo-terminal); such a device never reports them anyway, so the wait goes on without.
+bool Win32SerialWaiter::LeaveOutModemEvents() {
+    const uint32_t modemEvents = EV_CTS | EV_DSR | EV_RING | EV_RLSD;
+    DWORD lines = 0;
+    if (!(FMask & modemEvents) || GetCommModemStatus(FDevice.NativeHandle(), &lines)) return false;
+    FMask &= ~modemEvents;
+    return SetCommMask(FDevice.NativeHandle(), FMask) != 0;
 }
 
-bool EventWaiter::Valid() const {
-    return FState->stopEvent && FState->overlapped.Valid();
+// A WaitCommEvent still running writes into `FOverlapped` and `FEventMask`: it is cancelled
+// and waited for before either goes away or is used again.
+void Win32SerialWaiter::CancelPendingWait() {
+    if (!FPending) return;
+    HANDLE handle = FDevice.NativeHandle();
+    CancelIoEx(handle, FOverlapped.Record());
+    DWORD unused = 0;
+    GetOverlappedResult(handle, FOverlapped.Record(), &unused, TRUE);
+    FPending = false;
 }
 
 // The device reports only the events of its mask; the result is not checked, as a device
 // that refuses the mask simply reports nothing.
-void EventWaiter::SetMask(uint32_t eventMask) {
-    FState->mask = eventMask;
-    SetCommMask(FState->device.NativeHandle(), eventMask);
+void Win32SerialWaiter::SetMask(uint32_t eventMask) {
+    FMask = eventMask;
+    SetCommMask(FDevice.NativeHandle(), eventMask);
 }
 
-void EventWaiter::Stop() {
-    SetEvent(FState->stopEvent);
-}
-
-WaitResult EventWaiter::Wait(uint32_t& mask) {
-    State& s = *FState;
-    HANDLE handle = s.device.NativeHandle();
-    if (!s.pending && !s.StartWait()) {
+WaitResult Win32SerialWaiter::Wait(uint32_t& mask) {
+    HANDLE handle = FDevice.NativeHandle();
+    if (!FPending && !StartWait()) {
         KeepingLastError([&] {
-            if (s.LeaveOutModemEvents()) s.StartWait();
+            if (LeaveOutModemEvents()) StartWait();
         });
-        if (!s.pending) return WaitResult::Failed;  // the device is gone or takes no waits
+        if (!FPending) return WaitResult::Failed;  // the device is gone or takes no waits
     }
     // The stop event first: when both are signalled, the stop wins.
-    const HANDLE objects[2] = {s.stopEvent, s.overlapped.Record()->hEvent};
+    const HANDLE objects[2] = {FStopEvent, FOverlapped.Record()->hEvent};
     const DWORD r = WaitForMultipleObjects(2, objects, FALSE, INFINITE);
     if (r == WAIT_OBJECT_0) {
-        s.CancelPendingWait();
+        CancelPendingWait();
         return WaitResult::Stopped;
     }
     if (r != WAIT_OBJECT_0 + 1) {
-        s.CancelPendingWait();
+        CancelPendingWait();
         return WaitResult::Failed;
     }
-    s.pending = false;
+    FPending = false;
     DWORD unused = 0;
-    if (!GetOverlappedResult(handle, s.overlapped.Record(), &unused, FALSE))
+    if (!GetOverlappedResult(handle, FOverlapped.Record(), &unused, FALSE))
         return WaitResult::Skipped;
     // A wait ended by a change of the mask reports no event.
-    mask = uint32_t(s.eventMask) & s.mask;
+    mask = uint32_t(FEventMask) & FMask;
     return mask ? WaitResult::Events : WaitResult::Skipped;
+}
+
+}  // namespace
+
+std::unique_ptr<LineWaiter> MakeSerialWaiter(Device& device) {
+    return std::make_unique<Win32SerialWaiter>(device);
 }
 
 // ---- port list ----------------------------------------------------------------------------

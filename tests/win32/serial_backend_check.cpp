@@ -6,6 +6,8 @@
 //                              modem lines), with the system's own text; or Wine does not
 //                              emulate it
 //   note <what>   <value>      measured, not checked
+// Given a network port (tcp://HOST:PORT, modbus-tcp://HOST:PORT) instead, the event waiter of
+// that connection is checked against the virtual gateway started with --drop-after 2.
 // Plain C++ on the backend's interface, so the same checks run natively and under Wine.
 #include "protocol/Crc.h"
 #include "serial/SerialBackend.h"
@@ -23,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -130,6 +133,15 @@ std::vector<uint8_t> ReadParameterCountRequest(uint8_t address) {
 }
 constexpr int32_t kAnswerLength = 7;  // address, function, byte count, one register, CRC
 
+// The stop event is manual-reset: a Stop before the wait still ends it.
+void CheckStopBeforeWait(Device& device) {
+    EventWaiter waiter(device);
+    waiter.SetMask(EV_RXCHAR);
+    waiter.Stop();
+    uint32_t mask = 0;
+    Check("stop before the wait ends the wait", waiter.Wait(mask) == WaitResult::Stopped);
+}
+
 int32_t InQueue(Device& device) {
     int32_t in = -1, out = -1;
     uint32_t errors = 0;
@@ -181,7 +193,7 @@ public:
         CheckSecondOpen();
         CheckConfiguration();
         CheckImmediateRead();
-        CheckStopBeforeWait();
+        CheckStopBeforeWait(*FDevice);
         Watcher watcher(*FDevice);
         Check("event waiter created", watcher.waiter.Valid());
         watcher.Start(EV_RXCHAR | EV_TXEMPTY | EV_CTS | EV_DSR | EV_RLSD | EV_BREAK | EV_ERR |
@@ -273,15 +285,6 @@ private:
         const long long ms = MillisecondsSince(start);
         Check("read with nothing queued returns 0 at once", n == 0 && ms < 2000,
               std::to_string(n) + " bytes after " + std::to_string(ms) + " ms");
-    }
-
-    // The stop event is manual-reset: a Stop before the wait still ends it.
-    void CheckStopBeforeWait() {
-        EventWaiter waiter(*FDevice);
-        waiter.SetMask(EV_RXCHAR);
-        waiter.Stop();
-        uint32_t mask = 0;
-        Check("stop before the wait ends the wait", waiter.Wait(mask) == WaitResult::Stopped);
     }
 
     bool SendRequest(const char* check) {
@@ -420,10 +423,241 @@ private:
     std::unique_ptr<Device> FDevice;
 };
 
+// One Wait on a thread of its own, as the port's event thread waits.
+class BackgroundWait {
+public:
+    explicit BackgroundWait(EventWaiter& waiter)
+        : FWaiter(waiter), FResult(std::async(std::launch::async, [this] {
+              const WaitResult r = FWaiter.Wait(FMask);
+              FEnd = Clock::now();
+              return r;
+          })) {}
+    // A waiter that never returns, not even after a Stop(), cannot be joined: the check ends
+    // here rather than hang.
+    ~BackgroundWait() {
+        if (FResult.valid() && !Ended(kAnswerDeadline)) {
+            FWaiter.Stop();
+            if (!Ended(kAnswerDeadline)) {
+                std::printf("FAIL: the event wait did not end\n");
+                std::fflush(stdout);
+                std::_Exit(1);
+            }
+        }
+    }
+
+    bool Ended(Clock::duration limit) {
+        return FResult.wait_for(limit) == std::future_status::ready;
+    }
+    // Waits for the result up to `limit`, stopping the waiter if it has not returned by then.
+    WaitResult Result(Clock::duration limit, bool& inTime) {
+        inTime = Ended(limit);
+        if (!inTime) FWaiter.Stop();
+        if (!Ended(kAnswerDeadline)) {
+            std::printf("FAIL: the event wait did not end after a stop\n");
+            std::fflush(stdout);
+            std::_Exit(1);
+        }
+        return FResult.get();
+    }
+    // Once the wait has ended.
+    uint32_t Mask() const { return FMask; }
+    std::string EndedAfter(Clock::time_point start) const {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(FEnd - start);
+        return std::to_string(ms.count()) + " ms";
+    }
+
+private:
+    EventWaiter& FWaiter;
+    uint32_t FMask = 0;
+    Clock::time_point FEnd;
+    std::future<WaitResult> FResult;
+};
+
+const char* ResultName(WaitResult r) {
+    switch (r) {
+        case WaitResult::Events:
+            return "Events";
+        case WaitResult::Skipped:
+            return "Skipped";
+        case WaitResult::Stopped:
+            return "Stopped";
+        case WaitResult::Failed:
+            return "Failed";
+    }
+    return "?";
+}
+
+std::string Outcome(WaitResult r, uint32_t mask) {
+    return std::string(ResultName(r)) + (r == WaitResult::Events ? " " + EventNames(mask) : "");
+}
+
+constexpr auto kQuietSpell = std::chrono::milliseconds(300);
+
+// A wait with nothing to report must still be waiting after a quiet spell (which also lets it
+// fall asleep before the check goes on).
+bool CheckStillWaiting(const char* check, BackgroundWait& wait) {
+    const Clock::time_point start = Clock::now();
+    const bool blocked = !wait.Ended(kQuietSpell);
+    return Check(
+        check, blocked,
+        blocked ? "still waiting after 300 ms" : "returned after " + wait.EndedAfter(start));
+}
+
+// The event waiter of a network port, through the virtual gateway that closes each connection
+// at its third request (tessera-sim --tcp/--modbus-tcp ... --drop-after 2): an answer wakes a
+// wait, also one already pulled into the device's queue; nothing coming, only a stop ends it;
+// the connection's end wakes it once and fails the calls after. A Modbus TCP device queues
+// whole frames only, so there a wake finds the whole answer.
+class NetworkCheck {
+public:
+    NetworkCheck(std::string port, uint8_t address, int parameterCount)
+        : FPort(std::move(port)), FAddress(address), FParameterCount(parameterCount) {
+        NetworkPortName name;
+        ParseNetworkPortName(FPort, name);
+        FWholeFrames = name.transport == Transport::ModbusTcp;
+    }
+
+    void Run() {
+        if (!CheckCall("open " + FPort, Device::Open(FPort, FDevice) == OpenStatus::Ok)) return;
+        CheckCall("timeouts: reads return at once", FDevice->SetTimeouts(Timeouts()));
+        CheckStopBeforeWait(*FDevice);
+        {
+            EventWaiter waiter(*FDevice);
+            Check("event waiter created", waiter.Valid());
+            waiter.SetMask(EV_RXCHAR | EV_ERR);
+            if (!CheckAnswerWakes(waiter)) return;
+            if (!CheckQueuedAnswerReported(waiter)) return;
+            CheckStopWithNothingComing(waiter);
+        }
+        CheckConnectionEnd();
+        CheckCall("close", FDevice->Close());
+    }
+
+private:
+    bool SendRequest(const char* check) {
+        const std::vector<uint8_t> request = ReadParameterCountRequest(FAddress);
+        const int32_t n = FDevice->Write(request.data(), int32_t(request.size()));
+        return Check(check, n == int32_t(request.size()),
+                     Hex(request.data(), request.size()) + " -> " + std::to_string(n));
+    }
+
+    // With a total read time-out: a transparent server may bring the answer in pieces.
+    void ReadAnswer(const char* check) {
+        Timeouts waiting;
+        waiting.readInterval = 0;
+        waiting.readTotalConstant = 5000;
+        FDevice->SetTimeouts(waiting);
+        uint8_t answer[kAnswerLength + 8];
+        const int32_t n = FDevice->Read(answer, kAnswerLength);
+        FDevice->SetTimeouts(Timeouts());
+        const bool shaped = n == kAnswerLength && answer[0] == FAddress && answer[1] == 0x03 &&
+                            answer[2] == 2 && Crc16(answer, uint16_t(n)) == 0;
+        const int value = n >= 5 ? answer[3] << 8 | answer[4] : -1;
+        Check(check, shaped && value == FParameterCount,
+              n < 0 ? LastErrorText() : Hex(answer, size_t(n)));
+        Check("input queue empty after the read", InQueue(*FDevice) == 0);
+    }
+
+    // Request 1: the wait is asleep when the answer comes.
+    bool CheckAnswerWakes(EventWaiter& waiter) {
+        BackgroundWait wait(waiter);
+        if (!CheckStillWaiting("nothing sent: the wait blocks", wait)) return false;
+        const Clock::time_point sent = Clock::now();
+        if (!SendRequest("write request")) return false;
+        bool inTime = false;
+        const WaitResult r = wait.Result(kAnswerDeadline, inTime);
+        const int32_t queued = InQueue(*FDevice);
+        const bool woke =
+            Check("answer wakes the wait with EV_RXCHAR",
+                  inTime && r == WaitResult::Events && (wait.Mask() & EV_RXCHAR),
+                  Outcome(r, wait.Mask()) + " " + wait.EndedAfter(sent) + " after the request, " +
+                      std::to_string(queued) + " bytes queued");
+        if (FWholeFrames)
+            Check("the wake finds the whole answer queued", queued == kAnswerLength,
+                  std::to_string(queued) + " bytes");
+        else
+            Check("the wake finds bytes queued", queued > 0, std::to_string(queued) + " bytes");
+        ReadAnswer("answer read whole");
+        return woke;
+    }
+
+    // Request 2: the answer is in the device's queue (a queue count pulled it from the socket)
+    // before the wait begins; the wait reports it at once.
+    bool CheckQueuedAnswerReported(EventWaiter& waiter) {
+        if (!SendRequest("write request again")) return false;
+        const bool arrived = PollUntil([&] { return InQueue(*FDevice) >= kAnswerLength; });
+        Check("answer queued before the wait", arrived,
+              std::to_string(InQueue(*FDevice)) + " bytes queued");
+        const Clock::time_point start = Clock::now();
+        BackgroundWait wait(waiter);
+        bool inTime = false;
+        const WaitResult r = wait.Result(kAnswerDeadline, inTime);
+        const bool reported =
+            Check("queued answer reported with EV_RXCHAR",
+                  inTime && r == WaitResult::Events && (wait.Mask() & EV_RXCHAR),
+                  Outcome(r, wait.Mask()) + " " + wait.EndedAfter(start) + " after the wait began");
+        ReadAnswer("second answer read whole");
+        return reported;
+    }
+
+    // Everything read and reported: the next wait blocks until stopped from another thread.
+    void CheckStopWithNothingComing(EventWaiter& waiter) {
+        BackgroundWait wait(waiter);
+        CheckStillWaiting("nothing coming: the wait blocks", wait);
+        const Clock::time_point stopped = Clock::now();
+        waiter.Stop();
+        bool inTime = false;
+        const WaitResult r = wait.Result(kAnswerDeadline, inTime);
+        Check("stop from another thread ends the wait", inTime && r == WaitResult::Stopped,
+              Outcome(r, wait.Mask()) + " " + wait.EndedAfter(stopped) + " after the stop");
+    }
+
+    // Request 3: the gateway closes the connection instead of answering.
+    void CheckConnectionEnd() {
+        EventWaiter waiter(*FDevice);
+        waiter.SetMask(EV_RXCHAR | EV_ERR);
+        {
+            BackgroundWait wait(waiter);
+            if (!CheckStillWaiting("new waiter: the wait blocks", wait)) return;
+            const Clock::time_point sent = Clock::now();
+            if (!SendRequest("write request the gateway drops")) return;
+            bool inTime = false;
+            const WaitResult r = wait.Result(kAnswerDeadline, inTime);
+            Check("connection end wakes the wait with EV_ERR",
+                  inTime && r == WaitResult::Events && wait.Mask() == EV_ERR,
+                  Outcome(r, wait.Mask()) + " " + wait.EndedAfter(sent) + " after the request");
+        }
+        int32_t in = -1;
+        uint32_t errors = 0;
+        const bool counted = FDevice->InQueueCount(in, errors);
+        Check("queue count fails after the end", !counted,
+              counted ? std::to_string(in) + " bytes" : LastErrorText());
+        uint8_t byte = 0;
+        const int32_t n = FDevice->Read(&byte, 1);
+        Check("read fails after the end", n < 0, n < 0 ? LastErrorText() : std::to_string(n));
+        // The end is reported once: the next wait sleeps (no spinning on a dead socket).
+        BackgroundWait after(waiter);
+        CheckStillWaiting("after the end the wait blocks", after);
+        waiter.Stop();
+        bool inTime = false;
+        const WaitResult r = after.Result(kAnswerDeadline, inTime);
+        Check("stop ends the wait after the end", inTime && r == WaitResult::Stopped,
+              Outcome(r, after.Mask()));
+    }
+
+    std::string FPort;
+    uint8_t FAddress;
+    int FParameterCount;
+    bool FWholeFrames = false;
+    std::unique_ptr<Device> FDevice;
+};
+
 void PrintUsage() {
     std::fprintf(stderr,
                  "usage: serial_backend_check PORT [--address N] [--params K]\n"
-                 "  PORT        COM5 on Windows, a device path such as /dev/pts/3 elsewhere\n"
+                 "  PORT        COM5 on Windows, a device path such as /dev/pts/3 elsewhere;\n"
+                 "              or tcp://HOST:PORT, modbus-tcp://HOST:PORT: the virtual\n"
+                 "              gateway started with --drop-after 2\n"
                  "  --address   the instrument's Modbus address (default 1)\n"
                  "  --params    the number of measured parameters it has (default 3)\n");
 }
@@ -449,7 +683,10 @@ int main(int argc, char** argv) {
         PrintUsage();
         return 2;
     }
-    BackendCheck(argv[1], uint8_t(address), int(params)).Run();
+    if (IsNetworkPortName(argv[1]))
+        NetworkCheck(argv[1], uint8_t(address), int(params)).Run();
+    else
+        BackendCheck(argv[1], uint8_t(address), int(params)).Run();
     std::printf("%s: %d check(s) failed\n", failures ? "FAIL" : "ok", failures);
     return failures ? 1 : 0;
 }
