@@ -284,14 +284,7 @@ int Scan(const Options& o, std::ostream& out) {
     linescan::ScanPlan plan = PlanOfScan(o);
     auto line = OpenLine(o);
     plan.protocols = LineProtocols(*line, plan.protocols);
-    // Through a gateway an answer comes later than the line's speed tells; over Modbus TCP a
-    // late answer is even dropped (it carries the transaction of a request gone by), so the
-    // short wait must hold the network's delay too.
-    plan.timing.promptAnswerMs += line->NetworkAllowanceMs();
-    plan.timing.fullWaitMs += line->NetworkAllowanceMs();
-    // A Modbus TCP gateway answers every request in turn, for a silent address with its own
-    // exception once its time-out has passed: each answer is awaited, none is overtaken.
-    if (line->CarriesModbusOnly()) plan.timing.promptAnswerMs = plan.timing.fullWaitMs;
+    linescan::FitToNetwork(plan.timing, int(line->NetworkAllowanceMs()), line->CarriesModbusOnly());
     linescan::LineScan scan(*line, plan);
     scan.stopRequested = [] { return Interrupted(); };
     if (IsTerminal(stderr))

@@ -322,9 +322,14 @@ linescan::ScanPlan TLineWindow::Plan() const {
             break;
     }
     const Protocols protocols = Protocols(FProtocols->currentData().toInt());
-    if (protocols != Protocols::Modbus) plan.protocols.push_back(protocol::Protocol::Qv);
+    // QV cannot pass a Modbus TCP gateway.
+    const bool modbusOnly = FHost.Port().IsModbusTcp();
+    if (protocols != Protocols::Modbus && !modbusOnly)
+        plan.protocols.push_back(protocol::Protocol::Qv);
     if (protocols != Protocols::Qv) plan.protocols.push_back(protocol::Protocol::Modbus);
-    plan.timing.fullWaitMs = std::max(ShortestFullWaitMs, FHost.AnswerWaitMs());
+    const int allowance = int(FHost.Port().NetworkAllowanceMs());
+    plan.timing.fullWaitMs = std::max(ShortestFullWaitMs, FHost.AnswerWaitMs() - allowance);
+    linescan::FitToNetwork(plan.timing, allowance, modbusOnly);
     return plan;
 }
 

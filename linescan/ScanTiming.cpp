@@ -12,6 +12,12 @@ std::chrono::microseconds WireTime(size_t bytes, int32_t baud) {
     return std::chrono::microseconds(int64_t(bytes) * kBitsPerByte * 1000000 / baud);
 }
 
+void FitToNetwork(ScanTiming& timing, int allowanceMs, bool modbusOnly) {
+    timing.promptAnswerMs += allowanceMs;
+    timing.fullWaitMs += allowanceMs;
+    if (modbusOnly) timing.promptAnswerMs = timing.fullWaitMs;
+}
+
 std::chrono::microseconds ShortWait(const ScanTiming& timing, size_t requestBytes,
                                     size_t answerBytes, int32_t baud) {
     return WireTime(requestBytes + answerBytes + kMarginCharacters, baud) +

@@ -18,6 +18,13 @@ struct ScanTiming {
     int passPauseMs = 100;
 };
 
+// Through a gateway an answer comes later than the line's speed tells by up to `allowanceMs`,
+// and over Modbus TCP a late answer is even dropped (it carries the transaction of a request
+// gone by), so both waits hold the network's delay. A Modbus TCP gateway (`modbusOnly`) answers
+// every request in turn, for a silent address with its own exception once its time-out has
+// passed: each answer is then awaited in full, none is overtaken.
+void FitToNetwork(ScanTiming& timing, int allowanceMs, bool modbusOnly);
+
 // Time `bytes` take on the line at `baud` with 8N1 framing (ten bits each).
 std::chrono::microseconds WireTime(size_t bytes, int32_t baud);
 

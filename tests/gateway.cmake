@@ -15,6 +15,7 @@ target_compile_definitions(test_gateway_cli PRIVATE
     TESSERA_CLI_PROGRAM="$<TARGET_FILE:tessera-cli>" TESSERA_SIM_PROGRAM="$<TARGET_FILE:tessera-sim>")
 add_dependencies(test_gateway_cli tessera-cli tessera-sim)
 # The window through both virtual gateways: reads and polling, a gateway's no-answer, a
-# connection refused, QV refused through Modbus TCP, a gateway remembered, a dropped connection.
+# connection refused, QV refused through Modbus TCP, a gateway remembered, the MBAP header in
+# the frames, the line view's scan, a dropped connection.
 tessera_add_test(test_gateway_window SOURCES test_gateway_window.cpp support/AppHarness.h
-                 LIBS tessera_app tessera_sim LABELS threaded TIMEOUT 120)
+                 LIBS tessera_app tessera_line tessera_sim LABELS threaded TIMEOUT 120)

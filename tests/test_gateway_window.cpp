@@ -20,8 +20,12 @@
 #include "BoxCloser.h"
 #include "InstrumentSetups.h"
 #include "exchange/FrameTap.h"
+#include "line/LineTableModel.h"
+#include "line/LineWindow.h"
 #include "monitor/FrameRows.h"
+#include "sim/BusList.h"
 #include "sim/TcpGateway.h"
+#include "sim/VirtualBus.h"
 #include "ui/PortWatch.h"
 #include "ui/SetupFile.h"
 #include "ui_Unit1.h"
@@ -257,6 +261,49 @@ private slots:
         // the answer: unit 7, function 3, two data bytes
         QCOMPARE(QString::fromLatin1(answer.transportHeader.mid(2).toHex(' ').toUpper()),
                  QStringLiteral("00 00 00 05 07"));
+    }
+
+    // The line view scans a line behind a gateway and lists only the instruments that
+    // answered: both protocols through a transparent server; Modbus through a Modbus TCP
+    // gateway, whose no-answer exceptions for the empty addresses are silence.
+    void lineViewScansBehindAGateway_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("found");
+        QTest::newRow("transparent")
+            << int(GatewayKind::Transparent) << QStringList{"12 QV", "9 Modbus RTU"};
+        QTest::newRow("Modbus TCP") << int(GatewayKind::ModbusTcp) << QStringList{"9 Modbus RTU"};
+    }
+    void lineViewScansBehindAGateway() {
+        QFETCH(int, kind);
+        QFETCH(QStringList, found);
+        std::vector<sim::Config> configs;
+        std::string error;
+        QVERIFY(sim::ParseBus("qv:12,modbus:9", configs, error));
+        sim::VirtualBus bus(configs);
+        bus.Start();
+        sim::GatewayOptions options;
+        options.kind = GatewayKind(kind);
+        gateway = std::make_unique<sim::TcpGateway>(bus.DevicePath(), options);
+        gateway->Start();
+        app.Start(nullptr, true, QString::fromStdString(gateway->Url()));
+        QTRY_VERIFY_WITH_TIMEOUT(app.window->ComPort->Connected(), Wait);
+        auto* line = new TLineWindow(*app.window, app.window.get());
+        line->SetRange(8, 13);
+        line->SetSpeeds(TLineWindow::Speeds::Current);
+        line->SetProtocols(GatewayKind(kind) == GatewayKind::ModbusTcp
+                               ? TLineWindow::Protocols::Modbus
+                               : TLineWindow::Protocols::Both);
+        QVERIFY(line->StartScan());
+        QVERIFY(QTest::qWaitFor([line] { return !line->OwnsLine(); }, 4 * Wait));
+        QStringList rows;
+        for (int r = 0; r < line->Model().rowCount(); ++r)
+            rows << line->Model().Cell(r, TLineTableModel::Address) + QLatin1Char(' ') +
+                        line->Model().Cell(r, TLineTableModel::Protocol);
+        rows.sort();
+        QCOMPARE(rows, found);
+        delete line;
+        app.Stop();
+        gateway.reset();
     }
 
     // The gateway drops the connection while polling: the operator is told in plain words,

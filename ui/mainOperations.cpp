@@ -132,8 +132,9 @@ QString Tz::DefaultFolder() const {
     return SettingsFolder;
 }
 
+// The wait the next request gets: the answer time-out and, through a gateway, the network's.
 int Tz::AnswerWaitMs() const {
-    return Timer_Out->interval();
+    return AnswerTimeoutMs + int(ComPort->NetworkAllowanceMs());
 }
 
 void Tz::ShowParameterPage() {
