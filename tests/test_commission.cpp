@@ -69,6 +69,14 @@ QString Path(const sim::VirtualInstrument& vi) {
     return QString::fromStdString(vi.DevicePath());
 }
 
+// A configuration file holding `text`, written in `dir`; its path, empty if not written.
+QString WriteConfig(const QTemporaryDir& dir, const char* name, const QByteArray& text) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size()) return QString();
+    return path;
+}
+
 bool IsWriteFrame(const sim::Bytes& frame, bool modbus) {
     if (modbus) return frame.size() > 1 && (frame[1] == 0x06 || frame[1] == 0x10);
     return frame.size() > 2 && frame[2] < 0x40;
@@ -609,11 +617,8 @@ private slots:
     void readOnlyDifferencesAreReported() {
         Start(Protocol::Modbus, 7, 3);
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("other.cfg"));
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write("parameters = 1\nsetpoint.format = 8\n");
-        out.close();
+        const QString file = WriteConfig(dir, "other.cfg", "parameters = 1\nsetpoint.format = 8\n");
+        QVERIFY(!file.isEmpty());
         QString summary;
         app.desktop.preview = [&summary](TConfigPreview& preview) {
             summary = TConfigPreview::ReadOnlyDifferenceText(preview.Rows());
@@ -646,11 +651,9 @@ private slots:
         QFETCH(QString, untick);
         Start(Protocol::Modbus, 12);
         QTemporaryDir dir;
-        const QString file = dir.filePath("c.cfg");
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write("address = 20\nbrightness = 0\ninfo = \"new\"\n");
-        out.close();
+        const QString file =
+            WriteConfig(dir, "c.cfg", "address = 20\nbrightness = 0\ninfo = \"new\"\n");
+        QVERIFY(!file.isEmpty());
         std::vector<std::string> offered;
         app.desktop.preview = [&](TConfigPreview& preview) {
             offered = preview.TickedKeys();
@@ -682,11 +685,8 @@ private slots:
         bus.Start();
         UseLine(QString::fromStdString(bus.DevicePath()), 12, true);
         QTemporaryDir dir;
-        const QString file = dir.filePath("c.cfg");
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write("brightness = 0\naddress = 20\n");
-        out.close();
+        const QString file = WriteConfig(dir, "c.cfg", "brightness = 0\naddress = 20\n");
+        QVERIFY(!file.isEmpty());
         app.desktop.preview = [](TConfigPreview& preview) {
             preview.SetTicked("address", true);
             return true;
@@ -715,11 +715,8 @@ private slots:
         Start(Protocol(protocol), 12);
         app.instrument->Model().SetWriteProtected(true);
         QTemporaryDir dir;
-        const QString file = dir.filePath("c.cfg");
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write("brightness = 0\naddress = 20\n");
-        out.close();
+        const QString file = WriteConfig(dir, "c.cfg", "brightness = 0\naddress = 20\n");
+        QVERIFY(!file.isEmpty());
         app.desktop.preview = [](TConfigPreview&) { return true; };
         QVERIFY(Load(file));
         QVERIFY(reportProblem);
