@@ -2208,10 +2208,6 @@ no answer</translation>
         <translation>%1 (gateway)</translation>
     </message>
     <message>
-        <source>Порт %1 — шлюз Modbus TCP: он передаёт только кадры ModBus RTU, протокол QV через него не работает. Выберите протокол ModBus RTU или прозрачный сервер tcp://.</source>
-        <translation>Port %1 is a Modbus TCP gateway: it carries Modbus RTU frames only, QV cannot pass it. Choose the Modbus RTU protocol or a transparent tcp:// server.</translation>
-    </message>
-    <message>
         <source>Подключение к %1…</source>
         <translation>Connecting to %1…</translation>
     </message>

@@ -244,12 +244,7 @@ void TSettingForm::Button1Click() {
     const uint8_t protocol = uint8_t(ChosenIndex(ui->ComboBox3, ProtocolIsModbus, DefaultProtocol));
     const serial_backend::NetworkPortName gateway = GatewayName(chosen);
     if (gateway.transport == serial_backend::Transport::ModbusTcp && protocol == 0) {
-        QMessageBox::critical(
-            this, ErrorCaption(),
-            tr("Порт %1 — шлюз Modbus TCP: он передаёт только кадры ModBus RTU, протокол QV "
-               "через него не работает. Выберите протокол ModBus RTU или прозрачный сервер "
-               "tcp://.")
-                .arg(chosen));
+        QMessageBox::critical(this, ErrorCaption(), Tz::QvThroughModbusTcpText(chosen));
         return;
     }
     // The windows are built in the language of the start: a new choice comes with the next.

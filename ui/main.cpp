@@ -382,10 +382,14 @@ void Tz::ArmAnswerTimeout() {
 // A Modbus TCP gateway carries Modbus frames only: QV's frames cannot pass it.
 QString Tz::GatewayRefusesProtocol() const {
     if (!ComPort->IsModbusTcp() || ProtocolIsModbus != 0) return QString();
+    return QvThroughModbusTcpText(ComPort->Port());
+}
+
+QString Tz::QvThroughModbusTcpText(const QString& port) {
     return tr("Порт %1 — шлюз Modbus TCP: он передаёт только кадры ModBus RTU, протокол QV через "
               "него не работает. Выберите в «Настройке» протокол ModBus RTU или прозрачный "
               "сервер tcp://.")
-        .arg(ComPort->Port());
+        .arg(port);
 }
 
 int Tz::SelectedRelay() {

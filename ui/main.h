@@ -88,6 +88,8 @@ public:
     // Why the chosen protocol cannot go through the port (QV through a Modbus TCP gateway); empty
     // when it can.
     QString GatewayRefusesProtocol() const;
+    // Why QV cannot go through the Modbus TCP gateway `port`, and what to choose instead.
+    static QString QvThroughModbusTcpText(const QString& port);
     void ReportLineFailure(const ESerialPort& e);
 
     void ShowReading(int panel, uint8_t pointCode, double value);
