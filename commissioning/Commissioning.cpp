@@ -15,6 +15,7 @@
 
 #include "commissioning/ConfigTransfer.h"
 #include "commissioning/PlotWindow.h"
+#include "controls/StandardIcon.h"
 #include "exchange/Channels.h"
 #include "exchange/RequestEnd.h"
 #include "exchange/Thread1.h"
@@ -76,7 +77,7 @@ void TCommissioning::BuildMenu() {
     FButton->setObjectName(QStringLiteral("ToolButtonService"));
     FButton->setText(tr("Сервис"));
     FButton->setToolTip(tr("Прочитать всё, файлы конфигурации, график и запись показаний"));
-    FButton->setIcon(FWindow.Window()->style()->standardIcon(QStyle::SP_FileDialogListView));
+    FButton->setIcon(controls::StandardIcon(*FWindow.Window()->style(), QStyle::SP_FileDialogListView));
     FButton->setIconSize(last->iconSize());
     FButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     FButton->setAutoRaise(true);
@@ -113,7 +114,7 @@ void TCommissioning::BuildMenu() {
     FStopButton = new QToolButton(FWindow.StatusBar());
     FStopButton->setObjectName(QStringLiteral("SequenceStop"));
     FStopButton->setText(tr("Стоп"));
-    FStopButton->setIcon(FWindow.Window()->style()->standardIcon(QStyle::SP_MediaStop));
+    FStopButton->setIcon(controls::StandardIcon(*FWindow.Window()->style(), QStyle::SP_MediaStop));
     FStopButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     // In the status bar only while a series runs, so that it leaves the bar as it was.
     FStopButton->hide();

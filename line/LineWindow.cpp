@@ -28,6 +28,7 @@
 #include <memory>
 
 #include "config/ConfigError.h"
+#include "controls/StandardIcon.h"
 #include "exchange/Thread1.h"
 #include "operations/WindowHost.h"
 #include "protocol/Limits.h"
@@ -147,7 +148,7 @@ void TLineWindow::AddToWindow(QMenu& menu, TWindowHost& host) {
     button->setObjectName(QStringLiteral("ToolButtonLine"));
     button->setText(tr("Линия"));
     button->setToolTip(tr("Приборы на линии"));
-    button->setIcon(host.Window()->style()->standardIcon(QStyle::SP_DriveNetIcon));
+    button->setIcon(controls::StandardIcon(*host.Window()->style(), QStyle::SP_DriveNetIcon));
     button->setIconSize(last->iconSize());
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);

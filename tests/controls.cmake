@@ -1,1 +1,2 @@
 tessera_add_test(test_digit SOURCES test_digit.cpp LIBS tessera_controls)
+tessera_add_test(test_standard_icon SOURCES test_standard_icon.cpp LIBS tessera_controls)

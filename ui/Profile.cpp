@@ -82,7 +82,8 @@ bool ReadCapped(const QString& path, QByteArray* bytes) {
     if (!info.isFile()) return false;  // a folder or a FIFO is no settings file (and could block)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
-    *bytes = file.read(MaxProfileBytes + 1);
+    // No more room than the file needs: a buffer of the whole cap would be asked at every save.
+    *bytes = file.read(std::min<qint64>(info.size(), MaxProfileBytes) + 1);
     if (bytes->size() > MaxProfileBytes)
         bytes->truncate(bytes->lastIndexOf('\n', MaxProfileBytes - ProfileRewriteRoom - 1) + 1);
     return true;

@@ -17,6 +17,7 @@
 
 #include "commissioning/Commissioning.h"
 #include "controls/Digit.h"
+#include "controls/StandardIcon.h"
 #include "exchange/Convert.h"
 #include "exchange/FrameTap.h"
 #include "exchange/RequestEnd.h"
@@ -155,23 +156,23 @@ void Tz::SetUpControls() {
         }
     }
     QStyle* s = style();
-    ui->ToolButton1->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
-    ui->ToolButton2->setIcon(s->standardIcon(QStyle::SP_FileDialogDetailedView));
-    ui->ToolButton3->setIcon(s->standardIcon(QStyle::SP_ComputerIcon));
-    ui->ToolButton4->setIcon(s->standardIcon(QStyle::SP_MessageBoxQuestion));
+    ui->ToolButton1->setIcon(controls::StandardIcon(*s, QStyle::SP_MediaPlay, this));
+    ui->ToolButton2->setIcon(controls::StandardIcon(*s, QStyle::SP_FileDialogDetailedView, this));
+    ui->ToolButton3->setIcon(controls::StandardIcon(*s, QStyle::SP_ComputerIcon, this));
+    ui->ToolButton4->setIcon(controls::StandardIcon(*s, QStyle::SP_MessageBoxQuestion, this));
     // The captions must fit the 66-pixel buttons with the fonts Linux substitutes.
     for (QToolButton* b : {ui->ToolButton1, ui->ToolButton2, ui->ToolButton3, ui->ToolButton4}) {
         QFont small = b->font();
         small.setPointSizeF(7.5);
         b->setFont(small);
     }
-    ui->BitBtn21->setIcon(s->standardIcon(QStyle::SP_FileDialogContentsView));
-    ui->BitBtn22->setIcon(s->standardIcon(QStyle::SP_ArrowRight));
-    ui->BitBtn24->setIcon(s->standardIcon(QStyle::SP_ArrowLeft));
-    ui->BitBtn1->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
-    ui->BitBtn2->setIcon(s->standardIcon(QStyle::SP_MediaStop));
-    const QIcon readIcon = s->standardIcon(QStyle::SP_ArrowDown);
-    const QIcon writeIcon = s->standardIcon(QStyle::SP_DialogSaveButton);
+    ui->BitBtn21->setIcon(controls::StandardIcon(*s, QStyle::SP_FileDialogContentsView, this));
+    ui->BitBtn22->setIcon(controls::StandardIcon(*s, QStyle::SP_ArrowRight, this));
+    ui->BitBtn24->setIcon(controls::StandardIcon(*s, QStyle::SP_ArrowLeft, this));
+    ui->BitBtn1->setIcon(controls::StandardIcon(*s, QStyle::SP_MediaPlay, this));
+    ui->BitBtn2->setIcon(controls::StandardIcon(*s, QStyle::SP_MediaStop, this));
+    const QIcon readIcon = controls::StandardIcon(*s, QStyle::SP_ArrowDown, this);
+    const QIcon writeIcon = controls::StandardIcon(*s, QStyle::SP_DialogSaveButton, this);
     for (QAbstractButton* b :
          {ui->BitBtn3, ui->BitBtn5, ui->BitBtn7, ui->BitBtn9, ui->BitBtn11, ui->BitBtn13,
           ui->BitBtn15, ui->BitBtn17, ui->BitBtn27, ui->BitBtn29, ui->BitBtn32})

@@ -3,6 +3,7 @@
 // like the form's own toolbar buttons.
 #include <QToolButton>
 
+#include "controls/StandardIcon.h"
 #include "monitor/FrameMonitor.h"
 #include "monitor/FrameRecorder.h"
 #include "ui/main.h"
@@ -21,7 +22,7 @@ void Tz::SetUpFrameMonitor() {
     ToolButton5->setIconSize(help->iconSize());
     ToolButton5->setToolButtonStyle(help->toolButtonStyle());
     ToolButton5->setAutoRaise(help->autoRaise());
-    ToolButton5->setIcon(style()->standardIcon(QStyle::SP_FileDialogListView));
+    ToolButton5->setIcon(controls::StandardIcon(*style(), QStyle::SP_FileDialogListView, this));
     connect(ToolButton5, &QToolButton::clicked, this, &Tz::ToolButton5Click);
 }
 
