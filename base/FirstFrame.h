@@ -2,7 +2,6 @@
 // Start-up is timed to the first frame a window has painted, not to the moment it is shown:
 // a shown window draws nothing until the event loop runs its first repaint.
 #include <QObject>
-
 #include <functional>
 
 namespace base {

@@ -221,8 +221,8 @@ void StartUps(const Home& home, int launches) {
         formRss = std::max(formRss, f.peakRssMb);
     }
     if (programMs.empty()) return;
-    Figure("start-up to the first frame painted, median", Median(programMs),
-           Median(referenceMs), " ms", 0);
+    Figure("start-up to the first frame painted, median", Median(programMs), Median(referenceMs),
+           " ms", 0);
     Figure("peak RSS at start-up, largest", programRss, referenceRss, " MB", 1);
     Figure("start-up to the first frame painted, median, against a window with one line of text",
            Median(programMs), Median(textMs), " ms", 0);
@@ -230,8 +230,8 @@ void StartUps(const Home& home, int launches) {
            textRss, " MB", 1);
     Figure("start-up to the first frame painted, median, against the main form alone",
            Median(programMs), Median(formMs), " ms", 0);
-    Figure("peak RSS at start-up, largest, against the main form alone", programRss, formRss,
-           " MB", 1);
+    Figure("peak RSS at start-up, largest, against the main form alone", programRss, formRss, " MB",
+           1);
     Figure("the main form alone against the empty window: start-up", Median(formMs),
            Median(referenceMs), " ms", 0);
     Figure("the main form alone against the empty window: peak RSS", formRss, referenceRss, " MB",

@@ -77,7 +77,8 @@ void TCommissioning::BuildMenu() {
     FButton->setObjectName(QStringLiteral("ToolButtonService"));
     FButton->setText(tr("Сервис"));
     FButton->setToolTip(tr("Прочитать всё, файлы конфигурации, график и запись показаний"));
-    FButton->setIcon(controls::StandardIcon(*FWindow.Window()->style(), QStyle::SP_FileDialogListView));
+    FButton->setIcon(
+        controls::StandardIcon(*FWindow.Window()->style(), QStyle::SP_FileDialogListView));
     FButton->setIconSize(last->iconSize());
     FButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     FButton->setAutoRaise(true);

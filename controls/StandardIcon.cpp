@@ -12,7 +12,8 @@ namespace {
 class StandardIconEngine : public QIconEngine {
 public:
     StandardIconEngine(const QStyle& style, QStyle::StandardPixmap which, const QWidget* widget)
-        : FStyle(const_cast<QStyle*>(&style)), FWidget(const_cast<QWidget*>(widget)),
+        : FStyle(const_cast<QStyle*>(&style)),
+          FWidget(const_cast<QWidget*>(widget)),
           FWhich(which) {}
 
     QIconEngine* clone() const override { return new StandardIconEngine(*this); }
@@ -28,8 +29,7 @@ public:
         return IconFor(size).pixmap(size, 1.0, mode, state);
     }
     // `size` is in device pixels already here.
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
-                         qreal) override {
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal) override {
         return IconFor(size).pixmap(size, 1.0, mode, state);
     }
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,

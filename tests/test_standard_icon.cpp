@@ -16,13 +16,23 @@ namespace {
 
 // Every icon the windows ask for.
 const QStyle::StandardPixmap UsedIcons[] = {
-    QStyle::SP_MediaPlay,        QStyle::SP_FileDialogDetailedView, QStyle::SP_ComputerIcon,
-    QStyle::SP_MessageBoxQuestion, QStyle::SP_FileDialogContentsView, QStyle::SP_ArrowRight,
-    QStyle::SP_ArrowLeft,        QStyle::SP_MediaStop,              QStyle::SP_ArrowDown,
-    QStyle::SP_DialogSaveButton, QStyle::SP_FileDialogListView,     QStyle::SP_DriveNetIcon,
+    QStyle::SP_MediaPlay,
+    QStyle::SP_FileDialogDetailedView,
+    QStyle::SP_ComputerIcon,
+    QStyle::SP_MessageBoxQuestion,
+    QStyle::SP_FileDialogContentsView,
+    QStyle::SP_ArrowRight,
+    QStyle::SP_ArrowLeft,
+    QStyle::SP_MediaStop,
+    QStyle::SP_ArrowDown,
+    QStyle::SP_DialogSaveButton,
+    QStyle::SP_FileDialogListView,
+    QStyle::SP_DriveNetIcon,
 };
 
-QImage Pixels(const QPixmap& p) { return p.toImage().convertToFormat(QImage::Format_ARGB32); }
+QImage Pixels(const QPixmap& p) {
+    return p.toImage().convertToFormat(QImage::Format_ARGB32);
+}
 
 }  // namespace
 
