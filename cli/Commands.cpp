@@ -26,8 +26,6 @@
 
 namespace cli {
 
-using config::AbsentKeys;
-using config::ConfigFromAnswer;
 using config::ConfigJson;
 using config::ConfigKeys;
 using config::ConfigPlan;
@@ -865,45 +863,14 @@ int SwitchProtocolCommand(const Options& o, std::ostream& out) {
 }  // namespace
 
 InstrumentConfig ReadConfig(Session& session) {
-    using namespace protocol;
-    InstrumentConfig c;
-    const Protocol p = session.Protocol();
-    uint16_t setpointFormat = 0;
-    auto take = [&](const InstrumentConfig& values) {
-        for (const auto& [key, value] : values) c[key] = value;
+    const config::AskInstrument ask =
+        [&session](const protocol::Request& request) -> std::optional<protocol::Answer> {
+        // A silent, damaged or refused address ends the command with its reason.
+        if (request.command == GetAdr) return session.Read(request).answer;
+        if (const auto reply = Usable(session, request)) return reply->answer;
+        return std::nullopt;
     };
-    auto ask = [&](const Request& request, int channel = 0) {
-        if (const auto reply = Usable(session, request))
-            take(ConfigFromAnswer(request.command, channel, reply->Bytes(), reply->Length(), p,
-                                  setpointFormat));
-        else
-            take(AbsentKeys(request.command, channel));
-    };
-
-    const Reply address = session.Read(Read(GetAdr));  // nothing else is asked of a silent line
-    take(ConfigFromAnswer(GetAdr, 0, address.Bytes(), address.Length(), p, 0));
-    c["protocol"] = std::string(ProtocolName(p));
-    ask(Read(GetYear));
-    ask(Read(GetBright));
-    ask(Read(GetInfo));
-    for (int n = 1; n <= 3; ++n) ask(ReadParameter(n), n);
-
-    ask(Read(GetVersForUst1));
-    if (const auto format = c["setpoint.format"]) {
-        setpointFormat = uint16_t(IntegerValue(*format));
-        ask(Read(GetUst1));
-        ask(Read(GetUst2));
-    } else {
-        take(AbsentKeys(GetUst1, 0));
-        take(AbsentKeys(GetUst2, 0));
-    }
-    c["speed.line1"] = std::nullopt;
-    c["speed.line2"] = std::nullopt;
-    ask(Read(GetIEC));
-    ask(Read(GetSpeakerMode));
-    ask(ReadRelayParams());
-    ask(Read(GetRelayGist));
-    return c;
+    return *config::ReadInstrumentConfig(session.Protocol(), ask);
 }
 
 int RunCommand(const Options& o, std::ostream& out) {

@@ -155,4 +155,46 @@ InstrumentConfig ConfigFromAnswer(TListComand command, int channel, const uint8_
     return c;
 }
 
+std::optional<InstrumentConfig> ReadInstrumentConfig(protocol::Protocol protocol,
+                                                     const AskInstrument& ask) {
+    using namespace protocol;
+    InstrumentConfig c;
+    uint16_t setpointFormat = 0;
+    auto take = [&c](const InstrumentConfig& values) {
+        for (const auto& [key, value] : values) c[key] = value;
+    };
+    auto read = [&](const Request& request, int channel = 0) {
+        if (const auto answer = ask(request))
+            take(ConfigFromAnswer(request.command, channel, answer->bytes.data(), answer->length,
+                                  protocol, setpointFormat));
+        else
+            take(AbsentKeys(request.command, channel));
+    };
+    // Nothing else is asked of an instrument that does not answer.
+    const auto address = ask(Read(GetAdr));
+    if (!address) return std::nullopt;
+    take(ConfigFromAnswer(GetAdr, 0, address->bytes.data(), address->length, protocol, 0));
+    c["protocol"] = std::string(protocol == Protocol::Qv ? "qv" : "modbus");
+    read(Read(GetYear));
+    read(Read(GetBright));
+    read(Read(GetInfo));
+    for (int n = 1; n <= 3; ++n) read(ReadParameter(n), n);
+    read(Read(GetVersForUst1));
+    if (const auto format = c["setpoint.format"]) {
+        setpointFormat = uint16_t(IntegerValue(*format));
+        read(Read(GetUst1));
+        read(Read(GetUst2));
+    } else {
+        take(AbsentKeys(GetUst1, 0));
+        take(AbsentKeys(GetUst2, 0));
+    }
+    c["speed.line1"] = std::nullopt;
+    c["speed.line2"] = std::nullopt;
+    read(Read(GetIEC));
+    read(Read(GetSpeakerMode));
+    read(ReadRelayParams());
+    read(Read(GetRelayGist));
+    return c;
+}
+
 }  // namespace config

@@ -3,12 +3,16 @@
 // decoded answers to the keys of the configuration file, for tessera-cli's reads and for the
 // window, which takes the same answers through its own exchange.
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "config/ConfigFile.h"
+#include "protocol/Answers.h"
 #include "protocol/Commands.h"
 #include "protocol/ModbusFrames.h"
+#include "protocol/Requests.h"
 
 namespace config {
 
@@ -24,5 +28,17 @@ InstrumentConfig ConfigFromAnswer(TListComand command, int channel, const uint8_
 
 // The keys of `command`, every one absent: what an unanswered read gives.
 InstrumentConfig AbsentKeys(TListComand command, int channel);
+
+// Asks one request of the instrument: the checked answer (in the form the decoders read), or
+// nothing when none usable came (silence, a damaged or a refused answer). It may also throw,
+// which ends the reading there.
+using AskInstrument = std::function<std::optional<protocol::Answer>(const protocol::Request&)>;
+
+// Everything the instrument tells of its configuration, every key of the file with its value
+// or absent: its address first, then the reads in the order the keys follow, the setpoints
+// only once their format is known. Nothing when the address is not answered: nothing else is
+// asked of a silent instrument. tessera-cli and the line view read through this one list.
+std::optional<InstrumentConfig> ReadInstrumentConfig(protocol::Protocol protocol,
+                                                     const AskInstrument& ask);
 
 }  // namespace config

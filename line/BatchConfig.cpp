@@ -1,6 +1,5 @@
 #include "line/BatchConfig.h"
 
-#include "config/ConfigAnswers.h"
 #include "config/ConfigFile.h"
 
 namespace line_batch {
@@ -28,47 +27,6 @@ const std::vector<std::string>& BatchKeys() {
         return chosen;
     }();
     return keys;
-}
-
-std::optional<config::InstrumentConfig> ReadConfig(Protocol protocol, const Ask& ask) {
-    using namespace protocol;
-    config::InstrumentConfig c;
-    uint16_t setpointFormat = 0;
-    auto take = [&c](const config::InstrumentConfig& values) {
-        for (const auto& [key, value] : values) c[key] = value;
-    };
-    auto read = [&](const Request& request, int channel = 0) {
-        if (const auto answer = ask(request))
-            take(config::ConfigFromAnswer(request.command, channel, answer->bytes.data(),
-                                          answer->length, protocol, setpointFormat));
-        else
-            take(config::AbsentKeys(request.command, channel));
-    };
-    // Nothing else is asked of an instrument that does not answer.
-    const auto address = ask(Read(GetAdr));
-    if (!address) return std::nullopt;
-    take(config::ConfigFromAnswer(GetAdr, 0, address->bytes.data(), address->length, protocol, 0));
-    c["protocol"] = std::string(protocol == Protocol::Qv ? "qv" : "modbus");
-    read(Read(GetYear));
-    read(Read(GetBright));
-    read(Read(GetInfo));
-    for (int n = 1; n <= 3; ++n) read(ReadParameter(n), n);
-    read(Read(GetVersForUst1));
-    if (const auto format = c["setpoint.format"]) {
-        setpointFormat = uint16_t(config::IntegerValue(*format));
-        read(Read(GetUst1));
-        read(Read(GetUst2));
-    } else {
-        take(config::AbsentKeys(GetUst1, 0));
-        take(config::AbsentKeys(GetUst2, 0));
-    }
-    c["speed.line1"] = std::nullopt;
-    c["speed.line2"] = std::nullopt;
-    read(Read(GetIEC));
-    read(Read(GetSpeakerMode));
-    read(ReadRelayParams());
-    read(Read(GetRelayGist));
-    return c;
 }
 
 config::ConfigPlan Plan(const config::InstrumentConfig& file,

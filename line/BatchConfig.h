@@ -2,29 +2,18 @@
 // A configuration file carried out on many instruments of one line: what each holds is read,
 // only what differs from the file is written, and each keeps its own network address and
 // protocol (and its line speeds, which would take it off the speed the line talks at). Plain
-// C++ over the configuration plan; the requests go out through the caller's `Ask`.
-#include <functional>
-#include <optional>
+// C++ over the configuration plan; what each holds is read by config::ReadInstrumentConfig.
 #include <string>
 #include <vector>
 
 #include "config/ConfigPlan.h"
-#include "protocol/Answers.h"
 #include "protocol/Requests.h"
 
 namespace line_batch {
 
-// Asks one request of the instrument; the checked answer, or nothing when none usable came
-// (silence, a damaged or a refused answer).
-using Ask = std::function<std::optional<protocol::Answer>(const protocol::Request&)>;
-
 // The keys a batch may write: every key of the file but the address, the protocol and the
 // line speeds.
 const std::vector<std::string>& BatchKeys();
-
-// Everything the instrument tells of its configuration, as tessera-cli's get-config reads it;
-// nothing when it does not answer the first read (its address).
-std::optional<config::InstrumentConfig> ReadConfig(protocol::Protocol protocol, const Ask& ask);
 
 // The plan of the batch for one instrument: the file's keys that differ from what it holds,
 // the address, protocol and speeds left out whatever the file says. Throws config::ConfigError

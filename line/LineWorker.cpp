@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "config/ConfigAnswers.h"
 #include "config/ConfigError.h"
 #include "line/BatchConfig.h"
 #include "protocol/Answers.h"
@@ -280,12 +281,12 @@ QStringList Texts(const std::vector<std::string>& keys) {
 void TLineWorker::BatchOne(const TWatchTarget& target, const config::InstrumentConfig& file,
                            bool write) {
     TLineOutcome last = TLineOutcome::Answered;
-    const line_batch::Ask ask = [this, &target, &last](const protocol::Request& request) {
+    const config::AskInstrument ask = [this, &target, &last](const protocol::Request& request) {
         Reply reply = Ask(target, request, 0);
         last = reply.outcome;
         return reply.outcome == TLineOutcome::Answered ? std::optional(reply.answer) : std::nullopt;
     };
-    const auto current = line_batch::ReadConfig(target.protocol, ask);
+    const auto current = config::ReadInstrumentConfig(target.protocol, ask);
     if (!current) {
         emit BatchPlanned(target, {}, tr("не отвечает"));
         if (write) emit BatchDone(target, TBatchOutcome::Silent, QString());
@@ -312,7 +313,7 @@ void TLineWorker::BatchOne(const TWatchTarget& target, const config::InstrumentC
                 keys);
             return;
         }
-    const auto after = line_batch::ReadConfig(target.protocol, ask);
+    const auto after = config::ReadInstrumentConfig(target.protocol, ask);
     if (!after) {
         emit BatchDone(target, TBatchOutcome::Silent, tr("не ответил при проверке"));
         return;
