@@ -7,9 +7,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <cstdio>
 
-#include "base/FirstFrame.h"
+#include "bench/ShownAfter.h"
 #include "ui_main.h"
 
 int main(int argc, char* argv[]) {
@@ -20,12 +19,6 @@ int main(int argc, char* argv[]) {
     Ui_Tz form;
     form.setupUi(&window);
     window.show();
-    if (qEnvironmentVariableIsSet("TESSERA_EXIT_AFTER_SHOWN")) {
-        base::WhenFirstFramePainted(window, [&] {
-            std::printf("shown after %lld ms\n", static_cast<long long>(sinceStart.elapsed()));
-            std::fflush(stdout);
-            app.quit();
-        });
-    }
+    QuitOnceShownWhenAsked(window, sinceStart);
     return app.exec();
 }

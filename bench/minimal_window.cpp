@@ -8,9 +8,8 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QWidget>
-#include <cstdio>
 
-#include "base/FirstFrame.h"
+#include "bench/ShownAfter.h"
 
 int main(int argc, char* argv[]) {
     QElapsedTimer sinceStart;
@@ -21,12 +20,6 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsSet("TESSERA_MINIMAL_TEXT"))
         (new QLabel(QStringLiteral("Text"), &window))->move(20, 20);
     window.show();
-    if (qEnvironmentVariableIsSet("TESSERA_EXIT_AFTER_SHOWN")) {
-        base::WhenFirstFramePainted(window, [&] {
-            std::printf("shown after %lld ms\n", static_cast<long long>(sinceStart.elapsed()));
-            std::fflush(stdout);
-            app.quit();
-        });
-    }
+    QuitOnceShownWhenAsked(window, sinceStart);
     return app.exec();
 }
