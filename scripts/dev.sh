@@ -4,7 +4,9 @@
 #   scripts/dev.sh test  installs what is missing, builds, runs every test; then the same tests
 #                        under AddressSanitizer+UBSan (build-asan), the threaded ones under
 #                        ThreadSanitizer (build-tsan), short fuzz runs (build-fuzz), and the
-#                        Windows build under Wine (build-mingw, scripts/wine-check.sh)
+#                        Windows build under Wine (build-mingw, scripts/wine-check.sh), and
+#                        the window for Windows with its installer under Wine
+#                        (scripts/windows-gui-check.sh; Qt for Windows cached outside the tree)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,6 +25,8 @@ test_packages=(
     clang-format                                # the sources' one style (.clang-format)
     dpkg-dev file lintian desktop-file-utils librsvg2-bin man-db   # the .deb: build, check, icons
     g++-mingw-w64-x86-64 wine wine64            # the Windows build and its proof under Wine
+    g++-mingw-w64-x86-64-posix                  # Qt for Windows needs std::thread
+    nsis xdotool                                # the Windows installer; windows under Xvfb
 )
 
 install_missing() {
@@ -120,6 +124,27 @@ fuzz() {
     echo
 }
 
+# Qt for Windows and the window built with it take longer than anything else here and are
+# needed only by the last stage. They are built beside the stages in between, at the lowest
+# priority: the compilers there take the processor from them, the tests mostly wait on their
+# lines and leave it to them. Their output goes to a log; windows_gui_wait shows its end.
+windows_gui_start() {
+    setsid nice -n 19 bash -c 'scripts/windows-gui-check.sh --build-only >"$1/windows-build.log" 2>&1
+                               echo $? >"$1/windows-build.status"' _ "$home" &
+    windows_gui_builder=$!
+}
+
+windows_gui_stop() {
+    [ -n "${windows_gui_builder:-}" ] || return 0
+    kill -- -"$windows_gui_builder" 2>/dev/null || true
+}
+
+windows_gui_wait() {
+    tail --pid="$windows_gui_builder" -f /dev/null
+    tail -n 25 "$home/windows-build.log"
+    [ "$(cat "$home/windows-build.status" 2>/dev/null)" = 0 ]
+}
+
 # Stages run in order; each prints one line with its wall time, and all lines are repeated
 # at the end (also when a stage fails).
 stages=()
@@ -158,8 +183,9 @@ run)
     ;;
 test)
     home=$(mktemp -d)
-    trap 'rm -rf "$home"; summary' EXIT
+    trap 'windows_gui_stop; rm -rf "$home"; summary' EXIT
     stage packages install_missing "${run_packages[@]}" "${test_packages[@]}"
+    windows_gui_start
     stage format check_format
     stage build build build -DBUILD_TESTING=ON -DTESSERA_WERROR=ON
     stage ctest run_in build env HOME="$home" QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" -LE soak
@@ -179,6 +205,10 @@ test)
     stage windows scripts/wine-check.sh
     # The Debian package: built, checked, installed, its programs run, removed again.
     stage package scripts/package-check.sh
+    # The window for Windows: Qt for Windows (built into its cache when missing), tessera.exe,
+    # the installer, and under Wine the window against COM5 and the installer's rounds.
+    stage windows-gui-build windows_gui_wait
+    stage windows-gui scripts/windows-gui-check.sh
     ;;
 *)
     echo "usage: $0 run [program arguments] | test" >&2

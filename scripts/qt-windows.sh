@@ -127,10 +127,10 @@ options=(
     -DFEATURE_openssl=OFF
     -DFEATURE_schannel=ON
     -DFEATURE_vulkan=OFF
-    # Not used by the programs: the Direct2D platform, JPEG images, TUIO touch input. Each is a
-    # few dozen build steps. (FreeType stays: without it the Windows platform plugin of 6.4.2
-    # does not link, missing the DirectWrite font database.)
-    -DFEATURE_direct2d=OFF
+    # Not used by the programs: JPEG images, TUIO touch input. Each is a few dozen build steps.
+    # (Direct2D stays on: Qt Gui builds its DirectWrite font database only with it, and the
+    # Windows platform plugin of 6.4.2 links against that database.)
+    -DFEATURE_direct2d=ON
     -DFEATURE_jpeg=OFF
     -DFEATURE_tuiotouch=OFF
     # Debian's source leaves out the tablet header (wintab.h).

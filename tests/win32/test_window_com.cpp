@@ -20,6 +20,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "TestDesktop.h"
 #include "controls/Digit.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
@@ -53,6 +54,7 @@ QStringList SettingsLines() {
 
 class TestWindowCom : public QObject {
     Q_OBJECT
+    TTestDesktop desktop;  // the error boxes, answered here and kept in `errors`
     std::unique_ptr<Tz> window;
     std::unique_ptr<TSettingForm> settingForm;
     QStringList errors;
@@ -62,8 +64,8 @@ class TestWindowCom : public QObject {
     // A start as the program makes it: the port comes from the settings file.
     void StartProgram() {
         errors.clear();
-        Tz::ErrorBoxHook = [this](const QString& text) { errors << text; };
-        window = std::make_unique<Tz>();
+        desktop.errorBox = [this](const QString& text) { errors << text; };
+        window = std::make_unique<Tz>(nullptr, &desktop);
         settingForm = std::make_unique<TSettingForm>(window.get());
         SettingForm = settingForm.get();
         window->show();
@@ -75,7 +77,7 @@ class TestWindowCom : public QObject {
         settingForm.reset();
         SettingForm = nullptr;
         window.reset();
-        Tz::ErrorBoxHook = nullptr;
+        desktop.errorBox = nullptr;
         ExchangeState = 0;
     }
 
