@@ -22,7 +22,6 @@
 
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
-#include "app/RunningMark.h"
 #include "base/FirstFrame.h"
 #include "commissioning/Commissioning.h"
 #include "line/LineWindow.h"
@@ -164,7 +163,6 @@ int main(int argc, char* argv[]) {
 
     const CommandLine command = ParseCommandLine(QApplication::arguments());
     if (command.action != CommandLine::Action::Run) return PrintAnswer(command);
-    const RunningMark running;  // for the Windows installer, which must close the program first
     // Before any window exists: every text is made in the language in force when it is made.
     const QString language =
         command.language.isEmpty() ? SetupFile::Read(SetupFile::Path()).language : command.language;

@@ -43,27 +43,19 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "${PRODUCT}"
 
 ; The update check starts the installer and ends the program at once; a program started by
 ; hand may still be running. Its files are replaced only once it has gone: first it is asked
-; to close (it then saves its settings), then, if it stays, it is ended. It runs while its
-; mutex exists (app/RunningMark.h) or while its file is locked (Windows locks a running
-; program's file; Wine does not, and an older version holds no mutex).
-!define RUNNING_MARK "Tessera_RS-485.running"
-!define SYNCHRONIZE 0x00100000
+; to close (it then saves its settings), then, if it stays, it is ended.
 !macro WaitForProgramGone un
 Function ${un}WaitForProgramGone
     StrCpy $1 0
     ${Do}
-        System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${RUNNING_MARK}") p .r2'
-        ${If} $2 != 0
-            System::Call 'kernel32::CloseHandle(p r2)'
-        ${ElseIfNot} ${FileExists} "$INSTDIR\tessera.exe"
+        ${IfNot} ${FileExists} "$INSTDIR\tessera.exe"
             Return
-        ${Else}
-            ClearErrors
-            FileOpen $0 "$INSTDIR\tessera.exe" a
-            ${IfNot} ${Errors}
-                FileClose $0
-                Return
-            ${EndIf}
+        ${EndIf}
+        ClearErrors
+        FileOpen $0 "$INSTDIR\tessera.exe" a
+        ${IfNot} ${Errors}
+            FileClose $0
+            Return
         ${EndIf}
         ${If} $1 = 10
             nsExec::Exec 'taskkill /IM tessera.exe'
