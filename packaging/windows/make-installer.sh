@@ -4,10 +4,10 @@
 # <build> is a build with Qt for Windows (scripts/windows-gui-check.sh makes build-win-qt);
 # writes <build>/tessera-<version>-setup.exe and prints its path last.
 #
-# The folder: tessera.exe and tessera-cli.exe; Qt's Core, Gui, Widgets and Network DLLs and any
-# other Qt DLL these or the plugins import; the plugins the window loads (the Windows platform,
-# the Windows styles, the Schannel TLS backend of the update check); the posix-threads compiler
-# runtime (libstdc++, libgcc_s_seh, libwinpthread); the help pages.
+# The folder: tessera.exe and tessera-cli.exe; the plugins the window loads (the Windows
+# platform, the Windows styles, the Schannel TLS backend of the update check); the Qt DLLs these
+# import; the posix-threads compiler runtime (libstdc++, libgcc_s_seh, libwinpthread); the help
+# pages.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -30,7 +30,6 @@ runtime_dll() {
 rm -rf "$deploy"
 mkdir -p "$deploy/help"
 cp "$build/app/tessera.exe" "$build/cli/tessera-cli.exe" "$deploy/"
-for module in Core Gui Widgets Network; do cp "$qt/bin/Qt6$module.dll" "$deploy/"; done
 # No image format plugins: the window reads no image files (its pictures are drawn or come
 # from the style), and a plugin DLL loaded late, once the port's threads run, crashed Wine 8's
 # loader (the dynamic TLS slot it makes for every thread).
@@ -43,8 +42,8 @@ done
 for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     cp "$(runtime_dll "$dll")" "$deploy/"
 done
-# Any other Qt DLL the programs or plugins import (the platform plugin imports Qt's OpenGL
-# module, for one), until nothing imported from Qt is missing.
+# The Qt DLLs the programs and plugins import, and those these import in turn, until nothing
+# imported from Qt is missing.
 qt_dlls_missing() {
     find "$deploy" -name '*.exe' -o -name '*.dll' | while read -r binary; do
         x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^\tDLL Name: //p'
