@@ -258,6 +258,17 @@ install_check() {
     [[ "$shown" == "shown after "*" ms, port open" ]] || return 1
 }
 
+# Waits up to a minute for a top-level window whose name matches. xdotool gives up on the first
+# X error, and Wine creates and destroys helper windows while the program starts, so a window
+# that vanishes under its tree walk (BadWindow) only means "ask again".
+wait_for_window() {
+    local pattern=$1 deadline=$((SECONDS + 60))
+    until xdotool search --name "$pattern" >/dev/null 2>&1; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.5
+    done
+}
+
 # The update check starts the installer as the program ends; a program left running must be
 # closed and replaced, not leave the old files.
 install_over_running_program() {
@@ -267,7 +278,7 @@ install_over_running_program() {
     settings=$(settings_for_installed)
     wine "C:\\Program Files\\$product\\tessera.exe" >/dev/null 2>>"$work/wine-stderr.log" &
     local program=$!
-    timeout 60 xdotool search --sync --name "^$product" >/dev/null
+    wait_for_window "^$product" || { echo "the installed window was not shown" >&2; return 1; }
     before=$(stat -c %Y "$(installed_dir)/tessera.exe")
     touch -d '2000-01-01' "$(installed_dir)/tessera.exe"
     timeout 300 wine "$setup" /S
