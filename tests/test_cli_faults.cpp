@@ -15,6 +15,7 @@
 
 #include "InstrumentSetups.h"
 #include "ProgramRun.h"
+#include "ShardedMain.h"
 #include "cli/Errors.h"
 #include "config/ConfigError.h"
 #include "config/ConfigFile.h"
@@ -440,5 +441,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCliFaults)
+TESSERA_SHARDED_GUILESS_TEST_MAIN(TestCliFaults)
 #include "test_cli_faults.moc"

@@ -16,6 +16,7 @@
 
 #include "AppHarness.h"
 #include "InstrumentSetups.h"
+#include "ShardedMain.h"
 #include "commissioning/Commissioning.h"
 #include "commissioning/ConfigPreview.h"
 #include "commissioning/ConfigTransfer.h"
@@ -952,5 +953,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestCommission)
+TESSERA_SHARDED_TEST_MAIN(TestCommission)
 #include "test_commission.moc"

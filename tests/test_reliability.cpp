@@ -27,6 +27,7 @@
 
 #include "AppHarness.h"
 #include "BoxCloser.h"
+#include "ShardedMain.h"
 #include "exchange/cp1251.h"
 #include "sim/Answers.h"
 #include "ui/Profile.h"
@@ -908,5 +909,5 @@ private:
     int FInterpreted = 0;
 };
 
-QTEST_MAIN(TestReliability)
+TESSERA_SHARDED_TEST_MAIN(TestReliability)
 #include "test_reliability.moc"
