@@ -34,8 +34,7 @@ inline std::optional<Share> parseShare(const QString& text) {
 // The test functions of a class in declaration order, as Qt Test picks them: private slots
 // without arguments, neither the fixtures nor the data functions.
 inline QStringList testFunctions(const QMetaObject& meta) {
-    static const QStringList fixtures = {"initTestCase", "cleanupTestCase", "init", "cleanup",
-                                         "initTestCase_data"};
+    static const QStringList fixtures = {"initTestCase", "cleanupTestCase", "init", "cleanup"};
     QStringList names;
     for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
         const QMetaMethod method = meta.method(i);
