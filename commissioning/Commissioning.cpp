@@ -19,7 +19,7 @@
 #include "exchange/Channels.h"
 #include "exchange/RequestEnd.h"
 #include "exchange/Thread1.h"
-#include "exchange/typeCMD.h"
+#include "lineowner/LineOwner.h"
 #include "operations/Desktop.h"
 #include "operations/InstrumentOperations.h"
 #include "operations/WindowHost.h"
@@ -42,9 +42,9 @@ TCommissioning::TCommissioning(TWindowHost& host, TInstrumentOperations& instrum
       FInstrument(instrument),
       FDesktop(desktop),
       FRecord(page),
-      FSequence(new TRequestSequence(this)),
-      FTransfer(nullptr),
-      FLastToolButton(host.LastToolButton()) {
+      FSequence(
+          new TRequestSequence([&host] { return host.LineOwner().MainExchangeBusy(); }, this)),
+      FTransfer(nullptr) {
     setObjectName(QStringLiteral("Commissioning"));
     FTransfer = new TConfigTransfer(instrument, host, desktop, *this);
     BuildMenu();
@@ -53,13 +53,10 @@ TCommissioning::TCommissioning(TWindowHost& host, TInstrumentOperations& instrum
     connect(FSequence, &TRequestSequence::Finished, this, &TCommissioning::SequenceFinished);
     connect(FTransfer, &TConfigTransfer::Finished, this, &TCommissioning::Report);
     connect(host.Window(), &QWidget::windowTitleChanged, this, &TCommissioning::FollowSource);
-    connect(host.AddressField(), &QLineEdit::editingFinished, this, &TCommissioning::FollowSource);
-    FLastToolButton->installEventFilter(this);
+    host.WhenInstrumentMayChange(this, [this] { FollowSource(); });
     // The operator's own exchanges (the settings dialog closes the port; the search and the
     // protocol switch replace the request) end a series: no further step is started.
-    for (QAbstractButton* own : host.OwnExchangeButtons())
-        connect(own, &QAbstractButton::pressed, this, &TCommissioning::Stop);
-    connect(host.SettingsButton(), &QAbstractButton::clicked, this, &TCommissioning::FollowSource);
+    host.WhenOwnExchangeStarts(this, [this] { Stop(); });
 }
 
 TCommissioning::~TCommissioning() {
@@ -72,21 +69,15 @@ QAction* TCommissioning::Action(const char* objectName) const {
 }
 
 void TCommissioning::BuildMenu() {
-    QToolButton* const last = FWindow.LastToolButton();
-    FButton = new QToolButton(FWindow.ToolBar());
+    FButton = new QToolButton;
     FButton->setObjectName(QStringLiteral("ToolButtonService"));
     FButton->setText(tr("Сервис"));
     FButton->setToolTip(tr("Прочитать всё, файлы конфигурации, график и запись показаний"));
     FButton->setIcon(
         controls::StandardIcon(*FWindow.Window()->style(), QStyle::SP_FileDialogListView));
-    FButton->setIconSize(last->iconSize());
-    FButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    FButton->setAutoRaise(true);
-    FButton->setFont(last->font());
     FButton->setPopupMode(QToolButton::InstantPopup);
-    FButton->resize(last->size());
     FButton->setToolTipDuration(5000);
-    PlaceButton();
+    FWindow.AddToolButton(FButton, ButtonsBefore);
 
     FMenu = new QMenu(FButton);
     auto add = [this](const char* name, const QString& text, auto slot,
@@ -112,7 +103,7 @@ void TCommissioning::BuildMenu() {
     log->setCheckable(true);
     FButton->setMenu(FMenu);
 
-    FStopButton = new QToolButton(FWindow.StatusBar());
+    FStopButton = new QToolButton(FWindow.Window());
     FStopButton->setObjectName(QStringLiteral("SequenceStop"));
     FStopButton->setText(tr("Стоп"));
     FStopButton->setIcon(controls::StandardIcon(*FWindow.Window()->style(), QStyle::SP_MediaStop));
@@ -122,30 +113,19 @@ void TCommissioning::BuildMenu() {
     connect(FStopButton, &QToolButton::clicked, this, &TCommissioning::Stop);
 }
 
-void TCommissioning::PlaceButton() {
-    FButton->move(FLastToolButton->x() + ButtonsBefore * FLastToolButton->width(),
-                  FLastToolButton->y());
-}
-
-bool TCommissioning::eventFilter(QObject* watched, QEvent* event) {
-    // The address group widens and narrows; the toolbar's buttons follow it, and so does this.
-    if (event->type() == QEvent::Move && watched == FLastToolButton) PlaceButton();
-    return QObject::eventFilter(watched, event);
-}
-
 TSource TCommissioning::CurrentSource() const {
     TSource s;
     s.port = FWindow.Port().Port();
     s.baud = FWindow.Baud();
-    s.address = CurrentQuery ? CurrentQuery->Adr : 0;
-    s.modbus = ProtocolIsModbus == 1;
+    s.address = uint16_t(std::max(0, FWindow.InstrumentAddress()));
+    s.modbus = FWindow.InstrumentSpeaksModbus();
     return s;
 }
 
 // Only between the window's activation and its end is there an instrument to talk to (the
 // window's own teardown moves the focus and would ask again).
 void TCommissioning::FollowSource() {
-    if (CurrentQuery) FRecord.Follow(CurrentSource());
+    if (FWindow.InstrumentAddress() >= 0) FRecord.Follow(CurrentSource());
 }
 
 void TCommissioning::RequestEnded(const TRequestEnd& end) {
@@ -181,21 +161,19 @@ bool TCommissioning::Busy() const {
     return FSequence->Running();
 }
 
+// The line is claimed through the main window's exchange: its polling gives way (a request of
+// it still unanswered is waited for before the first step), and a request of the operator's
+// still under way refuses the start.
 bool TCommissioning::PrepareToStart() {
     if (Busy()) return false;
-    if (!CurrentQuery || !FWindow.Port().Connected()) {
+    if (FWindow.InstrumentAddress() < 0 || !FWindow.Port().Connected()) {
         FWindow.ShowStatus(tr("Порт %1 не открыт").arg(FWindow.Port().Port()));
         return false;
     }
-    // Polling gives way, as it does when the parameter page is shown; its request in flight
-    // is dropped, but its answer may still come.
-    if (ExchangeState == ExchangeStates::ReadingPreparation ||
-        ExchangeState == ExchangeStates::ContinuousReading) {
-        if (AwaitingAnswer) FPollAnswerOnItsWay = true;
-        FWindow.StopReading();
-    }
-    if (RequestOnItsWay()) {
-        FWindow.ShowStatus(tr("Дождитесь окончания обмена с прибором"));
+    TLineOwner& owner = FWindow.LineOwner();
+    const QString name = FTransfer->Busy() ? tr("Запись конфигурации") : tr("Прочитать всё");
+    if (!owner.Claim(this, name, TLineOwner::Way::MainExchange)) {
+        FWindow.ShowStatus(owner.Refusal());
         return false;
     }
     return true;
@@ -204,18 +182,14 @@ bool TCommissioning::PrepareToStart() {
 bool TCommissioning::RunSequence(std::vector<TSequenceStep> steps, const QString& verb,
                                  bool stopAtFailure, std::function<void()> then) {
     if (!PrepareToStart()) return false;
-    ExchangeState = ExchangeStates::Single;
     FWindow.ShowParameterPage();
     FollowSource();
     FThen = std::move(then);
-    FWindow.StatusBar()->addPermanentWidget(FStopButton);
-    FStopButton->show();
+    FWindow.ShowInStatusBar(FStopButton, true);
     Action("ActionStop")->setEnabled(true);
     // A late answer to the dropped poll would be taken for the first step's: the first step
     // waits as long as that answer could take; if it came, the line is purged before the step.
-    const int firstStepDelayMs =
-        std::exchange(FPollAnswerOnItsWay, false) ? FWindow.AnswerWaitMs() : 0;
-    FSequence->Run(std::move(steps), verb, stopAtFailure, firstStepDelayMs);
+    FSequence->Run(std::move(steps), verb, stopAtFailure, FWindow.LineOwner().SettleMs());
     return true;
 }
 
@@ -228,6 +202,7 @@ bool TCommissioning::ReadAll(std::function<void()> then) {
     FReadingAll = true;
     if (RunSequence(std::move(steps), tr("Чтение"), false, std::move(then))) return true;
     FReadingAll = false;
+    FWindow.LineOwner().Release(this);
     return false;
 }
 
@@ -236,7 +211,8 @@ void TCommissioning::Stop() {
 }
 
 void TCommissioning::SequenceFinished() {
-    FWindow.StatusBar()->removeWidget(FStopButton);
+    FWindow.ShowInStatusBar(FStopButton, false);
+    FWindow.LineOwner().Release(this);
     Action("ActionStop")->setEnabled(false);
     if (FReadingAll) {
         FReadingAll = false;

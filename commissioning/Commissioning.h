@@ -72,13 +72,9 @@ signals:
     void ReadAllFinished();
     void ReportShown(const QString& text, bool problem);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     bool PrepareToStart();  // stops polling; false (and the operator told why) when it cannot
     void BuildMenu();
-    void PlaceButton();
     void FollowSource();
     void SequenceFinished();
     void SummariseReadAll();
@@ -97,10 +93,8 @@ private:
     TReadingLog FLog;
     TPlotWindow* FPlotWindow = nullptr;
     QToolButton* FButton;
-    QToolButton* FLastToolButton;  // "Помощь": the button this one keeps its distance from
     QToolButton* FStopButton;
     QMenu* FMenu;
     std::function<void()> FThen;
     bool FReadingAll = false;
-    bool FPollAnswerOnItsWay = false;  // polling gave way with a request unanswered
 };

@@ -61,7 +61,7 @@ QString StepName(const PlannedWrite& pw) {
 void WriteSerial(TInstrumentOperations& w, TWindowHost& host, const PlannedWrite& pw) {
     const int number = int(pw.Integer("serial.number"));
     const int year = int(pw.Integer("serial.year")) - 2000;
-    if (ProtocolIsModbus == 0) {
+    if (!host.InstrumentSpeaksModbus()) {
         w.Send(protocol::WriteSerialAndYearQv(year, number));
         return;
     }
@@ -95,9 +95,9 @@ void WriteRelay(TInstrumentOperations& w, TWindowHost& host, const PlannedWrite&
 }
 
 void SwitchProtocol(TInstrumentOperations& w, TWindowHost& host) {
-    const uint16_t address = CurrentQuery->Adr;
+    const uint16_t address = uint16_t(std::max(0, host.InstrumentAddress()));
     const protocol::Protocol now =
-        ProtocolIsModbus == 1 ? protocol::Protocol::Modbus : protocol::Protocol::Qv;
+        host.InstrumentSpeaksModbus() ? protocol::Protocol::Modbus : protocol::Protocol::Qv;
     if (!protocol::SwitchAddressValid(address, now)) {
         host.ShowError(QCoreApplication::translate("Tz", "Неверно указан адрес устройства"));
         return;

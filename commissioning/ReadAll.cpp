@@ -4,7 +4,6 @@
 
 #include "commissioning/ReadRecord.h"
 #include "exchange/RequestEnd.h"
-#include "exchange/Thread1.h"
 #include "operations/InstrumentOperations.h"
 
 QString StepResultText(TStepResult result) {
@@ -43,8 +42,11 @@ TStepResult Worse(TStepResult a, TStepResult b) {
 
 }  // namespace
 
-TRequestSequence::TRequestSequence(QObject* parent)
-    : QObject(parent), FBackstop(new QTimer(this)), FFirstStep(new QTimer(this)) {
+TRequestSequence::TRequestSequence(std::function<bool()> requestOnItsWay, QObject* parent)
+    : QObject(parent),
+      FRequestOnItsWay(std::move(requestOnItsWay)),
+      FBackstop(new QTimer(this)),
+      FFirstStep(new QTimer(this)) {
     FFirstStep->setSingleShot(true);
     connect(FFirstStep, &QTimer::timeout, this, &TRequestSequence::StartNext);
     FBackstop->setSingleShot(true);
@@ -93,7 +95,7 @@ void TRequestSequence::StartNext() {
         tr("%1 %2 из %3 … %4").arg(FVerb).arg(FIndex + 1).arg(FSteps.size()).arg(step.name));
     step.start();
     // Nothing on its way: a check refused the step or the port failed before sending.
-    if (FStepActive && !RequestOnItsWay()) {
+    if (FStepActive && !FRequestOnItsWay()) {
         EndStep(TStepResult::NotSent);
         return;
     }

@@ -54,7 +54,8 @@ public:
         int tag = -1;     // the step's tag
     };
 
-    explicit TRequestSequence(QObject* parent = nullptr);
+    // `requestOnItsWay` tells whether the main window's exchange has a request out.
+    explicit TRequestSequence(std::function<bool()> requestOnItsWay, QObject* parent = nullptr);
 
     // `verb` leads the progress text ("Чтение 5 из 12 … Яркость"). The first step starts after
     // `firstStepDelayMs`, when the line may still carry an answer nobody waits for.
@@ -98,6 +99,7 @@ private:
     bool FStopRequested = false;
     TStepResult FWorst = TStepResult::Done;
     std::optional<TRequestOutcome> FLastOutcome;
+    std::function<bool()> FRequestOnItsWay;
     QTimer* FBackstop;
     QTimer* FFirstStep;
 };

@@ -54,7 +54,7 @@ std::vector<TListComand> ReadsChangedBy(TListComand write) {
 
 TReadRecord::TReadRecord(const TFieldGroupsView& page) : FPage(page) {}
 
-std::optional<TFieldGroup> TReadRecord::GroupOfRead(TListComand command, uint8_t exchangeState) {
+std::optional<TFieldGroup> TReadRecord::GroupOfRead(TListComand command, bool preparingReadings) {
     using G = TFieldGroup;
     switch (command) {
         case GetAdr:
@@ -67,9 +67,7 @@ std::optional<TFieldGroup> TReadRecord::GroupOfRead(TListComand command, uint8_t
             return G::Info;
         // While the readings page prepares its panels the answer fills no field.
         case GetPar:
-            return exchangeState == ExchangeStates::ReadingPreparation
-                       ? std::nullopt
-                       : std::optional<TFieldGroup>(G::Parameter);
+            return preparingReadings ? std::nullopt : std::optional<TFieldGroup>(G::Parameter);
         case GetUst1:
             return G::SetpointUpper;
         case GetUst2:
@@ -178,7 +176,7 @@ void TReadRecord::Take(const TRequestEnd& end, uint16_t setpointFormat) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (!FFirstRead.isValid()) FFirstRead = now;
     FLastRead = now;
-    const auto group = GroupOfRead(end.command, end.exchangeState);
+    const auto group = GroupOfRead(end.command, end.PreparingReadings());
     if (!gave || !group) return;
     FFilledFrom[size_t(*group)] = FSource;
     FMarked[size_t(*group)] = false;

@@ -85,7 +85,7 @@ public:
     void MarkUnread(TFieldGroup group, const QString& why);
 
     // The group whose fields the interpretation fills for this read, if any.
-    static std::optional<TFieldGroup> GroupOfRead(TListComand command, uint8_t exchangeState);
+    static std::optional<TFieldGroup> GroupOfRead(TListComand command, bool preparingReadings);
 
 private:
     void ShowState(TFieldGroup group);

@@ -28,6 +28,7 @@ struct TFrameEvent {
         BadCrc,     // an answer was read; its CRC is bad
         Timeout,    // the exchange thread woke and found no complete answer to read
         PortError,  // the port failed during an exchange
+        Turn,       // a window took the line or gave it back (`source`; empty: given back)
     };
     Kind kind = Kind::Request;
     int64_t atNs = 0;  // steady clock (FrameTapNowNs), where the bytes went out or came in
@@ -55,6 +56,12 @@ struct TFrameEvent {
     // exchange: `message` says what it means and `handError` whether that is an error.
     bool byHand = false;
     bool handError = false;
+
+    // The window whose turn on the line the frame belongs to; empty: the main window's own
+    // exchange. Turn: the window that took the line, and whether it works through the main
+    // window's exchange (its frames then carry that window's name).
+    QString source;
+    bool throughMainExchange = false;
 };
 
 class TFrameTap {

@@ -27,6 +27,9 @@ struct TRequestEnd {
     int length = 0;
     bool modbus = false;       // the instrument was addressed in Modbus RTU
     bool chainGoesOn = false;  // the interpretation sent the next request of a chain
+
+    // The readings page was preparing its panels: the answer filled no field.
+    bool PreparingReadings() const { return exchangeState == ExchangeStates::ReadingPreparation; }
 };
 
 // Made where the main thread handles a request's end (the interpretation, the exception, the

@@ -29,7 +29,7 @@
 
 #include "config/ConfigError.h"
 #include "controls/StandardIcon.h"
-#include "exchange/Thread1.h"
+#include "lineowner/LineOwner.h"
 #include "operations/WindowHost.h"
 #include "protocol/Limits.h"
 #include "serial/SerialPort.h"
@@ -70,8 +70,8 @@ TLineWindow::TLineWindow(TWindowHost& host, QWidget* parent)
       FHost(host),
       FModel(this),
       FBatchReport(this),
-      FWorker(
-          new TLineWorker(host.Port(), std::max(ShortestFullWaitMs, host.AnswerWaitMs()), this)) {
+      FWorker(new TLineWorker(host.LineOwner().Line(),
+                              std::max(ShortestFullWaitMs, host.AnswerWaitMs()), this)) {
     setObjectName(QStringLiteral("LineWindow"));
     setWindowTitle(tr("Линия"));
     auto* layout = new QVBoxLayout(this);
@@ -93,10 +93,6 @@ TLineWindow::TLineWindow(TWindowHost& host, QWidget* parent)
     FStatus->setObjectName(QStringLiteral("LineStatus"));
     FStatus->setWordWrap(true);
     layout->addWidget(FStatus);
-
-    FOwner = new QLabel(tr("Линию занимает окно «Линия»"), host.StatusBar());
-    FOwner->setObjectName(QStringLiteral("LineOwnerLine"));
-    FOwner->hide();
 
     connect(FWorker, &TLineWorker::Progress, this, &TLineWindow::ShowProgress);
     connect(FWorker, &TLineWorker::Found, this,
@@ -124,10 +120,7 @@ TLineWindow::~TLineWindow() {
     Stop();
     delete FWorker;  // waits for its thread; nothing of it reaches this window afterwards
     FWorker = nullptr;
-    // The main window may be going too: only what is still there is touched.
-    for (const QPointer<QWidget>& widget : FDisabled)
-        if (widget) widget->setEnabled(true);
-    delete FOwner;  // the label lives in the main window's status bar
+    FHost.LineOwner().Release(this);
 }
 
 void TLineWindow::AddToWindow(QMenu& menu, TWindowHost& host) {
@@ -143,19 +136,12 @@ void TLineWindow::AddToWindow(QMenu& menu, TWindowHost& host) {
     menu.addAction(action);
     QObject::connect(action, &QAction::triggered, &menu, open);
 
-    QToolButton* const last = host.LastToolButton();
-    auto* button = new QToolButton(host.ToolBar());
+    auto* button = new QToolButton;
     button->setObjectName(QStringLiteral("ToolButtonLine"));
     button->setText(tr("Линия"));
     button->setToolTip(tr("Приборы на линии"));
     button->setIcon(controls::StandardIcon(*host.Window()->style(), QStyle::SP_DriveNetIcon));
-    button->setIconSize(last->iconSize());
-    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    button->setAutoRaise(true);
-    button->setFont(last->font());
-    button->resize(last->size());
-    button->move(last->x() + ButtonsBefore * last->width(), last->y());
-    button->show();
+    host.AddToolButton(button, ButtonsBefore);
     QObject::connect(button, &QToolButton::clicked, &menu, open);
 }
 
@@ -340,33 +326,8 @@ bool TLineWindow::OwnsLine() const {
     return FJob != Job::None;
 }
 
-void TLineWindow::Acquire() {
-    // The main window's polling gives way, and its own requests wait until the line is back.
-    FHost.StopReading();
-    // The pages too: their buttons would send the operator's requests between ours.
-    const std::vector<QAbstractButton*> buttons = FHost.OwnExchangeButtons();
-    std::vector<QWidget*> own(buttons.begin(), buttons.end());
-    own.push_back(FHost.Pages());
-    for (QWidget* widget : own)
-        if (widget->isEnabled()) {
-            widget->setEnabled(false);
-            FDisabled.push_back(widget);
-        }
-    if (FOwner && FOwner->isHidden()) {
-        FHost.StatusBar()->addPermanentWidget(FOwner);
-        FOwner->show();
-    }
-}
-
-void TLineWindow::Release() {
-    FHost.ReleaseLine(this);
-    for (const QPointer<QWidget>& widget : FDisabled)
-        if (widget) widget->setEnabled(true);
-    FDisabled.clear();
-    if (FOwner && !FOwner->isHidden()) {
-        FHost.StatusBar()->removeWidget(FOwner);
-        FOwner->hide();
-    }
+QLabel* TLineWindow::LineOwnerLabel() const {
+    return FHost.LineOwner().HolderNote();
 }
 
 bool TLineWindow::Begin(Job job) {
@@ -375,31 +336,23 @@ bool TLineWindow::Begin(Job job) {
         Say(tr("Порт не открыт"), true);
         return false;
     }
-    if (!FHost.ClaimLine(this, tr("Линия"))) {
-        Say(tr("Линию занимает окно «%1»: дождитесь окончания его работы или остановите её")
-                .arg(FHost.LineHolder()),
-            true);
+    TLineOwner& owner = FHost.LineOwner();
+    if (!owner.Claim(this, tr("Линия"))) {
+        Say(owner.Refusal(), true);
         return false;
     }
     FJob = job;
     const int number = ++FJobNumber;
-    // A request of the main window still awaiting its answer when its polling is stopped: the
-    // line is left to fall silent first, so that its answer is not taken for one of ours.
-    const bool mainExchanging = AwaitingAnswer.load() || AnswerPending.load();
-    Acquire();
     FScanButton->setEnabled(false);
     FStopButton->setEnabled(true);
-    auto start = [this, job, number] {
+    // A request of the main window still awaiting its answer when its polling stopped: the
+    // line is left to fall silent first, so that its answer is not taken for one of ours.
+    FSettling = owner.SettleMs() > 0;
+    owner.WhenQuiet(this, [this, job, number] {
         if (number != FJobNumber || FJob != job) return;  // stopped while settling
         FSettling = false;
         if (!StartJob(job)) JobFinished(false, tr("Линия занята"));
-    };
-    if (!mainExchanging) {
-        start();
-    } else {
-        FSettling = true;
-        QTimer::singleShot(FHost.AnswerWaitMs(), this, start);
-    }
+    });
     return true;
 }
 
@@ -462,8 +415,9 @@ void TLineWindow::SetWatching(bool on) {
         FWatchButton->setChecked(false);
         return;
     }
+    const bool scanning = OwnsLine();
     if (!Begin(Job::Watch)) {
-        Say(tr("Линия занята поиском"), true);
+        if (scanning) Say(tr("Линия занята поиском"), true);  // else Begin said who has it
         FWatchButton->setChecked(false);
         return;
     }
@@ -482,7 +436,7 @@ void TLineWindow::JobFinished(bool complete, const QString& failure) {
     const Job job = FJob;
     FJob = Job::None;
     FSettling = false;
-    Release();
+    FHost.LineOwner().Release(this);
     FScanButton->setEnabled(true);
     FStopButton->setEnabled(false);
     if (FWatchButton->isChecked()) {

@@ -5,10 +5,10 @@
 // table; "Открыть" (or a double click) makes the main window work with the instrument of the
 // row; the table can be saved as CSV.
 //
-// One owner of the line: while the window scans or watches, the main window's polling is
-// stopped, its own exchange buttons are disabled and the status bar says who has the line;
-// the work runs on TLineWorker's thread, one request at a time. Closing the window ends the
-// work and gives the line back. Main thread only.
+// The window holds the line (TLineOwner) while it scans, watches or writes a batch; the work
+// runs on TLineWorker's thread over the owner's line, one request at a time, and every frame
+// reaches the frame monitor. Closing the window ends the work and gives the line back. Main
+// thread only.
 #include <QAbstractButton>
 #include <QLabel>
 #include <QPointer>
@@ -73,7 +73,7 @@ public:
     QTableView* Table() const { return FTable; }
     QLabel* ProgressLabel() const { return FProgressText; }
     QLabel* StatusLabel() const { return FStatus; }
-    QLabel* LineOwnerLabel() const { return FOwner; }
+    QLabel* LineOwnerLabel() const;  // the line's owner's note in the status bar
     QPushButton* WatchButton() const { return FWatchButton; }
 
     // The main window closing: the work ends before its port closes.
@@ -96,8 +96,6 @@ private:
     bool StartJob(Job job);
     bool SaveText(const QString& path, const QString& text);
     bool Begin(Job job);
-    void Acquire();
-    void Release();
     void JobFinished(bool complete, const QString& failure);
     void ShowProgress(const linescan::ScanProgress& progress);
     void ShowFinalProgress(bool complete);
@@ -116,8 +114,6 @@ private:
     bool FSettling = false;                // waiting for the main window's answer to pass
     int FJobNumber = 0;                    // which job a settling wait belongs to
     std::optional<int> FOpenAfter;         // a row to open once the work has stopped
-    // What of the main window this window disabled.
-    std::vector<QPointer<QWidget>> FDisabled;
 
     QSpinBox* FFirst;
     QSpinBox* FLast;
@@ -139,5 +135,4 @@ private:
     QPushButton* FBatchWriteButton;
     QPushButton* FBatchSaveButton;
     QLabel* FStatus;
-    QPointer<QLabel> FOwner;  // in the main window's status bar, which may go first
 };

@@ -1,92 +1,15 @@
 #include "line/LineWorker.h"
 
 #include <chrono>
-#include <thread>
 
 #include "config/ConfigAnswers.h"
 #include "config/ConfigError.h"
 #include "line/BatchConfig.h"
 #include "protocol/Answers.h"
 #include "protocol/Requests.h"
-#include "serial/SerialPort.h"
 
-namespace {
-
-using linescan::Clock;
-
-// The port's speed setting for a speed in bits per second; the custom setting for the others.
-TBaudRate BaudRateOf(int32_t baud) {
-    switch (baud) {
-        case 1200:
-            return br1200;
-        case 2400:
-            return br2400;
-        case 4800:
-            return br4800;
-        case 9600:
-            return br9600;
-        case 19200:
-            return br19200;
-        case 38400:
-            return br38400;
-        case 57600:
-            return br57600;
-        case 115200:
-            return br115200;
-        default:
-            return brCustom;
-    }
-}
-
-// How often the queued bytes are looked at while an answer is awaited.
-constexpr auto PollStep = std::chrono::milliseconds(1);
-
-}  // namespace
-
-// The main window's port as the scan's line. Reads take what is queued and never block: the
-// waits are timed here.
-class TLineWorker::PortLine : public linescan::LinePort {
-public:
-    PortLine(TSerialPort& port, std::atomic<size_t>& sent) : FPort(port), FSent(sent) {}
-
-    void SetSpeed(int32_t baud) override {
-        const TBaudRate rate = BaudRateOf(baud);
-        if (rate == brCustom) FPort.SetCustomBaudRate(baud);
-        FPort.SetBaudRate(rate);
-    }
-    void Discard() override { FPort.ClearBuffer(true, false); }
-    void Send(const std::vector<uint8_t>& frame) override {
-        const int32_t size = int32_t(frame.size());
-        if (FPort.Write(frame.data(), size) != size) throw ESerialPort(QStringLiteral("write"));
-        ++FSent;
-    }
-    bool Receive(std::vector<uint8_t>& into, Clock::time_point deadline) override {
-        for (;;) {
-            const int32_t queued = FPort.InBufCount();
-            if (queued > 0) {
-                std::vector<uint8_t> chunk(static_cast<size_t>(queued));
-                const int32_t n = FPort.Read(chunk.data(), queued);
-                if (n > 0) {
-                    into.insert(into.end(), chunk.begin(), chunk.begin() + n);
-                    return true;
-                }
-            }
-            if (Clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(PollStep);
-        }
-    }
-    Clock::time_point Now() const override { return Clock::now(); }
-
-private:
-    TSerialPort& FPort;
-    std::atomic<size_t>& FSent;
-};
-
-TLineWorker::TLineWorker(TSerialPort& port, int answerWaitMs, QObject* parent)
-    : QObject(parent),
-      FPort(port),
-      FAnswerWaitMs(answerWaitMs),
-      FLine(std::make_unique<PortLine>(port, FSent)) {
+TLineWorker::TLineWorker(TSerialLine& line, int answerWaitMs, QObject* parent)
+    : QObject(parent), FLine(line), FAnswerWaitMs(answerWaitMs) {
     qRegisterMetaType<linescan::Finding>();
     qRegisterMetaType<linescan::ScanProgress>();
     qRegisterMetaType<protocol::ParameterSetup>();
@@ -116,23 +39,15 @@ bool TLineWorker::Launch(std::function<void()> job) {
     if (Running()) return false;
     if (FThread) FThread->wait();  // the last one has ended; its object goes
     FStop = false;
-    FSpeed = 0;  // the port is at the main window's speed again, whatever the last job set
-    // The job runs at the speeds it needs; the port gets the main window's speed back after.
-    const TBaudRate rate = FPort.BaudRate();
-    const int32_t custom = FPort.CustomBaudRate();
-    FThread.reset(QThread::create([this, job = std::move(job), rate, custom] {
+    FSpeed = 0;  // the line's owner gives the port its speed back after every job
+    FThread.reset(QThread::create([this, job = std::move(job)] {
         QString failure;
         try {
             job();
         } catch (const std::exception& e) {
             failure = QString::fromUtf8(e.what());
         }
-        try {
-            FPort.SetCustomBaudRate(custom);
-            FPort.SetBaudRate(rate);
-        } catch (const std::exception& e) {
-            if (failure.isEmpty()) failure = QString::fromUtf8(e.what());
-        }
+        FLine.EndAnswer();
         emit Finished(failure.isEmpty() && !FStop.load(), failure);
     }));
     FThread->start();
@@ -153,7 +68,7 @@ bool TLineWorker::StartBatch(const std::vector<TWatchTarget>& targets,
 }
 
 void TLineWorker::RunScan(linescan::ScanPlan plan) {
-    linescan::LineScan scan(*FLine, std::move(plan));
+    linescan::LineScan scan(FLine, std::move(plan));
     scan.stopRequested = [this] { return FStop.load(); };
     scan.onProgress = [this](const linescan::ScanProgress& p) { emit Progress(p); };
     scan.onFinding = [this](const linescan::Finding& f) { emit Found(f); };
@@ -211,7 +126,7 @@ void TLineWorker::RunWatch(std::vector<TWatchTarget> targets) {
 TLineWorker::Reply TLineWorker::Ask(const TWatchTarget& target, const protocol::Request& request,
                                     int parameter) {
     if (FSpeed != target.baud) {
-        FLine->SetSpeed(target.baud);
+        FLine.SetSpeed(target.baud);
         FSpeed = target.baud;
     }
     const protocol::RequestFrame frame =
@@ -244,20 +159,10 @@ TLineWorker::Reply TLineWorker::Ask(const TWatchTarget& target, const protocol::
 // One request and its answer: complete at its length (or as a whole Modbus exception answer),
 // or ended by the line's silence for the answer wait since the last byte.
 std::vector<uint8_t> TLineWorker::Exchange(const protocol::RequestFrame& frame) {
-    FLine->Discard();
-    FLine->Send(frame.bytes);
-    std::vector<uint8_t> bytes;
-    const auto wait = std::chrono::milliseconds(FAnswerWaitMs);
-    Clock::time_point silenceEnds = Clock::now() + wait;
-    for (;;) {
-        if (bytes.size() >= frame.lengthIn) break;
-        if (frame.modbus && bytes.size() == size_t(protocol::ExceptionAnswerLength) &&
-            protocol::LooksLikeModbusException(bytes.data(), int(bytes.size())))
-            break;
-        if (!FLine->Receive(bytes, silenceEnds)) break;
-        silenceEnds = Clock::now() + wait;
-    }
-    return bytes;
+    FLine.Discard();
+    FLine.SendRequest(frame);
+    return linescan::ReceiveAnswer(FLine, frame.lengthIn, frame.modbus,
+                                   std::chrono::milliseconds(FAnswerWaitMs));
 }
 
 void TLineWorker::RunBatch(const std::vector<TWatchTarget>& targets,

@@ -5,10 +5,10 @@
 // parameters 1-3 of the instruments chosen, in turn, until stopped. One job at a time, one
 // request at a time: nothing else goes on the wire while a job runs.
 //
-// The port is the main window's; whoever starts a job must have stopped the main window's
-// exchange first and must leave the port alone until Finished. Results come as signals, queued
-// to the receiver's thread. Start a job and Stop() from the main thread; Stop() ends a job
-// within one wait and keeps what it found.
+// The line is the owner's (lineowner/): whoever starts a job must hold it and must leave it
+// alone until Finished; the owner gives the port its speed back when the line is released.
+// Results come as signals, queued to the receiver's thread. Start a job and Stop() from the
+// main thread; Stop() ends a job within one wait and keeps what it found.
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -19,10 +19,9 @@
 #include <vector>
 
 #include "config/ConfigFile.h"
+#include "lineowner/SerialLine.h"
 #include "linescan/LineScan.h"
 #include "protocol/ModbusFrames.h"
-
-class TSerialPort;
 
 // An instrument the watch reads.
 struct TWatchTarget {
@@ -51,7 +50,7 @@ class TLineWorker : public QObject {
     Q_OBJECT
 public:
     // `answerWaitMs`: the full wait for an answer (the silence that ends it).
-    TLineWorker(TSerialPort& port, int answerWaitMs, QObject* parent = nullptr);
+    TLineWorker(TSerialLine& line, int answerWaitMs, QObject* parent = nullptr);
     ~TLineWorker() override;  // stops and waits for the job
 
     // False while a job runs.
@@ -67,7 +66,7 @@ public:
     void Wait();
     bool Running() const;
     // Requests put on the wire by every job so far (the scan's included).
-    size_t RequestsSent() const { return FSent.load(); }
+    size_t RequestsSent() const { return FLine.RequestsSent(); }
 
 signals:
     void Progress(const linescan::ScanProgress& progress);
@@ -86,7 +85,6 @@ signals:
     void Finished(bool complete, const QString& failure);
 
 private:
-    class PortLine;
     struct Reply {
         TLineOutcome outcome = TLineOutcome::Silent;
         protocol::Answer answer;
@@ -102,11 +100,9 @@ private:
     Reply Ask(const TWatchTarget& target, const protocol::Request& request, int parameter);
     std::vector<uint8_t> Exchange(const protocol::RequestFrame& frame);
 
-    TSerialPort& FPort;
+    TSerialLine& FLine;
     const int FAnswerWaitMs;
-    std::unique_ptr<PortLine> FLine;
     std::unique_ptr<QThread> FThread;
     std::atomic<bool> FStop{false};
-    std::atomic<size_t> FSent{0};
     int32_t FSpeed = 0;  // the speed the job last set (job thread)
 };

@@ -277,7 +277,7 @@ LineScan::Heard LineScan::Ask(Pass& pass, uint16_t address, bool fullWait,
                               const protocol::Request& request, protocol::Answer* taken) {
     const protocol::RequestFrame frame = protocol::BuildRequest(request, address, pass.protocol);
     if (fullWait) FPort.Discard();
-    FPort.Send(frame.bytes);
+    FPort.SendRequest(frame);
     pass.lastSent = FPort.Now();
     std::vector<uint8_t> bytes;
     if (fullWait) {

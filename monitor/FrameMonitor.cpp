@@ -72,6 +72,8 @@ QStringList ColumnSamples(int column) {
             return {QStringLiteral("128")};
         case TFrameMonitorModel::Protocol:
             return {QStringLiteral("Modbus RTU")};
+        case TFrameMonitorModel::Window:
+            return {TFrameRowBuilder::tr("Главное окно")};
         default:
             return {};
     }

@@ -91,6 +91,8 @@ QString TFrameMonitorModel::ColumnTitle(int column) {
             return tr("Части");
         case Meaning:
             return tr("Значение");
+        case Window:
+            return tr("Окно");
         default:
             return QString();
     }
@@ -122,6 +124,8 @@ QString TFrameMonitorModel::CellText(const TFrameRow& row, int column) {
             return FrameLatencyText(row);
         case Pieces:
             return FramePiecesText(row);
+        case Window:
+            return row.source;
         case Meaning:
             return row.meaning;
         default:

@@ -27,6 +27,7 @@ public:
         Crc,
         Length,
         Protocol,
+        Window,  // whose turn on the line it was
         ColumnCount
     };
     static constexpr int DefaultHistoryLimit = 10000;

@@ -64,6 +64,10 @@ void TFrameRecorder::Flush() {
     rows.reserve(events.size());
     const bool logging = lcFrames().isDebugEnabled();
     for (const TFrameEvent& event : events) {
+        if (!TFrameRowBuilder::MakesRow(event)) {
+            FBuilder.Build(event);
+            continue;
+        }
         rows.push_back(FBuilder.Build(event));
         if (logging) qCDebug(lcFrames).noquote() << FrameLogLine(rows.back());
     }

@@ -182,7 +182,13 @@ TFrameRow TFrameRowBuilder::Build(const TFrameEvent& event) {
             row.error = true;
             row.meaning = event.message;
             break;
+        case TFrameEvent::Kind::Turn:
+            FMainExchangeUser = event.throughMainExchange ? event.source : QString();
+            return row;
     }
+    row.source = !event.source.isEmpty()        ? event.source
+                 : !FMainExchangeUser.isEmpty() ? FMainExchangeUser
+                                                : tr("Главное окно");
     return row;
 }
 

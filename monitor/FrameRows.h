@@ -31,6 +31,7 @@ struct TFrameRow {
     double spreadMs = 0;    // first to last of them
     bool error = false;
     QString meaning;  // decoded answer, request data, or what went wrong
+    QString source;   // the window whose turn on the line it was
 };
 
 class TFrameRowBuilder {
@@ -43,7 +44,9 @@ public:
     // Both clocks read now.
     TFrameRowBuilder();
 
+    // The row of an event; a Turn makes none (Build then only learns who holds the line).
     TFrameRow Build(const TFrameEvent& event);
+    static bool MakesRow(const TFrameEvent& event) { return event.kind != TFrameEvent::Kind::Turn; }
 
 private:
     void FillRequest(const TFrameEvent& event, TFrameRow& row);
@@ -63,6 +66,8 @@ private:
     ChannelView FChannels[3];
     ChannelView ViewOf(int channel) const;
     uint16_t FSetpointFormat = 0;
+    // The window that works through the main window's exchange now; empty: its own.
+    QString FMainExchangeUser;
 };
 
 // Texts of a row as the monitor shows them.

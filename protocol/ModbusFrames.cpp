@@ -310,6 +310,7 @@ RequestFrame BuildRequest(TListComand command, uint16_t address, const std::vect
     request.bytes.assign(frame, frame + lengthOut);
     request.lengthIn = lengthIn;
     request.modbus = modbusFrame;
+    request.data = data;
     return request;
 }
 

@@ -44,6 +44,7 @@ struct RequestFrame {
     std::vector<uint8_t> bytes;  // the frame, CRC included
     uint8_t lengthIn = 0;        // length of the expected answer, CRC included
     bool modbus = false;         // the frame is Modbus RTU
+    std::vector<uint8_t> data;   // the request's data bytes in QV order, whatever the form
 };
 
 // Lays out a request in `frame` (FrameBufferSize bytes; cleared first). `code`, `lengthOut`

@@ -23,7 +23,7 @@
 #include <QVBoxLayout>
 #include <iterator>
 
-#include "exchange/Thread1.h"
+#include "lineowner/LineOwner.h"
 #include "operations/WindowHost.h"
 #include "protocol/Limits.h"
 #include "protocol/RawFrames.h"
@@ -92,20 +92,11 @@ TRegistersWindow::TRegistersWindow(TWindowHost& host,
       FHost(host),
       FStoreFraming(std::move(storeFraming)),
       FModel(this),
-      FLine(new TRegisterLine(
-          host.Port(), [&host] { return host.AnswerWaitMs(); }, this)),
       FPollTimer(new QTimer(this)),
       FRawTimer(new QTimer(this)),
       FAgeTimer(new QTimer(this)) {
     setObjectName(QStringLiteral("RegistersWindow"));
     setWindowTitle(tr("Регистры"));
-    FLine->SetDescribe([](const QByteArray& request, const QByteArray& answer, bool& error) {
-        const RawAnswerView view = DescribeRawAnswer(FromBytes(request), FromBytes(answer));
-        error = error || view.error;
-        return Utf8(view.text);
-    });
-    connect(FLine, &TRegisterLine::Answered, this, &TRegistersWindow::Answered);
-
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(MakeReadBar());
     FTable = new QTableView(this);
@@ -131,10 +122,6 @@ TRegistersWindow::TRegistersWindow(TWindowHost& host,
     FStatus->setWordWrap(true);
     layout->addWidget(FStatus);
 
-    FOwner = new QLabel(tr("Линию занимает окно «Регистры»"), host.StatusBar());
-    FOwner->setObjectName(QStringLiteral("LineOwner"));
-    FOwner->hide();
-
     FPollTimer->setSingleShot(true);
     FRawTimer->setSingleShot(true);
     connect(FPollTimer, &QTimer::timeout, this, &TRegistersWindow::ReadOnce);
@@ -144,7 +131,7 @@ TRegistersWindow::TRegistersWindow(TWindowHost& host,
     FAgeTimer->start();
 
     // The instrument the main window talks to is the first guess.
-    const int address = host.AddressField()->text().toInt();
+    const int address = host.InstrumentAddress();
     if (address >= 1 && address <= HighestModbusAddress) FAddress->setValue(address);
     ShowFraming();
     RangeChanged();
@@ -152,8 +139,7 @@ TRegistersWindow::TRegistersWindow(TWindowHost& host,
 }
 
 TRegistersWindow::~TRegistersWindow() {
-    // The label lives in the main window's status bar, which may outlive this window.
-    delete FOwner;
+    FHost.LineOwner().Release(this);
 }
 
 void TRegistersWindow::AddToMenu(QMenu& menu, TWindowHost& host,
@@ -356,50 +342,47 @@ bool TRegistersWindow::OwnsLine() const {
     return Busy() || FPollButton->isChecked() || FRawRepeatButton->isChecked();
 }
 
-void TRegistersWindow::Acquire() {
-    // The main window's polling gives way; its own requests wait until the operator asks.
-    FHost.StopReading();
-    if (FOwner && FOwner->isHidden()) {
-        FHost.StatusBar()->addPermanentWidget(FOwner);
-        FOwner->show();
-    }
+QLabel* TRegistersWindow::LineOwnerLabel() const {
+    return FHost.LineOwner().HolderNote();
 }
 
 void TRegistersWindow::ReleaseWhenIdle() {
-    if (OwnsLine()) return;
-    FHost.ReleaseLine(this);
-    if (!FOwner || FOwner->isHidden()) return;
-    FHost.StatusBar()->removeWidget(FOwner);
-    FOwner->hide();
+    if (!OwnsLine()) FHost.LineOwner().Release(this);
 }
 
 bool TRegistersWindow::Busy() const {
-    return FLine->Busy() || FSettling;
+    return FExchanging || FSettling;
 }
 
-bool TRegistersWindow::Send(Pending what, const TLineRequest& request) {
+bool TRegistersWindow::Send(Pending what, TLineRequest request) {
     if (Busy()) return false;
-    if (!FHost.ClaimLine(this, tr("Регистры"))) {
+    TLineOwner& owner = FHost.LineOwner();
+    if (!owner.Claim(this, tr("Регистры"))) {
         // Another window talks on the line: nothing is sent, repeating stops.
-        Say(tr("Линию занимает окно «%1»: дождитесь окончания его работы или остановите её")
-                .arg(FHost.LineHolder()),
-            true);
+        Say(owner.Refusal(), true);
         FPollButton->setChecked(false);
         FRawRepeatButton->setChecked(false);
         return false;
     }
-    // A request of the main window still awaiting its answer (or having it read) when its
-    // exchange is stopped: the line is left to fall silent first, so that its answer is not
-    // taken for this one's.
-    const bool mainExchanging = AwaitingAnswer.load() || AnswerPending.load();
-    Acquire();
+    request.describe = [](const QByteArray& frame, const QByteArray& answer, bool& error) {
+        const RawAnswerView view = DescribeRawAnswer(FromBytes(frame), FromBytes(answer));
+        error = error || view.error;
+        return Utf8(view.text);
+    };
     FPending = what;
     ++FSent;
-    if (!mainExchanging) return FLine->Send(request);
-    FSettling = true;
-    QTimer::singleShot(FHost.AnswerWaitMs(), this, [this, request] {
+    // A request of the main window still awaiting its answer when its polling stopped: the
+    // line is left to fall silent first, so that its answer is not taken for this one's.
+    FSettling = owner.SettleMs() > 0;
+    FExchanging = true;
+    owner.WhenQuiet(this, [this, request] {
         FSettling = false;
-        FLine->Send(request);
+        QPointer<TRegistersWindow> self(this);
+        FHost.LineOwner().Exchange(this, request, [self](const TLineAnswer& answer) {
+            if (!self) return;
+            self->FExchanging = false;
+            self->Answered(answer);
+        });
     });
     return true;
 }

@@ -7,17 +7,17 @@
 // export; a raw frame sent once or repeated, its answer shown and decoded; the line's parity
 // and stop bits.
 //
-// One owner of the line at a time: before each request the main window's polling is stopped,
-// and while the window polls, repeats or awaits an answer the status bar says that it has the
-// line. Its frames go through the frame tap to the frame monitor. Main thread only.
+// The window holds the line (TLineOwner) while it polls, repeats or awaits an answer; each
+// request goes out on the owner's thread and its answer comes back here, so that the main
+// thread never waits. Its frames reach the frame monitor through the owner. Main thread only.
 #include <QLabel>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <optional>
 
+#include "lineowner/LineExchange.h"
 #include "protocol/RegisterFrames.h"
-#include "registers/RegisterLine.h"
 #include "registers/RegisterTableModel.h"
 #include "serial/SerialPort.h"
 
@@ -49,7 +49,6 @@ public:
                           std::function<void(const TLineFraming&)> storeFraming);
 
     TRegisterTableModel& Model() { return FModel; }
-    TRegisterLine& Line() { return *FLine; }
     // A request of the window under way (or waiting for the main window's to fall silent).
     bool Busy() const;
     // True while the window has the line (a request, polling or repeating under way).
@@ -83,7 +82,7 @@ public:
     QComboBox* StopBitsBox() const { return FStopBits; }
     QTableView* Table() const { return FTable; }
     QLabel* StatusLabel() const { return FStatus; }
-    QLabel* LineOwnerLabel() const { return FOwner; }
+    QLabel* LineOwnerLabel() const;  // the line's owner's note in the status bar
     int RequestsSent() const { return FSent; }
 
 protected:
@@ -101,12 +100,11 @@ private:
     void FramingChanged();
     void ShowFraming();
     std::optional<protocol::DataRequest> ReadRequest();
-    bool Send(Pending what, const TLineRequest& request);
+    bool Send(Pending what, TLineRequest request);
     void Answered(const TLineAnswer& answer);
     void ReadAnswered(const TLineAnswer& answer);
     void WriteAnswered(const TLineAnswer& answer);
     void RawAnswered(const TLineAnswer& answer);
-    void Acquire();
     void ReleaseWhenIdle();
     void Say(const QString& text, bool problem);
     QString AnswerProblem(const protocol::DataAnswer& answer) const;
@@ -114,9 +112,9 @@ private:
     TWindowHost& FHost;
     std::function<void(const TLineFraming&)> FStoreFraming;
     TRegisterTableModel FModel;
-    TRegisterLine* FLine;
     Pending FPending = Pending::None;
     bool FSettling = false;           // the request waits for the main window's answer to pass
+    bool FExchanging = false;         // a request is on the line (or about to be)
     protocol::DataRequest FInFlight;  // the read or write awaiting its answer
     QTimer* FPollTimer;
     QTimer* FRawTimer;
@@ -148,5 +146,4 @@ private:
     QComboBox* FParity;
     QComboBox* FStopBits;
     QLabel* FStatus;
-    QPointer<QLabel> FOwner;  // in the main window's status bar, which may go first
 };

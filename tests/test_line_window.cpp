@@ -21,6 +21,7 @@
 #include "AppHarness.h"
 #include "commissioning/Commissioning.h"
 #include "line/LineWindow.h"
+#include "lineowner/LineOwner.h"
 #include "protocol/Requests.h"
 #include "protocol/Units.h"
 #include "registers/RegistersWindow.h"
@@ -112,7 +113,7 @@ private slots:
         QVERIFY(button);
         QCOMPARE(button->text(), QStringLiteral("Линия"));
         QCOMPARE(button->toolTip(), QStringLiteral("Приборы на линии"));
-        QVERIFY(button->x() > app.window->LastToolButton()->x());
+        QVERIFY(button->x() > app.ui().ToolButton4->x());
         button->click();
         window = app.window->findChild<TLineWindow*>();
         QVERIFY(window);
@@ -468,7 +469,7 @@ private slots:
         window->SetSpeeds(TLineWindow::Speeds::List, QStringLiteral("9600, 19200"));
         window->SetProtocols(TLineWindow::Protocols::Qv);
         QVERIFY(window->StartScan());
-        QCOMPARE(app.window->LineHolder(), QStringLiteral("Линия"));
+        QCOMPARE(app.window->LineOwner().HolderName(), QStringLiteral("Линия"));
         registers.SetPolling(true);
         QVERIFY(!registers.OwnsLine());
         QVERIFY(!registers.Busy());
@@ -476,18 +477,18 @@ private slots:
                  qPrintable(registers.StatusLabel()->text()));
         window->Stop();
         QVERIFY(Idle());
-        QVERIFY(app.window->LineHolder().isEmpty());
+        QVERIFY(app.window->LineOwner().HolderName().isEmpty());
 
         registers.SetPolling(true);
         QVERIFY(registers.OwnsLine());
-        QCOMPARE(app.window->LineHolder(), QStringLiteral("Регистры"));
+        QCOMPARE(app.window->LineOwner().HolderName(), QStringLiteral("Регистры"));
         QVERIFY(!window->StartScan());
         QVERIFY(!window->OwnsLine());
         QVERIFY2(window->StatusLabel()->text().contains(QStringLiteral("«Регистры»")),
                  qPrintable(window->StatusLabel()->text()));
         registers.SetPolling(false);
         QTRY_VERIFY_WITH_TIMEOUT(!registers.OwnsLine(), Wait);
-        QTRY_VERIFY_WITH_TIMEOUT(app.window->LineHolder().isEmpty(), Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(app.window->LineOwner().HolderName().isEmpty(), Wait);
         QVERIFY(window->StartScan());
         window->Stop();
         QVERIFY(Idle());

@@ -82,7 +82,7 @@ private slots:
         if (how == "read") app.ui().BitBtn9->click();  // brightness
         if (how == "search") app.ui().BitBtn21->click();
         if (how == "page") app.ui().ToolButton2->click();
-        if (how == "host") app.window->StopReading();
+        if (how == "host") app.window->YieldPolling();
 
         QTRY_VERIFY_WITH_TIMEOUT(Field().startsWith(QStringLiteral("Опрос остановлен в ")), Wait);
         QVERIFY2(Field().contains(why), qPrintable(Field()));

@@ -211,10 +211,6 @@
         <translation>Port %1 is not open</translation>
     </message>
     <message>
-        <source>Дождитесь окончания обмена с прибором</source>
-        <translation>Wait until the exchange with the device has ended</translation>
-    </message>
-    <message>
         <source>Чтение</source>
         <translation>Reading</translation>
     </message>
@@ -277,6 +273,10 @@
     <message>
         <source>Показания записываются в %1</source>
         <translation>Readings are being logged to %1</translation>
+    </message>
+    <message>
+        <source>Запись конфигурации</source>
+        <translation>Configuration write</translation>
     </message>
 </context>
 <context>
@@ -795,6 +795,10 @@ Device: %2</translation>
         <source>Значение</source>
         <translation>Meaning</translation>
     </message>
+    <message>
+        <source>Окно</source>
+        <translation>Window</translation>
+    </message>
 </context>
 <context>
     <name>TFrameRowBuilder</name>
@@ -954,6 +958,25 @@ Device: %2</translation>
         <source>%1 за %2 мс</source>
         <translation>%1 in %2 ms</translation>
     </message>
+    <message>
+        <source>Главное окно</source>
+        <translation>Main window</translation>
+    </message>
+</context>
+<context>
+    <name>TLineOwner</name>
+    <message>
+        <source>Линию занимает окно «%1»: дождитесь окончания его работы или остановите её</source>
+        <translation>The line is held by the “%1” window: wait until it is done or stop it</translation>
+    </message>
+    <message>
+        <source>Дождитесь окончания обмена с прибором</source>
+        <translation>Wait until the exchange with the device has ended</translation>
+    </message>
+    <message>
+        <source>Линию занимает окно «%1»</source>
+        <translation>The line is held by the “%1” window</translation>
+    </message>
 </context>
 <context>
     <name>TLineTableModel</name>
@@ -1035,10 +1058,6 @@ Device: %2</translation>
     <message>
         <source>Линия</source>
         <translation>Line</translation>
-    </message>
-    <message>
-        <source>Линию занимает окно «Линия»</source>
-        <translation>The line is used by the “Line” window</translation>
     </message>
     <message>
         <source>Линия…</source>
@@ -1256,10 +1275,6 @@ Device: %2</translation>
         <source>Запись конфигурации…</source>
         <translation>Writing the configuration…</translation>
     </message>
-    <message>
-        <source>Линию занимает окно «%1»: дождитесь окончания его работы или остановите её</source>
-        <translation>The line is held by the “%1” window: wait until it is done or stop it</translation>
-    </message>
 </context>
 <context>
     <name>TLineWorker</name>
@@ -1465,17 +1480,6 @@ Check the parameters and press “Read values”.</translation>
     <message>
         <source>Запись показаний в %1 прервана: %2</source>
         <translation>Logging readings to %1 stopped: %2</translation>
-    </message>
-</context>
-<context>
-    <name>TRegisterLine</name>
-    <message>
-        <source>Порт не открыт</source>
-        <translation>The port is not open</translation>
-    </message>
-    <message>
-        <source>Кадр записан не полностью</source>
-        <translation>The frame was not written whole</translation>
     </message>
 </context>
 <context>
@@ -1718,10 +1722,6 @@ Check the parameters and press “Read values”.</translation>
     <message>
         <source>Регистры</source>
         <translation>Registers</translation>
-    </message>
-    <message>
-        <source>Линию занимает окно «Регистры»</source>
-        <translation>The line is taken by the “Registers” window</translation>
     </message>
     <message>
         <source>Регистры…</source>
@@ -2009,10 +2009,6 @@ no answer</translation>
         <source>Тип и порядок слов — как у чтения; несколько значений через запятую записываются одним запросом</source>
         <translation>Type and word order as for reading; several values separated by commas are written in one request</translation>
     </message>
-    <message>
-        <source>Линию занимает окно «%1»: дождитесь окончания его работы или остановите её</source>
-        <translation>The line is held by the “%1” window: wait until it is done or stop it</translation>
-    </message>
 </context>
 <context>
     <name>TRequestSequence</name>
@@ -2079,6 +2075,17 @@ no answer</translation>
     <message>
         <source>Сигнализация</source>
         <translation>Alarm</translation>
+    </message>
+</context>
+<context>
+    <name>TSerialLine</name>
+    <message>
+        <source>Порт не открыт</source>
+        <translation>The port is not open</translation>
+    </message>
+    <message>
+        <source>Кадр записан не полностью</source>
+        <translation>The frame was not written whole</translation>
     </message>
 </context>
 <context>

@@ -22,7 +22,7 @@ bool DeviceFilePresent(const QString& port) {
 TPortWatch::TPortWatch(TWindowHost& window)
     : QObject(window.Window()), FWindow(window), FField(new QLabel) {
     FField->setObjectName(QStringLiteral("PortField"));
-    FWindow.StatusBar()->addPermanentWidget(FField);
+    FWindow.ShowInStatusBar(FField, true);
     FLook.setInterval(LookIntervalMs);
     connect(&FLook, &QTimer::timeout, this, &TPortWatch::Look);
 }

@@ -21,6 +21,7 @@
 #include "exchange/Convert.h"
 #include "exchange/FrameTap.h"
 #include "exchange/RequestEnd.h"
+#include "lineowner/LineOwner.h"
 #include "ui/HelpWindow.h"
 #include "ui/KnownFolders.h"
 #include "ui/Language.h"
@@ -99,6 +100,7 @@ Tz::Tz(QWidget* parent, TDesktop* desktop)
     TimerRepeat = makeTimer("TimerRepeat", SetupFile::DefaultRepeatPause);
     StatusTimer = makeTimer("StatusTimer", StatusShownMs);
     UpdateTimer = makeTimer("UpdateTimer", 1000);
+    FLineOwner = new TLineOwner(*ComPort, *this, this);
     PortWatch = new TPortWatch(*this);
     FPollingField = new QLabel(this);
     FPollingField->setObjectName(QStringLiteral("PollingField"));
@@ -114,6 +116,12 @@ Tz::Tz(QWidget* parent, TDesktop* desktop)
 
 Tz::~Tz() {
     qApp->removeEventFilter(this);
+    // The features' windows go first: their work on the line ends while its owner is there.
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (child->isWindow()) delete child;
+    FFrameMonitor = nullptr;
+    delete FLineOwner;  // waits for a request of a window under way
+    FLineOwner = nullptr;
     // Closing the port below still runs the receive handlers already handed to the main
     // thread; with no answer awaited any more they wake no exchange thread, which is gone.
     StopPolling();
@@ -538,6 +546,7 @@ bool Tz::eventFilter(QObject* watched, QEvent* event) {
             FormShortCut(key->key());
     }
     if (watched == ui->EditAdr && event->type() == QEvent::FocusOut) EditAdrExit();
+    if (watched == ui->ToolButton4 && event->type() == QEvent::Move) PlaceFeatureButtons();
     return QMainWindow::eventFilter(watched, event);
 }
 

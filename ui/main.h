@@ -13,19 +13,25 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "commissioning/ReadRecord.h"
 #include "exchange/Channels.h"
 #include "exchange/Thread1.h"
 #include "exchange/typeCMD.h"
+#include "lineowner/MainExchange.h"
 #include "operations/InstrumentOperations.h"
 #include "operations/WindowHost.h"
 #include "serial/SerialPort.h"
 #include "ui/PollingStatus.h"
 
+class QAbstractButton;
 class QLabel;
+class QLineEdit;
+class QStatusBar;
 class QTimer;
 class TCommissioning;
+class TLineOwner;
 class TDesktop;
 class TDigit;
 class TMainFormView;
@@ -56,6 +62,7 @@ class Tz : public QMainWindow,
            public TQueryTarget,
            public TInstrumentOperations,
            public TWindowHost,
+           public TMainExchange,
            public TFieldGroupsView {
     Q_OBJECT
 public:
@@ -130,16 +137,32 @@ public:
     // TWindowHost
     QWidget* Window() override { return this; }
     TDesktop& Desktop() override { return FDesktop; }
-    QStatusBar* StatusBar() override;
-    QWidget* ToolBar() override;
-    QToolButton* LastToolButton() override;
+    void AddToolButton(QToolButton* button, int slot) override;
+    void ShowInStatusBar(QWidget* widget, bool shown) override;
     TSerialPort& Port() override { return *ComPort; }
     int Baud() const override;
     QString DefaultFolder() const override;
     int AnswerWaitMs() const override;
     void StartReading() override { BitBtn1Click(); }
-    void StopReading() override { EndPolling(tr("линию занял другой обмен")); }
     void HaltExchange() override { StopPolling(tr("ошибка линии")); }
+    void ShowParameterPage() override;
+    int InstrumentAddress() const override;
+    bool InstrumentSpeaksModbus() const override;
+    void UseInstrument(uint16_t address, bool modbus, int32_t baud) override;
+    void WhenInstrumentMayChange(QObject* context, std::function<void()> changed) override;
+    void WhenOwnExchangeStarts(QObject* context, std::function<void()> starting) override;
+    TLineOwner& LineOwner() override { return *FLineOwner; }
+
+    // TMainExchange: what the line's owner asks of the window (mainOperations.cpp).
+    void YieldPolling() override { EndPolling(tr("линию занял другой обмен")); }
+    void EnableOwnExchange(bool enabled) override;
+    void ShowLineHolder(QWidget* note) override;
+    QWidget* StatusBarWidget() override;
+
+    QStatusBar* StatusBar();
+    QLineEdit* AddressField();
+    // The settings button, the search and the protocol switch: the operator's own exchanges.
+    std::vector<QAbstractButton*> OwnExchangeButtons();
     // Whether polling still runs after a request ended (another request or a failure ends it).
     void NoteRequestEnded(const TRequestEnd& end);
     const TPollingStatus& PollingStatus() const { return FPolling; }
@@ -147,15 +170,6 @@ public:
     bool PanelDimmed(int panel) const {
         return panel >= 1 && panel <= 3 && FPanelDimmed[panel - 1];
     }
-    void ShowParameterPage() override;
-    QLineEdit* AddressField() override;
-    std::vector<QAbstractButton*> OwnExchangeButtons() override;
-    QAbstractButton* SettingsButton() override;
-    void UseInstrument(uint16_t address, bool modbus, int32_t baud) override;
-    QWidget* Pages() override;
-    bool ClaimLine(QObject* window, const QString& name) override;
-    void ReleaseLine(const QObject* window) override;
-    QString LineHolder() const override;
 
     // TFieldGroupsView
     std::vector<QWidget*> GroupFields(TFieldGroup group) const override;
@@ -259,8 +273,15 @@ private:
     TFrameRecorder* FFrameRecorder = nullptr;
     TFrameMonitor* FFrameMonitor = nullptr;
     TPollingStatus FPolling;
-    QPointer<QObject> FLineHolder;  // the window that talks on the line, if any
-    QString FLineHolderName;
+    TLineOwner* FLineOwner = nullptr;  // who talks on the line beside the window's exchange
+    QPointer<QWidget> FLineHolderNote;
+    std::vector<QPointer<QWidget>> FDisabledForHolder;  // what the holder's turn switched off
+    struct FeatureButton {
+        QPointer<QToolButton> button;
+        int slot;
+    };
+    std::vector<FeatureButton> FFeatureButtons;
+    void PlaceFeatureButtons();
     QLabel* FPollingField = nullptr;
     QElapsedTimer FStatusShown;  // since the latest status message
     bool FPanelDimmed[3] = {false, false, false};

@@ -115,12 +115,40 @@ QStatusBar* Tz::StatusBar() {
     return ui->StatusBar1;
 }
 
-QWidget* Tz::ToolBar() {
-    return ui->ToolBar1;
+QWidget* Tz::StatusBarWidget() {
+    return ui->StatusBar1;
 }
 
-QToolButton* Tz::LastToolButton() {
-    return ui->ToolButton4;
+void Tz::ShowInStatusBar(QWidget* widget, bool shown) {
+    if (shown) {
+        ui->StatusBar1->addPermanentWidget(widget);
+        widget->show();
+    } else if (!widget->isHidden()) {
+        ui->StatusBar1->removeWidget(widget);
+        widget->hide();
+    }
+}
+
+// The features' buttons keep the toolbar's own style and size, and their places after its
+// last button as the address group widens and narrows (eventFilter).
+void Tz::AddToolButton(QToolButton* button, int slot) {
+    QToolButton* const last = ui->ToolButton4;
+    button->setParent(ui->ToolBar1);
+    button->setIconSize(last->iconSize());
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setFont(last->font());
+    button->resize(last->size());
+    if (FFeatureButtons.empty()) last->installEventFilter(this);
+    FFeatureButtons.push_back({button, slot});
+    PlaceFeatureButtons();
+    button->show();
+}
+
+void Tz::PlaceFeatureButtons() {
+    QToolButton* const last = ui->ToolButton4;
+    for (const FeatureButton& b : FFeatureButtons)
+        if (b.button) b.button->move(last->x() + b.slot * last->width(), last->y());
 }
 
 int Tz::Baud() const {
@@ -149,27 +177,48 @@ std::vector<QAbstractButton*> Tz::OwnExchangeButtons() {
     return {ui->ToolButton3, ui->BitBtn21, ui->BitBtn23};
 }
 
-QAbstractButton* Tz::SettingsButton() {
-    return ui->ToolButton3;
+int Tz::InstrumentAddress() const {
+    return CurrentQuery ? CurrentQuery->Adr : -1;
 }
 
-QWidget* Tz::Pages() {
-    return ui->PageControl1;
+bool Tz::InstrumentSpeaksModbus() const {
+    return ProtocolIsModbus == 1;
 }
 
-bool Tz::ClaimLine(QObject* window, const QString& name) {
-    if (FLineHolder && FLineHolder != window) return false;
-    FLineHolder = window;
-    FLineHolderName = name;
-    return true;
+void Tz::WhenInstrumentMayChange(QObject* context, std::function<void()> changed) {
+    connect(ui->EditAdr, &QLineEdit::editingFinished, context, changed);
+    connect(ui->ToolButton3, &QAbstractButton::clicked, context, changed);
 }
 
-void Tz::ReleaseLine(const QObject* window) {
-    if (FLineHolder == window) FLineHolder = nullptr;
+void Tz::WhenOwnExchangeStarts(QObject* context, std::function<void()> starting) {
+    for (QAbstractButton* own : OwnExchangeButtons())
+        connect(own, &QAbstractButton::pressed, context, starting);
 }
 
-QString Tz::LineHolder() const {
-    return FLineHolder ? FLineHolderName : QString();
+// While a window holds the line, the pages' buttons and the toolbar's own exchanges would
+// send the operator's requests between the window's: they are off, and the status bar says
+// who has the line.
+void Tz::EnableOwnExchange(bool enabled) {
+    if (!enabled) {
+        const std::vector<QAbstractButton*> buttons = OwnExchangeButtons();
+        std::vector<QWidget*> own(buttons.begin(), buttons.end());
+        own.push_back(ui->PageControl1);
+        for (QWidget* widget : own)
+            if (widget->isEnabled()) {
+                widget->setEnabled(false);
+                FDisabledForHolder.push_back(widget);
+            }
+        return;
+    }
+    for (const QPointer<QWidget>& widget : FDisabledForHolder)
+        if (widget) widget->setEnabled(true);
+    FDisabledForHolder.clear();
+}
+
+void Tz::ShowLineHolder(QWidget* note) {
+    if (FLineHolderNote && FLineHolderNote != note) ShowInStatusBar(FLineHolderNote, false);
+    FLineHolderNote = note;
+    if (note) ShowInStatusBar(note, true);
 }
 
 void Tz::UseInstrument(uint16_t address, bool modbus, int32_t baud) {
