@@ -339,3 +339,7 @@ TPlotWindow* TCommissioning::ShowPlot() {
     FPlotWindow->activateWindow();
     return FPlotWindow;
 }
+
+TPlotWindow* TCommissioning::PlotWindow() const {
+    return FPlotWindow;
+}

@@ -9,6 +9,7 @@
 // reading shown on a panel, and every error box (held back while a series of requests runs,
 // which reports each step itself). Main thread only; a child of the main window.
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -62,7 +63,7 @@ public:
     TPlotModel& Plot() { return FPlot; }
     TReadingLog& Log() { return FLog; }
     TConfigTransfer& Transfer() { return *FTransfer; }
-    TPlotWindow* PlotWindow() const { return FPlotWindow; }
+    TPlotWindow* PlotWindow() const;
     QToolButton* MenuButton() const { return FButton; }
     QAction* Action(const char* objectName) const;
     // What the window talks to now.
@@ -91,7 +92,7 @@ private:
     TConfigTransfer* FTransfer;
     TPlotModel FPlot;
     TReadingLog FLog;
-    TPlotWindow* FPlotWindow = nullptr;
+    QPointer<TPlotWindow> FPlotWindow;  // a window of the main window's, which may delete it first
     QToolButton* FButton;
     QToolButton* FStopButton;
     QMenu* FMenu;

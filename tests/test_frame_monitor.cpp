@@ -417,9 +417,9 @@ private slots:
         QCOMPARE(lines.size(), filter.rowCount() + 1);
         QCOMPARE(lines[0],
                  csv ? QStringLiteral("!,Время,Направление,Адрес,Команда,Байты,Значение,"
-                                      "\"Задержка, мс\",Части,CRC,Длина,Протокол")
+                                      "\"Задержка, мс\",Части,CRC,Длина,Протокол,Окно")
                      : QStringLiteral("!\tВремя\tНаправление\tАдрес\tКоманда\tБайты\tЗначение\t"
-                                      "Задержка, мс\tЧасти\tCRC\tДлина\tПротокол"));
+                                      "Задержка, мс\tЧасти\tCRC\tДлина\tПротокол\tОкно"));
         for (int r = 0; r < filter.rowCount(); ++r) {
             const QString meaning = Cell(filter, r, Column::Meaning);
             // The meaning holds a comma: CSV quotes it.
@@ -602,7 +602,7 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QVERIFY(
             lines[0].contains(QStringLiteral("\tзапрос\t7\tGetAdr\t07 03 03 EA 00 01 A5 DC\t")));
-        QVERIFY(lines[0].endsWith(QStringLiteral("\tверна\t8\tModbus RTU")));
+        QVERIFY(lines[0].endsWith(QStringLiteral("\tверна\t8\tModbus RTU\tГлавное окно")));
         QVERIFY(lines[1].startsWith(QStringLiteral("!\t")));
         QVERIFY(lines[1].contains(QStringLiteral("тайм-аут")));
     }
