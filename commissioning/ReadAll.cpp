@@ -42,9 +42,9 @@ TStepResult Worse(TStepResult a, TStepResult b) {
 
 }  // namespace
 
-TRequestSequence::TRequestSequence(std::function<bool()> requestOnItsWay, QObject* parent)
+TRequestSequence::TRequestSequence(std::function<bool()> mainExchangeBusy, QObject* parent)
     : QObject(parent),
-      FRequestOnItsWay(std::move(requestOnItsWay)),
+      FMainExchangeBusy(std::move(mainExchangeBusy)),
       FBackstop(new QTimer(this)),
       FFirstStep(new QTimer(this)) {
     FFirstStep->setSingleShot(true);
@@ -95,7 +95,7 @@ void TRequestSequence::StartNext() {
         tr("%1 %2 из %3 … %4").arg(FVerb).arg(FIndex + 1).arg(FSteps.size()).arg(step.name));
     step.start();
     // Nothing on its way: a check refused the step or the port failed before sending.
-    if (FStepActive && !FRequestOnItsWay()) {
+    if (FStepActive && !FMainExchangeBusy()) {
         EndStep(TStepResult::NotSent);
         return;
     }

@@ -54,8 +54,8 @@ public:
         int tag = -1;     // the step's tag
     };
 
-    // `requestOnItsWay` tells whether the main window's exchange has a request out.
-    explicit TRequestSequence(std::function<bool()> requestOnItsWay, QObject* parent = nullptr);
+    // `mainExchangeBusy` tells whether the main window's exchange has a request out.
+    explicit TRequestSequence(std::function<bool()> mainExchangeBusy, QObject* parent = nullptr);
 
     // `verb` leads the progress text ("Чтение 5 из 12 … Яркость"). The first step starts after
     // `firstStepDelayMs`, when the line may still carry an answer nobody waits for.
@@ -99,7 +99,7 @@ private:
     bool FStopRequested = false;
     TStepResult FWorst = TStepResult::Done;
     std::optional<TRequestOutcome> FLastOutcome;
-    std::function<bool()> FRequestOnItsWay;
+    std::function<bool()> FMainExchangeBusy;
     QTimer* FBackstop;
     QTimer* FFirstStep;
 };
