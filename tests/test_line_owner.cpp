@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "AppHarness.h"
+#include "commissioning/Commissioning.h"
 #include "line/LineWindow.h"
 #include "lineowner/LineOwner.h"
 #include "monitor/FrameMonitorModel.h"
@@ -23,7 +24,7 @@ namespace {
 
 constexpr int Wait = 10000;
 
-enum class Contender { Polling, Registers, Line };
+enum class Contender { Polling, Registers, Line, ReadAll };
 
 QString NameOf(Contender c) {
     switch (c) {
@@ -33,6 +34,8 @@ QString NameOf(Contender c) {
             return QStringLiteral("Регистры");
         case Contender::Line:
             return QStringLiteral("Линия");
+        case Contender::ReadAll:
+            return QStringLiteral("Прочитать всё");
     }
     return QString();
 }
@@ -94,6 +97,8 @@ class TestLineOwner : public QObject {
             case Contender::Line:
                 line->SetWatching(true);
                 return line->OwnsLine();
+            case Contender::ReadAll:
+                return app.window->Commissioning->ReadAll();
         }
         return false;
     }
@@ -109,6 +114,8 @@ class TestLineOwner : public QObject {
             case Contender::Line:
                 line->SetWatching(false);
                 return QTest::qWaitFor([this] { return !line->OwnsLine(); }, Wait);
+            case Contender::ReadAll:  // it ends by itself
+                return QTest::qWaitFor([this] { return !app.window->Commissioning->Busy(); }, Wait);
         }
         return false;
     }
@@ -174,6 +181,12 @@ private slots:
             << Contender::Line << Contender::Polling << false;
         QTest::newRow("registers hold it against polling")
             << Contender::Registers << Contender::Polling << false;
+        QTest::newRow("polling gives way to read-all")
+            << Contender::Polling << Contender::ReadAll << true;
+        QTest::newRow("read-all holds it against the line view")
+            << Contender::ReadAll << Contender::Line << false;
+        QTest::newRow("the registers hold it against read-all")
+            << Contender::Registers << Contender::ReadAll << false;
     }
 
     void contendersForTheLine() {
@@ -200,10 +213,12 @@ private slots:
             QCOMPARE(Owner().HolderName(), NameOf(second));
             QVERIFY(!app.window->PollingStatus().Running());
         } else if (second != Contender::Polling) {
-            QLabel* status =
-                second == Contender::Line ? line->StatusLabel() : registers->StatusLabel();
-            QVERIFY2(status->text().contains(QStringLiteral("«%1»").arg(NameOf(first))),
-                     qPrintable(status->text()));
+            const QString status = second == Contender::Line ? line->StatusLabel()->text()
+                                   : second == Contender::Registers
+                                       ? registers->StatusLabel()->text()
+                                       : app.window->StatusText();
+            QVERIFY2(status.contains(QStringLiteral("«%1»").arg(NameOf(first))),
+                     qPrintable(status));
         }
         // The holder goes on talking; then it gives the line back.
         QVERIFY(Talks(holder, RequestsOf(NameOf(holder))));
