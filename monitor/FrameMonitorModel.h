@@ -22,12 +22,12 @@ public:
         Command,
         Bytes,
         Meaning,
+        Window,  // whose turn on the line it was: the main window's exchange or a window's
         Latency,
         Pieces,
         Crc,
         Length,
         Protocol,
-        Window,  // whose turn on the line it was
         ColumnCount
     };
     static constexpr int DefaultHistoryLimit = 10000;
