@@ -38,7 +38,7 @@ extern std::atomic<int32_t> DiscardedAnswerCount;
 extern uint16_t SetpointFormat;  // 710: 16-bit setpoints; anything else: 8-bit
 extern uint8_t ScalePointPos;    // point code of the scale last read or written
 
-constexpr int AnswerTimeoutMs = 370;
+constexpr int AnswerTimeoutMs = protocol::AnswerTimeoutMs;
 
 // Polling holds each value until the line has stayed quiet behind its answer (a short settle
 // time, or the pause before the next request, whichever ends first): a duplicate or late

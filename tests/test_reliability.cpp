@@ -94,6 +94,8 @@ struct OverlapWatch : TQueryTarget {
 };
 
 QString Title(int speedIndex, int protocol) {
+    static const char* const SpeedNames[] = {"1200",  "2400",  "4800",  "9600",
+                                             "19200", "38400", "57600", "115200"};
     return QStringLiteral("Tessera_RS-485 4.15        Протокол: %1   %2")
         .arg(protocol == 0 ? QStringLiteral("Quorvanta") : QStringLiteral("ModBus RTU"),
              QLatin1String(SpeedNames[speedIndex]));

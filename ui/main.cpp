@@ -21,6 +21,7 @@
 #include "exchange/Convert.h"
 #include "exchange/FrameTap.h"
 #include "exchange/RequestEnd.h"
+#include "protocol/Limits.h"
 #include "ui/HelpWindow.h"
 #include "ui/KnownFolders.h"
 #include "ui/Language.h"
@@ -43,9 +44,6 @@ std::atomic<bool> ShowCounters{false};
 Tz* z = nullptr;
 QString Tz::PortOverride;
 bool Tz::LineForThisRunOnly = false;
-
-const char* const SpeedNames[8] = {"1200",  "2400",  "4800",  "9600",
-                                   "19200", "38400", "57600", "115200"};
 
 namespace {
 
@@ -82,6 +80,9 @@ Tz::Tz(QWidget* parent, TDesktop* desktop)
     : QMainWindow(parent), ui(new Ui::Tz), FDesktop(desktop ? *desktop : TRealDesktop::Instance()) {
     z = this;
     ui->setupUi(this);
+    // The line speeds the instrument can be set to, in the order of their speed codes.
+    for (const int32_t speed : protocol::LineSpeeds) ui->ComboBox2->addItem(QString::number(speed));
+    ui->ComboBox2->setCurrentIndex(-1);
     ComPort = new TSerialPort(this);
     ComPort->setObjectName(QStringLiteral("ComPort"));
     ComPort->SetExceptionReport(&FDesktop);
@@ -316,10 +317,9 @@ void Tz::RefreshProtocolView() {
         ui->BitBtn23->setToolTip(tr("Сменить протокол в приборе на Quorvanta"));
     }
     ui->BitBtn20->hide();
-    const int speed = (SpeedIndex >= 0 && SpeedIndex <= 7) ? SpeedIndex : 3;
     setWindowTitle(tr("%1 %2        Протокол: %3   %4")
                        .arg(QLatin1String(ProgramTitle), QLatin1String(ProgramVersion),
-                            protocolName, QLatin1String(SpeedNames[speed])));
+                            protocolName, QString::number(Baud())));
 }
 
 void Tz::ShowStatus(const QString& text) {
