@@ -54,7 +54,8 @@ std::vector<TListComand> ReadsChangedBy(TListComand write) {
 
 TReadRecord::TReadRecord(const TFieldGroupsView& page) : FPage(page) {}
 
-std::optional<TFieldGroup> TReadRecord::GroupOfRead(TListComand command, uint8_t exchangeState) {
+std::optional<TFieldGroup> TReadRecord::GroupOfRead(TListComand command,
+                                                    ExchangeStates exchangeState) {
     using G = TFieldGroup;
     switch (command) {
         case GetAdr:

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "config/ConfigFile.h"
+#include "exchange/ExchangeStates.h"
 #include "protocol/Commands.h"
 
 class QGroupBox;
@@ -85,7 +86,8 @@ public:
     void MarkUnread(TFieldGroup group, const QString& why);
 
     // The group whose fields the interpretation fills for this read, if any.
-    static std::optional<TFieldGroup> GroupOfRead(TListComand command, uint8_t exchangeState);
+    static std::optional<TFieldGroup> GroupOfRead(TListComand command,
+                                                  ExchangeStates exchangeState);
 
 private:
     void ShowState(TFieldGroup group);

@@ -25,7 +25,7 @@
 #include "serial/SerialPort.h"
 
 std::atomic<bool> AwaitingAnswer{false};
-std::atomic<uint8_t> ExchangeState{ExchangeStates::Single};
+std::atomic<ExchangeStates> ExchangeState{ExchangeStates::Single};
 std::atomic<uint8_t> ProtocolIsModbus{1};
 std::atomic<int32_t> SentCount{0};
 std::atomic<int32_t> CrcErrorCount{0};

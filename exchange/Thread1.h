@@ -17,7 +17,7 @@
 
 // Shared by the main thread and the exchange thread.
 extern std::atomic<bool> AwaitingAnswer;
-extern std::atomic<uint8_t> ExchangeState;     // one of ExchangeStates
+extern std::atomic<ExchangeStates> ExchangeState;
 extern std::atomic<uint8_t> ProtocolIsModbus;  // 1: Modbus RTU, 0: QV
 extern std::atomic<int32_t> SentCount;
 extern std::atomic<int32_t> CrcErrorCount;

@@ -275,7 +275,7 @@ private slots:
                               "Чтение 5 из 12 … Пар. 2"}));
         QVERIFY(stopShown);
         QVERIFY(!app.ui().StatusBar1->findChild<QToolButton*>("SequenceStop")->isVisible());
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
         QCOMPARE(app.ui().PageControl1->currentWidget(), app.ui().TabPar);
         QCOMPARE(C().Sequence().Reports().size(), size_t(5));
         QVERIFY2(Failures().isEmpty(), qPrintable(Failures().join('|')));

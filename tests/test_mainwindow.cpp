@@ -235,7 +235,7 @@ private slots:
         QVERIFY2(app.errors[0].contains(QStringLiteral("Частота обновления")),
                  qPrintable(app.errors[0]));
         QVERIFY(app.errors[0].contains(QStringLiteral("от 1 до 3600000")));
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
         QVERIFY(!AwaitingAnswer);
         QTest::qWait(200);
         QVERIFY(app.instrument->ReceivedFrames().empty());
@@ -246,7 +246,8 @@ private slots:
         StartWithInstrument(Protocol::Modbus, 3);
         app.ui().Edit1->setText(QStringLiteral("20"));
         app.ui().BitBtn1->click();
-        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), int(ExchangeStates::ContinuousReading), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState.load()), int(ExchangeStates::ContinuousReading),
+                                  Wait);
         app.ui().Edit1->setText(QStringLiteral("0"));
         const size_t before = app.instrument->ReceivedFrames().size();
         QVERIFY(app.WaitForFrames(before + 5, Wait));
@@ -265,7 +266,8 @@ private slots:
         app.ui().ToolButton2->click();
         QVERIFY(app.ui().PageControl1->currentWidget() == app.ui().TabPar);
         QVERIFY(!app.window->TimerRepeat->isActive());
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::ContinuousReading));  // left as it was
+        QCOMPARE(int(ExchangeState.load()),
+                 int(ExchangeStates::ContinuousReading));  // left as it was
         app.ui().ToolButton1->click();
         const size_t sent = app.instrument->ReceivedFrames().size();
         QTest::qWait(600);

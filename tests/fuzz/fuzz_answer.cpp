@@ -33,7 +33,7 @@
 
 namespace {
 
-constexpr uint8_t States[6] = {
+constexpr ExchangeStates States[6] = {
     ExchangeStates::Single,   ExchangeStates::ReadingPreparation, ExchangeStates::ContinuousReading,
     ExchangeStates::SearchQv, ExchangeStates::SearchModbus,       ExchangeStates::SerialThenYear};
 // Texts the parameter page's fields may hold when an answer arrives: good, empty, junk,
