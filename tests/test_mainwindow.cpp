@@ -1,6 +1,7 @@
 // The main window as the operator meets it: start-up from the settings file, the title,
 // shutdown writing the settings, the readings page and the parameter page's requests, against
 // the virtual instrument on a pseudo-terminal.
+#include <QComboBox>
 #include <QtTest>
 
 #include "AppHarness.h"
@@ -70,6 +71,14 @@ private slots:
         QCOMPARE(app.ui().Edit1->text(), QStringLiteral("500"));
         QCOMPARE(PortName, QStringLiteral("COM1"));
         QVERIFY(app.ui().PageControl1->currentWidget() == app.ui().TabPar);
+        // Both lines' speed lists hold the instrument's eight speeds, none chosen.
+        for (QComboBox* box : {app.ui().ComboBox2, app.ui().ComboBox3}) {
+            QStringList speeds;
+            for (int i = 0; i < box->count(); ++i) speeds << box->itemText(i);
+            QCOMPARE(speeds, (QStringList{"1200", "2400", "4800", "9600", "19200", "38400", "57600",
+                                          "115200"}));
+            QCOMPARE(box->currentIndex(), -1);
+        }
     }
 
     void titleFollowsTheStoredProtocolAndSpeed() {

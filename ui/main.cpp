@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
@@ -80,9 +81,11 @@ Tz::Tz(QWidget* parent, TDesktop* desktop)
     : QMainWindow(parent), ui(new Ui::Tz), FDesktop(desktop ? *desktop : TRealDesktop::Instance()) {
     z = this;
     ui->setupUi(this);
-    // The line speeds the instrument can be set to, in the order of their speed codes.
-    for (const int32_t speed : protocol::LineSpeeds) ui->ComboBox2->addItem(QString::number(speed));
-    ui->ComboBox2->setCurrentIndex(-1);
+    // The line speeds the instrument's two lines can be set to, in the order of their codes.
+    for (QComboBox* box : {ui->ComboBox2, ui->ComboBox3}) {
+        for (const int32_t speed : protocol::LineSpeeds) box->addItem(QString::number(speed));
+        box->setCurrentIndex(-1);
+    }
     ComPort = new TSerialPort(this);
     ComPort->setObjectName(QStringLiteral("ComPort"));
     ComPort->SetExceptionReport(&FDesktop);
