@@ -16,6 +16,7 @@
 #include "config/ConfigAnswers.h"
 #include "config/ConfigError.h"
 #include "config/ConfigPlan.h"
+#include "config/ConfigWrites.h"
 #include "config/Json.h"
 #include "linescan/LineScan.h"
 #include "protocol/Decoders.h"
@@ -42,7 +43,6 @@ using config::ReadOnlyDifference;
 using config::ReadOnlyDifferences;
 using config::Selected;
 using config::ValueKind;
-using config::WriteKind;
 using protocol::Protocol;
 
 std::unique_ptr<Line> OpenLine(const Options& o) {
@@ -503,77 +503,16 @@ std::string KeyList(const std::vector<std::string>& keys) {
 
 // One planned write on the line. Its failure names the keys it carries, never a command.
 void RunWrite(Session& session, const PlannedWrite& w) {
-    const std::string g = w.group;
-    struct Labelled {
-        Session& session;
-        std::string keys;
-        void Write(const protocol::Request& request) { session.Write(request, keys); }
-        uint16_t Address() const { return session.Address(); }
-        protocol::Protocol Protocol() const { return session.Protocol(); }
-        void SetAddress(uint16_t a) { session.SetAddress(a); }
-        void SetProtocol(protocol::Protocol p) { session.SetProtocol(p); }
-    } s{session, KeyList(w.keys)};
-    switch (w.kind) {
-        case WriteKind::Parameter:
-            s.Write(protocol::WriteParameter(w.index, w.Number(g + ".scale"),
-                                             uint8_t(w.Integer(g + ".unit")),
-                                             uint8_t(w.Integer(g + ".point"))));
-            break;
-        case WriteKind::Info:
-            s.Write(protocol::WriteInfo(w.Text("info")));
-            break;
-        case WriteKind::Brightness:
-            s.Write(protocol::WriteBrightness(int(w.Integer("brightness"))));
-            break;
-        case WriteKind::Setpoint:
-            // As on the parameter page: any value within -230..230 goes out; in the 8-bit
-            // format only its low byte travels, and the read-back shows what the instrument
-            // took.
-            s.Write(protocol::WriteSetpoint(w.index == 1, int(w.Integer(g)),
-                                            uint16_t(w.Integer("setpoint.format"))));
-            break;
-        case WriteKind::Iec: {
-            s.Write(protocol::WriteIecFraming(w.IecFraming()));
-            break;
-        }
-        case WriteKind::Alarm:
-            s.Write(protocol::WriteAlarmMode(int(w.Integer("alarm.mode"))));
-            break;
-        case WriteKind::RelayParams:
-            s.Write(protocol::WriteRelayParams(w.index, uint8_t(w.Integer(g + ".mode")),
-                                               int16_t(w.Integer(g + ".delay"))));
-            break;
-        case WriteKind::RelayHysteresis:
-            s.Write(protocol::WriteRelayHysteresis(w.index, w.Number(g + ".hysteresis")));
-            break;
-        case WriteKind::Serial: {
-            const int number = int(w.Integer("serial.number"));
-            const int year = int(w.Integer("serial.year") - 2000);
-            if (s.Protocol() == Protocol::Qv) {
-                s.Write(protocol::WriteSerialAndYearQv(year, number));
-            } else {
-                s.Write(protocol::WriteSerialNumber(number));
-                s.Write(protocol::WriteYear(year));
-            }
-            break;
-        }
-        case WriteKind::Speed:
-            s.Write(protocol::WriteSpeed(w.index, protocol::SpeedCode(int32_t(w.Integer(g)))));
-            break;
-        case WriteKind::Address: {
-            const uint16_t address = uint16_t(w.Integer("address"));
-            s.Write(protocol::WriteAddress(address));
-            s.SetAddress(address);
-            break;
-        }
-        case WriteKind::Protocol:
-            if (!protocol::SwitchAddressValid(s.Address(), s.Protocol()))
-                throw CliError(ExitUsage, "the protocol switch needs an address within 1.." +
-                                              std::to_string(protocol::HighestModbusAddress));
-            s.Write(protocol::SwitchProtocol(s.Address(), s.Protocol()));
-            s.SetProtocol(s.Protocol() == Protocol::Qv ? Protocol::Modbus : Protocol::Qv);
-            break;
+    config::WriteRequests write;
+    try {
+        write = config::RequestsOf(w, session.Protocol(), session.Address());
+    } catch (const config::ConfigError& e) {
+        throw CliError(ExitCodeOf(e), e.what());
     }
+    const std::string keys = KeyList(w.keys);
+    for (const protocol::Request& request : write.requests) session.Write(request, keys);
+    if (write.newAddress) session.SetAddress(*write.newAddress);
+    if (write.newProtocol) session.SetProtocol(*write.newProtocol);
 }
 
 std::string Shown(const std::optional<std::string>& value, const std::string& key) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "linescan/LinePort.h"
+#include "protocol/Limits.h"
 #include "protocol/ModbusFrames.h"
 #include "serial/SerialBackend.h"
 
@@ -56,7 +57,7 @@ private:
     int32_t FBaud = 0;
     serial_backend::Parity FParity = serial_backend::Parity::None;
     serial_backend::StopBits FStopBits = serial_backend::StopBits::One;
-    int FSilenceMs = 370;  // the network allowance included
+    int FSilenceMs = protocol::AnswerTimeoutMs;  // the network allowance included
     int FNetworkAllowanceMs = 0;
     bool FTrace = false;
 };

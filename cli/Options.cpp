@@ -165,11 +165,14 @@ Options of every command:
   --port P            serial port: a path, a name under /dev, or COMn; or a gateway:
                       tcp://HOST:PORT (transparent serial server, QV and Modbus RTU) or
                       modbus-tcp://HOST:PORT (Modbus TCP gateway, Modbus only)
-  --baud B            line speed (default 9600)
+  --baud B            line speed (default )" +
+           std::to_string(protocol::DefaultLineSpeed) + R"()
   --protocol P        auto, qv or modbus (default auto: tried as the search tries)
   --address N         the instrument's address (default: found by the search)
-  --timeout MS        silence that ends the wait for an answer (default 370)
-  --net-allowance MS  added to that wait through a gateway (default 200)
+  --timeout MS        silence that ends the wait for an answer (default )" +
+           std::to_string(protocol::AnswerTimeoutMs) + R"()
+  --net-allowance MS  added to that wait through a gateway (default )" +
+           std::to_string(serial_backend::DefaultNetworkAllowanceMs) + R"()
   --parity P          none, even or odd (default none)
   --stop-bits N       1 or 2 (default 1)
   --json              machine-readable output

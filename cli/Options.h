@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "protocol/Limits.h"
+#include "serial/SerialBackend.h"
+
 namespace cli {
 
 struct Options {
@@ -12,11 +15,12 @@ struct Options {
     std::vector<std::string> arguments;  // positional arguments after the command
 
     std::string port;
-    int32_t baud = 9600;
+    int32_t baud = protocol::DefaultLineSpeed;
     std::string protocol = "auto";  // auto, qv, modbus
     std::optional<long> address;
-    int timeoutMs = 370;           // silence that ends the wait for an answer
-    int networkAllowanceMs = 200;  // added to it through a network port
+    int timeoutMs = protocol::AnswerTimeoutMs;  // silence that ends the wait for an answer
+    // Added to it through a network port.
+    int networkAllowanceMs = int(serial_backend::DefaultNetworkAllowanceMs);
     bool json = false;
     bool verbose = false;
     bool help = false;

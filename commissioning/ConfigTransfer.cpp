@@ -8,9 +8,9 @@
 #include "commissioning/AddressProbe.h"
 #include "commissioning/Commissioning.h"
 #include "commissioning/ConfigPreview.h"
+#include "config/ConfigError.h"
 #include "config/ConfigPlan.h"
-#include "exchange/Thread1.h"
-#include "exchange/typeCMD.h"
+#include "config/ConfigWrites.h"
 #include "operations/Desktop.h"
 #include "operations/InstrumentOperations.h"
 #include "operations/WindowHost.h"
@@ -19,141 +19,36 @@
 namespace {
 
 using config::PlannedWrite;
-using config::WriteKind;
 
 QString Text(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+// The name a write's steps are shown by.
 QString StepName(const PlannedWrite& pw) {
-    switch (pw.kind) {
-        case WriteKind::Parameter:
-            return TConfigTransfer::tr("Пар. %1").arg(pw.index);
-        case WriteKind::Info:
-            return TConfigTransfer::tr("Доп. информация");
-        case WriteKind::Brightness:
-            return TConfigTransfer::tr("Яркость");
-        case WriteKind::Setpoint:
-            return pw.index == 1 ? TConfigTransfer::tr("Уставка max")
-                                 : TConfigTransfer::tr("Уставка min");
-        case WriteKind::Iec:
-            return TConfigTransfer::tr("МЭК-101");
-        case WriteKind::Alarm:
-            return TConfigTransfer::tr("Сигнализация");
-        case WriteKind::RelayParams:
-            return TConfigTransfer::tr("Реле %1").arg(pw.index);
-        case WriteKind::RelayHysteresis:
-            return TConfigTransfer::tr("Реле %1: гистерезис").arg(pw.index);
-        case WriteKind::Serial:
-            return TConfigTransfer::tr("Заводской номер");
-        case WriteKind::Speed:
-            return TConfigTransfer::tr("Скорость RS%1").arg(pw.index);
-        case WriteKind::Address:
-            return TConfigTransfer::tr("Сетевой адрес");
-        case WriteKind::Protocol:
-            return TConfigTransfer::tr("Протокол");
-    }
-    return QString();
+    const std::string name = config::WriteName(pw);
+    if (name == "param") return TConfigTransfer::tr("Пар. %1").arg(pw.index);
+    if (name == "info") return TConfigTransfer::tr("Доп. информация");
+    if (name == "brightness") return TConfigTransfer::tr("Яркость");
+    if (name == "setpoint.upper") return TConfigTransfer::tr("Уставка max");
+    if (name == "setpoint.lower") return TConfigTransfer::tr("Уставка min");
+    if (name == "iec") return TConfigTransfer::tr("МЭК-101");
+    if (name == "alarm") return TConfigTransfer::tr("Сигнализация");
+    if (name == "relay") return TConfigTransfer::tr("Реле %1").arg(pw.index);
+    if (name == "relay.hysteresis") return TConfigTransfer::tr("Реле %1: гистерезис").arg(pw.index);
+    if (name == "serial") return TConfigTransfer::tr("Заводской номер");
+    if (name == "speed") return TConfigTransfer::tr("Скорость RS%1").arg(pw.index);
+    if (name == "address") return TConfigTransfer::tr("Сетевой адрес");
+    if (name == "protocol") return TConfigTransfer::tr("Протокол");
+    return Text(name);
 }
 
-// The serial number as the page writes it in Modbus RTU: the number, then (the chain's second
-// request) the year taken from the field's first two digits.
-void WriteSerial(TInstrumentOperations& w, TWindowHost& host, const PlannedWrite& pw) {
-    const int number = int(pw.Integer("serial.number"));
-    const int year = int(pw.Integer("serial.year")) - 2000;
-    if (!host.InstrumentSpeaksModbus()) {
-        w.Send(protocol::WriteSerialAndYearQv(year, number));
-        return;
-    }
-    if (year < 0 || year > 99) {
-        host.ShowError(
-            TConfigTransfer::tr("Год выпуска %1 не записывается в ModBus RTU").arg(year + 2000));
-        return;
-    }
-    w.SetSerialDigitsToFollow(QStringLiteral("%1%2")
-                                  .arg(year, 2, 10, QLatin1Char('0'))
-                                  .arg(number, 4, 10, QLatin1Char('0')));
-    ExchangeState = ExchangeStates::SerialThenYear;
-    w.Send(protocol::WriteSerialNumber(number));
-    if (!RequestOnItsWay()) ExchangeState = ExchangeStates::Single;
-}
-
-// Relay mode and delay; the page's chain writes the hysteresis after them from its field, so
-// the field gets the value the relay is to keep.
-void WriteRelay(TInstrumentOperations& w, TWindowHost& host, const PlannedWrite& pw,
-                const QString& hysteresis) {
-    if (hysteresis.isEmpty()) {
-        host.ShowError(TConfigTransfer::tr("Реле %1: гистерезис не прочитан и не задан в файле")
-                           .arg(pw.index));
-        return;
-    }
-    const std::string g = pw.group;
-    w.ChooseRelay(pw.index);
-    w.SetRelayHysteresisToFollow(hysteresis);
-    w.Send(protocol::WriteRelayParams(pw.index, uint8_t(pw.Integer(g + ".mode")),
-                                      int16_t(pw.Integer(g + ".delay"))));
-}
-
-void SwitchProtocol(TInstrumentOperations& w, TWindowHost& host) {
-    const uint16_t address = uint16_t(std::max(0, host.InstrumentAddress()));
-    const protocol::Protocol now =
-        host.InstrumentSpeaksModbus() ? protocol::Protocol::Modbus : protocol::Protocol::Qv;
-    if (!protocol::SwitchAddressValid(address, now)) {
-        host.ShowError(QCoreApplication::translate("Tz", "Неверно указан адрес устройства"));
-        return;
-    }
-    w.Send(protocol::SwitchProtocol(address, now));
-}
-
-void Start(TInstrumentOperations& w, TWindowHost& host, const PlannedWrite& pw,
-           const QString& hysteresis) {
-    const std::string g = pw.group;
-    switch (pw.kind) {
-        case WriteKind::Parameter:
-            w.Send(protocol::WriteParameter(pw.index, pw.Number(g + ".scale"),
-                                            uint8_t(pw.Integer(g + ".unit")),
-                                            uint8_t(pw.Integer(g + ".point"))));
-            break;
-        case WriteKind::Info:
-            w.Send(protocol::WriteInfo(pw.Text("info")));
-            break;
-        case WriteKind::Brightness:
-            w.Send(protocol::WriteBrightness(int(pw.Integer("brightness"))));
-            break;
-        case WriteKind::Setpoint:
-            // The page's chain: the format query, then the write in the instrument's format.
-            if (pw.index == 1)
-                w.WriteSetpointUpper(Text(pw.Text(g)));
-            else
-                w.WriteSetpointLower(Text(pw.Text(g)));
-            break;
-        case WriteKind::Iec: {
-            w.Send(protocol::WriteIecFraming(pw.IecFraming()));
-            break;
-        }
-        case WriteKind::Alarm:
-            w.Send(protocol::WriteAlarmMode(int(pw.Integer("alarm.mode"))));
-            break;
-        case WriteKind::RelayParams:
-            WriteRelay(w, host, pw, hysteresis);
-            break;
-        case WriteKind::RelayHysteresis:
-            w.ChooseRelay(pw.index);
-            w.Send(protocol::WriteRelayHysteresis(pw.index, pw.Number(g + ".hysteresis")));
-            break;
-        case WriteKind::Serial:
-            WriteSerial(w, host, pw);
-            break;
-        case WriteKind::Speed:
-            w.Send(protocol::WriteSpeed(pw.index, protocol::SpeedCode(int32_t(pw.Integer(g)))));
-            break;
-        case WriteKind::Address:
-            w.Send(protocol::WriteAddress(uint16_t(pw.Integer("address"))));
-            break;
-        case WriteKind::Protocol:
-            SwitchProtocol(w, host);
-            break;
-    }
+// One request of a write, sent as the page sends it; the relay requests name the relay the
+// page's relay box shows.
+void Send(TInstrumentOperations& w, const protocol::Request& request) {
+    if (request.command == SetRelayParams || request.command == SetRelayGist)
+        w.ChooseRelay(request.relay);
+    w.Send(request);
 }
 
 QString Shown(const std::optional<std::string>& value) {
@@ -163,32 +58,52 @@ QString Shown(const std::optional<std::string>& value) {
 }  // namespace
 
 std::vector<TSequenceStep> WriteSteps(TInstrumentOperations& w, TWindowHost& host,
-                                      const config::ConfigPlan& plan,
-                                      const config::InstrumentConfig& file) {
+                                      const config::ConfigPlan& plan) {
+    // Every write's requests, made for the address and protocol the writes before it leave.
+    uint16_t address = uint16_t(std::max(0, host.InstrumentAddress()));
+    protocol::Protocol protocol =
+        host.InstrumentSpeaksModbus() ? protocol::Protocol::Modbus : protocol::Protocol::Qv;
+    std::vector<TSequenceStep> probes;
     std::vector<TSequenceStep> steps;
-    // A new address is asked before anything is written: an instrument answering there would
-    // share it, and a file refused for it leaves the instrument as it was.
-    for (const PlannedWrite& pw : plan.Writes())
-        if (pw.kind == WriteKind::Address)
-            steps.push_back(AddressFreeStep(w, uint16_t(pw.Integer("address"))));
-    for (const PlannedWrite& pw : plan.Writes()) {
-        QString hysteresis;
-        if (pw.kind == WriteKind::RelayParams) {
-            const std::string key = pw.group + ".hysteresis";
-            const auto value = plan.Wanted(key) ? file.at(key) : plan.Current(key);
-            if (value) hysteresis = Text(*value);
+    const std::vector<PlannedWrite>& writes = plan.Writes();
+    for (size_t i = 0; i < writes.size(); ++i) {
+        const QString name = StepName(writes[i]);
+        config::WriteRequests write;
+        try {
+            write = config::RequestsOf(writes[i], protocol, address);
+        } catch (const config::ConfigError&) {
+            // Refused for the address it would go to: the step shows why, nothing goes out,
+            // and the writes end there.
+            TSequenceStep refused;
+            refused.name = name;
+            refused.tag = int(i);
+            refused.start = [&host] {
+                host.ShowError(
+                    QCoreApplication::translate("Tz", "Неверно указан адрес устройства"));
+            };
+            steps.push_back(std::move(refused));
+            break;
         }
-        TSequenceStep step;
-        step.name = StepName(pw);
-        step.start = [&w, &host, pw, hysteresis] { Start(w, host, pw, hysteresis); };
-        if (pw.kind == WriteKind::Address) {
-            // Later requests go to the new address, as after the operator typed it.
-            const uint16_t address = uint16_t(pw.Integer("address"));
-            step.done = [&w, address] { w.UseAddress(address); };
+        // A new address is asked before anything is written: an instrument answering there
+        // would share it, and a file refused for it leaves the instrument as it was.
+        if (write.newAddress) probes.push_back(AddressFreeStep(w, *write.newAddress));
+        for (size_t r = 0; r < write.requests.size(); ++r) {
+            TSequenceStep step;
+            step.name = name;
+            step.tag = int(i);
+            step.start = [&w, request = write.requests[r]] { Send(w, request); };
+            if (write.newAddress && r + 1 == write.requests.size()) {
+                // Later requests go to the new address, as after the operator typed it.
+                step.done = [&w, to = *write.newAddress] { w.UseAddress(to); };
+            }
+            steps.push_back(std::move(step));
         }
-        steps.push_back(std::move(step));
+        if (write.newAddress) address = *write.newAddress;
+        if (write.newProtocol) protocol = *write.newProtocol;
     }
-    return steps;
+    probes.insert(probes.end(), std::make_move_iterator(steps.begin()),
+                  std::make_move_iterator(steps.end()));
+    return probes;
 }
 
 TConfigTransfer::TConfigTransfer(TInstrumentOperations& instrument, TWindowHost& host,
@@ -286,8 +201,11 @@ void TConfigTransfer::AfterFirstRead() {
             true);
         return;
     }
-    FOwner.RunSequence(WriteSteps(FInstrument, FHost, *FPlan, FFile), tr("Запись"), true,
-                       [this] { AfterWrites(); });
+    std::vector<TSequenceStep> steps = WriteSteps(FInstrument, FHost, *FPlan);
+    FStepsOfWrite.assign(FPlan->Writes().size(), 0);
+    for (const TSequenceStep& step : steps)
+        if (step.tag >= 0) ++FStepsOfWrite[size_t(step.tag)];
+    FOwner.RunSequence(std::move(steps), tr("Запись"), true, [this] { AfterWrites(); });
 }
 
 void TConfigTransfer::AfterWrites() {
@@ -303,7 +221,7 @@ void TConfigTransfer::AfterWrites() {
     const bool failed = !FWrites.empty() && FWrites.back().result != TStepResult::Done;
     if (FOwner.Sequence().Stopped() && !failed) {
         End(tr("Запись остановлена после %1 из %2 шагов; прибор не сверен с файлом.")
-                .arg(FWrites.size())
+                .arg(Written().size())
                 .arg(FPlan->Writes().size()),
             true);
         return;
@@ -312,14 +230,23 @@ void TConfigTransfer::AfterWrites() {
         End(tr("Записанное не прочитано обратно."), true);
 }
 
+// The writes made whole: every request of theirs done.
+QStringList TConfigTransfer::Written() const {
+    std::vector<int> done(FStepsOfWrite.size(), 0);
+    QStringList names;
+    for (const TRequestSequence::Report& r : FWrites) {
+        if (r.tag < 0 || size_t(r.tag) >= done.size() || r.result != TStepResult::Done) continue;
+        if (++done[size_t(r.tag)] == FStepsOfWrite[size_t(r.tag)]) names << r.name;
+    }
+    return names;
+}
+
 void TConfigTransfer::AfterReadBack() {
     QStringList lines;
     const TRequestSequence::Report last =
         FWrites.empty() ? TRequestSequence::Report{} : FWrites.back();
     const bool failed = last.result != TStepResult::Done;
-    QStringList written;
-    for (const auto& r : FWrites)
-        if (r.result == TStepResult::Done) written << r.name;
+    const QStringList written = Written();
     lines << tr("Записано %1 из %2: %3.")
                  .arg(written.size())
                  .arg(FPlan->Writes().size())

@@ -8,6 +8,7 @@
 // everything back and reports what differs. Main thread only; owned by TCommissioning.
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -48,6 +49,7 @@ private:
     void AfterReadBack();
     void End(const QString& report, bool problem);
     config::InstrumentConfig Instrument() const;
+    QStringList Written() const;
 
     TInstrumentOperations& FInstrument;
     TWindowHost& FHost;
@@ -58,11 +60,11 @@ private:
     config::InstrumentConfig FFile;
     std::unique_ptr<config::ConfigPlan> FPlan;
     std::vector<TRequestSequence::Report> FWrites;
+    std::vector<int> FStepsOfWrite;  // the steps of each planned write, by its place in the plan
 };
 
-// The steps that carry out a plan through the window: each write made as the page makes it
-// (the chains of the setpoints, the relays and the Modbus serial number included). `file` is
-// the configuration the plan was made from.
+// The steps that carry out a plan through the window: one step for each request of each write,
+// sent as a page handler sends one request, each step tagged with its write's place in the
+// plan; a new address is asked first (AddressProbeTag).
 std::vector<TSequenceStep> WriteSteps(TInstrumentOperations& instrument, TWindowHost& host,
-                                      const config::ConfigPlan& plan,
-                                      const config::InstrumentConfig& file);
+                                      const config::ConfigPlan& plan);

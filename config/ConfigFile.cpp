@@ -18,6 +18,7 @@
 #include "config/ConfigError.h"
 #include "config/Json.h"
 #include "protocol/Cp1251.h"
+#include "protocol/Limits.h"
 #include "protocol/Requests.h"
 #include "protocol/Units.h"
 
@@ -214,9 +215,7 @@ std::string Canonical(const KeyInfo& key, const std::string& value, bool quoted,
         Fail(line, std::string(key.name) + " must be within " + std::to_string(key.low) + ".." +
                        std::to_string(key.high));
     if (std::string(key.name).rfind("speed.", 0) == 0 && protocol::SpeedCode(int32_t(number)) == 0)
-        Fail(line, std::string(key.name) +
-                       " must be one of 1200, 2400, 4800, 9600, 19200, 38400, "
-                       "57600, 115200");
+        Fail(line, std::string(key.name) + " must be one of " + protocol::LineSpeedsText(", "));
     // The framing offers three ASDU types; the numbers between them mean nothing to it.
     if (std::string(key.name) == "iec.type" && number != 9 && number != 13 && number != 21)
         Fail(line, "iec.type must be one of 9, 13, 21");

@@ -19,7 +19,7 @@ enum class TRequestOutcome {
 struct TRequestEnd {
     TListComand command = GetAdr;
     uint8_t firstData = 0;  // the request's first data byte: the parameter of GetPar, GetVal
-    uint8_t exchangeState = ExchangeStates::Single;  // ExchangeState when the answer came
+    ExchangeStates exchangeState = ExchangeStates::Single;  // ExchangeState when the answer came
     TRequestOutcome outcome = TRequestOutcome::Answered;
     // The answer as the interpretation read it (QV form; Modbus layout for the reads that are
     // not rewritten); valid during the call only.

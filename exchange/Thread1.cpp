@@ -25,7 +25,7 @@
 #include "serial/SerialPort.h"
 
 std::atomic<bool> AwaitingAnswer{false};
-std::atomic<uint8_t> ExchangeState{ExchangeStates::Single};
+std::atomic<ExchangeStates> ExchangeState{ExchangeStates::Single};
 std::atomic<uint8_t> ProtocolIsModbus{1};
 std::atomic<int32_t> SentCount{0};
 std::atomic<int32_t> CrcErrorCount{0};
@@ -176,9 +176,12 @@ bool AnotherAnswerFollows(TSerialPort& port) {
 }
 
 // A step of a chain that failed ends the chain: the serial number's year is never written
-// after an unanswered or corrupted serial-number write.
+// after an unanswered or corrupted serial-number write, nor a relay's hysteresis after its
+// mode and delay.
 void EndChainAfterFailure() {
-    if (ExchangeState == ExchangeStates::SerialThenYear) ExchangeState = ExchangeStates::Single;
+    if (ExchangeState == ExchangeStates::SerialThenYear ||
+        ExchangeState == ExchangeStates::RelayThenHysteresis)
+        ExchangeState = ExchangeStates::Single;
 }
 
 // Whether the answer in AnswerBuffer has the form of the answer to the request in
@@ -554,7 +557,8 @@ void Th1::Update() {
         q.SetName(GetRelayGist);
         q.Query();
     }
-    if (q.FName == SetRelayParams) {
+    if (q.FName == SetRelayParams && ExchangeState == ExchangeStates::RelayThenHysteresis) {
+        ExchangeState = ExchangeStates::Single;
         const double v = StrToFloat(view.FieldText(TField::RelayHysteresis));
         q.SetName(SetRelayGist);
         TBytes4 bytes;

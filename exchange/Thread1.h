@@ -17,7 +17,7 @@
 
 // Shared by the main thread and the exchange thread.
 extern std::atomic<bool> AwaitingAnswer;
-extern std::atomic<uint8_t> ExchangeState;     // one of ExchangeStates
+extern std::atomic<ExchangeStates> ExchangeState;
 extern std::atomic<uint8_t> ProtocolIsModbus;  // 1: Modbus RTU, 0: QV
 extern std::atomic<int32_t> SentCount;
 extern std::atomic<int32_t> CrcErrorCount;
@@ -38,7 +38,7 @@ extern std::atomic<int32_t> DiscardedAnswerCount;
 extern uint16_t SetpointFormat;  // 710: 16-bit setpoints; anything else: 8-bit
 extern uint8_t ScalePointPos;    // point code of the scale last read or written
 
-constexpr int AnswerTimeoutMs = 370;
+constexpr int AnswerTimeoutMs = protocol::AnswerTimeoutMs;
 
 // Polling holds each value until the line has stayed quiet behind its answer (a short settle
 // time, or the pause before the next request, whichever ends first): a duplicate or late

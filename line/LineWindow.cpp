@@ -36,14 +36,14 @@
 
 namespace {
 
-constexpr int32_t LineSpeeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+using protocol::LineSpeeds;
 
 // The toolbar's buttons after its last one before this window's: the frame monitor's, a gap,
 // the service menu.
 constexpr int ButtonsBefore = 4;
 
 // The scan's full wait is never shorter than the protocol's own answer time.
-constexpr int ShortestFullWaitMs = 370;
+constexpr int ShortestFullWaitMs = protocol::AnswerTimeoutMs;
 
 QString TimeNow() {
     return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));

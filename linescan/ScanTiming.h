@@ -5,11 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/Limits.h"
+
 namespace linescan {
 
 struct ScanTiming {
     // The full wait: an instrument answering within it is found (tessera-cli --timeout).
-    int fullWaitMs = 370;
+    int fullWaitMs = protocol::AnswerTimeoutMs;
     // A prompt instrument starts its answer within this after the request's end; slower answers
     // are caught by the full wait when their bytes turn up later.
     int promptAnswerMs = 20;

@@ -27,6 +27,7 @@
 #include <algorithm>
 
 #include "monitor/FrameRecorder.h"
+#include "protocol/Limits.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ QStringList ColumnSamples(int column) {
         case TFrameMonitorModel::Bytes:
             return {FrameHex(QByteArray(BytesOnALine, '\0'))};
         case TFrameMonitorModel::Latency:
-            return {QStringLiteral("370.0")};
+            return {QString::number(double(protocol::AnswerTimeoutMs), 'f', 1)};
         case TFrameMonitorModel::Pieces: {
             TFrameRow row;
             row.pieces = 3;

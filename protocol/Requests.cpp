@@ -7,8 +7,6 @@ namespace protocol {
 
 namespace {
 
-const int32_t Speeds[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-
 Request Make(TListComand command, std::vector<uint8_t> data = {}) {
     Request request;
     request.command = command;
@@ -105,13 +103,13 @@ Request WriteSpeed(int line, int speedCode) {
 }
 
 int SpeedCode(int32_t baud) {
-    for (int i = 0; i < 8; ++i)
-        if (Speeds[i] == baud) return i + 1;
+    for (int i = 0; i < LineSpeedCount; ++i)
+        if (LineSpeeds[i] == baud) return i + 1;
     return 0;
 }
 
 int32_t SpeedOfCode(int speedCode) {
-    return speedCode >= 1 && speedCode <= 8 ? Speeds[speedCode - 1] : 0;
+    return speedCode >= 1 && speedCode <= LineSpeedCount ? LineSpeeds[speedCode - 1] : 0;
 }
 
 Request WriteIecFraming(const IecFraming& framing) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "protocol/Limits.h"
 #include "sim/LineSpeed.h"
 
 namespace sim {
@@ -76,10 +77,10 @@ bool ParseInstrument(const std::string& whole, Config& config, std::string& erro
     parsed.address = uint16_t(number);
     parsed.lineSpeed = kDefaultLineSpeed;
     if (at != std::string::npos) {
-        if (!ParseNumber(text.substr(at + 1), 1, 115200, number) ||
+        if (!ParseNumber(text.substr(at + 1), 1,
+                         uint32_t(protocol::LineSpeeds[protocol::LineSpeedCount - 1]), number) ||
             SpeedCode(uint32_t(number)) == 0) {
-            error = "speed in '" + text +
-                    "' must be one of 1200 2400 4800 9600 19200 38400 57600 115200";
+            error = "speed in '" + text + "' must be one of " + protocol::LineSpeedsText(" ");
             return false;
         }
         parsed.lineSpeed = uint32_t(number);

@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "protocol/Limits.h"
 #include "sim/Station.h"
 
 namespace sim {
 
-constexpr uint32_t kDefaultLineSpeed = 9600;
+constexpr uint32_t kDefaultLineSpeed = protocol::DefaultLineSpeed;
 
 // Sets protocol, address and speed of `config` from one instrument's text (the other fields
 // stay); on failure returns false, leaves `config` alone and says why in `error`.

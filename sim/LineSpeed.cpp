@@ -7,17 +7,13 @@
 
 #include <cerrno>
 
+#include "protocol/Limits.h"
+
 namespace sim {
 
-namespace {
-
-constexpr uint32_t kInstrumentSpeeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-
-}  // namespace
-
 uint8_t SpeedCode(uint32_t bitsPerSecond) {
-    for (uint8_t i = 0; i < sizeof kInstrumentSpeeds / sizeof kInstrumentSpeeds[0]; ++i)
-        if (kInstrumentSpeeds[i] == bitsPerSecond) return uint8_t(i + 1);
+    for (int i = 0; i < protocol::LineSpeedCount; ++i)
+        if (uint32_t(protocol::LineSpeeds[i]) == bitsPerSecond) return uint8_t(i + 1);
     return 0;
 }
 

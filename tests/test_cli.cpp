@@ -30,6 +30,8 @@
 #include "config/ConfigError.h"
 #include "config/ConfigFile.h"
 #include "config/ConfigPlan.h"
+#include "config/ConfigWrites.h"
+#include "protocol/Commands.h"
 #include "sim/BusList.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualInstrument.h"
@@ -263,6 +265,122 @@ private slots:
             QCOMPARE(e.Line(), 0);
             QVERIFY2(QString::fromUtf8(e.what()).startsWith(message), e.what());
         }
+    }
+
+    // The requests each planned write goes out as, in order, and what changes on the line after
+    // them: the same for tessera-cli, the line window's batch and the main window.
+    void configWriteRequests_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<bool>("modbus");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<QString>("requests");  // "Command data" of each request, "; " between
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("after");  // "address N", "protocol qv|modbus", or empty
+        QTest::newRow("brightness") << "brightness = 0"
+                                    << "brightness = 2" << false << 7 << "SetBright 00"
+                                    << "brightness"
+                                    << "";
+        QTest::newRow("QV serial number with its year in one request")
+            << "serial.number = 1234\nserial.year = 2024"
+            << "serial.number = 1\nserial.year = 2020" << false << 7 << "SetYear 18 04 D2"
+            << "serial"
+            << "";
+        QTest::newRow("Modbus serial number, then its year")
+            << "serial.number = 1234\nserial.year = 2150"
+            << "serial.number = 1\nserial.year = 2020" << true << 7
+            << "SetNumberOfProduce D2 04; SetYearMB 96 00"
+            << "serial"
+            << "";
+        QTest::newRow("relay 2 mode and delay, without its hysteresis")
+            << "relay2.mode = 3\nrelay2.delay = 500"
+            << "relay2.mode = 1\nrelay2.delay = 0\nrelay2.hysteresis = 2" << true << 7
+            << "SetRelayParams 00 03 01 F4 (relay 2)"
+            << "relay"
+            << "";
+        QTest::newRow("relay 1 hysteresis alone")
+            << "relay1.hysteresis = 1.5"
+            << "relay1.mode = 1\nrelay1.delay = 0\nrelay1.hysteresis = 2" << false << 7
+            << "SetRelayGist 3F C0 00 00 (relay 1)"
+            << "relay.hysteresis"
+            << "";
+        QTest::newRow("16-bit upper setpoint")
+            << "setpoint.upper = -20"
+            << "setpoint.format = 710" << true << 7 << "SetUst11 FF EC"
+            << "setpoint.upper"
+            << "";
+        QTest::newRow("8-bit lower setpoint") << "setpoint.lower = -20"
+                                              << "setpoint.format = 8" << false << 7 << "SetUst2 EC"
+                                              << "setpoint.lower"
+                                              << "";
+        QTest::newRow("second line's speed") << "speed.line2 = 19200"
+                                             << "" << true << 7 << "SetSpeed2 05"
+                                             << "speed"
+                                             << "";
+        QTest::newRow("address") << "address = 300"
+                                 << "address = 7\nprotocol = qv" << false << 7 << "SetAdr 2C 01"
+                                 << "address"
+                                 << "address 300";
+        QTest::newRow("QV to Modbus RTU")
+            << "protocol = modbus"
+            << "protocol = qv" << false << 12 << "SetTypeProt 0C (at 0)"
+            << "protocol"
+            << "protocol modbus";
+        QTest::newRow("Modbus RTU to QV")
+            << "protocol = qv"
+            << "protocol = modbus" << true << 12 << "SetTypeProt 0C 00 00 00 (at 0)"
+            << "protocol"
+            << "protocol qv";
+        QTest::newRow("no switch to Modbus RTU from an address it has not")
+            << "protocol = modbus"
+            << "protocol = qv" << false << 300 << "refused"
+            << "protocol"
+            << "";
+    }
+    void configWriteRequests() {
+        QFETCH(QString, file);
+        QFETCH(QString, current);
+        QFETCH(bool, modbus);
+        QFETCH(int, address);
+        QFETCH(QString, requests);
+        QFETCH(QString, name);
+        QFETCH(QString, after);
+        const config::ConfigPlan plan(config::ParseConfig(file.toStdString()),
+                                      config::ParseConfig(current.toStdString()));
+        QCOMPARE(plan.Writes().size(), size_t(1));
+        const config::PlannedWrite& w = plan.Writes().front();
+        QCOMPARE(QString::fromStdString(config::WriteName(w)), name);
+        const bool moves = name == "address" || name == "protocol" || name == "speed";
+        QCOMPARE(config::MovesOnTheLine(w), moves);
+        const protocol::Protocol protocol =
+            modbus ? protocol::Protocol::Modbus : protocol::Protocol::Qv;
+        config::WriteRequests write;
+        try {
+            write = config::RequestsOf(w, protocol, uint16_t(address));
+        } catch (const config::ConfigError& e) {
+            QCOMPARE(QStringLiteral("refused"), requests);
+            QCOMPARE(e.Why(), config::ConfigError::Reason::Invalid);
+            QCOMPARE(QString::fromUtf8(e.what()),
+                     QStringLiteral("the protocol switch needs an address within 1..247"));
+            return;
+        }
+        QStringList sent;
+        for (const protocol::Request& r : write.requests) {
+            QString text = QString::fromLatin1(CommandName(r.command));
+            for (uint8_t b : r.data) text += QStringLiteral(" %1").arg(b, 2, 16, QLatin1Char('0'));
+            if (r.command == SetRelayParams || r.command == SetRelayGist)
+                text += QStringLiteral(" (relay %1)").arg(r.relay);
+            if (r.fixedAddress) text += QStringLiteral(" (at %1)").arg(*r.fixedAddress);
+            sent << text;
+        }
+        QCOMPARE(sent.join(QStringLiteral("; ")).toUpper(), requests.toUpper());
+        QString changed;
+        if (write.newAddress) changed = QStringLiteral("address %1").arg(*write.newAddress);
+        if (write.newProtocol)
+            changed = write.newProtocol == protocol::Protocol::Modbus
+                          ? QStringLiteral("protocol modbus")
+                          : QStringLiteral("protocol qv");
+        QCOMPARE(changed, after);
     }
 
     // ---- the program ---------------------------------------------------------------------

@@ -275,7 +275,7 @@ private slots:
                               "Чтение 5 из 12 … Пар. 2"}));
         QVERIFY(stopShown);
         QVERIFY(!app.ui().StatusBar1->findChild<QToolButton*>("SequenceStop")->isVisible());
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
         QCOMPARE(app.ui().PageControl1->currentWidget(), app.ui().TabPar);
         QCOMPARE(C().Sequence().Reports().size(), size_t(5));
         QVERIFY2(Failures().isEmpty(), qPrintable(Failures().join('|')));
@@ -520,6 +520,64 @@ private slots:
         const CliRun back = Cli({"--port", Path(*app.instrument), "get-config"});
         QCOMPARE(back.code, 0);
         QCOMPARE(Settings(back.out), Settings(cliText));
+    }
+
+    // A file loaded through the window reaches the instrument as the very write frames
+    // tessera-cli sends for it to a twin instrument: each request once, none chained behind it
+    // (a relay's hysteresis after its mode, the serial number's year), in the same order.
+    void windowWritesWhatTesseraCliWrites_data() {
+        QTest::addColumn<int>("protocol");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("frames");
+        const QByteArray relays =
+            "relay1.mode = 2\nrelay1.delay = 10\nrelay1.hysteresis = 0.75\nrelay2.mode = 1\n"
+            "relay2.delay = 90\nsetpoint.upper = 100\nsetpoint.lower = -5\nbrightness = 0\n";
+        const QByteArray serial = "serial.number = 4321\nserial.year = 2031\nparam1.scale = 50\n";
+        QTest::newRow("Modbus RTU: relays and setpoints") << int(Protocol::Modbus) << relays << 6;
+        QTest::newRow("Modbus RTU: serial number, its year, a parameter")
+            << int(Protocol::Modbus) << serial << 3;
+        QTest::newRow("QV: relays and setpoints") << int(Protocol::Qv) << relays << 6;
+        QTest::newRow("QV: serial number with its year, a parameter")
+            << int(Protocol::Qv) << serial << 2;
+    }
+    void windowWritesWhatTesseraCliWrites() {
+#if defined(__SANITIZE_THREAD__)
+        QSKIP(
+            "tessera-cli runs as a process of its own, and ThreadSanitizer ends a process "
+            "that forks once it has threads");
+#endif
+        QFETCH(int, protocol);
+        QFETCH(QByteArray, file);
+        QFETCH(int, frames);
+        const bool modbus = protocol == int(Protocol::Modbus);
+        sim::VirtualInstrument twin(Instrument(Protocol(protocol), 12));
+        ConfigureEveryGroup(twin.Model());
+        twin.Start();
+        Start(Protocol(protocol), 12);
+        ConfigureEveryGroup(app.instrument->Model());
+        QTemporaryDir dir;
+        const QString path = WriteConfig(dir, "c.cfg", file);
+        QVERIFY(!path.isEmpty());
+        app.desktop.preview = [](TConfigPreview&) { return true; };
+        QVERIFY(Load(path));
+        QVERIFY2(!reportProblem && reports.last().contains(QStringLiteral("совпадает с файлом")),
+                 qPrintable(reports.last()));
+        QVERIFY(app.errors.isEmpty());
+        const CliRun cli = Cli({"--port", Path(twin), "--address", "12", "--protocol",
+                                modbus ? "modbus" : "qv", "set-config", path});
+        QVERIFY2(cli.code == 0, qPrintable(cli.out));
+        const auto writes = [modbus](const std::vector<sim::Bytes>& frames) {
+            QStringList hex;
+            for (const sim::Bytes& frame : frames)
+                if (IsWriteFrame(frame, modbus))
+                    hex << QByteArray(reinterpret_cast<const char*>(frame.data()),
+                                      qsizetype(frame.size()))
+                               .toHex(' ');
+            return hex;
+        };
+        const QStringList window = writes(app.instrument->ReceivedFrames());
+        QCOMPARE(window, writes(twin.ReceivedFrames()));
+        QCOMPARE(window.size(), frames);
     }
 
     // The preview's rows: file and instrument side by side, each key marked.

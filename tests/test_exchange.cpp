@@ -64,7 +64,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(app.PanelText(1), QStringLiteral("  12.5"), Wait);
         QCOMPARE(ChannelSetup[0].PointCode, uint8_t(2));
         QCOMPARE(float(ChannelSetup[0].Scale), 173.2f);
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::ContinuousReading));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::ContinuousReading));
         QVERIFY(app.errors.isEmpty());
     }
 
@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(app.ui().Label3->text(), QStringLiteral("A"));
         QCOMPARE(app.PanelText(2), QStringLiteral("     "));
         app.ui().BitBtn2->click();
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
     }
 
     void answerInThreePiecesIsOneAnswer() {
@@ -141,7 +141,7 @@ private slots:
         app.ui().BitBtn7->click();
         QTRY_COMPARE_WITH_TIMEOUT(app.errors,
                                   QStringList{QStringLiteral("Несуществующий параметр ")}, Wait);
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
 
         // The same exception to a value request is silent and ends the polling.
         app.errors.clear();
@@ -155,7 +155,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(app.instrument->InjectedFaults().exceptions >= 1, Wait);
         QTRY_VERIFY_WITH_TIMEOUT(!AwaitingAnswer && !app.window->Timer_Out->isActive(), Wait);
         QCOMPARE(
-            int(ExchangeState),
+            int(ExchangeState.load()),
             int(ExchangeStates::ContinuousReading));  // left as it was, yet nothing more is asked
         const size_t sent = app.instrument->ReceivedFrames().size();
         QTest::qWait(1000);  // a second with no request proves the polling ended
@@ -197,7 +197,7 @@ private slots:
         QCOMPARE(app.ui().EditAdr->text(), QStringLiteral("17"));
         QCOMPARE(int(CurrentQuery->Adr), 17);
         QVERIFY(app.ui().BitBtn23->isEnabled());
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
     }
 
     void searchFindsAQvDeviceAndSwitchesIt() {
@@ -228,7 +228,7 @@ private slots:
                                   Wait);
         QCOMPARE(app.Frames().size(), 2);
         QCOMPARE(int(ProtocolIsModbus), 1);
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
     }
 
     void switchAddressLimits() {
@@ -330,7 +330,7 @@ private slots:
         }
         QTRY_COMPARE_WITH_TIMEOUT(int(app.instrument->Model().Snapshot().year), 23, Wait);
         QCOMPARE(int(app.instrument->Model().Snapshot().serialNumber), 1234);
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
 
         app.ui().Edit3->setText(QStringLiteral("23123"));
         app.ui().BitBtn19->click();
@@ -428,7 +428,7 @@ private slots:
         Tick(false, false, false);
         app.ui().BitBtn1->click();
         QCOMPARE(app.errors, QStringList{NoChannelTickedText() + QLatin1Char(' ')});
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
         QTest::qWait(400);  // longer than the answer time-out: nothing may be on the line
         QVERIFY(app.instrument->ReceivedFrames().empty());
     }

@@ -139,7 +139,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(app.ui().EditAdr->text(), QStringLiteral("23"), Wait);
         QTRY_COMPARE_WITH_TIMEOUT(int(ProtocolIsModbus), protocol == int(Protocol::Modbus) ? 1 : 0,
                                   Wait);
-        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), int(ExchangeStates::Single), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState.load()), int(ExchangeStates::Single), Wait);
         QVERIFY2(app.errors.isEmpty(), qPrintable(app.errors.join('\n')));
     }
 

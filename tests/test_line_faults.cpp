@@ -112,7 +112,7 @@ private slots:
         QVERIFY(line->Send(WithCrc("07 03 02 00 01")));
         QTRY_COMPARE_WITH_TIMEOUT(app.ui().TrackBar1->value(), 1, Wait);
         QVERIFY2(NothingSent(), qPrintable(Hex(pending)));
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
     }
 
     // An address the protocol cannot carry is refused instead of being cut to its low bits.
@@ -170,14 +170,14 @@ private slots:
         QVERIFY(NothingSent());
         QCOMPARE(app.errors.size(), 1);
         QVERIFY2(app.errors[0].contains(QStringLiteral("поиском")), qPrintable(app.errors[0]));
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
         // Polling refused the same way: nothing sent, and polling is not said to run.
         app.ui().CheckBox1->setChecked(true);
         app.ui().BitBtn1->click();
         QVERIFY(NothingSent());
         QCOMPARE(app.errors.size(), 2);
         QVERIFY2(app.errors[1].contains(QStringLiteral("поиском")), qPrintable(app.errors[1]));
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
         QVERIFY(!app.window->PollingStatus().Running());
         app.errors.clear();
         app.ui().BitBtn21->click();  // the search is sent to its own address

@@ -439,7 +439,8 @@ private slots:
         window->SetProtocols(TLineWindow::Protocols::Qv);
         // The main window polls its instrument; the scan stops that first.
         app.window->StartReading();
-        QTRY_COMPARE_WITH_TIMEOUT(ExchangeState.load(), ExchangeStates::ContinuousReading, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState.load()), int(ExchangeStates::ContinuousReading),
+                                  Wait);
         QVERIFY(window->StartScan());
         QVERIFY(ExchangeState.load() != ExchangeStates::ContinuousReading);
         QVERIFY(!app.window->TimerRepeat->isActive());

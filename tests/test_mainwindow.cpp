@@ -1,6 +1,7 @@
 // The main window as the operator meets it: start-up from the settings file, the title,
 // shutdown writing the settings, the readings page and the parameter page's requests, against
 // the virtual instrument on a pseudo-terminal.
+#include <QComboBox>
 #include <QtTest>
 
 #include "AppHarness.h"
@@ -70,6 +71,14 @@ private slots:
         QCOMPARE(app.ui().Edit1->text(), QStringLiteral("500"));
         QCOMPARE(PortName, QStringLiteral("COM1"));
         QVERIFY(app.ui().PageControl1->currentWidget() == app.ui().TabPar);
+        // Both lines' speed lists hold the instrument's eight speeds, none chosen.
+        for (QComboBox* box : {app.ui().ComboBox2, app.ui().ComboBox3}) {
+            QStringList speeds;
+            for (int i = 0; i < box->count(); ++i) speeds << box->itemText(i);
+            QCOMPARE(speeds, (QStringList{"1200", "2400", "4800", "9600", "19200", "38400", "57600",
+                                          "115200"}));
+            QCOMPARE(box->currentIndex(), -1);
+        }
     }
 
     void titleFollowsTheStoredProtocolAndSpeed() {
@@ -235,7 +244,7 @@ private slots:
         QVERIFY2(app.errors[0].contains(QStringLiteral("Частота обновления")),
                  qPrintable(app.errors[0]));
         QVERIFY(app.errors[0].contains(QStringLiteral("от 1 до 3600000")));
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
         QVERIFY(!AwaitingAnswer);
         QTest::qWait(200);
         QVERIFY(app.instrument->ReceivedFrames().empty());
@@ -246,7 +255,8 @@ private slots:
         StartWithInstrument(Protocol::Modbus, 3);
         app.ui().Edit1->setText(QStringLiteral("20"));
         app.ui().BitBtn1->click();
-        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), int(ExchangeStates::ContinuousReading), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState.load()), int(ExchangeStates::ContinuousReading),
+                                  Wait);
         app.ui().Edit1->setText(QStringLiteral("0"));
         const size_t before = app.instrument->ReceivedFrames().size();
         QVERIFY(app.WaitForFrames(before + 5, Wait));
@@ -265,7 +275,8 @@ private slots:
         app.ui().ToolButton2->click();
         QVERIFY(app.ui().PageControl1->currentWidget() == app.ui().TabPar);
         QVERIFY(!app.window->TimerRepeat->isActive());
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::ContinuousReading));  // left as it was
+        QCOMPARE(int(ExchangeState.load()),
+                 int(ExchangeStates::ContinuousReading));  // left as it was
         app.ui().ToolButton1->click();
         const size_t sent = app.instrument->ReceivedFrames().size();
         QTest::qWait(600);

@@ -126,12 +126,12 @@ private slots:
         QVERIFY(MoreFrames(6));  // several rounds later it is still clear, 2 still live
         QVERIFY(app.PanelText(1).trimmed().isEmpty());
         QCOMPARE(app.PanelText(2), QStringLiteral("  3.25"));
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::ContinuousReading));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::ContinuousReading));
 
         // Unticking the last one ends polling with the reason said.
         app.ui().CheckBox2->setChecked(false);
         QTRY_VERIFY_WITH_TIMEOUT(Field().startsWith(QStringLiteral("Опрос остановлен в ")), Wait);
-        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), int(ExchangeStates::Single), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState.load()), int(ExchangeStates::Single), Wait);
     }
 };
 

@@ -237,7 +237,7 @@ private slots:
         window->SetPolling(true);
         QVERIFY(window->OwnsLine());
         QVERIFY(window->LineOwnerLabel()->isVisible());
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::Single));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::Single));
         const QString read = WithCrc("07 03 03 E8 00 03");
         QVERIFY(QTest::qWaitFor([&] { return app.Frames().count(read) >= 4; }, Wait));
         window->SetPolling(false);

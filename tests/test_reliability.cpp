@@ -94,6 +94,8 @@ struct OverlapWatch : TQueryTarget {
 };
 
 QString Title(int speedIndex, int protocol) {
+    static const char* const SpeedNames[] = {"1200",  "2400",  "4800",  "9600",
+                                             "19200", "38400", "57600", "115200"};
     return QStringLiteral("Tessera_RS-485 4.15        Протокол: %1   %2")
         .arg(protocol == 0 ? QStringLiteral("Quorvanta") : QStringLiteral("ModBus RTU"),
              QLatin1String(SpeedNames[speedIndex]));
@@ -174,7 +176,8 @@ class TestReliability : public QObject {
         app.ui().Edit1->setText(interval);
         app.ui().ToolButton1->click();
         app.ui().BitBtn1->click();
-        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState), int(ExchangeStates::ContinuousReading), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(int(ExchangeState.load()), int(ExchangeStates::ContinuousReading),
+                                  Wait);
     }
     // Waits (event loop running) until `more` further requests have gone out.
     bool MoreRequests(int more, int timeoutMs = 60000) {
@@ -375,7 +378,7 @@ private slots:
         stop = true;
         flood.join();
         QVERIFY2(polled, qPrintable(QStringLiteral("only %1 requests").arg(SentCount.load())));
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::ContinuousReading));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::ContinuousReading));
         const int failedInFlood = CrcErrorCount + NoAnswerCount;
         qInfo(
             "flood: %d bytes injected during %d requests: %d good answers, %d checksum errors, %d "
@@ -487,7 +490,7 @@ private slots:
         QCOMPARE(CrcErrorCount + NoAnswerCount, failedAfter);
         QCOMPARE(app.PanelText(1), shown1);
         QCOMPARE(app.PanelText(3), shown3);
-        QCOMPARE(int(ExchangeState), int(ExchangeStates::ContinuousReading));
+        QCOMPARE(int(ExchangeState.load()), int(ExchangeStates::ContinuousReading));
         QCOMPARE(FWatch.overlaps, 0);
         QVERIFY(app.errors.isEmpty());
     }

@@ -515,14 +515,6 @@ Device: %2</translation>
         <translation>Protocol</translation>
     </message>
     <message>
-        <source>Год выпуска %1 не записывается в ModBus RTU</source>
-        <translation>Year of manufacture %1 cannot be written in ModBus RTU</translation>
-    </message>
-    <message>
-        <source>Реле %1: гистерезис не прочитан и не задан в файле</source>
-        <translation>Relay %1: the hysteresis was not read and is not given in the file</translation>
-    </message>
-    <message>
         <source>нет значения</source>
         <translation>no value</translation>
     </message>
@@ -2139,38 +2131,6 @@ no answer</translation>
         <translation>COM8</translation>
     </message>
     <message>
-        <source>1200</source>
-        <translation>1200</translation>
-    </message>
-    <message>
-        <source>2400</source>
-        <translation>2400</translation>
-    </message>
-    <message>
-        <source>4800</source>
-        <translation>4800</translation>
-    </message>
-    <message>
-        <source>9600</source>
-        <translation>9600</translation>
-    </message>
-    <message>
-        <source>19200</source>
-        <translation>19200</translation>
-    </message>
-    <message>
-        <source>38400</source>
-        <translation>38400</translation>
-    </message>
-    <message>
-        <source>57600</source>
-        <translation>57600</translation>
-    </message>
-    <message>
-        <source>115200</source>
-        <translation>115200</translation>
-    </message>
-    <message>
         <source>QV</source>
         <translation>QV</translation>
     </message>
@@ -2574,38 +2534,6 @@ no answer</translation>
     <message>
         <source>RS1</source>
         <translation>RS1</translation>
-    </message>
-    <message>
-        <source>1200</source>
-        <translation>1200</translation>
-    </message>
-    <message>
-        <source>2400</source>
-        <translation>2400</translation>
-    </message>
-    <message>
-        <source>4800</source>
-        <translation>4800</translation>
-    </message>
-    <message>
-        <source>9600</source>
-        <translation>9600</translation>
-    </message>
-    <message>
-        <source>19200</source>
-        <translation>19200</translation>
-    </message>
-    <message>
-        <source>38400</source>
-        <translation>38400</translation>
-    </message>
-    <message>
-        <source>57600</source>
-        <translation>57600</translation>
-    </message>
-    <message>
-        <source>115200</source>
-        <translation>115200</translation>
     </message>
     <message>
         <source>RS2</source>

@@ -13,6 +13,7 @@
 #include <exception>
 #include <vector>
 
+#include "protocol/Limits.h"
 #include "serial/SerialBackend.h"
 #include "serial/SerialPort.h"
 #include "ui/Language.h"
@@ -86,6 +87,8 @@ serial_backend::NetworkPortName GatewayName(const QString& port) {
 
 TSettingForm::TSettingForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSettingForm) {
     ui->setupUi(this);
+    for (const int32_t speed : protocol::LineSpeeds) ui->ComboBox2->addItem(QString::number(speed));
+    ui->ComboBox2->setCurrentIndex(-1);
     FDesignedBoxWidth = ui->ComboBox1->width();
     FDesignedDialogWidth = width();
     // The speed and protocol lists are selection-only (not editable, see Unit1.ui): a typed

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include "exchange/FrameTap.h"
 #include "exchange/RequestEnd.h"
 #include "lineowner/LineOwner.h"
+#include "protocol/Limits.h"
 #include "ui/HelpWindow.h"
 #include "ui/KnownFolders.h"
 #include "ui/Language.h"
@@ -44,9 +46,6 @@ std::atomic<bool> ShowCounters{false};
 Tz* z = nullptr;
 QString Tz::PortOverride;
 bool Tz::LineForThisRunOnly = false;
-
-const char* const SpeedNames[8] = {"1200",  "2400",  "4800",  "9600",
-                                   "19200", "38400", "57600", "115200"};
 
 namespace {
 
@@ -83,6 +82,11 @@ Tz::Tz(QWidget* parent, TDesktop* desktop)
     : QMainWindow(parent), ui(new Ui::Tz), FDesktop(desktop ? *desktop : TRealDesktop::Instance()) {
     z = this;
     ui->setupUi(this);
+    // The line speeds the instrument's two lines can be set to, in the order of their codes.
+    for (QComboBox* box : {ui->ComboBox2, ui->ComboBox3}) {
+        for (const int32_t speed : protocol::LineSpeeds) box->addItem(QString::number(speed));
+        box->setCurrentIndex(-1);
+    }
     ComPort = new TSerialPort(this);
     ComPort->setObjectName(QStringLiteral("ComPort"));
     ComPort->SetExceptionReport(&FDesktop);
@@ -324,10 +328,9 @@ void Tz::RefreshProtocolView() {
         ui->BitBtn23->setToolTip(tr("Сменить протокол в приборе на Quorvanta"));
     }
     ui->BitBtn20->hide();
-    const int speed = (SpeedIndex >= 0 && SpeedIndex <= 7) ? SpeedIndex : 3;
     setWindowTitle(tr("%1 %2        Протокол: %3   %4")
                        .arg(QLatin1String(ProgramTitle), QLatin1String(ProgramVersion),
-                            protocolName, QLatin1String(SpeedNames[speed])));
+                            protocolName, QString::number(Baud())));
 }
 
 void Tz::ShowStatus(const QString& text) {

@@ -54,7 +54,6 @@ extern bool SPFlag;          // stored flag, written back as read
 extern bool CheckUpdates;
 extern std::atomic<bool> ShowCounters;
 
-extern const char* const SpeedNames[8];
 // Speed list index (0..7) to the port's speed; shared with the port settings dialog.
 TBaudRate SpeedIndexToBaudRate(int index);
 

@@ -10,7 +10,9 @@
 #include <QToolButton>
 
 #include "exchange/Convert.h"
+#include "protocol/Limits.h"
 #include "protocol/Requests.h"
+#include "ui/SetupFile.h"
 #include "ui/main.h"
 #include "ui_main.h"
 
@@ -152,8 +154,8 @@ void Tz::PlaceFeatureButtons() {
 }
 
 int Tz::Baud() const {
-    static const int bauds[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    return bauds[SpeedIndex >= 0 && SpeedIndex <= 7 ? SpeedIndex : 3];
+    const bool known = SpeedIndex >= 0 && SpeedIndex < protocol::LineSpeedCount;
+    return protocol::LineSpeeds[known ? SpeedIndex : SetupFile::DefaultSpeedIndex];
 }
 
 QString Tz::DefaultFolder() const {
@@ -222,9 +224,8 @@ void Tz::ShowLineHolder(QWidget* note) {
 }
 
 void Tz::UseInstrument(uint16_t address, bool modbus, int32_t baud) {
-    static const int32_t bauds[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    for (int index = 0; index < 8; ++index)
-        if (bauds[index] == baud) {
+    for (int index = 0; index < protocol::LineSpeedCount; ++index)
+        if (protocol::LineSpeeds[index] == baud) {
             ComPort->SetBaudRate(SpeedIndexToBaudRate(index));
             SpeedIndex = index;
         }

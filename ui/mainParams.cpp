@@ -295,6 +295,7 @@ void Tz::BitBtn30Click() {
         // The hysteresis goes out with the second request; checking it now keeps a bad field
         // from leaving the relay half written.
         StrToFloat(ui->Edit10->text());
+        ExchangeState = ExchangeStates::RelayThenHysteresis;
         CurrentQuery->SetName(SetRelayParams);
         CurrentQuery->Push(0);
         CurrentQuery->Push(uint8_t(ui->ComboBox9->currentIndex()));
@@ -302,6 +303,9 @@ void Tz::BitBtn30Click() {
         CurrentQuery->Push(uint8_t(delay));
         CurrentQuery->Query();
     });
+    // Refused before anything went out: no hysteresis follows.
+    if (ExchangeState == ExchangeStates::RelayThenHysteresis && !RequestOnItsWay())
+        ExchangeState = ExchangeStates::Single;
 }
 
 void Tz::BitBtn32Click() {

@@ -33,9 +33,13 @@
 
 namespace {
 
-constexpr uint8_t States[6] = {
-    ExchangeStates::Single,   ExchangeStates::ReadingPreparation, ExchangeStates::ContinuousReading,
-    ExchangeStates::SearchQv, ExchangeStates::SearchModbus,       ExchangeStates::SerialThenYear};
+constexpr ExchangeStates States[7] = {ExchangeStates::Single,
+                                      ExchangeStates::ReadingPreparation,
+                                      ExchangeStates::ContinuousReading,
+                                      ExchangeStates::SearchQv,
+                                      ExchangeStates::SearchModbus,
+                                      ExchangeStates::SerialThenYear,
+                                      ExchangeStates::RelayThenHysteresis};
 // Texts the parameter page's fields may hold when an answer arrives: good, empty, junk,
 // out of range.
 const char* const FieldTexts[8] = {"12",  "",           "abc", "-230",
@@ -94,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Ui::Tz& f = *z->ui;
     ProtocolIsModbus = flags & 1;
     SavedProtocol = (flags >> 1) & 1;
-    ExchangeState = States[((flags >> 2) & 7) % 6];
+    ExchangeState = States[((flags >> 2) & 7) % 7];
     SelectedChannel = (flags >> 5) & 3;
     for (int i = 0; i < 3; ++i) ChannelTicked[i] = (fields >> i) & 1;
     f.CheckBox1->setChecked(ChannelTicked[0]);

@@ -78,7 +78,7 @@ class TestWindowCom : public QObject {
         SettingForm = nullptr;
         window.reset();
         desktop.errorBox = nullptr;
-        ExchangeState = 0;
+        ExchangeState = ExchangeStates::Single;
     }
 
     void UseInstrumentAddress() {
