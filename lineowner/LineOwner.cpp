@@ -76,6 +76,7 @@ bool TLineOwner::Claim(QObject* window, const QString& name, Way way) {
     }
     FHolder = window;
     FName = name;
+    FThroughMainExchange = way == Way::MainExchange;
     FLine.SetSource(name);
     connect(window, &QObject::destroyed, this, [this, window] { Release(window); });
     FMain.EnableOwnExchange(false);
@@ -96,6 +97,7 @@ void TLineOwner::Release(const QObject* window) {
     if (window) disconnect(window, &QObject::destroyed, this, nullptr);
     FHolder = nullptr;
     FName.clear();
+    FThroughMainExchange = false;
     FSettleMs = 0;
     FLine.SetSource(QString());
     RestoreSpeed();

@@ -48,6 +48,9 @@ public:
     bool Held() const { return !FHolder.isNull(); }
     QString HolderName() const { return Held() ? FName : QString(); }
     QLabel* HolderNote() const { return FNote; }
+    // Tells the frame tap again who holds the line: a monitor that starts listening mid-turn
+    // learns whose the main window's exchange's frames are.
+    void AnnounceHolder() { Announce(FName, FThroughMainExchange); }
 
     // How long the holder leaves the line quiet before its first request: the answer wait when
     // the main window's exchange had a request on its way as the line was claimed, else 0.
@@ -85,7 +88,8 @@ private:
     QString FName;
     QString FRefusal;
     int FSettleMs = 0;
-    TBaudRate FSavedRate = br9600;  // the port's speed when the line was claimed
+    bool FThroughMainExchange = false;  // the holder drives the main window's exchange
+    TBaudRate FSavedRate = br9600;      // the port's speed when the line was claimed
     int32_t FSavedCustomRate = 0;
     QPointer<QLabel> FNote;            // in the main window's status bar, which may go first
     std::unique_ptr<QThread> FThread;  // runs Exchange()'s requests

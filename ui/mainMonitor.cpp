@@ -4,6 +4,7 @@
 #include <QToolButton>
 
 #include "controls/StandardIcon.h"
+#include "lineowner/LineOwner.h"
 #include "monitor/FrameMonitor.h"
 #include "monitor/FrameRecorder.h"
 #include "ui/main.h"
@@ -29,6 +30,7 @@ void Tz::SetUpFrameMonitor() {
 void Tz::ToolButton5Click() {
     if (!FFrameMonitor) FFrameMonitor = new TFrameMonitor(*FFrameRecorder, this);
     FFrameMonitor->show();
+    FLineOwner->AnnounceHolder();
     FFrameMonitor->raise();
     FFrameMonitor->activateWindow();
 }
