@@ -13,6 +13,8 @@ const char* const Advice =
     "    xvfb-run -a scripts/dev.sh run    (in the source tree)\n"
     "    xvfb-run -a tessera               (installed)\n";
 
+// Only a Linux desktop is looked for: elsewhere the window system is always there.
+#if defined(__linux__)
 bool Set(const char* name) {
     const char* value = std::getenv(name);
     return value && *value;
@@ -24,6 +26,7 @@ bool PlatformArgument(int argc, char** argv) {
             return true;
     return false;
 }
+#endif
 
 QtMessageHandler PreviousHandler = nullptr;
 

@@ -106,7 +106,7 @@ check_format() {
 
 fuzz_build() {
     CC=clang CXX=clang++ build build-fuzz -DTESSERA_SANITIZER=address -DTESSERA_FUZZ=ON \
-        -DBUILD_TESTING=OFF --target fuzzers
+        -DBUILD_TESTING=OFF -DTESSERA_WERROR=ON --target fuzzers
 }
 
 # One bounded libFuzzer run over the committed seeds; what it finds on the way goes to a

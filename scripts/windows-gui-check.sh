@@ -105,14 +105,15 @@ windows_build() {
     # without it and unpacks only zlib.
     "$qt/bin/qt-cmake" -S . -B "$win_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DQT_CHAINLOAD_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
-        -DTESSERA_MINGW_STATIC_RUNTIME=OFF -DBUILD_TESTING=ON "${launcher[@]}" \
+        -DTESSERA_MINGW_STATIC_RUNTIME=OFF -DBUILD_TESTING=ON -DTESSERA_WERROR=ON "${launcher[@]}" \
         -DCMAKE_AUTORCC_OPTIONS=--no-zstd >/dev/null
     cmake --build "$win_build" -j "$(nproc)" --target tessera tessera-cli test_window_com \
         test_frames test_codec test_protocol test_digit test_profile
 }
 
 linux_build() {
-    [ -f "$linux_build/CMakeCache.txt" ] || cmake -S . -B "$linux_build" -G Ninja >/dev/null
+    [ -f "$linux_build/CMakeCache.txt" ] ||
+        cmake -S . -B "$linux_build" -G Ninja -DTESSERA_WERROR=ON >/dev/null
     cmake --build "$linux_build" -j "$(nproc)" --target tessera-sim
 }
 

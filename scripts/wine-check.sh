@@ -80,7 +80,7 @@ stage() {
 cli_built() { [ -f "$mingw_build/cli/tessera-cli.exe" ]; }
 
 mingw_build() {
-    cmake -S . -B "$mingw_build" -G Ninja \
+    cmake -S . -B "$mingw_build" -G Ninja -DTESSERA_WERROR=ON \
         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
     cmake --build "$mingw_build" -j "$(nproc)"
     ls -l "$mingw_build"/tests/win32/serial_backend_check.exe
@@ -88,7 +88,8 @@ mingw_build() {
 }
 
 linux_build() {
-    [ -f "$linux_build/CMakeCache.txt" ] || cmake -S . -B "$linux_build" -G Ninja >/dev/null
+    [ -f "$linux_build/CMakeCache.txt" ] ||
+        cmake -S . -B "$linux_build" -G Ninja -DTESSERA_WERROR=ON >/dev/null
     local targets=(--target tessera-sim --target serial_backend_check)
     if cli_built; then targets+=(--target tessera-cli); fi
     cmake --build "$linux_build" -j "$(nproc)" "${targets[@]}"
