@@ -112,7 +112,17 @@ Section "Uninstall"
     Call un.WaitForProgramGone
     !include "${UNFILES}"
     Delete "$INSTDIR\uninstall.exe"
+    ; The uninstaller the user started runs on until its copy has begun: its own file goes only
+    ; when it has closed, so the folder is asked again for a few seconds.
+    StrCpy $R0 0
+  rmdir_again:
     RMDir "$INSTDIR"
+    IfFileExists "$INSTDIR\*.*" 0 rmdir_done
+    IntOp $R0 $R0 + 1
+    IntCmp $R0 50 rmdir_done 0 rmdir_done
+    Sleep 100
+    Goto rmdir_again
+  rmdir_done:
     Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
     Delete "$SMPROGRAMS\${PRODUCT}\Справка.lnk"
     Delete "$SMPROGRAMS\${PRODUCT}\Удалить ${PRODUCT}.lnk"
