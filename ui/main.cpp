@@ -120,6 +120,7 @@ Tz::Tz(QWidget* parent, TDesktop* desktop)
 
 Tz::~Tz() {
     qApp->removeEventFilter(this);
+    for (const QMetaObject::Connection& hook : FFeatureConnections) disconnect(hook);
     // The features' windows go first: their work on the line ends while its owner is there.
     for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         if (child->isWindow()) delete child;

@@ -280,6 +280,7 @@ private:
         int slot;
     };
     std::vector<FeatureButton> FFeatureButtons;
+    std::vector<QMetaObject::Connection> FFeatureConnections;  // the features' hooks
     void PlaceFeatureButtons();
     QLabel* FPollingField = nullptr;
     QElapsedTimer FStatusShown;  // since the latest status message

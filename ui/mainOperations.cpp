@@ -187,14 +187,18 @@ bool Tz::InstrumentSpeaksModbus() const {
     return ProtocolIsModbus == 1;
 }
 
+// The window's teardown moves the focus and would call these too: they end before it
+// (~Tz).
 void Tz::WhenInstrumentMayChange(QObject* context, std::function<void()> changed) {
-    connect(ui->EditAdr, &QLineEdit::editingFinished, context, changed);
-    connect(ui->ToolButton3, &QAbstractButton::clicked, context, changed);
+    FFeatureConnections.push_back(
+        connect(ui->EditAdr, &QLineEdit::editingFinished, context, changed));
+    FFeatureConnections.push_back(
+        connect(ui->ToolButton3, &QAbstractButton::clicked, context, changed));
 }
 
 void Tz::WhenOwnExchangeStarts(QObject* context, std::function<void()> starting) {
     for (QAbstractButton* own : OwnExchangeButtons())
-        connect(own, &QAbstractButton::pressed, context, starting);
+        FFeatureConnections.push_back(connect(own, &QAbstractButton::pressed, context, starting));
 }
 
 // While a window holds the line, the pages' buttons and the toolbar's own exchanges would
