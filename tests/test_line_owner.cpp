@@ -55,28 +55,23 @@ class TestLineOwner : public QObject {
 
     TLineOwner& Owner() { return app.window->LineOwner(); }
 
-    // The windows whose requests the monitor shows, in the order they went out, each run of
-    // one window's requests counted once.
-    QStringList RequestTurns() {
+    // The window of each request the monitor shows, in the order they went out.
+    QStringList RequestSources() {
         recorder->Flush();
-        QStringList turns;
-        const TFrameMonitorModel& model = recorder->Model();
-        for (int r = 0; r < model.rowCount(); ++r) {
-            const TFrameRow& row = model.Row(r);
-            if (row.direction != TFrameDirection::Request) continue;
-            if (turns.isEmpty() || turns.back() != row.source) turns << row.source;
-        }
-        return turns;
-    }
-    int RequestsOf(const QString& source) {
-        recorder->Flush();
-        int count = 0;
+        QStringList sources;
         const TFrameMonitorModel& model = recorder->Model();
         for (int r = 0; r < model.rowCount(); ++r)
-            if (model.Row(r).direction == TFrameDirection::Request && model.Row(r).source == source)
-                ++count;
-        return count;
+            if (model.Row(r).direction == TFrameDirection::Request) sources << model.Row(r).source;
+        return sources;
     }
+    // The same, each run of one window's requests counted once.
+    QStringList RequestTurns() {
+        QStringList turns;
+        for (const QString& source : RequestSources())
+            if (turns.isEmpty() || turns.back() != source) turns << source;
+        return turns;
+    }
+    int RequestsOf(const QString& source) { return int(RequestSources().count(source)); }
 
     // Which of the main window's own exchange controls are on: the pages, then the buttons.
     std::vector<bool> OwnExchangeEnabled() {
